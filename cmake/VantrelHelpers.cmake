@@ -1,0 +1,55 @@
+# Adds each listed folder that has a CMakeLists.txt of its own.
+function(vantrel_add_subdirectories)
+  foreach(dir IN LISTS ARGN)
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+      add_subdirectory(${dir})
+    endif()
+  endforeach()
+endfunction()
+
+# An INTERFACE library standing for a whole layer: links whichever of the
+# subsystem libraries exist.
+function(vantrel_layer name)
+  add_library(${name} INTERFACE)
+  foreach(lib IN LISTS ARGN)
+    if(TARGET ${lib})
+      target_link_libraries(${name} INTERFACE ${lib})
+    endif()
+  endforeach()
+endfunction()
+
+# A static library of one subsystem; sources relative to the calling folder.
+# Include paths are rooted at the repository, so headers read
+# "engine/Array.h", "platform/d3d9/d3d9.h", "demo/Log.h".
+function(vantrel_library name)
+  cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} STATIC ${A_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  if(A_LIBS)
+    target_link_libraries(${name} PUBLIC ${A_LIBS})
+  endif()
+endfunction()
+
+# A GoogleTest executable registered with CTest.
+#   vantrel_test(name LABEL unit SOURCES a.cpp b.cpp LIBS lib... [TIMEOUT s] [ENV VAR=value...])
+# Each test case becomes its own CTest test carrying the label and a timeout,
+# and runs in a scratch folder of its own under the build tree.
+function(vantrel_test name)
+  cmake_parse_arguments(A "" "LABEL;TIMEOUT" "SOURCES;LIBS;ENV" ${ARGN})
+  if(NOT A_TIMEOUT)
+    set(A_TIMEOUT 120)
+  endif()
+  add_executable(${name} ${A_SOURCES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+  set(workdir ${CMAKE_BINARY_DIR}/testwork/${name})
+  file(MAKE_DIRECTORY ${workdir})
+  set(env "VANTREL_SOURCE_DIR=${PROJECT_SOURCE_DIR};VANTREL_BINARY_DIR=${CMAKE_BINARY_DIR};VANTREL_RUN_DIR=${VANTREL_RUN_DIR}")
+  if(A_ENV)
+    list(APPEND env ${A_ENV})
+  endif()
+  gtest_discover_tests(${name}
+    WORKING_DIRECTORY ${workdir}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS ${A_LABEL} TIMEOUT ${A_TIMEOUT} ENVIRONMENT "${env}")
+endfunction()

@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include "engine/Array.h"
+#include "engine/RefCounted.h"
+
+TEST(Array, AppendGrowsByFourThenDoubling) {
+  Array<int> a;
+  uint32_t seen[10];
+  for (int i = 0; i < 10; ++i) {
+    a.append(i * 3);
+    seen[i] = a.capacity;
+  }
+  const uint32_t expected[10] = {4, 4, 4, 4, 8, 8, 8, 8, 16, 16};
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(seen[i], expected[i]) << i;
+  ASSERT_EQ(a.count, 10u);
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(a[i], i * 3);
+}
+
+TEST(Array, ResizeKeepsOrDropsAndAlwaysSetsCount) {
+  Array<int> a;
+  for (int i = 0; i < 6; ++i) a.append(i);
+  int* block = a.items;
+  a.resize(8, true);  // capacity already 8: same block
+  EXPECT_EQ(a.items, block);
+  EXPECT_EQ(a.count, 8u);
+  a.resize(3, true);
+  EXPECT_EQ(a.capacity, 3u);
+  EXPECT_EQ(a.count, 3u);
+  EXPECT_EQ(a[0], 0);
+  EXPECT_EQ(a[2], 2);
+  a.resize(0, false);
+  EXPECT_EQ(a.items, nullptr);
+  EXPECT_EQ(a.count, 0u);
+}
+
+TEST(Array, BorrowedStorageIsNeverFreed) {
+  int storage[4] = {1, 2, 3, 4};
+  {
+    Array<int> a(storage, 4);
+    EXPECT_TRUE(a.borrowed);
+    a.append(5);  // moves to an owned block; the borrowed one is left alone
+    EXPECT_FALSE(a.borrowed);
+    EXPECT_EQ(a.capacity, 8u);
+    EXPECT_EQ(a[4], 5);
+    EXPECT_EQ(a[0], 1);
+  }
+  EXPECT_EQ(storage[3], 4);
+}
+
+namespace {
+struct Counted : RefCounted {
+  explicit Counted(int* d) : destroyed(d) {}
+  ~Counted() override { ++*destroyed; }
+  int* destroyed;
+};
+}  // namespace
+
+TEST(RefCounted, LastReleaseDeletes) {
+  int destroyed = 0;
+  Counted* c = new Counted(&destroyed);
+  c->addRef();
+  EXPECT_EQ(c->release(), 1);
+  EXPECT_EQ(destroyed, 0);
+  Counted* holder = c;
+  releaseRef(holder);
+  EXPECT_EQ(holder, nullptr);
+  EXPECT_EQ(destroyed, 1);
+}

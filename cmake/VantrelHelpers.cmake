@@ -53,3 +53,37 @@ function(vantrel_test name)
     DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS ${A_LABEL} TIMEOUT ${A_TIMEOUT} ENVIRONMENT "${env}")
 endfunction()
+
+# A libFuzzer target (clang builds with VANTREL_BUILD_FUZZ only), run by CTest
+# under the label fuzz for a bounded time from its seed corpus.
+#   vantrel_fuzz(name SOURCES ... LIBS ... [CORPUS dir] [SECONDS n])
+# The CORPUS folder may be generated at build time; it is created if missing.
+function(vantrel_fuzz name)
+  if(NOT VANTREL_BUILD_FUZZ OR NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    return()
+  endif()
+  cmake_parse_arguments(A "" "CORPUS;SECONDS" "SOURCES;LIBS" ${ARGN})
+  if(NOT A_SECONDS)
+    set(A_SECONDS 60)
+  endif()
+  if(DEFINED ENV{VANTREL_FUZZ_SECONDS})
+    set(A_SECONDS $ENV{VANTREL_FUZZ_SECONDS})
+  endif()
+  add_executable(${name} ${A_SOURCES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE ${A_LIBS})
+  if(NOT A_CORPUS)
+    set(A_CORPUS ${CMAKE_CURRENT_BINARY_DIR}/${name}-corpus)
+  endif()
+  set(workdir ${CMAKE_BINARY_DIR}/testwork/${name})
+  file(MAKE_DIRECTORY ${workdir} ${A_CORPUS})
+  # Findings go to workdir; the corpus folder is only read (a copy grows in workdir).
+  add_test(NAME ${name}
+    COMMAND sh -c "mkdir -p corpus && cp -r '${A_CORPUS}/.' corpus/ 2>/dev/null; exec '$<TARGET_FILE:${name}>' -max_total_time=${A_SECONDS} -rss_limit_mb=2048 -timeout=20 -print_final_stats=1 corpus"
+    WORKING_DIRECTORY ${workdir})
+  math(EXPR limit "${A_SECONDS} + 120")
+  set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT ${limit}
+    ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1;SDL_VIDEODRIVER=dummy")
+endfunction()

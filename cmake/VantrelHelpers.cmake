@@ -44,14 +44,19 @@ function(vantrel_test name)
   target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
   set(workdir ${CMAKE_BINARY_DIR}/testwork/${name})
   file(MAKE_DIRECTORY ${workdir})
+  target_compile_definitions(${name} PRIVATE
+    VANTREL_SOURCE_DIR="${PROJECT_SOURCE_DIR}" VANTREL_BINARY_DIR="${CMAKE_BINARY_DIR}" VANTREL_RUN_DIR="${VANTREL_RUN_DIR}")
   set(env "VANTREL_SOURCE_DIR=${PROJECT_SOURCE_DIR};VANTREL_BINARY_DIR=${CMAKE_BINARY_DIR};VANTREL_RUN_DIR=${VANTREL_RUN_DIR}")
   if(A_ENV)
     list(APPEND env ${A_ENV})
   endif()
+  # gtest_discover_tests cannot carry a list-valued ENVIRONMENT property, so
+  # the environment travels as the test launcher: `env A=1 B=2 <test>`.
+  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "/usr/bin/env;${env}")
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${workdir}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS ${A_LABEL} TIMEOUT ${A_TIMEOUT} ENVIRONMENT "${env}")
+    PROPERTIES LABELS ${A_LABEL} TIMEOUT ${A_TIMEOUT})
 endfunction()
 
 # A libFuzzer target (clang builds with VANTREL_BUILD_FUZZ only), run by CTest

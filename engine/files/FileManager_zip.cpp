@@ -191,7 +191,8 @@ bool FileManagerZIP::open(const std::string& archivePath) {
   if (endRecord.dirSize == 0 || archive->read(directory.items, endRecord.dirSize) != endRecord.dirSize)
     fatalError("Zip: Bad dir file header.");
 
-  entries.reserve(total);
+  // Reserve no more than the directory's bytes can hold, whatever it claims.
+  entries.reserve(total < endRecord.dirSize / dirFileHeaderSize ? total : endRecord.dirSize / dirFileHeaderSize);
   uint32_t at = 0;
   for (uint32_t i = 0; i < total; ++i) {
     uint32_t left = directory.count - at;

@@ -144,7 +144,7 @@ private:
 };
 
 // Name of an object for log texts: "Texture#5" or "null".
-std::string recordingName(const void* object);
+std::string recordingName(IUnknown* object);
 // The recording object behind an interface pointer, or null when it is not one.
 RecordingObject* recordingObject(IUnknown* object);
 
@@ -342,6 +342,9 @@ public:
 
   const D3DSURFACE_DESC& desc() const { return surfaceDesc; }
   IUnknown* container() const { return owner; }
+  // Lock and unlock without a log line (texture LockRect goes through these).
+  HRESULT lockUnlogged(D3DLOCKED_RECT* pLockedRect, const RECT* pRect);
+  HRESULT unlockUnlogged();
   std::vector<uint8_t>* storage() const { return bits; }
   UINT pitch() const { return rowPitch; }
 

@@ -1,0 +1,811 @@
+// The recording IDirect3DDevice9: logs every call, keeps the device state and
+// validates calls as Direct3D 9 does.
+
+#include "platform/d3d9/RecordingDirect3D9.h"
+#include "platform/d3d9/RecordingInternal.h"
+#include "platform/d3d9/ShaderBlob.h"
+
+#include <cstring>
+
+using namespace rec;
+
+namespace {
+RecordingDevice*& lastDevice() {
+  static RecordingDevice* device = nullptr;
+  return device;
+}
+
+DWORD floatBits(float v) {
+  DWORD d;
+  std::memcpy(&d, &v, 4);
+  return d;
+}
+
+UINT verticesFor(D3DPRIMITIVETYPE type, UINT primitives) {
+  switch (type) {
+  case D3DPT_POINTLIST: return primitives;
+  case D3DPT_LINELIST: return primitives * 2;
+  case D3DPT_LINESTRIP: return primitives + 1;
+  case D3DPT_TRIANGLELIST: return primitives * 3;
+  case D3DPT_TRIANGLESTRIP:
+  case D3DPT_TRIANGLEFAN: return primitives + 2;
+  default: return 0;
+  }
+}
+
+bool hasStencil(D3DFORMAT f) {
+  return f == D3DFMT_D24S8 || f == D3DFMT_D24X4S4 || f == D3DFMT_D15S1 || f == D3DFMT_D24FS8;
+}
+
+RecordingSurface* asSurface(IDirect3DSurface9* s) { return dynamic_cast<RecordingSurface*>(recordingObject(s)); }
+}  // namespace
+
+RecordingDevice* recordingDevice() { return lastDevice(); }
+void recordingDeviceCreated(RecordingDevice* device) { lastDevice() = device; }
+void recordingDeviceDestroyed(RecordingDevice* device) {
+  if (lastDevice() == device) lastDevice() = nullptr;
+}
+
+template <typename T>
+void RecordingDevice::hold(T*& slot, T* value) {
+  if (slot == value) return;
+  if (value) value->AddRef();
+  T* old = slot;
+  slot = value;
+  if (old) old->Release();
+}
+
+RecordingDevice::RecordingDevice(RecordingDirect3D9* owner, HWND focus, DWORD flags,
+                                 const D3DPRESENT_PARAMETERS& params)
+    : RecordingObject("Device"), d3d(owner), window(focus), behavior(flags), pp(params) {
+  d3d->AddRef();
+  caps = recordingConfig().caps;
+  std::memset(renderStates, 0, sizeof renderStates);
+  std::memset(vsConstants, 0, sizeof vsConstants);
+  std::memset(psConstants, 0, sizeof psConstants);
+  // Direct3D 9's documented defaults.
+  renderStates[D3DRS_ZENABLE] = pp.EnableAutoDepthStencil ? D3DZB_TRUE : D3DZB_FALSE;
+  renderStates[D3DRS_FILLMODE] = D3DFILL_SOLID;
+  renderStates[D3DRS_SHADEMODE] = D3DSHADE_GOURAUD;
+  renderStates[D3DRS_ZWRITEENABLE] = TRUE;
+  renderStates[D3DRS_LASTPIXEL] = TRUE;
+  renderStates[D3DRS_SRCBLEND] = D3DBLEND_ONE;
+  renderStates[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
+  renderStates[D3DRS_CULLMODE] = D3DCULL_CCW;
+  renderStates[D3DRS_ZFUNC] = D3DCMP_LESSEQUAL;
+  renderStates[D3DRS_ALPHAFUNC] = D3DCMP_ALWAYS;
+  renderStates[D3DRS_FOGEND] = floatBits(1.0f);
+  renderStates[D3DRS_FOGDENSITY] = floatBits(1.0f);
+  renderStates[D3DRS_STENCILFAIL] = D3DSTENCILOP_KEEP;
+  renderStates[D3DRS_STENCILZFAIL] = D3DSTENCILOP_KEEP;
+  renderStates[D3DRS_STENCILPASS] = D3DSTENCILOP_KEEP;
+  renderStates[D3DRS_STENCILFUNC] = D3DCMP_ALWAYS;
+  renderStates[D3DRS_STENCILMASK] = 0xFFFFFFFF;
+  renderStates[D3DRS_STENCILWRITEMASK] = 0xFFFFFFFF;
+  renderStates[D3DRS_TEXTUREFACTOR] = 0xFFFFFFFF;
+  renderStates[D3DRS_CLIPPING] = TRUE;
+  renderStates[D3DRS_LIGHTING] = TRUE;
+  renderStates[D3DRS_COLORVERTEX] = TRUE;
+  renderStates[D3DRS_LOCALVIEWER] = TRUE;
+  renderStates[D3DRS_DIFFUSEMATERIALSOURCE] = 1;
+  renderStates[D3DRS_SPECULARMATERIALSOURCE] = 2;
+  renderStates[D3DRS_POINTSIZE] = floatBits(1.0f);
+  renderStates[D3DRS_POINTSIZE_MIN] = floatBits(1.0f);
+  renderStates[D3DRS_POINTSCALE_A] = floatBits(1.0f);
+  renderStates[D3DRS_MULTISAMPLEANTIALIAS] = TRUE;
+  renderStates[D3DRS_MULTISAMPLEMASK] = 0xFFFFFFFF;
+  renderStates[D3DRS_POINTSIZE_MAX] = floatBits(64.0f);
+  renderStates[D3DRS_COLORWRITEENABLE] = 0xF;
+  renderStates[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
+  renderStates[D3DRS_COLORWRITEENABLE1] = 0xF;
+  renderStates[D3DRS_COLORWRITEENABLE2] = 0xF;
+  renderStates[D3DRS_COLORWRITEENABLE3] = 0xF;
+  renderStates[D3DRS_BLENDFACTOR] = 0xFFFFFFFF;
+  renderStates[D3DRS_CCW_STENCILFAIL] = D3DSTENCILOP_KEEP;
+  renderStates[D3DRS_CCW_STENCILZFAIL] = D3DSTENCILOP_KEEP;
+  renderStates[D3DRS_CCW_STENCILPASS] = D3DSTENCILOP_KEEP;
+  renderStates[D3DRS_CCW_STENCILFUNC] = D3DCMP_ALWAYS;
+  renderStates[D3DRS_SRCBLENDALPHA] = D3DBLEND_ONE;
+  renderStates[D3DRS_DESTBLENDALPHA] = D3DBLEND_ZERO;
+  renderStates[D3DRS_BLENDOPALPHA] = D3DBLENDOP_ADD;
+  for (auto& s : samplerStates) {
+    std::memset(s, 0, sizeof s);
+    s[D3DSAMP_ADDRESSU] = s[D3DSAMP_ADDRESSV] = s[D3DSAMP_ADDRESSW] = D3DTADDRESS_WRAP;
+    s[D3DSAMP_MAGFILTER] = s[D3DSAMP_MINFILTER] = D3DTEXF_POINT;
+    s[D3DSAMP_MIPFILTER] = D3DTEXF_NONE;
+    s[D3DSAMP_MAXANISOTROPY] = 1;
+  }
+
+  // The swap chain's back buffer and the automatic depth-stencil surface
+  // belong to the device; the device also holds them as its current targets.
+  D3DSURFACE_DESC bd = {pp.BackBufferFormat, D3DRTYPE_SURFACE, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT,
+                        pp.MultiSampleType, pp.MultiSampleQuality, pp.BackBufferWidth, pp.BackBufferHeight};
+  back = new RecordingSurface(this, bd, nullptr, (pp.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER) != 0, nullptr, 0);
+  hold(targets[0], back);
+  if (pp.EnableAutoDepthStencil) {
+    D3DSURFACE_DESC dd = {pp.AutoDepthStencilFormat, D3DRTYPE_SURFACE, D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT,
+                          pp.MultiSampleType, pp.MultiSampleQuality, pp.BackBufferWidth, pp.BackBufferHeight};
+    autoDepth = new RecordingSurface(this, dd, nullptr, false, nullptr, 0);
+    hold(depth, autoDepth);
+  }
+  view = {0, 0, pp.BackBufferWidth, pp.BackBufferHeight, 0.0f, 1.0f};
+  recordingDeviceCreated(this);
+}
+
+RecordingDevice::~RecordingDevice() {
+  recordingDeviceDestroyed(this);
+  d3d->Release();
+}
+
+void RecordingDevice::lastReleased() {
+  released = true;
+  recordingDeviceDestroyed(this);
+  ++liveResources;  // keeps this object alive while the bindings below go
+  for (auto& t : textures) hold(t, (IDirect3DBaseTexture9*)nullptr);
+  for (auto& t : targets) hold(t, (RecordingSurface*)nullptr);
+  hold(depth, (RecordingSurface*)nullptr);
+  for (auto& s : streams) hold(s.buffer, (RecordingVertexBuffer*)nullptr);
+  hold(indexBuffer, (RecordingIndexBuffer*)nullptr);
+  hold(declaration, (RecordingVertexDeclaration*)nullptr);
+  hold(vs, (RecordingVertexShader*)nullptr);
+  hold(ps, (RecordingPixelShader*)nullptr);
+  if (back) back->Release();
+  back = nullptr;
+  if (autoDepth) autoDepth->Release();
+  autoDepth = nullptr;
+  resourceDestroyed();
+}
+
+void RecordingDevice::resourceDestroyed() {
+  if (--liveResources == 0 && released) delete this;
+}
+
+DWORD RecordingDevice::samplerState(DWORD sampler, D3DSAMPLERSTATETYPE type) const {
+  if (sampler >= 16 || type < 1 || type > 13) return 0;
+  return samplerStates[sampler][type];
+}
+
+HRESULT RecordingDevice::TestCooperativeLevel() {
+  if (HRESULT hr = injected("TestCooperativeLevel")) return logCall("TestCooperativeLevel", "", hr);
+  return logCall("TestCooperativeLevel", "", S_OK);
+}
+
+HRESULT RecordingDevice::GetDirect3D(IDirect3D9** ppD3D9) {
+  std::string a = p(ppD3D9);
+  if (HRESULT hr = injected("GetDirect3D")) return logCall("GetDirect3D", a, hr);
+  if (!ppD3D9) return logCall("GetDirect3D", a, D3DERR_INVALIDCALL);
+  d3d->AddRef();
+  *ppD3D9 = d3d;
+  return logCall("GetDirect3D", a, S_OK);
+}
+
+HRESULT RecordingDevice::GetDeviceCaps(D3DCAPS9* pCaps) {
+  std::string a = p(pCaps);
+  if (HRESULT hr = injected("GetDeviceCaps")) return logCall("GetDeviceCaps", a, hr);
+  if (!pCaps) return logCall("GetDeviceCaps", a, D3DERR_INVALIDCALL);
+  *pCaps = caps;
+  return logCall("GetDeviceCaps", a, S_OK);
+}
+
+HRESULT RecordingDevice::GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode) {
+  std::string a = args(u(iSwapChain), p(pMode));
+  if (HRESULT hr = injected("GetDisplayMode")) return logCall("GetDisplayMode", a, hr);
+  if (iSwapChain != 0 || !pMode) return logCall("GetDisplayMode", a, D3DERR_INVALIDCALL);
+  if (pp.Windowed)
+    *pMode = recordingConfig().adapterMode;
+  else
+    *pMode = {pp.BackBufferWidth, pp.BackBufferHeight, pp.FullScreen_RefreshRateInHz,
+              pp.BackBufferFormat == D3DFMT_A8R8G8B8 ? D3DFMT_X8R8G8B8 : pp.BackBufferFormat};
+  return logCall("GetDisplayMode", a, S_OK);
+}
+
+HRESULT RecordingDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride,
+                                 const RGNDATA* pDirtyRegion) {
+  std::string a = args(rect(pSourceRect), rect(pDestRect), p(hDestWindowOverride), p(pDirtyRegion));
+  if (HRESULT hr = injected("Present")) return logCall("Present", a, hr);
+  ++presents;
+  return logCall("Present", a, S_OK);
+}
+
+HRESULT RecordingDevice::GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBACKBUFFER_TYPE Type,
+                                       IDirect3DSurface9** ppBackBuffer) {
+  std::string a = args(u(iSwapChain), u(iBackBuffer), u(Type), p(ppBackBuffer));
+  if (ppBackBuffer) *ppBackBuffer = nullptr;
+  if (HRESULT hr = injected("GetBackBuffer")) return logCall("GetBackBuffer", a, hr);
+  if (iSwapChain != 0 || iBackBuffer >= pp.BackBufferCount || Type != D3DBACKBUFFER_TYPE_MONO || !ppBackBuffer)
+    return logCall("GetBackBuffer", a, D3DERR_INVALIDCALL);
+  back->AddRef();
+  *ppBackBuffer = back;
+  return logCall("GetBackBuffer", a, S_OK);
+}
+
+// --- resources ---------------------------------------------------------------------
+static bool inList(const std::vector<D3DFORMAT>& list, D3DFORMAT f) {
+  for (D3DFORMAT g : list)
+    if (g == f) return true;
+  return false;
+}
+
+static bool textureFormatAllowed(DWORD usage, D3DFORMAT format) {
+  const RecordingConfig& c = recordingConfig();
+  if (usage & D3DUSAGE_DEPTHSTENCIL) return inList(c.depthFormats, format);
+  if (usage & D3DUSAGE_RENDERTARGET) return inList(c.renderTargetFormats, format);
+  return inList(c.textureFormats, format);
+}
+
+HRESULT RecordingDevice::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format,
+                                       D3DPOOL Pool, IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle) {
+  std::string a = args(u(Width), u(Height), u(Levels), x(Usage), u(Format), u(Pool), p(ppTexture), p(pSharedHandle));
+  if (ppTexture) *ppTexture = nullptr;
+  if (HRESULT hr = injected("CreateTexture")) return logCall("CreateTexture", a, hr);
+  bool gpuOnly = (Usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) != 0;
+  UINT full = recordingFullMipCount(Width, Height);
+  if (!ppTexture || pSharedHandle || Width == 0 || Height == 0 || Width > caps.MaxTextureWidth ||
+      Height > caps.MaxTextureHeight || Levels > full || (gpuOnly && Pool != D3DPOOL_DEFAULT) ||
+      ((Usage & D3DUSAGE_DYNAMIC) && Pool == D3DPOOL_MANAGED) || !textureFormatAllowed(Usage, Format))
+    return logCall("CreateTexture", a, D3DERR_INVALIDCALL);
+  if ((Usage & D3DUSAGE_AUTOGENMIPMAP) && Levels > 1) return logCall("CreateTexture", a, D3DERR_INVALIDCALL);
+  UINT levels = (Usage & D3DUSAGE_AUTOGENMIPMAP) ? 1 : (Levels == 0 ? full : Levels);
+  *ppTexture = new RecordingTexture(this, Width, Height, levels, Usage, Format, Pool);
+  return logCall("CreateTexture", a + " -> " + recordingName(*ppTexture), S_OK);
+}
+
+HRESULT RecordingDevice::CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                                           IDirect3DCubeTexture9** ppCubeTexture, HANDLE* pSharedHandle) {
+  std::string a = args(u(EdgeLength), u(Levels), x(Usage), u(Format), u(Pool), p(ppCubeTexture), p(pSharedHandle));
+  if (ppCubeTexture) *ppCubeTexture = nullptr;
+  if (HRESULT hr = injected("CreateCubeTexture")) return logCall("CreateCubeTexture", a, hr);
+  UINT full = recordingFullMipCount(EdgeLength, EdgeLength);
+  bool gpuOnly = (Usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) != 0;
+  if (!ppCubeTexture || pSharedHandle || EdgeLength == 0 || EdgeLength > caps.MaxTextureWidth || Levels > full ||
+      (gpuOnly && Pool != D3DPOOL_DEFAULT) || (Usage & D3DUSAGE_DEPTHSTENCIL) ||
+      ((Usage & D3DUSAGE_DYNAMIC) && Pool == D3DPOOL_MANAGED) || !textureFormatAllowed(Usage, Format) ||
+      !(caps.TextureCaps & D3DPTEXTURECAPS_CUBEMAP))
+    return logCall("CreateCubeTexture", a, D3DERR_INVALIDCALL);
+  UINT levels = (Usage & D3DUSAGE_AUTOGENMIPMAP) ? 1 : (Levels == 0 ? full : Levels);
+  *ppCubeTexture = new RecordingCubeTexture(this, EdgeLength, levels, Usage, Format, Pool);
+  return logCall("CreateCubeTexture", a + " -> " + recordingName(*ppCubeTexture), S_OK);
+}
+
+// Size of one vertex of a flexible vertex format, 0 for an invalid one.
+static UINT fvfVertexSize(DWORD fvf) {
+  UINT size = 0;
+  switch (fvf & D3DFVF_POSITION_MASK) {
+  case 0: break;
+  case D3DFVF_XYZ: size += 12; break;
+  case D3DFVF_XYZRHW:
+  case D3DFVF_XYZW: size += 16; break;
+  default: {
+    DWORD p = fvf & D3DFVF_POSITION_MASK;
+    if (p >= 0x006 && p <= 0x00e) size += 12 + 4 * ((p - 0x006) / 2 + 1);
+    else return 0;
+  }
+  }
+  if (fvf & D3DFVF_NORMAL) size += 12;
+  if (fvf & D3DFVF_PSIZE) size += 4;
+  if (fvf & D3DFVF_DIFFUSE) size += 4;
+  if (fvf & D3DFVF_SPECULAR) size += 4;
+  UINT texCount = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
+  if (texCount > 8) return 0;
+  for (UINT t = 0; t < texCount; ++t) {
+    switch ((fvf >> (t * 2 + 16)) & 3) {
+    case D3DFVF_TEXTUREFORMAT1: size += 4; break;
+    case D3DFVF_TEXTUREFORMAT2: size += 8; break;
+    case D3DFVF_TEXTUREFORMAT3: size += 12; break;
+    case D3DFVF_TEXTUREFORMAT4: size += 16; break;
+    }
+  }
+  return size;
+}
+
+HRESULT RecordingDevice::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
+                                            IDirect3DVertexBuffer9** ppVertexBuffer, HANDLE* pSharedHandle) {
+  std::string a = args(u(Length), x(Usage), x(FVF), u(Pool), p(ppVertexBuffer), p(pSharedHandle));
+  if (ppVertexBuffer) *ppVertexBuffer = nullptr;
+  if (HRESULT hr = injected("CreateVertexBuffer")) return logCall("CreateVertexBuffer", a, hr);
+  UINT vertexSize = FVF ? fvfVertexSize(FVF) : 0;
+  // A buffer with a vertex format must hold at least one vertex.
+  if (!ppVertexBuffer || pSharedHandle || Length == 0 || (FVF && (vertexSize == 0 || Length < vertexSize)) ||
+      ((Usage & D3DUSAGE_DYNAMIC) && Pool == D3DPOOL_MANAGED) ||
+      (Usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)))
+    return logCall("CreateVertexBuffer", a, D3DERR_INVALIDCALL);
+  *ppVertexBuffer = new RecordingVertexBuffer(this, Length, Usage, FVF, Pool);
+  return logCall("CreateVertexBuffer", a + " -> " + recordingName(*ppVertexBuffer), S_OK);
+}
+
+HRESULT RecordingDevice::CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                                           IDirect3DIndexBuffer9** ppIndexBuffer, HANDLE* pSharedHandle) {
+  std::string a = args(u(Length), x(Usage), u(Format), u(Pool), p(ppIndexBuffer), p(pSharedHandle));
+  if (ppIndexBuffer) *ppIndexBuffer = nullptr;
+  if (HRESULT hr = injected("CreateIndexBuffer")) return logCall("CreateIndexBuffer", a, hr);
+  UINT indexSize = Format == D3DFMT_INDEX16 ? 2 : Format == D3DFMT_INDEX32 ? 4 : 0;
+  if (!ppIndexBuffer || pSharedHandle || indexSize == 0 || Length < indexSize ||
+      ((Usage & D3DUSAGE_DYNAMIC) && Pool == D3DPOOL_MANAGED) ||
+      (Usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)))
+    return logCall("CreateIndexBuffer", a, D3DERR_INVALIDCALL);
+  *ppIndexBuffer = new RecordingIndexBuffer(this, Length, Usage, Format, Pool);
+  return logCall("CreateIndexBuffer", a + " -> " + recordingName(*ppIndexBuffer), S_OK);
+}
+
+HRESULT RecordingDevice::CreateRenderTarget(UINT Width, UINT Height, D3DFORMAT Format, D3DMULTISAMPLE_TYPE MultiSample,
+                                            DWORD MultisampleQuality, BOOL Lockable, IDirect3DSurface9** ppSurface,
+                                            HANDLE* pSharedHandle) {
+  std::string a = args(u(Width), u(Height), u(Format), u(MultiSample), u(MultisampleQuality), u(Lockable),
+                       p(ppSurface), p(pSharedHandle));
+  if (ppSurface) *ppSurface = nullptr;
+  if (HRESULT hr = injected("CreateRenderTarget")) return logCall("CreateRenderTarget", a, hr);
+  if (!ppSurface || pSharedHandle || Width == 0 || Height == 0 || MultiSample > recordingConfig().maxMultiSample ||
+      !inList(recordingConfig().renderTargetFormats, Format))
+    return logCall("CreateRenderTarget", a, D3DERR_INVALIDCALL);
+  D3DSURFACE_DESC d = {Format, D3DRTYPE_SURFACE, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT, MultiSample,
+                       MultisampleQuality, Width, Height};
+  *ppSurface = new RecordingSurface(this, d, nullptr, Lockable != 0, nullptr, 0);
+  return logCall("CreateRenderTarget", a + " -> " + recordingName(*ppSurface), S_OK);
+}
+
+HRESULT RecordingDevice::CreateDepthStencilSurface(UINT Width, UINT Height, D3DFORMAT Format,
+                                                   D3DMULTISAMPLE_TYPE MultiSample, DWORD MultisampleQuality,
+                                                   BOOL Discard, IDirect3DSurface9** ppSurface, HANDLE* pSharedHandle) {
+  std::string a = args(u(Width), u(Height), u(Format), u(MultiSample), u(MultisampleQuality), u(Discard),
+                       p(ppSurface), p(pSharedHandle));
+  if (ppSurface) *ppSurface = nullptr;
+  if (HRESULT hr = injected("CreateDepthStencilSurface")) return logCall("CreateDepthStencilSurface", a, hr);
+  if (!ppSurface || pSharedHandle || Width == 0 || Height == 0 || MultiSample > recordingConfig().maxMultiSample ||
+      !inList(recordingConfig().depthFormats, Format))
+    return logCall("CreateDepthStencilSurface", a, D3DERR_INVALIDCALL);
+  D3DSURFACE_DESC d = {Format, D3DRTYPE_SURFACE, D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT, MultiSample,
+                       MultisampleQuality, Width, Height};
+  *ppSurface = new RecordingSurface(this, d, nullptr, false, nullptr, 0);
+  return logCall("CreateDepthStencilSurface", a + " -> " + recordingName(*ppSurface), S_OK);
+}
+
+HRESULT RecordingDevice::CreateOffscreenPlainSurface(UINT Width, UINT Height, D3DFORMAT Format, D3DPOOL Pool,
+                                                     IDirect3DSurface9** ppSurface, HANDLE* pSharedHandle) {
+  std::string a = args(u(Width), u(Height), u(Format), u(Pool), p(ppSurface), p(pSharedHandle));
+  if (ppSurface) *ppSurface = nullptr;
+  if (HRESULT hr = injected("CreateOffscreenPlainSurface")) return logCall("CreateOffscreenPlainSurface", a, hr);
+  if (!ppSurface || pSharedHandle || Width == 0 || Height == 0 || Pool == D3DPOOL_MANAGED ||
+      recordingPitch(Format, Width) == 0)
+    return logCall("CreateOffscreenPlainSurface", a, D3DERR_INVALIDCALL);
+  D3DSURFACE_DESC d = {Format, D3DRTYPE_SURFACE, 0, Pool, D3DMULTISAMPLE_NONE, 0, Width, Height};
+  *ppSurface = new RecordingSurface(this, d, nullptr, true, nullptr, 0);
+  return logCall("CreateOffscreenPlainSurface", a + " -> " + recordingName(*ppSurface), S_OK);
+}
+
+HRESULT RecordingDevice::GetRenderTargetData(IDirect3DSurface9* pRenderTarget, IDirect3DSurface9* pDestSurface) {
+  std::string a = args(obj(pRenderTarget), obj(pDestSurface));
+  if (HRESULT hr = injected("GetRenderTargetData")) return logCall("GetRenderTargetData", a, hr);
+  RecordingSurface* src = asSurface(pRenderTarget);
+  RecordingSurface* dst = asSurface(pDestSurface);
+  if (!src || !dst || !(src->desc().Usage & D3DUSAGE_RENDERTARGET) || src->desc().MultiSampleType != 0 ||
+      dst->desc().Pool != D3DPOOL_SYSTEMMEM || src->desc().Width != dst->desc().Width ||
+      src->desc().Height != dst->desc().Height || src->desc().Format != dst->desc().Format)
+    return logCall("GetRenderTargetData", a, D3DERR_INVALIDCALL);
+  // The recording device draws nothing: the copy reads back zeros.
+  if (dst->storage()) std::fill(dst->storage()->begin(), dst->storage()->end(), 0);
+  return logCall("GetRenderTargetData", a, S_OK);
+}
+
+static bool rectInside(const RECT* r, const D3DSURFACE_DESC& d) {
+  return !r || (r->left >= 0 && r->top >= 0 && r->left < r->right && r->top < r->bottom && (UINT)r->right <= d.Width &&
+                (UINT)r->bottom <= d.Height);
+}
+
+HRESULT RecordingDevice::StretchRect(IDirect3DSurface9* pSourceSurface, const RECT* pSourceRect,
+                                     IDirect3DSurface9* pDestSurface, const RECT* pDestRect,
+                                     D3DTEXTUREFILTERTYPE Filter) {
+  std::string a = args(obj(pSourceSurface), rect(pSourceRect), obj(pDestSurface), rect(pDestRect), u(Filter));
+  if (HRESULT hr = injected("StretchRect")) return logCall("StretchRect", a, hr);
+  RecordingSurface* src = asSurface(pSourceSurface);
+  RecordingSurface* dst = asSurface(pDestSurface);
+  if (!src || !dst || src == dst || !(dst->desc().Usage & D3DUSAGE_RENDERTARGET) ||
+      dst->desc().MultiSampleType != D3DMULTISAMPLE_NONE || !rectInside(pSourceRect, src->desc()) ||
+      !rectInside(pDestRect, dst->desc()) || Filter > D3DTEXF_LINEAR ||
+      (src->desc().Usage & D3DUSAGE_DEPTHSTENCIL) || (dst->desc().Usage & D3DUSAGE_DEPTHSTENCIL))
+    return logCall("StretchRect", a, D3DERR_INVALIDCALL);
+  return logCall("StretchRect", a, S_OK);
+}
+
+// --- targets and viewport -------------------------------------------------------------
+HRESULT RecordingDevice::SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pRenderTarget) {
+  std::string a = args(u(RenderTargetIndex), obj(pRenderTarget));
+  if (HRESULT hr = injected("SetRenderTarget")) return logCall("SetRenderTarget", a, hr);
+  RecordingSurface* s = asSurface(pRenderTarget);
+  if (RenderTargetIndex >= caps.NumSimultaneousRTs || RenderTargetIndex >= 4 || (RenderTargetIndex == 0 && !s) ||
+      (pRenderTarget && (!s || !(s->desc().Usage & D3DUSAGE_RENDERTARGET))))
+    return logCall("SetRenderTarget", a, D3DERR_INVALIDCALL);
+  hold(targets[RenderTargetIndex], s);
+  // Setting render target 0 resets the viewport to the whole target.
+  if (RenderTargetIndex == 0) view = {0, 0, s->desc().Width, s->desc().Height, 0.0f, 1.0f};
+  return logCall("SetRenderTarget", a, S_OK);
+}
+
+HRESULT RecordingDevice::GetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9** ppRenderTarget) {
+  std::string a = args(u(RenderTargetIndex), p(ppRenderTarget));
+  if (ppRenderTarget) *ppRenderTarget = nullptr;
+  if (HRESULT hr = injected("GetRenderTarget")) return logCall("GetRenderTarget", a, hr);
+  if (RenderTargetIndex >= 4 || !ppRenderTarget) return logCall("GetRenderTarget", a, D3DERR_INVALIDCALL);
+  if (!targets[RenderTargetIndex]) return logCall("GetRenderTarget", a, D3DERR_NOTFOUND);
+  targets[RenderTargetIndex]->AddRef();
+  *ppRenderTarget = targets[RenderTargetIndex];
+  return logCall("GetRenderTarget", a + " -> " + recordingName(*ppRenderTarget), S_OK);
+}
+
+HRESULT RecordingDevice::SetDepthStencilSurface(IDirect3DSurface9* pNewZStencil) {
+  std::string a = obj(pNewZStencil);
+  if (HRESULT hr = injected("SetDepthStencilSurface")) return logCall("SetDepthStencilSurface", a, hr);
+  RecordingSurface* s = asSurface(pNewZStencil);
+  if (pNewZStencil && (!s || !(s->desc().Usage & D3DUSAGE_DEPTHSTENCIL)))
+    return logCall("SetDepthStencilSurface", a, D3DERR_INVALIDCALL);
+  hold(depth, s);
+  return logCall("SetDepthStencilSurface", a, S_OK);
+}
+
+HRESULT RecordingDevice::GetDepthStencilSurface(IDirect3DSurface9** ppZStencilSurface) {
+  std::string a = p(ppZStencilSurface);
+  if (ppZStencilSurface) *ppZStencilSurface = nullptr;
+  if (HRESULT hr = injected("GetDepthStencilSurface")) return logCall("GetDepthStencilSurface", a, hr);
+  if (!ppZStencilSurface) return logCall("GetDepthStencilSurface", a, D3DERR_INVALIDCALL);
+  if (!depth) return logCall("GetDepthStencilSurface", a, D3DERR_NOTFOUND);
+  depth->AddRef();
+  *ppZStencilSurface = depth;
+  return logCall("GetDepthStencilSurface", a + " -> " + recordingName(depth), S_OK);
+}
+
+HRESULT RecordingDevice::BeginScene() {
+  if (HRESULT hr = injected("BeginScene")) return logCall("BeginScene", "", hr);
+  if (sceneOpen) return logCall("BeginScene", "", D3DERR_INVALIDCALL);
+  sceneOpen = true;
+  return logCall("BeginScene", "", S_OK);
+}
+
+HRESULT RecordingDevice::EndScene() {
+  if (HRESULT hr = injected("EndScene")) return logCall("EndScene", "", hr);
+  if (!sceneOpen) return logCall("EndScene", "", D3DERR_INVALIDCALL);
+  sceneOpen = false;
+  return logCall("EndScene", "", S_OK);
+}
+
+HRESULT RecordingDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z,
+                               DWORD Stencil) {
+  std::string a = args(u(Count), p(pRects), x(Flags), x(Color), f(Z), u(Stencil));
+  if (HRESULT hr = injected("Clear")) return logCall("Clear", a, hr);
+  bool ok = (Count == 0) == (pRects == nullptr) && Flags != 0 &&
+            (Flags & ~(DWORD)(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) == 0 && Z >= 0.0f && Z <= 1.0f;
+  if ((Flags & D3DCLEAR_ZBUFFER) && !depth) ok = false;
+  if ((Flags & D3DCLEAR_STENCIL) && (!depth || !hasStencil(depth->desc().Format))) ok = false;
+  return logCall("Clear", a, ok ? S_OK : D3DERR_INVALIDCALL);
+}
+
+HRESULT RecordingDevice::SetViewport(const D3DVIEWPORT9* v) {
+  std::string a = v ? std::string("{") + args(u(v->X), u(v->Y), u(v->Width), u(v->Height), f(v->MinZ), f(v->MaxZ)) + "}" : "null";
+  if (HRESULT hr = injected("SetViewport")) return logCall("SetViewport", a, hr);
+  const D3DSURFACE_DESC& t = targets[0]->desc();
+  if (!v || v->Width == 0 || v->Height == 0 || (uint64_t)v->X + v->Width > t.Width ||
+      (uint64_t)v->Y + v->Height > t.Height || v->MinZ < 0.0f || v->MaxZ > 1.0f || v->MinZ > v->MaxZ)
+    return logCall("SetViewport", a, D3DERR_INVALIDCALL);
+  view = *v;
+  return logCall("SetViewport", a, S_OK);
+}
+
+HRESULT RecordingDevice::GetViewport(D3DVIEWPORT9* pViewport) {
+  std::string a = p(pViewport);
+  if (HRESULT hr = injected("GetViewport")) return logCall("GetViewport", a, hr);
+  if (!pViewport) return logCall("GetViewport", a, D3DERR_INVALIDCALL);
+  *pViewport = view;
+  return logCall("GetViewport", a, S_OK);
+}
+
+// --- states ------------------------------------------------------------------------
+HRESULT RecordingDevice::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) {
+  std::string a = args(u(State), u(Value));
+  if (HRESULT hr = injected("SetRenderState")) return logCall("SetRenderState", a, hr);
+  if (State >= 256 || State == 0) return logCall("SetRenderState", a, D3DERR_INVALIDCALL);
+  renderStates[State] = Value;
+  return logCall("SetRenderState", a, S_OK);
+}
+
+HRESULT RecordingDevice::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) {
+  std::string a = args(u(State), p(pValue));
+  if (HRESULT hr = injected("GetRenderState")) return logCall("GetRenderState", a, hr);
+  // A pure device answers no Get of states (Direct3D 9 behaviour).
+  if (State >= 256 || !pValue || (behavior & D3DCREATE_PUREDEVICE)) return logCall("GetRenderState", a, D3DERR_INVALIDCALL);
+  *pValue = renderStates[State];
+  return logCall("GetRenderState", a, S_OK);
+}
+
+HRESULT RecordingDevice::GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture) {
+  std::string a = args(u(Stage), p(ppTexture));
+  if (ppTexture) *ppTexture = nullptr;
+  if (HRESULT hr = injected("GetTexture")) return logCall("GetTexture", a, hr);
+  if (Stage >= 16 || !ppTexture || (behavior & D3DCREATE_PUREDEVICE)) return logCall("GetTexture", a, D3DERR_INVALIDCALL);
+  if (textures[Stage]) textures[Stage]->AddRef();
+  *ppTexture = textures[Stage];
+  return logCall("GetTexture", a, S_OK);
+}
+
+HRESULT RecordingDevice::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) {
+  std::string a = args(u(Stage), obj(pTexture));
+  if (HRESULT hr = injected("SetTexture")) return logCall("SetTexture", a, hr);
+  if (Stage >= 16 || (pTexture && !recordingObject(pTexture))) return logCall("SetTexture", a, D3DERR_INVALIDCALL);
+  hold(textures[Stage], pTexture);
+  return logCall("SetTexture", a, S_OK);
+}
+
+HRESULT RecordingDevice::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) {
+  std::string a = args(u(Sampler), u(Type), p(pValue));
+  if (HRESULT hr = injected("GetSamplerState")) return logCall("GetSamplerState", a, hr);
+  if (Sampler >= 16 || Type < 1 || Type > 13 || !pValue || (behavior & D3DCREATE_PUREDEVICE))
+    return logCall("GetSamplerState", a, D3DERR_INVALIDCALL);
+  *pValue = samplerStates[Sampler][Type];
+  return logCall("GetSamplerState", a, S_OK);
+}
+
+HRESULT RecordingDevice::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) {
+  std::string a = args(u(Sampler), u(Type), Type == D3DSAMP_BORDERCOLOR ? x(Value) : u(Value));
+  if (HRESULT hr = injected("SetSamplerState")) return logCall("SetSamplerState", a, hr);
+  if (Sampler >= 16 || Type < 1 || Type > 13) return logCall("SetSamplerState", a, D3DERR_INVALIDCALL);
+  samplerStates[Sampler][Type] = Value;
+  return logCall("SetSamplerState", a, S_OK);
+}
+
+// --- draws -------------------------------------------------------------------------
+HRESULT RecordingDevice::validateDraw(const char* method, D3DPRIMITIVETYPE type, UINT primitiveCount, bool indexed,
+                                      INT base, UINT minIndex, UINT numVertices, UINT startIndex) {
+  (void)method;
+  if (!sceneOpen || !declaration || primitiveCount == 0 || verticesFor(type, primitiveCount) == 0)
+    return D3DERR_INVALIDCALL;
+  if (!streams[0].buffer || streams[0].stride == 0) return D3DERR_INVALIDCALL;
+  if (streams[0].buffer->isLocked()) return D3DERR_INVALIDCALL;
+  uint64_t vbBytes = streams[0].buffer->data().size();
+  uint64_t stride = streams[0].stride;
+  if (!indexed) {
+    uint64_t end = (uint64_t)minIndex + verticesFor(type, primitiveCount);
+    return streams[0].offset + end * stride <= vbBytes ? S_OK : D3DERR_INVALIDCALL;
+  }
+  if (!indexBuffer || indexBuffer->isLocked()) return D3DERR_INVALIDCALL;
+  D3DINDEXBUFFER_DESC id;
+  indexBuffer->GetDesc(&id);
+  UINT indexSize = id.Format == D3DFMT_INDEX32 ? 4 : 2;
+  uint64_t indexCount = verticesFor(type, primitiveCount);
+  if (((uint64_t)startIndex + indexCount) * indexSize > id.Size) return D3DERR_INVALIDCALL;
+  if ((int64_t)base + (int64_t)minIndex < 0 || numVertices == 0) return D3DERR_INVALIDCALL;
+  if (streams[0].offset + ((uint64_t)((int64_t)base + minIndex) + numVertices) * stride > vbBytes)
+    return D3DERR_INVALIDCALL;
+  // Every index must fall in [minIndex, minIndex + numVertices).
+  const uint8_t* ib = indexBuffer->data().data() + (size_t)startIndex * indexSize;
+  for (uint64_t i = 0; i < indexCount; ++i) {
+    uint32_t v;
+    if (indexSize == 2) {
+      uint16_t s;
+      std::memcpy(&s, ib + i * 2, 2);
+      v = s;
+    } else {
+      std::memcpy(&v, ib + i * 4, 4);
+    }
+    if (v < minIndex || (uint64_t)v >= (uint64_t)minIndex + numVertices) return D3DERR_INVALIDCALL;
+  }
+  return S_OK;
+}
+
+HRESULT RecordingDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount) {
+  std::string a = args(u(PrimitiveType), u(StartVertex), u(PrimitiveCount));
+  if (HRESULT hr = injected("DrawPrimitive")) return logCall("DrawPrimitive", a, hr);
+  HRESULT hr = validateDraw("DrawPrimitive", PrimitiveType, PrimitiveCount, false, 0, StartVertex, 0, 0);
+  if (hr == S_OK) ++draws;
+  return logCall("DrawPrimitive", a, hr);
+}
+
+HRESULT RecordingDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVertexIndex, UINT MinVertexIndex,
+                                              UINT NumVertices, UINT startIndex, UINT primCount) {
+  std::string a = args(u(PrimitiveType), i(BaseVertexIndex), u(MinVertexIndex), u(NumVertices), u(startIndex), u(primCount));
+  if (HRESULT hr = injected("DrawIndexedPrimitive")) return logCall("DrawIndexedPrimitive", a, hr);
+  HRESULT hr = validateDraw("DrawIndexedPrimitive", PrimitiveType, primCount, true, BaseVertexIndex, MinVertexIndex,
+                            NumVertices, startIndex);
+  if (hr == S_OK) ++draws;
+  return logCall("DrawIndexedPrimitive", a, hr);
+}
+
+HRESULT RecordingDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount,
+                                         const void* pVertexStreamZeroData, UINT VertexStreamZeroStride) {
+  std::string a = args(u(PrimitiveType), u(PrimitiveCount), p(pVertexStreamZeroData), u(VertexStreamZeroStride));
+  if (HRESULT hr = injected("DrawPrimitiveUP")) return logCall("DrawPrimitiveUP", a, hr);
+  if (!sceneOpen || !declaration || !pVertexStreamZeroData || VertexStreamZeroStride == 0 || PrimitiveCount == 0 ||
+      verticesFor(PrimitiveType, PrimitiveCount) == 0)
+    return logCall("DrawPrimitiveUP", a, D3DERR_INVALIDCALL);
+  ++draws;
+  // The user-pointer draw leaves stream 0 unbound.
+  hold(streams[0].buffer, (RecordingVertexBuffer*)nullptr);
+  streams[0].offset = 0;
+  streams[0].stride = 0;
+  return logCall("DrawPrimitiveUP", a, S_OK);
+}
+
+HRESULT RecordingDevice::CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVertexElements,
+                                                 IDirect3DVertexDeclaration9** ppDecl) {
+  std::string a = args(p(pVertexElements), p(ppDecl));
+  if (ppDecl) *ppDecl = nullptr;
+  if (HRESULT hr = injected("CreateVertexDeclaration")) return logCall("CreateVertexDeclaration", a, hr);
+  if (!pVertexElements || !ppDecl) return logCall("CreateVertexDeclaration", a, D3DERR_INVALIDCALL);
+  UINT count = 0;
+  std::string text = "{";
+  while (count < MAXD3DDECLLENGTH && pVertexElements[count].Stream != 0xFF) {
+    const D3DVERTEXELEMENT9& e = pVertexElements[count];
+    if (count) text += ", ";
+    text += std::string("{") + args(u(e.Stream), u(e.Offset), u(e.Type), u(e.Method), u(e.Usage), u(e.UsageIndex)) + "}";
+    bool ok = e.Stream < 16 && e.Type < D3DDECLTYPE_UNUSED && e.Method <= D3DDECLMETHOD_LOOKUPPRESAMPLED &&
+              e.Usage <= MAXD3DDECLUSAGE && e.UsageIndex <= MAXD3DDECLUSAGEINDEX && (e.Offset & 3) == 0;
+    for (UINT k = 0; k < count && ok; ++k)
+      if (pVertexElements[k].Usage == e.Usage && pVertexElements[k].UsageIndex == e.UsageIndex) ok = false;
+    if (!ok) return logCall("CreateVertexDeclaration", text + "}, " + p(ppDecl), D3DERR_INVALIDCALL);
+    ++count;
+  }
+  text += "}";
+  if (count == MAXD3DDECLLENGTH) return logCall("CreateVertexDeclaration", text + ", " + p(ppDecl), D3DERR_INVALIDCALL);
+  *ppDecl = new RecordingVertexDeclaration(this, pVertexElements, count);
+  return logCall("CreateVertexDeclaration", text + ", " + p(ppDecl) + " -> " + recordingName(*ppDecl), S_OK);
+}
+
+HRESULT RecordingDevice::SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl) {
+  std::string a = obj(pDecl);
+  if (HRESULT hr = injected("SetVertexDeclaration")) return logCall("SetVertexDeclaration", a, hr);
+  RecordingVertexDeclaration* d = dynamic_cast<RecordingVertexDeclaration*>(recordingObject(pDecl));
+  if (pDecl && !d) return logCall("SetVertexDeclaration", a, D3DERR_INVALIDCALL);
+  hold(declaration, d);
+  return logCall("SetVertexDeclaration", a, S_OK);
+}
+
+HRESULT RecordingDevice::GetVertexDeclaration(IDirect3DVertexDeclaration9** ppDecl) {
+  std::string a = p(ppDecl);
+  if (ppDecl) *ppDecl = nullptr;
+  if (HRESULT hr = injected("GetVertexDeclaration")) return logCall("GetVertexDeclaration", a, hr);
+  if (!ppDecl) return logCall("GetVertexDeclaration", a, D3DERR_INVALIDCALL);
+  if (declaration) declaration->AddRef();
+  *ppDecl = declaration;
+  return logCall("GetVertexDeclaration", a, S_OK);
+}
+
+// --- shaders and constants ------------------------------------------------------------
+static bool blobIs(const DWORD* function, bool pixel) {
+  UINT size = shaderBlobSize(function);
+  ShaderBlobView view;
+  return size != 0 && shaderBlobParse(function, size, &view) && view.isPixelShader() == pixel;
+}
+
+HRESULT RecordingDevice::CreateVertexShader(const DWORD* pFunction, IDirect3DVertexShader9** ppShader) {
+  std::string a = args(p(pFunction), p(ppShader));
+  if (ppShader) *ppShader = nullptr;
+  if (HRESULT hr = injected("CreateVertexShader")) return logCall("CreateVertexShader", a, hr);
+  if (!ppShader || !blobIs(pFunction, false)) return logCall("CreateVertexShader", a, D3DERR_INVALIDCALL);
+  *ppShader = new RecordingVertexShader(this, pFunction, shaderBlobSize(pFunction));
+  return logCall("CreateVertexShader", a + " -> " + recordingName(*ppShader), S_OK);
+}
+
+HRESULT RecordingDevice::SetVertexShader(IDirect3DVertexShader9* pShader) {
+  std::string a = obj(pShader);
+  if (HRESULT hr = injected("SetVertexShader")) return logCall("SetVertexShader", a, hr);
+  RecordingVertexShader* s = dynamic_cast<RecordingVertexShader*>(recordingObject(pShader));
+  if (pShader && !s) return logCall("SetVertexShader", a, D3DERR_INVALIDCALL);
+  hold(vs, s);
+  return logCall("SetVertexShader", a, S_OK);
+}
+
+HRESULT RecordingDevice::GetVertexShader(IDirect3DVertexShader9** ppShader) {
+  std::string a = p(ppShader);
+  if (ppShader) *ppShader = nullptr;
+  if (HRESULT hr = injected("GetVertexShader")) return logCall("GetVertexShader", a, hr);
+  if (!ppShader) return logCall("GetVertexShader", a, D3DERR_INVALIDCALL);
+  if (vs) vs->AddRef();
+  *ppShader = vs;
+  return logCall("GetVertexShader", a, S_OK);
+}
+
+HRESULT RecordingDevice::SetVertexShaderConstantF(UINT StartRegister, const float* pConstantData, UINT Vector4fCount) {
+  std::string a = args(u(StartRegister), floats4(pConstantData, Vector4fCount), u(Vector4fCount));
+  if (HRESULT hr = injected("SetVertexShaderConstantF")) return logCall("SetVertexShaderConstantF", a, hr);
+  if (!pConstantData || (uint64_t)StartRegister + Vector4fCount > 256)
+    return logCall("SetVertexShaderConstantF", a, D3DERR_INVALIDCALL);
+  std::memcpy(vsConstants[StartRegister], pConstantData, (size_t)Vector4fCount * 16);
+  return logCall("SetVertexShaderConstantF", a, S_OK);
+}
+
+HRESULT RecordingDevice::GetVertexShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount) {
+  std::string a = args(u(StartRegister), p(pConstantData), u(Vector4fCount));
+  if (HRESULT hr = injected("GetVertexShaderConstantF")) return logCall("GetVertexShaderConstantF", a, hr);
+  if (!pConstantData || (uint64_t)StartRegister + Vector4fCount > 256 || (behavior & D3DCREATE_PUREDEVICE))
+    return logCall("GetVertexShaderConstantF", a, D3DERR_INVALIDCALL);
+  std::memcpy(pConstantData, vsConstants[StartRegister], (size_t)Vector4fCount * 16);
+  return logCall("GetVertexShaderConstantF", a, S_OK);
+}
+
+HRESULT RecordingDevice::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes,
+                                         UINT Stride) {
+  std::string a = args(u(StreamNumber), obj(pStreamData), u(OffsetInBytes), u(Stride));
+  if (HRESULT hr = injected("SetStreamSource")) return logCall("SetStreamSource", a, hr);
+  RecordingVertexBuffer* b = dynamic_cast<RecordingVertexBuffer*>(recordingObject(pStreamData));
+  if (StreamNumber >= 16 || (pStreamData && !b) || (OffsetInBytes & 3) != 0 || Stride > 255)
+    return logCall("SetStreamSource", a, D3DERR_INVALIDCALL);
+  hold(streams[StreamNumber].buffer, b);
+  streams[StreamNumber].offset = OffsetInBytes;
+  streams[StreamNumber].stride = Stride;
+  return logCall("SetStreamSource", a, S_OK);
+}
+
+HRESULT RecordingDevice::GetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9** ppStreamData,
+                                         UINT* pOffsetInBytes, UINT* pStride) {
+  std::string a = args(u(StreamNumber), p(ppStreamData), p(pOffsetInBytes), p(pStride));
+  if (ppStreamData) *ppStreamData = nullptr;
+  if (HRESULT hr = injected("GetStreamSource")) return logCall("GetStreamSource", a, hr);
+  if (StreamNumber >= 16 || !ppStreamData || !pOffsetInBytes || !pStride)
+    return logCall("GetStreamSource", a, D3DERR_INVALIDCALL);
+  if (streams[StreamNumber].buffer) streams[StreamNumber].buffer->AddRef();
+  *ppStreamData = streams[StreamNumber].buffer;
+  *pOffsetInBytes = streams[StreamNumber].offset;
+  *pStride = streams[StreamNumber].stride;
+  return logCall("GetStreamSource", a, S_OK);
+}
+
+HRESULT RecordingDevice::SetIndices(IDirect3DIndexBuffer9* pIndexData) {
+  std::string a = obj(pIndexData);
+  if (HRESULT hr = injected("SetIndices")) return logCall("SetIndices", a, hr);
+  RecordingIndexBuffer* b = dynamic_cast<RecordingIndexBuffer*>(recordingObject(pIndexData));
+  if (pIndexData && !b) return logCall("SetIndices", a, D3DERR_INVALIDCALL);
+  hold(indexBuffer, b);
+  return logCall("SetIndices", a, S_OK);
+}
+
+HRESULT RecordingDevice::GetIndices(IDirect3DIndexBuffer9** ppIndexData) {
+  std::string a = p(ppIndexData);
+  if (ppIndexData) *ppIndexData = nullptr;
+  if (HRESULT hr = injected("GetIndices")) return logCall("GetIndices", a, hr);
+  if (!ppIndexData) return logCall("GetIndices", a, D3DERR_INVALIDCALL);
+  if (indexBuffer) indexBuffer->AddRef();
+  *ppIndexData = indexBuffer;
+  return logCall("GetIndices", a, S_OK);
+}
+
+HRESULT RecordingDevice::CreatePixelShader(const DWORD* pFunction, IDirect3DPixelShader9** ppShader) {
+  std::string a = args(p(pFunction), p(ppShader));
+  if (ppShader) *ppShader = nullptr;
+  if (HRESULT hr = injected("CreatePixelShader")) return logCall("CreatePixelShader", a, hr);
+  if (!ppShader || !blobIs(pFunction, true)) return logCall("CreatePixelShader", a, D3DERR_INVALIDCALL);
+  *ppShader = new RecordingPixelShader(this, pFunction, shaderBlobSize(pFunction));
+  return logCall("CreatePixelShader", a + " -> " + recordingName(*ppShader), S_OK);
+}
+
+HRESULT RecordingDevice::SetPixelShader(IDirect3DPixelShader9* pShader) {
+  std::string a = obj(pShader);
+  if (HRESULT hr = injected("SetPixelShader")) return logCall("SetPixelShader", a, hr);
+  RecordingPixelShader* s = dynamic_cast<RecordingPixelShader*>(recordingObject(pShader));
+  if (pShader && !s) return logCall("SetPixelShader", a, D3DERR_INVALIDCALL);
+  hold(ps, s);
+  return logCall("SetPixelShader", a, S_OK);
+}
+
+HRESULT RecordingDevice::GetPixelShader(IDirect3DPixelShader9** ppShader) {
+  std::string a = p(ppShader);
+  if (ppShader) *ppShader = nullptr;
+  if (HRESULT hr = injected("GetPixelShader")) return logCall("GetPixelShader", a, hr);
+  if (!ppShader) return logCall("GetPixelShader", a, D3DERR_INVALIDCALL);
+  if (ps) ps->AddRef();
+  *ppShader = ps;
+  return logCall("GetPixelShader", a, S_OK);
+}
+
+HRESULT RecordingDevice::SetPixelShaderConstantF(UINT StartRegister, const float* pConstantData, UINT Vector4fCount) {
+  std::string a = args(u(StartRegister), floats4(pConstantData, Vector4fCount), u(Vector4fCount));
+  if (HRESULT hr = injected("SetPixelShaderConstantF")) return logCall("SetPixelShaderConstantF", a, hr);
+  if (!pConstantData || (uint64_t)StartRegister + Vector4fCount > 224)
+    return logCall("SetPixelShaderConstantF", a, D3DERR_INVALIDCALL);
+  std::memcpy(psConstants[StartRegister], pConstantData, (size_t)Vector4fCount * 16);
+  return logCall("SetPixelShaderConstantF", a, S_OK);
+}
+
+HRESULT RecordingDevice::GetPixelShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount) {
+  std::string a = args(u(StartRegister), p(pConstantData), u(Vector4fCount));
+  if (HRESULT hr = injected("GetPixelShaderConstantF")) return logCall("GetPixelShaderConstantF", a, hr);
+  if (!pConstantData || (uint64_t)StartRegister + Vector4fCount > 224 || (behavior & D3DCREATE_PUREDEVICE))
+    return logCall("GetPixelShaderConstantF", a, D3DERR_INVALIDCALL);
+  std::memcpy(pConstantData, psConstants[StartRegister], (size_t)Vector4fCount * 16);
+  return logCall("GetPixelShaderConstantF", a, S_OK);
+}

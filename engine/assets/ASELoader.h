@@ -1,0 +1,135 @@
+#pragma once
+// Reads one ASCII scene export (ASE) into mesh nodes and material records.
+// The reader is line-oriented and keyword-driven: a construct is recognised by
+// the first token of its line, values come from the same line with fixed scan
+// formats, and blocks it does not know are skipped by counting braces per
+// line. Lists read exactly as many lines as their count says.
+//
+// Lines end at CR LF, LF or CR (CR LF is one line end); a line longer than
+// 1000 characters is read as several. Vectors from the file are stored with
+// their second and third components exchanged, triangle corners in the order
+// first, third, second.
+
+#include <cstdint>
+#include <cstdio>
+
+#include "engine/Array.h"
+#include "platform/d3dx/d3dx9math.h"
+
+class SGMesh;
+class SGNode;
+class ImportMesh;
+
+// One material of the scene file's material list.
+class ASEMaterial {
+ public:
+  ASEMaterial();
+  ASEMaterial(const ASEMaterial&) = delete;
+  ASEMaterial& operator=(const ASEMaterial&) = delete;
+
+  // The text of the diffuse map's *BITMAP line as written (a full path as the
+  // exporter wrote it); empty when the material has none.
+  const char* getBitmap() const { return bitmap.count ? bitmap.items : ""; }
+  void setBitmap(const char* text);
+
+  // Colours the file does not give stay black, a missing shine 0.
+  Array<char> bitmap;
+  float ambient[3];
+  float diffuse[3];
+  float specular[3];  // scaled by the clamped shine strength
+  float shine;
+
+  static void* operator new(size_t size) noexcept;
+  static void operator delete(void* pointer) noexcept;
+};
+
+class ASELoader {
+ public:
+  ASELoader();
+  ASELoader(const ASELoader&) = delete;
+  ASELoader& operator=(const ASELoader&) = delete;
+  // Deletes the materials; the nodes belong to whoever took them.
+  ~ASELoader();
+
+  // False, with nothing done, when the file cannot be opened. Otherwise reads
+  // the whole file and returns true: unknown or malformed lines are ignored,
+  // and what was read before an early end of the file is kept. An object whose
+  // mesh cannot be used (an index outside its array, more vertices than
+  // 16-bit indices reach, a node transform without an inverse) is left out,
+  // with a log line naming it. TCB controllers end the process.
+  bool load(const char* fileName);
+
+  // Replace the output list's contents with the reader's root nodes (in file
+  // order) or materials. Materials stay valid while the reader lives.
+  void getNodes(Array<SGMesh*>& out) const;
+  void getMaterials(Array<ASEMaterial*>& out) const;
+
+  int32_t version = 0;
+  int32_t firstFrame = 0;
+  int32_t lastFrame = 0;
+  int32_t frameSpeed = 0;
+  int32_t ticksPerFrame = 0;
+
+  static const uint32_t maxLineLength = 1000;
+
+ private:
+  struct ObjectState;
+
+  // Line input.
+  bool refill();
+  void readLine();
+  template <size_t N>
+  bool isKeyword(const char (&keyword)[N]) const {
+    return tokenLength == N - 1 && __builtin_memcmp(line + tokenStart, keyword, N - 1) == 0;
+  }
+  bool opensBlock() const;
+  bool endsBlock() const;
+  const char* quotedText();
+  void skipBlock();
+  // Values after the line's first token ("%*s %d", "%*s %f %f ...").
+  void scanInt(int32_t* value) const;
+  void scanFloats(float* values, int count) const;
+
+  // Contexts.
+  void readTopLevel();
+  void readScene();
+  void readMaterialList();
+  void readMaterial(ASEMaterial* material);
+  void readMapDiffuse(ASEMaterial* material);
+  void readGeomObject();
+  void readNodeTM(SGMesh* node);
+  void readMesh(SGMesh* node, ObjectState& state);
+  void readMappingChannel(ImportMesh& mesh);
+  void finishMesh(ImportMesh& mesh, ObjectState& state);
+  void readAnimation(SGMesh* node);
+  void readPositionTrack(SGMesh* node);
+  void readRotationTrack(SGMesh* node);
+  void readScaleTrack(SGMesh* node);
+
+  // Lists: count lines, then the closing line, none of them examined.
+  bool listLine();
+  void readVertexList(ImportMesh& mesh, int32_t count, const D3DXMATRIX& inverse);
+  void readFaceList(ImportMesh& mesh, int32_t count);
+  void readTexVertexList(Array<D3DXVECTOR2>& coords, int32_t count);
+  void readTexFaceList(Array<int32_t>& texFaces, int32_t count);
+
+  void attachNode(SGMesh* node);
+  SGNode* findNode(SGNode* node, const char* name) const;
+
+  FILE* file = nullptr;
+  char line[1024];
+  char token[256];
+  uint32_t lineLength = 0;
+  uint32_t tokenStart = 0;
+  uint32_t tokenLength = 0;
+  char quoted[512];
+  Array<SGMesh*> nodes;
+  Array<ASEMaterial*> materials;
+
+  // The file is read in large blocks; lines are cut from the block.
+  char* block = nullptr;
+  uint32_t blockPos = 0;
+  uint32_t blockFill = 0;
+  bool atEnd = false;    // a read found the end of the file
+  bool afterCR = false;  // the last line ended with CR: a LF next belongs to it
+};

@@ -169,7 +169,7 @@ bool FileManagerZIP::open(const std::string& archivePath) {
 
   int64_t endPosition = findEndRecord(*archive, length, byteOrder);
   if (endPosition < 0) fatalError(" Zip: End record not found.");
-  uint8_t raw[dirFileHeaderSize];
+  uint8_t raw[endRecordSize];
   archive->seek(int32_t(endPosition), FileStream::SEEK_FROM_START);
   if (archive->read(raw, endRecordSize) != endRecordSize) fatalError(" Zip: End record not found.");
   readEndRecord(endRecord, RecordReader(raw, byteOrder));

@@ -69,17 +69,7 @@ void pressButton(HWND dialog, int id) {
   SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control));
 }
 
-float displayScale() {
-  // Windows scales dialogs in steps of a quarter from 96 dots per inch.
-  float ddpi = 0, hdpi = 0, vdpi = 0;
-  if (SDL_GetDisplayDPI(0, &ddpi, &hdpi, &vdpi) != 0 || !(vdpi > 0)) return 1.0f;
-  float s = std::round(vdpi / 96.0f * 4.0f) / 4.0f;
-  return std::clamp(s, 1.0f, 4.0f);
-}
-
 }  // namespace
-
-float dialogDisplayScale() { return displayScale(); }
 
 LRESULT CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   DialogData* data = dialogData(window);

@@ -8,6 +8,9 @@
 #include "platform/win32/DialogView.h"
 
 #include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_TRUETYPE_TABLES_H
 #include <strings.h>
 
 #include <algorithm>
@@ -46,14 +49,18 @@ const ImU32 glyphColour = IM_COL32(33, 33, 33, 255);
 
 ImVec4 colour(int r, int g, int b) { return ImVec4(r / 255.0f, g / 255.0f, b / 255.0f, 1.0f); }
 
-// A scalable face for the template's typeface: fontconfig picks the closest
-// installed one, falling back to the desktop's sans-serif.
+// A scalable face for the template's typeface: fontconfig picks the first
+// installed of the typeface, the faces Windows shows for the shell dialog
+// font and their metric twins (so text fits the controls as laid out), and
+// the desktop's sans-serif.
 std::string findFontFile(const char* typeface) {
   if (!FcInit()) return {};
   FcPattern* pattern = FcPatternCreate();
   if (!pattern) return {};
   if (typeface && *typeface) FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(typeface));
-  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>("sans-serif"));
+  for (const char* family : {"Tahoma", "Microsoft Sans Serif", "Liberation Sans", "Arimo", "sans-serif"}) {
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
+  }
   FcPatternAddInteger(pattern, FC_WEIGHT, FC_WEIGHT_REGULAR);
   FcPatternAddInteger(pattern, FC_SLANT, FC_SLANT_ROMAN);
   FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
@@ -125,6 +132,32 @@ void downArrow(ImDrawList* dl, ImVec2 centre, float size, ImU32 col) {
                         ImVec2(centre.x, centre.y + h), col);
 }
 
+// What Windows derives from a face at a point size: the pixel size to
+// rasterise at (ascender to descender), and the character cell height.
+struct FaceMetrics {
+  float pixels = 0;
+  int cellHeight = 0;
+};
+
+bool measureFace(const void* data, int size, float emPixels, FaceMetrics& out) {
+  FT_Library library = nullptr;
+  if (FT_Init_FreeType(&library) != 0) return false;
+  FT_Face face = nullptr;
+  bool ok = FT_New_Memory_Face(library, static_cast<const FT_Byte*>(data), size, 0, &face) == 0 &&
+            face->units_per_EM > 0 && face->ascender - face->descender > 0;
+  if (ok) {
+    float em = float(face->units_per_EM);
+    out.pixels = emPixels * float(face->ascender - face->descender) / em;
+    const TT_OS2* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+    float ascent = os2 && os2->usWinAscent ? float(os2->usWinAscent) : float(face->ascender);
+    float descent = os2 && os2->usWinAscent ? float(os2->usWinDescent) : float(-face->descender);
+    out.cellHeight = int(std::lround(emPixels * ascent / em) + std::lround(emPixels * descent / em));
+  }
+  if (face) FT_Done_Face(face);
+  FT_Done_FreeType(library);
+  return ok && out.cellHeight > 0;
+}
+
 ImVec2 topLeft(const WindowObject* w) { return ImVec2(float(w->rect.left), float(w->rect.top)); }
 ImVec2 bottomRight(const WindowObject* w) { return ImVec2(float(w->rect.right), float(w->rect.bottom)); }
 
@@ -139,20 +172,25 @@ std::unique_ptr<DialogView> DialogView::create(const DialogResource& resource) {
   io.IniFilename = nullptr;
   io.LogFilename = nullptr;
 
-  // Windows gives an n-point face a cell about n * 13 / 8 pixels high at 96
-  // dots per inch (8 points: 13 pixels).
+  // The face's em is the point size at the display's dots per inch (8 points
+  // at 96: 11 pixels, as Windows rounds it).
   float points = resource.pointSize ? float(resource.pointSize) : 8.0f;
-  float pixels = std::round(points * 13.0f / 8.0f * view->scale);
+  float emPixels = std::round(points * 96.0f * view->scale / 72.0f);
   std::string file = findFontFile(resource.typeface);
   int size = 0;
   void* data = file.empty() ? nullptr : loadFile(file, size);
+  FaceMetrics metrics;
+  if (data && !measureFace(data, size, emPixels, metrics)) {
+    IM_FREE(data);
+    data = nullptr;
+  }
   if (data) {
     io.Fonts->FontBuilderIO = ImGuiFreeType::GetBuilderForFreeType();
     io.Fonts->FontBuilderFlags = ImGuiFreeTypeBuilderFlags_LightHinting;
     ImFontConfig config;
     config.OversampleH = 1;
     config.OversampleV = 1;
-    view->font = io.Fonts->AddFontFromMemoryTTF(data, size, pixels, &config);
+    view->font = io.Fonts->AddFontFromMemoryTTF(data, size, metrics.pixels, &config);
     if (view->font && !io.Fonts->Build()) {
       io.Fonts->Clear();
       view->font = nullptr;
@@ -162,9 +200,10 @@ std::unique_ptr<DialogView> DialogView::create(const DialogResource& resource) {
     // No usable face: the GUI's own bitmap font, scaled.
     io.Fonts->FontBuilderIO = nullptr;
     ImFontConfig config;
-    config.SizePixels = pixels;
+    config.SizePixels = std::round(13.0f * view->scale);
     view->font = io.Fonts->AddFontDefault(&config);
     io.Fonts->Build();
+    metrics.cellHeight = int(config.SizePixels);
   }
 
   // Dialog base units as Windows derives them: the average width of the 52
@@ -172,7 +211,7 @@ std::unique_ptr<DialogView> DialogView::create(const DialogResource& resource) {
   const char* letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
   int width = int(std::lround(view->font->CalcTextSizeA(view->font->FontSize, FLT_MAX, 0.0f, letters).x));
   view->unitX = std::max(1, (width / 26 + 1) / 2);
-  view->unitY = std::max(1, int(std::lround(view->font->FontSize)));
+  view->unitY = std::max(1, metrics.cellHeight);
   view->lineHeight = view->unitY;
   ImGui::SetCurrentContext(nullptr);
   return view;
@@ -452,7 +491,7 @@ void DialogView::drawListBox(WindowObject* w) {
         if (c && twice && notify) notifyParent(c, LBN_DBLCLK);
       });
     }
-    if (ImGui::IsRectVisible(ImVec2(width, line))) {
+    if (ImGui::IsItemVisible()) {
       ImVec2 q(p.x + width, p.y + line);
       if (selected) cl->AddRectFilled(p, q, w->enabled ? highlightColour : disabledColour);
       ImU32 col = !w->enabled ? grayTextColour : selected ? highlightTextColour : textColour;

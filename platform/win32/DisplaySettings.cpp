@@ -3,11 +3,18 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <tuple>
 #include <vector>
 
 #include "platform/win32/Win32Sdl.h"
+#include "platform/win32/WindowState.h"
 #include "platform/win32/windows.h"
+
+// Last: Xlib defines macros (None, Bool, Status) that clash with names above.
+#include <X11/Xlib.h>
 
 namespace {
 
@@ -59,7 +66,41 @@ std::vector<Mode> listModes() {
   return modes;
 }
 
+// The logical dots per inch an X desktop asks for: the Xft.dpi resource its
+// settings daemon publishes, else the screen's own size.
+float x11Dpi() {
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) return 0;
+  float dpi = 0;
+  if (const char* resources = XResourceManagerString(display)) {
+    const char* at = std::strstr(resources, "Xft.dpi:");
+    if (at) dpi = std::strtof(at + 8, nullptr);
+  }
+  if (!(dpi > 0)) {
+    int screen = DefaultScreen(display);
+    int millimetres = DisplayHeightMM(display, screen);
+    if (millimetres > 0) dpi = float(DisplayHeight(display, screen)) * 25.4f / float(millimetres);
+  }
+  XCloseDisplay(display);
+  return dpi;
+}
+
 }  // namespace
+
+namespace win32 {
+
+float dialogDisplayScale() {
+  // Windows scales dialogs in steps of a quarter from 96 dots per inch.
+  if (!initSdlVideo()) return 1.0f;
+  float dpi = 0, horizontal = 0, vertical = 0;
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver && std::strcmp(driver, "x11") == 0) dpi = x11Dpi();
+  if (!(dpi > 0) && SDL_GetDisplayDPI(0, &dpi, &horizontal, &vertical) == 0) dpi = vertical;
+  if (!(dpi > 0)) return 1.0f;
+  return std::clamp(std::round(dpi / 96.0f * 4.0f) / 4.0f, 1.0f, 4.0f);
+}
+
+}  // namespace win32
 
 BOOL EnumDisplaySettingsA(LPCSTR, DWORD modeNumber, DEVMODEA* mode) {
   if (!mode) return FALSE;

@@ -7,9 +7,9 @@
 //           main dish above it, radiators hanging below it
 //      150  upper node with four pressurised modules (+X lab, -X habitat,
 //           +Y storage, -Y airlock)
-//        0  hub, habitat ring A (R 320) on six spokes   (turning)
+//        0  hub, habitat ring A (R 350) on six spokes   (turning)
 //     -125  four propellant tanks
-//     -170  habitat ring B (R 210) on four spokes        (turning the other way)
+//     -170  habitat ring B (R 235) on four spokes        (turning the other way)
 //     -235  cargo modules (+-Y), lower radiator fins (+-X)
 //     -300  lower node, three docking arms, axial port; a shuttle closing on
 //           arm 1                                        (position track)
@@ -197,26 +197,30 @@ EditMesh dockingPort() {
 // ---------------------------------------------------------------------------
 // The station, tier by tier.
 
+// Radius of the hub's cylindrical belt, which the ring A spokes grip.
+constexpr double kHubRadius = 66;
+
 void core(Sheet& sheet) {
   sheet.group("Station03/Core");
   {
     EditMesh m;
+    const double r = kHubRadius;
     lathe(m, Xform{},
           {{0, -95},
            {24, -95, true},
            {24, -84, true},
-           {46, -68, true},
-           {58, -52, true},
-           {58, 52, true},
-           {46, 68, true},
+           {r * 0.78, -68, true},
+           {r, -52, true},
+           {r, 52, true},
+           {r * 0.78, 68, true},
            {24, 84, true},
            {24, 95, true},
            {0, 95}},
           48, kCoreHull);
-    for (double z : {-44.0, -24.0, 24.0, 44.0}) flange(m, Xform{}, 56, 62.5, z - 3, z + 3, 48, kCoreTrim);
+    for (double z : {-44.0, -24.0, 24.0, 44.0}) flange(m, Xform{}, r - 2, r + 4.5, z - 3, z + 3, 48, kCoreTrim);
     for (int k = 0; k < 24; ++k) {
       double a = 360.0 * k / 24 + 7.5;
-      Vec3 at{58.6 * std::cos(degrees(a)), 58.6 * std::sin(degrees(a)), 34};
+      Vec3 at{(r + 0.6) * std::cos(degrees(a)), (r + 0.6) * std::sin(degrees(a)), 34};
       box(m, place(at, rot(kZ, a)), {1.4, 4.2, 6.5}, kCoreWindows);
     }
     m.projectSecondChannel(200);
@@ -246,7 +250,7 @@ void core(Sheet& sheet) {
     }
     double a = 90.0 * k + 45;
     sheet.add("RCS_Quad_" + std::to_string(k + 1), kDarkMetal,
-              node({57 * std::cos(degrees(a)), 57 * std::sin(degrees(a)), 58}, rot(kZ, a)), std::move(m));
+              node({61 * std::cos(degrees(a)), 61 * std::sin(degrees(a)), 60}, rot(kZ, a)), std::move(m));
   }
 }
 
@@ -254,8 +258,8 @@ void modules(Sheet& sheet) {
   sheet.group("Station03/Modules");
   {
     EditMesh m;
-    lathe(m, Xform{}, {{0, -26}, {20, -26, true}, {28, -18, true}, {28, 18, true}, {20, 26, true}, {0, 26}}, 32, 0);
-    for (const Vec3& dir : {kX, -kX, kY, -kY}) rod(m, {0, 0, 0}, dir * 34, 15, 24, 0);
+    lathe(m, Xform{}, {{0, -30}, {22, -30, true}, {32, -20, true}, {32, 20, true}, {22, 30, true}, {0, 30}}, 32, 0);
+    for (const Vec3& dir : {kX, -kX, kY, -kY}) rod(m, {0, 0, 0}, dir * 38, 16, 24, 0);
     m.projectSecondChannel(200);
     sheet.add("Node_Upper", kHullWhite, node({0, 0, 150}), std::move(m));
   }
@@ -266,28 +270,28 @@ void modules(Sheet& sheet) {
     int ribs, material;
   };
   const ModuleSpec specs[] = {
-      {"Module_Lab", kX, 22, 150, 5, kHullWhite},
-      {"Module_Hab", -kX, 25, 175, 6, kHullWhite},
-      {"Module_Storage", kY, 20, 110, 3, kFoil},
-      {"Module_Airlock", -kY, 16, 70, 2, kHullGrey},
+      {"Module_Lab", kX, 26, 150, 5, kHullWhite},
+      {"Module_Hab", -kX, 30, 175, 6, kHullWhite},
+      {"Module_Storage", kY, 24, 110, 3, kFoil},
+      {"Module_Airlock", -kY, 18, 70, 2, kHullGrey},
   };
   for (const ModuleSpec& s : specs) {
     EditMesh m = pressurisedModule(s.radius, s.length, s.ribs);
     m.projectSecondChannel(150);
-    sheet.add(s.name, s.material, node(s.dir * 34 + Vec3{0, 0, 150}, Mat3::alongZ(s.dir)), std::move(m));
+    sheet.add(s.name, s.material, node(s.dir * 38 + Vec3{0, 0, 150}, Mat3::alongZ(s.dir)), std::move(m));
   }
   {
     // Radiator raised on posts over the lab, high enough to shade it.
     EditMesh m;
     tiledPanel(m, Xform{}, 100, 36, 1.5, 8, 2, 1.5, 0, 0);
     for (double x : {-40.0, 40.0}) rod(m, {x, 0, -1}, {x, 0, -40}, 1.6, 8, 0);
-    sheet.add("Module_Lab_Radiator", kRadiator, node({110, 0, 212}), std::move(m));
+    sheet.add("Module_Lab_Radiator", kRadiator, node({114, 0, 217}), std::move(m));
   }
   {
     // Observation cupola under the habitat module: a faceted dome.
     EditMesh m;
     lathe(m, Xform{}, {{0, 0}, {16, 0, true}, {16, 6, true}, {13, 12, true}, {7, 16, true}, {0, 17}}, 7, 0, true);
-    sheet.add("Module_Cupola", kHullGrey, node({-120, 0, 126}, rot(kX, 180)), std::move(m));
+    sheet.add("Module_Cupola", kHullGrey, node({-120, 0, 122}, rot(kX, 180)), std::move(m));
   }
   for (int side : {1, -1}) {
     EditMesh m = pressurisedModule(18, 95, 3);
@@ -500,8 +504,8 @@ void comms(Sheet& sheet) {
     double radius;
   };
   const Relay relays[] = {
-      {"Dish_Relay_Lab", {170, 0, 190}, rot(kZ, 20) * rot(kY, 50), 16},
-      {"Dish_Relay_Hab", {-214, 0, 178}, rot(kY, -60), 20},
+      {"Dish_Relay_Lab", {172, 0, 194}, rot(kZ, 20) * rot(kY, 50), 16},
+      {"Dish_Relay_Hab", {-216, 0, 186}, rot(kY, -60), 20},
   };
   for (const Relay& r : relays) {
     EditMesh m;
@@ -509,7 +513,7 @@ void comms(Sheet& sheet) {
     rod(m, {0, 0, -1}, {0, 0, -14}, 2, 10, 0);
     sheet.add(r.name, kReflector, node(r.at, r.r), std::move(m));
   }
-  const Vec3 whips[] = {{18, 18, 170}, {-18, -18, 170}, {0, 140, 168}, {-150, 0, 174}};
+  const Vec3 whips[] = {{20, 20, 172}, {-20, -20, 172}, {0, 144, 172}, {-150, 0, 178}};
   const double heights[] = {60, 55, 40, 45};
   for (int k = 0; k < 4; ++k) {
     EditMesh m;
@@ -590,8 +594,8 @@ Scene buildStation() {
   Sheet sheet(scene);
   core(sheet);
   modules(sheet);
-  habitatRing(sheet, "Ring_A", 0, 320, 30, 6, 58, 8, 96, 1.0);
-  habitatRing(sheet, "Ring_B", -170, 210, 20, 4, 30, 6, 72, -1.0);
+  habitatRing(sheet, "Ring_A", 0, 350, 34, 6, kHubRadius, 9, 96, 1.0);
+  habitatRing(sheet, "Ring_B", -170, 235, 24, 4, 30, 7, 72, -1.0);
   power(sheet);
   thermal(sheet);
   comms(sheet);

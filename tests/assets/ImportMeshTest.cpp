@@ -1,0 +1,249 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <random>
+#include <vector>
+
+#include "engine/assets/ImportMesh.h"
+
+namespace {
+
+// The weld as an ordered map from key to (output index, first corner) does
+// it, straight from the definition: the reference for build().
+struct KeyLess {
+  bool operator()(const ImportVertex& a, const ImportVertex& b) const {
+    const float* x = &a.position.x;
+    const float* y = &b.position.x;
+    for (int i = 0; i < 10; ++i)
+      if (x[i] != y[i]) return x[i] < y[i];
+    return false;
+  }
+};
+
+void referenceWeld(const ImportMesh& m, std::vector<ImportVertex>& vertices, std::vector<uint16_t>& indices) {
+  std::map<ImportVertex, int, KeyLess> map;
+  std::vector<std::map<ImportVertex, int, KeyLess>::iterator> corners;
+  std::vector<int> triangles;
+  for (uint32_t j = 0; j + 2 < m.faces.count; j += 3) {
+    std::map<ImportVertex, int, KeyLess>::iterator e[3];
+    for (int k = 0; k < 3; ++k) {
+      ImportVertex v;
+      v.position = m.positions[m.faces[j + k]];
+      v.normal = m.normals[m.faces[j + k]];
+      v.texCoord = m.texFaces.count ? m.texCoords[m.texFaces[j + k]] : D3DXVECTOR2(0, 0);
+      v.texCoord2 = m.texFaces2.count ? m.texCoords2[m.texFaces2[j + k]] : D3DXVECTOR2(0, 0);
+      e[k] = map.emplace(v, 0).first;
+      corners.push_back(e[k]);
+    }
+    if (e[0] != e[1] && e[0] != e[2] && e[1] != e[2]) {
+      for (int k = 0; k < 3; ++k) triangles.push_back(int(corners.size()) - 3 + k);
+    }
+  }
+  int n = 0;
+  for (auto& entry : map) {
+    entry.second = n++;
+    vertices.push_back(entry.first);
+  }
+  for (int c : triangles) indices.push_back(uint16_t(corners[c]->second));
+}
+
+void addPosition(ImportMesh& m, float x, float y, float z) {
+  m.positions.append(D3DXVECTOR3(x, y, z));
+  m.normals.append(D3DXVECTOR3(0, 0, 1));
+}
+
+void addFace(Array<int32_t>& list, int a, int b, int c) {
+  list.append(a);
+  list.append(b);
+  list.append(c);
+}
+
+// Two triangles over the unit square sharing the edge 1-2.
+void square(ImportMesh& m) {
+  addPosition(m, 0, 0, 0);
+  addPosition(m, 1, 0, 0);
+  addPosition(m, 0, 1, 0);
+  addPosition(m, 1, 1, 0);
+  addFace(m.faces, 0, 1, 2);
+  addFace(m.faces, 3, 2, 1);
+  for (int i = 0; i < 4; ++i) m.texCoords.append(D3DXVECTOR2(float(i), 0));
+  addFace(m.texFaces, 0, 1, 2);
+  addFace(m.texFaces, 3, 2, 1);
+}
+
+bool bitwiseEqual(const ImportVertex& a, const ImportVertex& b) { return std::memcmp(&a, &b, sizeof(a)) == 0; }
+
+}  // namespace
+
+TEST(ImportMesh, SharedCornersWeldAndSeamsSplit) {
+  ImportMesh m;
+  square(m);
+  Array<ImportVertex> vertices;
+  Array<uint16_t> indices;
+  ASSERT_TRUE(m.build(vertices, indices));
+  EXPECT_EQ(vertices.count, 4u);
+  ASSERT_EQ(indices.count, 6u);
+  // Ascending key order: (0,0), (0,1), (1,0), (1,1) by x then y.
+  EXPECT_EQ(vertices[0].position, D3DXVECTOR3(0, 0, 0));
+  EXPECT_EQ(vertices[1].position, D3DXVECTOR3(0, 1, 0));
+  EXPECT_EQ(vertices[2].position, D3DXVECTOR3(1, 0, 0));
+  uint16_t expected[6] = {0, 2, 1, 3, 1, 2};
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(indices[i], expected[i]);
+  EXPECT_EQ(vertices[0].texCoord2, D3DXVECTOR2(0, 0));  // no second channel
+
+  // A different texture coordinate on one shared corner splits it.
+  ImportMesh seam;
+  square(seam);
+  seam.texCoords.append(D3DXVECTOR2(9, 9));
+  seam.texFaces[4] = 4;
+  Array<ImportVertex> v2;
+  Array<uint16_t> i2;
+  ASSERT_TRUE(seam.build(v2, i2));
+  EXPECT_EQ(v2.count, 5u);
+  EXPECT_EQ(i2.count, 6u);
+}
+
+TEST(ImportMesh, CollapsedFacesAreDroppedButTheirVerticesStay) {
+  ImportMesh m;
+  square(m);
+  addPosition(m, 5, 5, 5);
+  m.texCoords.append(D3DXVECTOR2(0.5f, 0.5f));
+  addFace(m.faces, 0, 0, 4);  // corners 0 and 1 weld
+  addFace(m.texFaces, 0, 0, 4);
+  addFace(m.faces, 2, 3, 1);
+  addFace(m.texFaces, 2, 3, 1);
+  Array<ImportVertex> vertices;
+  Array<uint16_t> indices;
+  ASSERT_TRUE(m.build(vertices, indices));
+  EXPECT_EQ(vertices.count, 5u);  // (5,5,5) is emitted although its face went
+  ASSERT_EQ(indices.count, 9u);
+  EXPECT_EQ(vertices[4].position, D3DXVECTOR3(5, 5, 5));
+  EXPECT_EQ(indices[6], 1);
+  EXPECT_EQ(indices[7], 3);
+  EXPECT_EQ(indices[8], 2);
+}
+
+TEST(ImportMesh, SignedZerosWeldAndTheFirstCornerKeepsItsBits) {
+  ImportMesh m;
+  addPosition(m, -0.0f, 0, 0);
+  addPosition(m, 0.0f, 0, 0);
+  addPosition(m, 1, 0, 0);
+  addPosition(m, 0, 1, 0);
+  addFace(m.faces, 0, 2, 3);
+  addFace(m.faces, 1, 3, 2);
+  Array<ImportVertex> vertices;
+  Array<uint16_t> indices;
+  ASSERT_TRUE(m.build(vertices, indices));
+  ASSERT_EQ(vertices.count, 3u);
+  EXPECT_TRUE(std::signbit(vertices[0].position.x));
+  EXPECT_EQ(indices[0], indices[3]);
+}
+
+TEST(ImportMesh, EmptyMeshAndAppendingOutputs) {
+  ImportMesh empty;
+  Array<ImportVertex> vertices;
+  Array<uint16_t> indices;
+  ASSERT_TRUE(empty.build(vertices, indices));
+  EXPECT_EQ(vertices.count, 0u);
+  EXPECT_EQ(indices.count, 0u);
+
+  ImportMesh m;
+  square(m);
+  vertices.append(ImportVertex{});
+  indices.append(77);
+  ASSERT_TRUE(m.build(vertices, indices));
+  EXPECT_EQ(vertices.count, 5u);
+  EXPECT_EQ(indices.count, 7u);
+  EXPECT_EQ(indices[0], 77);
+}
+
+TEST(ImportMesh, IndicesOutsideTheirArraysAreRejected) {
+  struct Case {
+    void (*spoil)(ImportMesh&);
+    const char* reason;
+  } cases[] = {
+      {[](ImportMesh& m) { m.faces[2] = 4; }, "face index out of range"},
+      {[](ImportMesh& m) { m.faces[2] = -1; }, "face index out of range"},
+      {[](ImportMesh& m) { m.texFaces[5] = 4; }, "texture face index out of range"},
+      {[](ImportMesh& m) { m.texFaces.count = 5; }, "texture face list shorter than the face list"},
+      {[](ImportMesh& m) { addFace(m.texFaces2, 0, 0, 0); }, "second texture face list shorter than the face list"},
+      {[](ImportMesh& m) {
+         m.texCoords2.append(D3DXVECTOR2(0, 0));
+         addFace(m.texFaces2, 0, 0, 0);
+         addFace(m.texFaces2, 0, 1, 0);
+       },
+       "second texture face index out of range"},
+      {[](ImportMesh& m) { m.normals.count = 3; }, "normals missing"},
+  };
+  for (const Case& c : cases) {
+    ImportMesh m;
+    square(m);
+    c.spoil(m);
+    EXPECT_STREQ(m.check(), c.reason);
+    Array<ImportVertex> vertices;
+    Array<uint16_t> indices;
+    EXPECT_FALSE(m.build(vertices, indices));
+    EXPECT_EQ(vertices.count, 0u);
+    EXPECT_EQ(indices.count, 0u);
+  }
+}
+
+TEST(ImportMesh, MoreDistinctVerticesThanSixteenBitIndicesReachAreRejected) {
+  ImportMesh m;
+  const int n = 65538;  // 65536 + 2: one triangle fan over a strip of points
+  for (int i = 0; i < n; ++i) addPosition(m, float(i), float(i % 7), 0);
+  for (int i = 0; i + 2 < n; ++i) addFace(m.faces, i, i + 1, i + 2);
+  EXPECT_TRUE(m.exceedsVertexLimit());
+  Array<ImportVertex> vertices;
+  Array<uint16_t> indices;
+  EXPECT_FALSE(m.build(vertices, indices));
+  EXPECT_EQ(vertices.count, 0u);
+
+  // Exactly 65536 fit, and the largest index is 65535.
+  m.faces.count -= 3 * 2;
+  EXPECT_FALSE(m.exceedsVertexLimit());
+  ASSERT_TRUE(m.build(vertices, indices));
+  EXPECT_EQ(vertices.count, 65536u);
+  EXPECT_EQ(indices[indices.count - 1], 65535);
+}
+
+TEST(ImportMesh, MatchesTheOrderedMapWeldOnRandomMeshes) {
+  std::mt19937 rng(1234);
+  for (int round = 0; round < 40; ++round) {
+    ImportMesh m;
+    int positions = 1 + int(rng() % 60);
+    // Few distinct values so that equal keys, seams and collapsed faces abound.
+    auto value = [&]() {
+      static const float pool[] = {0.0f, -0.0f, 1.0f, -1.0f, 0.5f, 2.0f, 1e-30f, -3.25f};
+      return pool[rng() % 8];
+    };
+    for (int i = 0; i < positions; ++i) {
+      m.positions.append(D3DXVECTOR3(value(), value(), rng() % 3 ? 0.0f : value()));
+      m.normals.append(D3DXVECTOR3(value(), 0, rng() % 2 ? -0.0f : 0.0f));
+    }
+    int uvs = 1 + int(rng() % 6);
+    for (int i = 0; i < uvs; ++i) m.texCoords.append(D3DXVECTOR2(value(), value()));
+    m.texCoords2.append(D3DXVECTOR2(0.25f, 0.25f));
+    m.texCoords2.append(D3DXVECTOR2(-0.0f, 0.0f));
+    int faces = int(rng() % 200);
+    bool withUV = rng() % 4 != 0, withUV2 = rng() % 2 != 0;
+    for (int f = 0; f < faces * 3; ++f) {
+      m.faces.append(int32_t(rng() % positions));
+      if (withUV) m.texFaces.append(int32_t(rng() % uvs));
+      if (withUV2) m.texFaces2.append(int32_t(rng() % 2));
+    }
+    std::vector<ImportVertex> refVertices;
+    std::vector<uint16_t> refIndices;
+    referenceWeld(m, refVertices, refIndices);
+    Array<ImportVertex> vertices;
+    Array<uint16_t> indices;
+    ASSERT_TRUE(m.build(vertices, indices));
+    ASSERT_EQ(vertices.count, refVertices.size()) << "round " << round;
+    ASSERT_EQ(indices.count, refIndices.size()) << "round " << round;
+    for (uint32_t i = 0; i < vertices.count; ++i)
+      EXPECT_TRUE(bitwiseEqual(vertices[i], refVertices[i])) << "round " << round << " vertex " << i;
+    for (uint32_t i = 0; i < indices.count; ++i) EXPECT_EQ(indices[i], refIndices[i]) << "round " << round;
+  }
+}

@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/assets/SGNode.h"
+#include "engine/scene/SGCamera.h"
+#include "engine/scene/SGControllerQ4.h"
+#include "engine/scene/SGControllerV3.h"
+#include "engine/scene/SGLight.h"
+#include "engine/scene/SGMesh.h"
+
+namespace {
+
+int destroyed = 0;
+
+class CountedNode : public SGNode {
+ public:
+  explicit CountedNode(const char* n) { setName(n); }
+  ~CountedNode() override { ++destroyed; }
+  void animate(int32_t) override {}
+};
+
+void expectNear(const D3DXMATRIX& a, const D3DXMATRIX& b, float tolerance = 1e-5f) {
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c) EXPECT_NEAR(a.m[r][c], b.m[r][c], tolerance) << "element " << r + 1 << c + 1;
+}
+
+}  // namespace
+
+TEST(SGNode, FreshNodeIsEmptyWithIdentityTransform) {
+  CountedNode node("");
+  EXPECT_STREQ(node.getName(), "");
+  EXPECT_STREQ(node.getParentName(), "");
+  EXPECT_EQ(node.childCount(), 0u);
+  EXPECT_EQ(node.childAt(0), nullptr);
+  EXPECT_TRUE(D3DXMatrixIsIdentity(node.getTransform()));
+  EXPECT_EQ(node.getTag(), 0);
+}
+
+TEST(SGNode, ChildrenAreOwnedAndRemovalDoesNotDelete) {
+  destroyed = 0;
+  CountedNode* a = new CountedNode("a");
+  {
+    CountedNode root("root");
+    root.addChild(a);
+    root.addChild(nullptr);  // ignored
+    root.addChild(new CountedNode("b"));
+    CountedNode* c = new CountedNode("c");
+    c->addChild(new CountedNode("c1"));
+    root.addChild(c);
+    ASSERT_EQ(root.childCount(), 3u);
+    EXPECT_EQ(root.childAt(3), nullptr);
+    root.removeChild(3);  // out of range: nothing
+    EXPECT_EQ(root.childCount(), 3u);
+
+    root.removeChild(0);
+    ASSERT_EQ(root.childCount(), 2u);
+    EXPECT_STREQ(root.childAt(0)->getName(), "b");
+    EXPECT_STREQ(root.childAt(1)->getName(), "c");
+    EXPECT_EQ(destroyed, 0);
+  }
+  // Root, b, c and c's child went with the root; a was taken out first.
+  EXPECT_EQ(destroyed, 4);
+  EXPECT_STREQ(a->getName(), "a");
+  delete a;
+}
+
+TEST(SGNode, NamesAndTransformAreCopies) {
+  CountedNode node("first");
+  std::string text = "Box01";
+  node.setName(text.c_str());
+  node.setParentName("Group");
+  text[0] = 'X';
+  EXPECT_STREQ(node.getName(), "Box01");
+  EXPECT_STREQ(node.getParentName(), "Group");
+  D3DXMATRIX m;
+  D3DXMatrixTranslation(&m, 1, 2, 3);
+  node.setTransform(&m);
+  m._41 = 9;
+  EXPECT_EQ(node.getTransform()->_41, 1.0f);
+  node.setTag(-5);
+  EXPECT_EQ(node.getTag(), -5);
+}
+
+TEST(SGMesh, WorldMatrixIsTheNodeTransformUntilTheNodeHasATrack) {
+  D3DXVECTOR3 position(1, 2, 3), scale(2, 1, 0.5f), axis(0, 1, 0), scaleAxis(1, 0, 0);
+  D3DXQUATERNION rotation, scaleRotation;
+  D3DXQuaternionRotationAxis(&rotation, &axis, 0.8f);
+  D3DXQuaternionRotationAxis(&scaleRotation, &scaleAxis, 0.3f);
+  SGMesh node;
+  node.setPosition(position);
+  node.setScale(scale);
+  node.setRotation(rotation);
+  node.setScaleAxisRotation(scaleRotation);
+  D3DXMATRIX composed = SGMesh::composeTransform(position, scale, scaleRotation, rotation);
+  node.setTransform(&composed);
+
+  // Without tracks the parts play no part.
+  node.setPosition(D3DXVECTOR3(100, 100, 100));
+  EXPECT_EQ(node.worldMatrix(), composed);
+
+  // A position track alone switches to the composition of the parts.
+  node.setPosition(position);
+  SGControllerV3* track = new SGControllerV3();
+  SGKeyV3* key = track->addKey();
+  key->time = 0;
+  key->value = D3DXVECTOR3(-4, 5, 6);
+  node.setPositionTrack(track);
+  expectNear(node.worldMatrix(), composed);
+  node.animate(50);
+  EXPECT_EQ(node.getPosition(), D3DXVECTOR3(-4, 5, 6));
+  EXPECT_EQ(node.worldMatrix()._41, -4.0f);
+  EXPECT_EQ(node.getScale(), scale);  // no scale track: left alone
+
+  // The composition: into the scale axes, scale, back, rotate, translate.
+  D3DXMATRIX rs, rsInverse, s, r, t, expected;
+  D3DXMatrixRotationQuaternion(&rs, &scaleRotation);
+  D3DXMatrixInverse(&rsInverse, nullptr, &rs);
+  D3DXMatrixScaling(&s, scale.x, scale.y, scale.z);
+  D3DXMatrixRotationQuaternion(&r, &rotation);
+  D3DXMatrixTranslation(&t, position.x, position.y, position.z);
+  expected = rsInverse * s * rs * r * t;
+  expectNear(composed, expected);
+}
+
+TEST(SGMesh, AnimateSamplesEveryTrackItHas) {
+  SGMesh node;
+  SGControllerQ4* rotation = new SGControllerQ4();
+  SGKeyQ4* key = rotation->addKey();
+  key->axis = D3DXVECTOR3(0, 0, 1);
+  key->angle = 1.0f;
+  rotation->prepareRotationKeys();
+  node.setRotationTrack(rotation);
+  SGControllerV3* scale = new SGControllerV3();
+  scale->addKey()->value = D3DXVECTOR3(3, 3, 3);
+  node.setScaleTrack(scale);
+  node.setScaleTrack(scale);  // setting the same track again keeps it
+  node.animate(7);
+  EXPECT_EQ(node.getRotation(), rotation->keyAt(0)->rotation);
+  EXPECT_EQ(node.getScale(), D3DXVECTOR3(3, 3, 3));
+  EXPECT_EQ(node.getPosition(), D3DXVECTOR3(0, 0, 0));
+}
+
+TEST(SGCamera, DefaultsAndSetters) {
+  SGCamera camera;
+  EXPECT_EQ(camera.getUp(), D3DXVECTOR3(0, 1, 0));
+  EXPECT_EQ(camera.fov, 45.0f);
+  EXPECT_EQ(camera.nearPlane, 1.0f);
+  EXPECT_EQ(camera.farPlane, 1000.0f);
+  camera.setPosition(D3DXVECTOR3(1, 700, 2));
+  camera.setTarget(D3DXVECTOR3(0, 0, 0));
+  camera.setProjection(60, 1.5f, 2, 800);
+  EXPECT_EQ(camera.getPosition(), D3DXVECTOR3(1, 700, 2));
+  EXPECT_EQ(camera.aspect, 1.5f);
+  EXPECT_EQ(camera.farPlane, 800.0f);
+}
+
+TEST(SGLight, ShadowProjectionGivesLinearDepthBeforeTheDivide) {
+  SGLight light;
+  EXPECT_EQ(light.range, 400.0f);
+  EXPECT_TRUE(D3DXMatrixIsIdentity(&light.view));
+  light.position = D3DXVECTOR3(0, 10, 0);
+  light.target = D3DXVECTOR3(0, 10, 100);
+  light.nearPlane = 2.0f;
+  light.farPlane = 800.0f;
+  light.coneAngle = 60.0f;
+  light.update();
+
+  D3DXMATRIX viewProj = light.view * light.projection;
+  D3DXVECTOR3 points[] = {{0, 10, 401}, {0, 10, 2}, {0, 10, 800}};
+  float depths[] = {0.5f, 0.0f, 1.0f};
+  for (int i = 0; i < 3; ++i) {
+    D3DXVECTOR4 clip;
+    D3DXVec3Transform(&clip, &points[i], &viewProj);
+    EXPECT_NEAR(clip.z, depths[i], 1e-5f);
+    EXPECT_NEAR(clip.w, points[i].z, 1e-3f);
+  }
+  // The cone is the full vertical field of view.
+  EXPECT_NEAR(light.projection._22, 1.0f / std::tan(30.0f * 0.017453292f), 1e-5f);
+}

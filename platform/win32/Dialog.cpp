@@ -287,7 +287,7 @@ INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND owner, DLGPROC proc
       quietFrames = busy ? 0 : quietFrames + 1;
       // Redraw promptly while something happens, then idle at a slow tick
       // that still blinks the caret.
-      if (state().queue.empty()) SDL_WaitEventTimeout(nullptr, quietFrames < 6 ? 16 : 250);
+      if (state().queue.empty() && state().input.empty()) SDL_WaitEventTimeout(nullptr, quietFrames < 6 ? 16 : 250);
     }
   }
 

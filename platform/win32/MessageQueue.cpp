@@ -87,6 +87,11 @@ void post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   state().queue.push_back(m);
 }
 
+void postInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  MSG m = {window, message, wParam, lParam, SDL_GetTicks(), lastCursor};
+  state().input.push_back(m);
+}
+
 void trackCursor(WindowObject* w, int x, int y) {
   int wx = 0, wy = 0;
   if (w->sdl) SDL_GetWindowPosition(w->sdl, &wx, &wy);
@@ -113,7 +118,7 @@ void translateKey(WindowObject* w, const SDL_KeyboardEvent& key) {
   if (!down || key.repeat) lParam |= LPARAM(1) << 30;
   if (!down) lParam |= LPARAM(1) << 31;
   UINT message = alt ? (down ? WM_SYSKEYDOWN : WM_SYSKEYUP) : (down ? WM_KEYDOWN : WM_KEYUP);
-  post(keyTarget(w), message, WPARAM(vk), lParam);
+  postInput(keyTarget(w), message, WPARAM(vk), lParam);
 }
 
 void translateButton(WindowObject* w, const SDL_MouseButtonEvent& button) {
@@ -129,24 +134,24 @@ void translateButton(WindowObject* w, const SDL_MouseButtonEvent& button) {
   // Double clicks only for classes that ask for them.
   if (down && button.clicks == 2 && (w->classStyle & CS_DBLCLKS)) message = base + 2;
   trackCursor(w, button.x, button.y);
-  post(w->handle, message, mouseKeys(SDL_GetMouseState(nullptr, nullptr)), MAKELPARAM(button.x, button.y));
+  postInput(w->handle, message, mouseKeys(SDL_GetMouseState(nullptr, nullptr)), MAKELPARAM(button.x, button.y));
 }
 
 void translateWindowEvent(WindowObject* w, const SDL_WindowEvent& event) {
   switch (event.event) {
     case SDL_WINDOWEVENT_CLOSE:
-      post(w->handle, WM_CLOSE, 0, 0);
+      postInput(w->handle, WM_CLOSE, 0, 0);
       break;
     case SDL_WINDOWEVENT_MOVED:
       if (!w->dialog && (w->style & WS_VISIBLE)) {
         GetWindowRect(w->handle, &w->rect);
-        post(w->handle, WM_MOVE, 0, MAKELPARAM(event.data1, event.data2));
+        postInput(w->handle, WM_MOVE, 0, MAKELPARAM(event.data1, event.data2));
       }
       break;
     case SDL_WINDOWEVENT_SIZE_CHANGED:
       if (!w->dialog && (w->style & WS_VISIBLE)) {
         GetWindowRect(w->handle, &w->rect);
-        post(w->handle, WM_SIZE, 0, MAKELPARAM(event.data1, event.data2));
+        postInput(w->handle, WM_SIZE, 0, MAKELPARAM(event.data1, event.data2));
       }
       break;
     default:
@@ -199,7 +204,7 @@ void translate(const SDL_Event& e) {
       // A dialog's controls are driven by its view, which has the mouse.
       if (w->dialog) break;
       trackCursor(w, e.motion.x, e.motion.y);
-      post(w->handle, WM_MOUSEMOVE, mouseKeys(e.motion.state), MAKELPARAM(e.motion.x, e.motion.y));
+      postInput(w->handle, WM_MOUSEMOVE, mouseKeys(e.motion.state), MAKELPARAM(e.motion.x, e.motion.y));
       break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
@@ -208,7 +213,7 @@ void translate(const SDL_Event& e) {
     case SDL_MOUSEWHEEL:
       if (!w->dialog && e.wheel.y) {
         int delta = (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y) * WHEEL_DELTA;
-        post(w->handle, WM_MOUSEWHEEL, MAKEWPARAM(mouseKeys(SDL_GetMouseState(nullptr, nullptr)), delta),
+        postInput(w->handle, WM_MOUSEWHEEL, MAKEWPARAM(mouseKeys(SDL_GetMouseState(nullptr, nullptr)), delta),
              MAKELPARAM(lastCursor.x, lastCursor.y));
       }
       break;
@@ -265,11 +270,13 @@ BOOL PeekMessageA(MSG* message, HWND window, UINT filterMin, UINT filterMax, UIN
   if (!message) return FALSE;
   pumpSdlEvents();
   State& s = state();
-  for (auto it = s.queue.begin(); it != s.queue.end(); ++it) {
-    if (!matches(*it, window, filterMin, filterMax)) continue;
-    *message = *it;
-    if (removeFlags & PM_REMOVE) s.queue.erase(it);
-    return TRUE;
+  for (std::deque<MSG>* q : {&s.queue, &s.input}) {
+    for (auto it = q->begin(); it != q->end(); ++it) {
+      if (!matches(*it, window, filterMin, filterMax)) continue;
+      *message = *it;
+      if (removeFlags & PM_REMOVE) q->erase(it);
+      return TRUE;
+    }
   }
   // The quit message comes once nothing else is waiting.
   bool wantsQuit = (filterMin == 0 && filterMax == 0) || (filterMin <= WM_QUIT && WM_QUIT <= filterMax);

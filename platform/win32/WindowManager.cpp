@@ -195,6 +195,7 @@ void resetWindowState() {
   s.classes.clear();
   s.systemClassesRegistered = false;
   s.queue.clear();
+  s.input.clear();
   s.quitPosted = false;
   s.quitCode = 0;
   s.focus = nullptr;
@@ -270,8 +271,9 @@ BOOL DestroyWindow(HWND window) {
   w = lookup(window);
   if (!w) return TRUE;
   if (s.focus == window) s.focus = nullptr;
-  auto& q = s.queue;
-  q.erase(std::remove_if(q.begin(), q.end(), [&](const MSG& m) { return m.hwnd == window; }), q.end());
+  for (auto* q : {&s.queue, &s.input}) {
+    q->erase(std::remove_if(q->begin(), q->end(), [&](const MSG& m) { return m.hwnd == window; }), q->end());
+  }
   removeFromParent(w);
   SDL_Window* sdl = w->sdl;
   s.windows.erase(reinterpret_cast<uintptr_t>(window));

@@ -82,7 +82,9 @@ struct State {
   std::vector<WindowClass> classes;
   ATOM nextAtom = 0xC000;
   bool systemClassesRegistered = false;
+  // Posted messages come before input, as on Windows.
   std::deque<MSG> queue;
+  std::deque<MSG> input;
   bool quitPosted = false;
   int quitCode = 0;
   int cursorCount = 0;

@@ -1,0 +1,270 @@
+// The launcher's dialog procedure driven through the dialog manager without
+// drawing (SDL's dummy driver): a "user" acts on the dialog right after
+// WM_INITDIALOG through the same messages the controls get from the view and
+// the keyboard, and the modal loop runs until the dialog ends.
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "demo/SetupDialog.h"
+#include "demo/resource.h"
+#include "platform/win32/Resources.h"
+#include "platform/win32/Win32Sdl.h"
+
+namespace {
+
+std::function<void(HWND)> user;
+std::vector<std::pair<int, int>> notifications;  // (control id, code)
+const UINT noteFocus = WM_USER + 7;
+HWND notedFocus = nullptr;
+
+INT_PTR CALLBACK scriptedProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_COMMAND) notifications.push_back({LOWORD(wParam), HIWORD(wParam)});
+  if (message == noteFocus) notedFocus = GetFocus();
+  INT_PTR result = SetupDialog(dialog, message, wParam, lParam);
+  if (message == WM_INITDIALOG && user) user(dialog);
+  return result;
+}
+
+INT_PTR runLauncher(std::function<void(HWND)> script) {
+  user = std::move(script);
+  notifications.clear();
+  return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SETUP), nullptr, scriptedProcedure, 0);
+}
+
+void key(HWND dialog, WPARAM vk) {
+  // Keyboard messages go to the focused control, as the queue routes them.
+  HWND target = GetFocus() ? GetFocus() : dialog;
+  PostMessageA(target, WM_KEYDOWN, vk, 1);
+}
+
+std::string lineOf(HWND dialog, int id, UINT getText, int index) {
+  char text[256] = {};
+  SendDlgItemMessageA(dialog, id, getText, WPARAM(index), reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+class SetupDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    resetWindowState();
+    modeList.clear();
+    const DisplayMode modes[] = {
+        {640, 480, 32, 60}, {1024, 768, 32, 85}, {800, 600, 32, 75}, {1024, 768, 16, 85}, {1024, 768, 32, 85}};
+    for (const DisplayMode& m : modes) modeList.append(m);
+    selectedMode = findDefaultMode(modeList);
+    selectedAspect = 0;
+    fullscreen = true;
+    vsync = true;
+    antiAlias = true;
+    noSound = false;
+  }
+  void TearDown() override {
+    user = nullptr;
+    modeList.clear();
+    resetWindowState();
+  }
+};
+
+TEST_F(SetupDialogTest, DefaultModeIsTheLastExactMatchElseTheFirst) {
+  EXPECT_EQ(selectedMode, 4);  // 16 bits at index 3 does not count
+  Array<DisplayMode> none;
+  none.append({1024, 768, 32, 60});
+  none.append({1280, 1024, 32, 85});
+  EXPECT_EQ(findDefaultMode(none), 0);
+  Array<DisplayMode> empty;
+  EXPECT_EQ(findDefaultMode(empty), 0);
+}
+
+TEST_F(SetupDialogTest, InitialisationFillsTheControlsAndEnterAcceptsThem) {
+  fullscreen = false;
+  noSound = true;
+  std::vector<std::string> lines, ratios;
+  int listSelection = -2, comboSelection = -2;
+  UINT checks[4] = {};
+  std::string comboText;
+  INT_PTR result = runLauncher([&](HWND dialog) {
+    int count = int(SendDlgItemMessageA(dialog, IDC_MODELIST, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) lines.push_back(lineOf(dialog, IDC_MODELIST, LB_GETTEXT, i));
+    count = int(SendDlgItemMessageA(dialog, IDC_ASPECT, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) ratios.push_back(lineOf(dialog, IDC_ASPECT, CB_GETLBTEXT, i));
+    listSelection = int(SendDlgItemMessageA(dialog, IDC_MODELIST, LB_GETCURSEL, 0, 0));
+    comboSelection = int(SendDlgItemMessageA(dialog, IDC_ASPECT, CB_GETCURSEL, 0, 0));
+    char text[32];
+    GetWindowTextA(GetDlgItem(dialog, IDC_ASPECT), text, sizeof(text));
+    comboText = text;
+    const int ids[4] = {IDC_FULLSCREEN, IDC_VSYNC, IDC_ANTIALIAS, IDC_NOSOUND};
+    for (int i = 0; i < 4; ++i) checks[i] = IsDlgButtonChecked(dialog, ids[i]);
+    // Enter through SDL, as a key press on the dialog's window.
+    SDL_Event e = {};
+    e.type = SDL_KEYDOWN;
+    e.key.windowID = SDL_GetWindowID(sdlWindowFromHandle(dialog));
+    e.key.keysym.sym = SDLK_RETURN;
+    e.key.keysym.scancode = SDL_SCANCODE_RETURN;
+    SDL_PushEvent(&e);
+  });
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(lines, (std::vector<std::string>{"640x480 60 Hz", "1024x768 85 Hz", "800x600 75 Hz", "1024x768 85 Hz",
+                                             "1024x768 85 Hz"}));
+  EXPECT_EQ(ratios, (std::vector<std::string>{"4:3", "16:10", "16:9", "5:4"}));
+  EXPECT_EQ(listSelection, 4);
+  EXPECT_EQ(comboSelection, 0);
+  EXPECT_EQ(comboText, "4:3");
+  EXPECT_EQ(checks[0], UINT(BST_UNCHECKED));
+  EXPECT_EQ(checks[1], UINT(BST_CHECKED));
+  EXPECT_EQ(checks[2], UINT(BST_CHECKED));
+  EXPECT_EQ(checks[3], UINT(BST_CHECKED));
+  EXPECT_EQ(selectedMode, 4);
+  EXPECT_EQ(selectedAspect, 0);
+  EXPECT_FALSE(fullscreen);
+  EXPECT_TRUE(noSound);
+}
+
+TEST_F(SetupDialogTest, OkReadsTheSelectionsAndCheckBoxes) {
+  INT_PTR result = runLauncher([](HWND dialog) {
+    // What clicks in the view send.
+    SendDlgItemMessageA(dialog, IDC_MODELIST, LB_SETCURSEL, 2, 0);
+    SendDlgItemMessageA(dialog, IDC_ASPECT, CB_SETCURSEL, 2, 0);
+    for (int id : {IDC_FULLSCREEN, IDC_VSYNC, IDC_ANTIALIAS, IDC_NOSOUND}) {
+      SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+    }
+    PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+  });
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(selectedMode, 2);
+  EXPECT_EQ(selectedAspect, 2);
+  EXPECT_FALSE(fullscreen);
+  EXPECT_FALSE(vsync);
+  EXPECT_FALSE(antiAlias);
+  EXPECT_TRUE(noSound);
+  // Each auto check box told the procedure it was clicked.
+  int clicked = 0;
+  for (auto& n : notifications) clicked += n.second == BN_CLICKED && n.first > 1000;
+  EXPECT_EQ(clicked, 4);
+}
+
+TEST_F(SetupDialogTest, CancelEscapeAndCloseBoxLeaveTheChoicesAlone) {
+  auto changeThenLeave = [](std::function<void(HWND)> leave) {
+    return [leave](HWND dialog) {
+      SendDlgItemMessageA(dialog, IDC_MODELIST, LB_SETCURSEL, 0, 0);
+      SendMessageA(GetDlgItem(dialog, IDC_VSYNC), BM_CLICK, 0, 0);
+      leave(dialog);
+    };
+  };
+  EXPECT_EQ(runLauncher(changeThenLeave([](HWND d) { PostMessageA(GetDlgItem(d, IDCANCEL), BM_CLICK, 0, 0); })), 0);
+  EXPECT_EQ(runLauncher(changeThenLeave([](HWND d) { key(d, VK_ESCAPE); })), 0);
+  EXPECT_EQ(runLauncher(changeThenLeave([](HWND d) {
+              SDL_Event e = {};
+              e.type = SDL_WINDOWEVENT;
+              e.window.event = SDL_WINDOWEVENT_CLOSE;
+              e.window.windowID = SDL_GetWindowID(sdlWindowFromHandle(d));
+              SDL_PushEvent(&e);
+            })),
+            0);
+  EXPECT_EQ(selectedMode, 4);
+  EXPECT_TRUE(vsync);
+}
+
+TEST_F(SetupDialogTest, NoSelectionComesBackAsDefaultModeAndFourToThree) {
+  INT_PTR result = runLauncher([](HWND dialog) {
+    SendDlgItemMessageA(dialog, IDC_MODELIST, LB_SETCURSEL, WPARAM(-1), 0);
+    // Typing into the combo box's edit field leaves no ratio selected.
+    SendDlgItemMessageA(dialog, IDC_ASPECT, CB_SETCURSEL, 2, 0);
+    HWND combo = GetDlgItem(dialog, IDC_ASPECT);
+    SetFocus(combo);
+    for (char c : std::string("21:9")) PostMessageA(combo, WM_CHAR, WPARAM(c), 0);
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  });
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(selectedMode, 4);
+  EXPECT_EQ(selectedAspect, 0);
+  bool edited = false;
+  for (auto& n : notifications) edited |= n.first == IDC_ASPECT && n.second == CBN_EDITCHANGE;
+  EXPECT_TRUE(edited);
+}
+
+TEST_F(SetupDialogTest, EmptyModeListLeavesOnlyCancel) {
+  modeList.clear();
+  selectedMode = 0;
+  bool okEnabled = true;
+  INT_PTR result = runLauncher([&](HWND dialog) {
+    okEnabled = IsWindowEnabled(GetDlgItem(dialog, IDOK));
+    key(dialog, VK_RETURN);
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 1);
+  });
+  EXPECT_FALSE(okEnabled);
+  EXPECT_EQ(result, 0);
+}
+
+TEST_F(SetupDialogTest, KeyboardAloneChoosesAMode) {
+  selectedMode = 1;
+  HWND okButton = nullptr;
+  INT_PTR result = runLauncher([&](HWND dialog) {
+    okButton = GetDlgItem(dialog, IDOK);
+    PostMessageA(dialog, noteFocus, 0, 0);
+    // Tab order follows the template: Cancel, Fullscreen, No sound, combo, list.
+    for (int i = 0; i < 5; ++i) PostMessageA(dialog, WM_KEYDOWN, VK_TAB, 1);
+    PostMessageA(GetDlgItem(dialog, IDC_MODELIST), WM_KEYDOWN, VK_DOWN, 1);
+    PostMessageA(GetDlgItem(dialog, IDC_MODELIST), WM_KEYDOWN, VK_RETURN, 1);
+  });
+  // WM_INITDIALOG answered TRUE: the first tab stop (OK) had the focus.
+  EXPECT_EQ(notedFocus, okButton);
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(selectedMode, 2);
+  bool changed = false;
+  for (auto& n : notifications) changed |= n.first == IDC_MODELIST && n.second == LBN_SELCHANGE;
+  EXPECT_TRUE(changed);
+}
+
+TEST_F(SetupDialogTest, ControlsSitAtTheTemplatePositions) {
+  const DialogResource* resource = findDialogResource(IDD_SETUP);
+  ASSERT_NE(resource, nullptr);
+  EXPECT_STREQ(resource->caption, "Vantrel demo");
+  EXPECT_EQ(resource->itemCount, 10);
+  INT_PTR result = runLauncher([&](HWND dialog) {
+    RECT size = {0, 0, 255, 102};
+    MapDialogRect(dialog, &size);
+    RECT client;
+    GetClientRect(dialog, &client);
+    EXPECT_EQ(client.right, size.right);
+    EXPECT_EQ(client.bottom, size.bottom);
+    RECT dialogRect;
+    GetWindowRect(dialog, &dialogRect);
+    for (int i = 0; i < resource->itemCount; ++i) {
+      const DialogItemResource& item = resource->items[i];
+      HWND control = GetDlgItem(dialog, item.id);
+      ASSERT_NE(control, nullptr) << item.id;
+      RECT expected = {item.x, item.y, item.x + item.cx, item.y + item.cy};
+      MapDialogRect(dialog, &expected);
+      RECT actual;
+      GetWindowRect(control, &actual);
+      EXPECT_EQ(actual.left - dialogRect.left, expected.left) << item.id;
+      EXPECT_EQ(actual.top - dialogRect.top, expected.top) << item.id;
+      EXPECT_EQ(actual.right - actual.left, expected.right - expected.left) << item.id;
+      if (item.id == IDC_MODELIST) {
+        // Whole lines only: the list may be a little shorter than laid out.
+        LONG height = actual.bottom - actual.top;
+        EXPECT_LE(height, expected.bottom - expected.top);
+        EXPECT_GT(height, expected.bottom - expected.top - height / 4);
+      } else {
+        EXPECT_EQ(actual.bottom - actual.top, expected.bottom - expected.top) << item.id;
+      }
+    }
+    PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 1);
+  });
+  EXPECT_EQ(result, 0);
+}
+
+TEST_F(SetupDialogTest, MissingTemplateOrProcedureFails) {
+  EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(4242), nullptr, SetupDialog, 0), -1);
+  EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(IDD_SETUP), nullptr, nullptr, 0), -1);
+  EXPECT_EQ(DialogBoxParamA(nullptr, "named", nullptr, SetupDialog, 0), -1);
+}
+
+}  // namespace

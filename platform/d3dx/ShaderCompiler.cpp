@@ -1,0 +1,653 @@
+// D3DXCompileShader over glslang (HLSL front end, DX9-compatible mode, to
+// SPIR-V) and SPIRV-Cross (SPIR-V to GLSL 330 core). The SPIR-V is remapped on
+// the way so that the GLSL meets the Direct3D 9 model: constants on their
+// D3D9 registers in one vec4 array per stage, samplers on their sN units,
+// vertex inputs on fixed attribute locations per semantic, varyings named
+// after their semantic, POSITION as gl_Position. platform/d3d9/ShaderBlob.h
+// describes the result.
+
+#include "platform/d3dx/ShaderCompiler.h"
+
+#include "platform/d3d9/ShaderBlob.h"
+#include "platform/d3dx/D3DXBuffer.h"
+
+#include <glslang/Public/ResourceLimits.h>
+#include <glslang/Public/ShaderLang.h>
+#include <glslang/SPIRV/GlslangToSpv.h>
+#include <spirv_cross/spirv_glsl.hpp>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <vector>
+
+HRESULT d3dxCreateConstantTable(const DWORD* blob, UINT bytes, ID3DXConstantTable** table);
+
+namespace {
+
+D3DXShaderCompileTimes compileTimes = {0, 0, 0};
+
+double nowMs() {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+struct Profile {
+  bool pixel;
+  DWORD version;
+};
+
+bool parseProfile(const char* name, Profile* out) {
+  static const struct {
+    const char* name;
+    bool pixel;
+    int major, minor;
+  } profiles[] = {
+      {"vs_1_1", false, 1, 1}, {"vs_2_0", false, 2, 0}, {"vs_2_a", false, 2, 1}, {"vs_2_sw", false, 2, 0xff},
+      {"vs_3_0", false, 3, 0}, {"vs_3_sw", false, 3, 0xff}, {"ps_2_0", true, 2, 0}, {"ps_2_a", true, 2, 1},
+      {"ps_2_b", true, 2, 2}, {"ps_2_sw", true, 2, 0xff}, {"ps_3_0", true, 3, 0}, {"ps_3_sw", true, 3, 0xff},
+  };
+  if (!name) return false;
+  for (const auto& p : profiles) {
+    if (std::strcmp(p.name, name) == 0) {
+      out->pixel = p.pixel;
+      out->version = p.pixel ? D3DPS_VERSION(p.major, p.minor) : D3DVS_VERSION(p.major, p.minor);
+      return true;
+    }
+  }
+  return false;
+}
+
+// --- semantics ----------------------------------------------------------------------
+struct Semantic {
+  DWORD usage = 0;
+  DWORD index = 0;
+  bool position = false;  // POSITION, SV_POSITION, VPOS
+  bool colourOut = false;  // COLOR, SV_TARGET (as outputs)
+  bool depth = false;      // DEPTH, SV_DEPTH
+  bool valid = false;
+  std::string name;  // upper-case with index, "TEXCOORD0"
+};
+
+Semantic parseSemantic(const std::string& text) {
+  Semantic s;
+  std::string upper;
+  for (char c : text) upper += (char)((c >= 'a' && c <= 'z') ? c - 32 : c);
+  size_t digits = upper.size();
+  while (digits > 0 && upper[digits - 1] >= '0' && upper[digits - 1] <= '9') --digits;
+  std::string base = upper.substr(0, digits);
+  if (digits < upper.size() && upper.size() - digits <= 2) s.index = (DWORD)std::stoul(upper.substr(digits));
+  if (base.rfind("SV_", 0) == 0) base = base.substr(3);
+  static const struct {
+    const char* name;
+    DWORD usage;
+  } usages[] = {{"POSITION", D3DDECLUSAGE_POSITION}, {"BLENDWEIGHT", D3DDECLUSAGE_BLENDWEIGHT},
+                {"BLENDINDICES", D3DDECLUSAGE_BLENDINDICES}, {"NORMAL", D3DDECLUSAGE_NORMAL},
+                {"PSIZE", D3DDECLUSAGE_PSIZE}, {"TEXCOORD", D3DDECLUSAGE_TEXCOORD},
+                {"TANGENT", D3DDECLUSAGE_TANGENT}, {"BINORMAL", D3DDECLUSAGE_BINORMAL},
+                {"TESSFACTOR", D3DDECLUSAGE_TESSFACTOR}, {"POSITIONT", D3DDECLUSAGE_POSITIONT},
+                {"COLOR", D3DDECLUSAGE_COLOR}, {"TARGET", D3DDECLUSAGE_COLOR}, {"FOG", D3DDECLUSAGE_FOG},
+                {"DEPTH", D3DDECLUSAGE_DEPTH}, {"SAMPLE", D3DDECLUSAGE_SAMPLE}, {"VPOS", D3DDECLUSAGE_POSITION}};
+  for (const auto& u : usages) {
+    if (base == u.name) {
+      s.usage = u.usage;
+      s.valid = true;
+    }
+  }
+  s.position = s.valid && (base == "POSITION" || base == "VPOS");
+  s.colourOut = s.valid && (base == "COLOR" || base == "TARGET");
+  s.depth = s.valid && base == "DEPTH";
+  s.name = base + std::to_string(s.index);
+  return s;
+}
+
+const char* usageName(DWORD usage) {
+  static const char* names[] = {"POSITION", "BLENDWEIGHT", "BLENDINDICES", "NORMAL", "PSIZE",
+                                "TEXCOORD", "TANGENT", "BINORMAL", "TESSFACTOR", "POSITIONT",
+                                "COLOR", "FOG", "DEPTH", "SAMPLE"};
+  return usage < 14 ? names[usage] : "UNKNOWN";
+}
+
+// --- includes -----------------------------------------------------------------------------
+class IncludeBridge : public glslang::TShader::Includer {
+public:
+  explicit IncludeBridge(ID3DXInclude* include) : include(include) {}
+  IncludeResult* includeLocal(const char* headerName, const char*, size_t) override {
+    return open(D3DXINC_LOCAL, headerName);
+  }
+  IncludeResult* includeSystem(const char* headerName, const char*, size_t) override {
+    return open(D3DXINC_SYSTEM, headerName);
+  }
+  void releaseInclude(IncludeResult* result) override {
+    if (!result) return;
+    if (include && result->userData) include->Close(result->userData);
+    delete result;
+  }
+
+private:
+  IncludeResult* open(D3DXINCLUDE_TYPE type, const char* name) {
+    if (!include) return nullptr;
+    LPCVOID data = nullptr;
+    UINT bytes = 0;
+    if (FAILED(include->Open(type, name, nullptr, &data, &bytes)) || !data) return nullptr;
+    return new IncludeResult(name, static_cast<const char*>(data), bytes, const_cast<void*>(data));
+  }
+  ID3DXInclude* include;
+};
+
+// glslang's "ERROR: memory:12: text" lines become "memory(12): error: text";
+// the closing summary lines are dropped.
+std::string formatLog(const std::string& log) {
+  std::string out;
+  size_t start = 0;
+  while (start < log.size()) {
+    size_t end = log.find('\n', start);
+    if (end == std::string::npos) end = log.size();
+    std::string line = log.substr(start, end - start);
+    start = end + 1;
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
+    if (line.empty()) continue;
+    const char* kind = nullptr;
+    if (line.rfind("ERROR: ", 0) == 0) {
+      kind = "error";
+      line = line.substr(7);
+    } else if (line.rfind("WARNING: ", 0) == 0) {
+      kind = "warning";
+      line = line.substr(9);
+    }
+    if (line.find("compilation errors.") != std::string::npos || line.find("No code generated") != std::string::npos)
+      continue;
+    if (kind) {
+      // "memory:12: text"
+      size_t c1 = line.find(':');
+      size_t c2 = c1 == std::string::npos ? std::string::npos : line.find(':', c1 + 1);
+      if (c2 != std::string::npos && c2 > c1 + 1 &&
+          line.find_first_not_of("0123456789", c1 + 1) == c2) {
+        std::string text = line.substr(c2 + 1);
+        while (!text.empty() && text[0] == ' ') text.erase(0, 1);
+        out += line.substr(0, c1) + "(" + line.substr(c1 + 1, c2 - c1 - 1) + "): " + kind + ": " + text + "\n";
+        continue;
+      }
+      out += std::string("memory: ") + kind + ": " + line + "\n";
+      continue;
+    }
+    out += line + "\n";
+  }
+  return out;
+}
+
+// Explicit register(cN) bindings of global constants, found in the source
+// text: name -> register.
+std::vector<std::pair<std::string, int>> explicitRegisters(const char* src, size_t len) {
+  std::vector<std::pair<std::string, int>> found;
+  std::string s(src, len);
+  size_t pos = 0;
+  while ((pos = s.find("register", pos)) != std::string::npos) {
+    size_t p = pos + 8;
+    pos = p;
+    while (p < s.size() && (s[p] == ' ' || s[p] == '\t')) ++p;
+    if (p >= s.size() || s[p] != '(') continue;
+    ++p;
+    while (p < s.size() && (s[p] == ' ' || s[p] == '\t')) ++p;
+    if (p >= s.size() || (s[p] != 'c' && s[p] != 'C')) continue;
+    ++p;
+    size_t d = p;
+    while (p < s.size() && s[p] >= '0' && s[p] <= '9') ++p;
+    if (p == d || p - d > 4) continue;
+    int reg = std::stoi(s.substr(d, p - d));
+    // Back from "register" over ':' and an optional array size to the name.
+    long q = (long)(pos - 8) - 1;
+    while (q >= 0 && (s[q] == ' ' || s[q] == '\t' || s[q] == '\n' || s[q] == '\r')) --q;
+    if (q < 0 || s[q] != ':') continue;
+    --q;
+    while (q >= 0 && (s[q] == ' ' || s[q] == '\t' || s[q] == '\n' || s[q] == '\r')) --q;
+    if (q >= 0 && s[q] == ']') {
+      while (q >= 0 && s[q] != '[') --q;
+      --q;
+      while (q >= 0 && (s[q] == ' ' || s[q] == '\t')) --q;
+    }
+    long e = q;
+    while (q >= 0 && (std::isalnum((unsigned char)s[q]) || s[q] == '_')) --q;
+    if (e > q) found.push_back({s.substr(q + 1, e - q), reg});
+  }
+  return found;
+}
+
+// --- the blob --------------------------------------------------------------------------------
+class BlobWriter {
+public:
+  DWORD string(const std::string& s) {
+    if (s.empty()) return 0;
+    DWORD offset = (DWORD)strings.size();
+    strings.insert(strings.end(), s.begin(), s.end());
+    strings.push_back('\0');
+    return offset;
+  }
+  std::vector<ShaderBlobConstant> constants;
+  std::vector<ShaderBlobSampler> samplers;
+  std::vector<ShaderBlobVarying> inputs, outputs;
+  std::string glsl;
+  DWORD registerArrayName = 0;
+  DWORD registerCount = 0;
+
+  std::vector<DWORD> build(DWORD version, DWORD flags) {
+    auto align4 = [](size_t n) { return (n + 3) & ~(size_t)3; };
+    size_t offset = sizeof(ShaderBlobHeader);
+    ShaderBlobHeader h = {};
+    h.version = version;
+    h.magic = SHADER_BLOB_MAGIC;
+    h.formatVersion = SHADER_BLOB_FORMAT_VERSION;
+    h.flags = flags;
+    h.registerArrayName = registerArrayName;
+    h.registerCount = registerCount;
+    h.constantCount = (DWORD)constants.size();
+    h.constantOffset = (DWORD)offset;
+    offset += constants.size() * sizeof(ShaderBlobConstant);
+    h.samplerCount = (DWORD)samplers.size();
+    h.samplerOffset = (DWORD)offset;
+    offset += samplers.size() * sizeof(ShaderBlobSampler);
+    h.inputCount = (DWORD)inputs.size();
+    h.inputOffset = (DWORD)offset;
+    offset += inputs.size() * sizeof(ShaderBlobVarying);
+    h.outputCount = (DWORD)outputs.size();
+    h.outputOffset = (DWORD)offset;
+    offset += outputs.size() * sizeof(ShaderBlobVarying);
+    h.stringsOffset = (DWORD)offset;
+    h.stringsBytes = (DWORD)strings.size();
+    offset = align4(offset + strings.size());
+    h.glslOffset = (DWORD)offset;
+    h.glslBytes = (DWORD)glsl.size();
+    offset = align4(offset + glsl.size() + 1);
+    h.totalBytes = (DWORD)(offset + 4);
+    std::vector<DWORD> words(h.totalBytes / 4, 0);
+    char* base = reinterpret_cast<char*>(words.data());
+    std::memcpy(base, &h, sizeof h);
+    auto put = [&](DWORD at, const void* data, size_t bytes) {
+      if (bytes) std::memcpy(base + at, data, bytes);
+    };
+    put(h.constantOffset, constants.data(), constants.size() * sizeof(ShaderBlobConstant));
+    put(h.samplerOffset, samplers.data(), samplers.size() * sizeof(ShaderBlobSampler));
+    put(h.inputOffset, inputs.data(), inputs.size() * sizeof(ShaderBlobVarying));
+    put(h.outputOffset, outputs.data(), outputs.size() * sizeof(ShaderBlobVarying));
+    put(h.stringsOffset, strings.data(), strings.size());
+    put(h.glslOffset, glsl.c_str(), glsl.size() + 1);
+    words.back() = SHADER_BLOB_END_TOKEN;
+    return words;
+  }
+
+private:
+  std::vector<char> strings = {'\0'};  // offset 0 is the empty string
+};
+
+struct CompileError {
+  std::string text;
+};
+
+// Replaces the size of the register array declaration ("uniform vec4 name[N];")
+// with the register count: SPIRV-Cross sizes it from the last member only.
+void fixRegisterArraySize(std::string& glsl, const std::string& name, DWORD count) {
+  std::string decl = "uniform vec4 " + name + "[";
+  size_t p = glsl.find(decl);
+  if (p == std::string::npos) return;
+  size_t start = p + decl.size();
+  size_t end = glsl.find(']', start);
+  if (end == std::string::npos) return;
+  glsl.replace(start, end - start, std::to_string(count));
+}
+
+// The SPIR-V half: reflection, remapping, GLSL. Errors come back as text.
+bool crossCompile(std::vector<uint32_t>&& spirv, const Profile& profile, const char* src, size_t srcLen,
+                  BlobWriter& blob, std::string& error) {
+  try {
+    spirv_cross::CompilerGLSL compiler(std::move(spirv));
+    auto active = compiler.get_active_interface_variables();
+    spirv_cross::ShaderResources res = compiler.get_shader_resources(active);
+    compiler.set_enabled_interface_variables(std::move(active));
+    const std::string stagePrefix = profile.pixel ? "ps" : "vs";
+
+    // Constants: D3D9 registers in declaration order (explicit ones first).
+    if (res.uniform_buffers.size() > 1) {
+      error = "memory: error: cbuffer blocks are not supported by shader model 2 and 3 (use global constants)\n";
+      return false;
+    }
+    for (const auto& ubo : res.uniform_buffers) {
+      const spirv_cross::SPIRType& type = compiler.get_type(ubo.base_type_id);
+      auto explicitRegs = explicitRegisters(src, srcLen);
+      size_t members = type.member_types.size();
+      std::vector<int> regs(members, -1);
+      std::vector<DWORD> regCounts(members), rows(members), columns(members), elements(members), classes(members);
+      std::vector<bool> used(4096, false);
+      for (size_t i = 0; i < members; ++i) {
+        const std::string& name = compiler.get_member_name(ubo.base_type_id, (uint32_t)i);
+        const spirv_cross::SPIRType& mt = compiler.get_type(type.member_types[i]);
+        if (mt.basetype != spirv_cross::SPIRType::Float) {
+          error = "memory: error: '" + name + "': only float constants are supported (int, bool and struct constants are not)\n";
+          return false;
+        }
+        DWORD count = 1;
+        for (uint32_t dim : mt.array) count *= dim ? dim : 1;
+        bool rowMajorSpirv = compiler.has_member_decoration(ubo.base_type_id, (uint32_t)i, spv::DecorationRowMajor);
+        DWORD perElement = 1;
+        if (mt.columns > 1) {
+          // glslang keeps HLSL's rows as SPIR-V columns; HLSL column-major
+          // packing shows as RowMajor: one register per HLSL column.
+          rows[i] = mt.columns;
+          columns[i] = mt.vecsize;
+          perElement = rowMajorSpirv ? mt.vecsize : mt.columns;
+          classes[i] = rowMajorSpirv ? D3DXPC_MATRIX_COLUMNS : D3DXPC_MATRIX_ROWS;
+        } else {
+          rows[i] = 1;
+          columns[i] = mt.vecsize;
+          classes[i] = mt.vecsize == 1 ? D3DXPC_SCALAR : D3DXPC_VECTOR;
+        }
+        elements[i] = count;
+        regCounts[i] = perElement * count;
+        for (const auto& e : explicitRegs) {
+          if (e.first == name) regs[i] = e.second;
+        }
+        if (regs[i] >= 0) {
+          for (DWORD r = 0; r < regCounts[i] && regs[i] + r < used.size(); ++r) used[regs[i] + r] = true;
+        }
+        // Arrays of anything and matrices step one register per vector.
+        if (!mt.array.empty()) compiler.set_decoration(type.member_types[i], spv::DecorationArrayStride, 16 * perElement);
+        if (mt.columns > 1) compiler.set_member_decoration(ubo.base_type_id, (uint32_t)i, spv::DecorationMatrixStride, 16);
+      }
+      DWORD maxRegisters = profile.pixel ? D3D9_PIXEL_SHADER_CONSTANT_REGISTERS : D3D9_VERTEX_SHADER_CONSTANT_REGISTERS;
+      DWORD end = 0;
+      for (size_t i = 0; i < members; ++i) {
+        if (regs[i] < 0) {
+          DWORD r = 0;
+          for (;;) {
+            bool fits = true;
+            for (DWORD k = 0; k < regCounts[i]; ++k)
+              if (r + k >= used.size() || used[r + k]) fits = false;
+            if (fits || r >= used.size()) break;
+            ++r;
+          }
+          regs[i] = (int)r;
+          for (DWORD k = 0; k < regCounts[i] && r + k < used.size(); ++k) used[r + k] = true;
+        }
+        end = std::max(end, (DWORD)regs[i] + regCounts[i]);
+        compiler.set_member_decoration(ubo.base_type_id, (uint32_t)i, spv::DecorationOffset, 16 * (DWORD)regs[i]);
+        ShaderBlobConstant c;
+        c.name = blob.string(compiler.get_member_name(ubo.base_type_id, (uint32_t)i));
+        c.registerIndex = (DWORD)regs[i];
+        c.registerCount = regCounts[i];
+        c.parameterClass = classes[i];
+        c.rows = rows[i];
+        c.columns = columns[i];
+        c.elements = elements[i];
+        blob.constants.push_back(c);
+      }
+      if (end > maxRegisters) {
+        error = "memory: error: the constants need " + std::to_string(end) + " registers, more than the " +
+                std::to_string(maxRegisters) + " of the profile\n";
+        return false;
+      }
+      blob.registerCount = end;
+      compiler.set_name(ubo.base_type_id, stagePrefix + "_c");
+      compiler.set_name(ubo.id, stagePrefix + "_c");
+      compiler.flatten_buffer_block(ubo.id);
+    }
+
+    // Samplers keep their HLSL names (made legal GLSL by SPIRV-Cross) and units.
+    std::vector<std::pair<uint32_t, ShaderBlobSampler>> samplers;
+    for (const auto& s : res.sampled_images) {
+      const spirv_cross::SPIRType& st = compiler.get_type(s.type_id);
+      ShaderBlobSampler sb = {};
+      sb.name = blob.string(compiler.get_name(s.id));
+      sb.unit = compiler.get_decoration(s.id, spv::DecorationBinding);
+      switch (st.image.dim) {
+      case spv::Dim1D: sb.type = D3DXPT_SAMPLER1D; break;
+      case spv::Dim3D: sb.type = D3DXPT_SAMPLER3D; break;
+      case spv::DimCube: sb.type = D3DXPT_SAMPLERCUBE; break;
+      default: sb.type = D3DXPT_SAMPLER2D; break;
+      }
+      if (sb.unit >= 16) {
+        error = "memory: error: sampler '" + compiler.get_name(s.id) + "' is bound beyond s15\n";
+        return false;
+      }
+      samplers.push_back({s.id, sb});
+    }
+
+    // Interface variables by semantic.
+    struct Io {
+      uint32_t id;
+      ShaderBlobVarying v;
+    };
+    std::vector<Io> inputs, outputs;
+    auto semanticOf = [&](uint32_t id) {
+      return compiler.get_decoration_string(id, spv::DecorationHlslSemanticGOOGLE);
+    };
+    for (const auto& in : res.stage_inputs) {
+      std::string semText = semanticOf(in.id);
+      Semantic sem = parseSemantic(semText);
+      const spirv_cross::SPIRType& t = compiler.get_type(in.type_id);
+      ShaderBlobVarying v = {sem.usage, sem.index, 0, t.vecsize, 0};
+      if (!sem.valid) {
+        error = "memory: error: input '" + compiler.get_name(in.id) + "' has no Direct3D 9 semantic ('" + semText + "')\n";
+        return false;
+      }
+      if (!profile.pixel) {
+        int location = d3d9AttributeLocation(sem.usage, sem.index);
+        if (location < 0) {
+          error = "memory: error: vertex input semantic " + sem.name + " is not supported\n";
+          return false;
+        }
+        v.location = (DWORD)location;
+        compiler.set_decoration(in.id, spv::DecorationLocation, (uint32_t)location);
+        compiler.set_name(in.id, "attr_" + sem.name);
+      } else if (sem.position) {
+        if (t.vecsize != 4 || !t.array.empty()) {
+          error = "memory: error: a pixel shader reads POSITION/VPOS only as float4\n";
+          return false;
+        }
+        compiler.unset_decoration(in.id, spv::DecorationLocation);
+        compiler.set_decoration(in.id, spv::DecorationBuiltIn, spv::BuiltInFragCoord);
+      } else {
+        compiler.set_name(in.id, std::string("vary_") + usageName(sem.usage) + std::to_string(sem.index));
+      }
+      inputs.push_back({in.id, v});
+    }
+    for (const auto& out : res.stage_outputs) {
+      std::string semText = semanticOf(out.id);
+      Semantic sem = parseSemantic(semText);
+      const spirv_cross::SPIRType& t = compiler.get_type(out.type_id);
+      ShaderBlobVarying v = {sem.usage, sem.index, 0, t.vecsize, 0};
+      if (!sem.valid) {
+        error = "memory: error: output '" + compiler.get_name(out.id) + "' has no Direct3D 9 semantic ('" + semText + "')\n";
+        return false;
+      }
+      if (!profile.pixel && sem.position && sem.index == 0) {
+        compiler.unset_decoration(out.id, spv::DecorationLocation);
+        compiler.set_decoration(out.id, spv::DecorationBuiltIn, spv::BuiltInPosition);
+      } else if (!profile.pixel && sem.usage == D3DDECLUSAGE_PSIZE) {
+        compiler.unset_decoration(out.id, spv::DecorationLocation);
+        compiler.set_decoration(out.id, spv::DecorationBuiltIn, spv::BuiltInPointSize);
+      } else if (profile.pixel && sem.depth) {
+        compiler.unset_decoration(out.id, spv::DecorationLocation);
+        compiler.set_decoration(out.id, spv::DecorationBuiltIn, spv::BuiltInFragDepth);
+      } else if (profile.pixel) {
+        if (!sem.colourOut || sem.index > 3) {
+          error = "memory: error: pixel shader output semantic " + sem.name + " is not supported (COLOR0..3, DEPTH)\n";
+          return false;
+        }
+        v.usage = D3DDECLUSAGE_COLOR;
+        v.location = sem.index;
+        compiler.set_decoration(out.id, spv::DecorationLocation, sem.index);
+        compiler.set_name(out.id, "colour" + std::to_string(sem.index));
+      } else {
+        compiler.set_name(out.id, std::string("vary_") + usageName(sem.usage) + std::to_string(sem.index));
+      }
+      outputs.push_back({out.id, v});
+    }
+
+    spirv_cross::CompilerGLSL::Options options;
+    options.version = 330;
+    options.es = false;
+    options.enable_420pack_extension = false;
+    options.vertex.fixup_clipspace = !profile.pixel;
+    options.vertex.flip_vert_y = !profile.pixel;
+    compiler.set_common_options(options);
+    blob.glsl = compiler.compile();
+
+    // Names are final only after compile() (keywords get renamed).
+    for (auto& s : samplers) {
+      s.second.glslName = blob.string(compiler.get_name(s.first));
+      blob.samplers.push_back(s.second);
+    }
+    auto finalName = [&](const Io& io) -> std::string {
+      if (compiler.has_decoration(io.id, spv::DecorationBuiltIn)) {
+        switch ((spv::BuiltIn)compiler.get_decoration(io.id, spv::DecorationBuiltIn)) {
+        case spv::BuiltInPosition: return "gl_Position";
+        case spv::BuiltInPointSize: return "gl_PointSize";
+        case spv::BuiltInFragCoord: return "gl_FragCoord";
+        case spv::BuiltInFragDepth: return "gl_FragDepth";
+        default: break;
+        }
+      }
+      return compiler.get_name(io.id);
+    };
+    for (Io& io : inputs) {
+      io.v.glslName = blob.string(finalName(io));
+      blob.inputs.push_back(io.v);
+    }
+    for (Io& io : outputs) {
+      io.v.glslName = blob.string(finalName(io));
+      blob.outputs.push_back(io.v);
+    }
+    if (!res.uniform_buffers.empty()) {
+      blob.registerArrayName = blob.string(stagePrefix + "_c");
+      fixRegisterArraySize(blob.glsl, stagePrefix + "_c", blob.registerCount);
+    }
+    return true;
+  } catch (const std::exception& e) {
+    error = std::string("memory: error: ") + e.what() + "\n";
+    return false;
+  }
+}
+
+void ensureGlslang() {
+  static bool initialised = false;
+  if (!initialised) {
+    glslang::InitializeProcess();
+    initialised = true;
+  }
+}
+
+}  // namespace
+
+void d3dxGetShaderCompileTimes(D3DXShaderCompileTimes* times) {
+  if (times) *times = compileTimes;
+}
+
+void d3dxResetShaderCompileTimes() { compileTimes = {0, 0, 0}; }
+
+HRESULT D3DXCompileShader(LPCSTR pSrcData, UINT SrcDataLen, const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude,
+                          LPCSTR pFunctionName, LPCSTR pProfile, DWORD Flags, LPD3DXBUFFER* ppShader,
+                          LPD3DXBUFFER* ppErrorMsgs, LPD3DXCONSTANTTABLE* ppConstantTable) {
+  if (ppShader) *ppShader = nullptr;
+  if (ppErrorMsgs) *ppErrorMsgs = nullptr;
+  if (ppConstantTable) *ppConstantTable = nullptr;
+  auto fail = [&](const std::string& text, HRESULT hr) {
+    if (ppErrorMsgs) *ppErrorMsgs = D3DXBufferImpl::fromText(text);
+    return hr;
+  };
+  if (!pSrcData) return fail("memory: error: no source\n", D3DERR_INVALIDCALL);
+  Profile profile;
+  if (!parseProfile(pProfile, &profile))
+    return fail(std::string("memory: error: unsupported profile '") + (pProfile ? pProfile : "(null)") +
+                    "' (vs_1_1, vs_2_0, vs_2_a, vs_3_0, ps_2_0, ps_2_a, ps_2_b, ps_3_0)\n",
+                D3DERR_INVALIDCALL);
+  const char* entry = pFunctionName ? pFunctionName : "main";
+  // The source may run on without a terminator: take SrcDataLen bytes, up to a zero.
+  size_t length = 0;
+  while (length < SrcDataLen && pSrcData[length] != '\0') ++length;
+
+  ensureGlslang();
+  double t0 = nowMs();
+  EShLanguage stage = profile.pixel ? EShLangFragment : EShLangVertex;
+  glslang::TShader shader(stage);
+  const char* strings[] = {pSrcData};
+  const int lengths[] = {(int)length};
+  const char* names[] = {"memory"};
+  shader.setStringsWithLengthsAndNames(strings, lengths, names, 1);
+  shader.setEntryPoint(entry);
+  shader.setSourceEntryPoint(entry);
+  shader.setEnvInput(glslang::EShSourceHlsl, stage, glslang::EShClientOpenGL, 100);
+  shader.setEnvClient(glslang::EShClientOpenGL, glslang::EShTargetOpenGL_450);
+  shader.setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
+  shader.setEnvTargetHlslFunctionality1();  // keeps the semantic strings in the SPIR-V
+  shader.setAutoMapBindings(true);
+  shader.setAutoMapLocations(true);
+  std::string preamble;
+  if (Flags & D3DXSHADER_PACKMATRIX_ROWMAJOR) preamble += "#pragma pack_matrix(row_major)\n";
+  for (const D3DXMACRO* m = pDefines; m && m->Name; ++m)
+    preamble += std::string("#define ") + m->Name + " " + (m->Definition ? m->Definition : "") + "\n";
+  if (!preamble.empty()) shader.setPreamble(preamble.c_str());
+  EShMessages messages = (EShMessages)(EShMsgReadHlsl | EShMsgHlslDX9Compatible | EShMsgSpvRules);
+  IncludeBridge includer(pInclude);
+  bool ok = shader.parse(GetDefaultResources(), 100, false, messages, includer);
+  std::string log = formatLog(shader.getInfoLog());
+  if (!ok) {
+    compileTimes.glslangMs += nowMs() - t0;
+    return fail(log.empty() ? "memory: error: compilation failed\n" : log, E_FAIL);
+  }
+  glslang::TProgram program;
+  program.addShader(&shader);
+  if (!program.link(messages)) {
+    compileTimes.glslangMs += nowMs() - t0;
+    return fail(log + formatLog(program.getInfoLog()), E_FAIL);
+  }
+  std::vector<uint32_t> spirv;
+  spv::SpvBuildLogger spvLog;
+  glslang::SpvOptions spvOptions;
+  spvOptions.disableOptimizer = false;  // HLSL needs legalisation; it also drops unused inputs
+  spvOptions.validate = false;
+  glslang::GlslangToSpv(*program.getIntermediate(stage), spirv, &spvLog, &spvOptions);
+  double t1 = nowMs();
+  compileTimes.glslangMs += t1 - t0;
+
+  BlobWriter blob;
+  std::string error;
+  ok = crossCompile(std::move(spirv), profile, pSrcData, length, blob, error);
+  compileTimes.spirvCrossMs += nowMs() - t1;
+  compileTimes.shaders += 1;
+  if (!ok) return fail(log + error, E_FAIL);
+
+  std::vector<DWORD> words = blob.build(profile.version, profile.pixel ? 0 : SHADER_BLOB_FLAG_CLIP_FIXUP);
+  UINT bytes = (UINT)(words.size() * 4);
+  if (ppConstantTable) {
+    HRESULT hr = d3dxCreateConstantTable(words.data(), bytes, ppConstantTable);
+    if (FAILED(hr)) return fail("memory: error: the constant table could not be built\n", hr);
+  }
+  if (ppShader) {
+    D3DXBufferImpl* buffer = new D3DXBufferImpl(bytes);
+    std::memcpy(buffer->GetBufferPointer(), words.data(), bytes);
+    *ppShader = buffer;
+  }
+  // Warnings come back in the message buffer as D3DX does.
+  if (ppErrorMsgs && !log.empty()) *ppErrorMsgs = D3DXBufferImpl::fromText(log);
+  return S_OK;
+}
+
+LPCSTR D3DXGetVertexShaderProfile(LPDIRECT3DDEVICE9 pDevice) {
+  D3DCAPS9 caps;
+  if (!pDevice || FAILED(pDevice->GetDeviceCaps(&caps))) return nullptr;
+  DWORD v = caps.VertexShaderVersion;
+  if (v >= D3DVS_VERSION(3, 0)) return "vs_3_0";
+  if (v >= D3DVS_VERSION(2, 1)) return "vs_2_a";
+  if (v >= D3DVS_VERSION(2, 0)) return "vs_2_0";
+  if (v >= D3DVS_VERSION(1, 1)) return "vs_1_1";
+  return nullptr;
+}
+
+LPCSTR D3DXGetPixelShaderProfile(LPDIRECT3DDEVICE9 pDevice) {
+  D3DCAPS9 caps;
+  if (!pDevice || FAILED(pDevice->GetDeviceCaps(&caps))) return nullptr;
+  DWORD v = caps.PixelShaderVersion;
+  if (v >= D3DPS_VERSION(3, 0)) return "ps_3_0";
+  if (v >= D3DPS_VERSION(2, 1)) return "ps_2_a";
+  if (v >= D3DPS_VERSION(2, 0)) return "ps_2_0";
+  return nullptr;  // ps_1_x profiles are not supported by this compiler
+}

@@ -1,0 +1,266 @@
+// The launcher on a real X server (its own Xvfb), driven with xdotool as a
+// person would: it opens with its caption and controls, Enter returns OK with
+// the default mode, Escape returns Cancel, and it is drawn at the screen's
+// scale. A screenshot of it is kept next to the test's working files.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#define STB_IMAGE_IMPLEMENTATION
+#include <stb/stb_image.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Starts argv[0] with stdout and stderr into `output` (or /dev/null); `keepFd`
+// stays open in the child.
+pid_t spawn(const std::vector<std::string>& args, const std::string& output, int keepFd = -1) {
+  pid_t pid = fork();
+  if (pid != 0) return pid;
+  int out = open(output.empty() ? "/dev/null" : output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (out >= 0) {
+    dup2(out, 1);
+    dup2(out, 2);
+    close(out);
+  }
+  for (int fd = 3; fd < 256; ++fd) {
+    if (fd != keepFd) close(fd);
+  }
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  execvp(argv[0], argv.data());
+  _exit(127);
+}
+
+// The exit status, or -1 when the process had to be killed after `seconds`.
+int waitFor(pid_t pid, double seconds) {
+  auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
+  while (Clock::now() < deadline) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  return -1;
+}
+
+// Runs a short command with a time limit; its output.
+std::string run(const std::string& command, int seconds = 10) {
+  std::string line = "timeout -s KILL " + std::to_string(seconds) + " " + command + " 2>/dev/null";
+  FILE* pipe = popen(line.c_str(), "r");
+  if (!pipe) return {};
+  std::string out;
+  char buffer[512];
+  while (size_t n = fread(buffer, 1, sizeof(buffer), pipe)) out.append(buffer, n);
+  pclose(pipe);
+  return out;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// The client size the launcher printed.
+bool clientSize(const std::string& out, int& width, int& height) {
+  size_t at = out.find("client=");
+  return at != std::string::npos && std::sscanf(out.c_str() + at, "client=%dx%d", &width, &height) == 2;
+}
+
+struct Shot {
+  int width = 0, height = 0;
+  int highlightLeft = 0;  // selection blue in the left half (the mode list)
+  int facePixels = 0;     // the dialog face colour
+  int darkPixels = 0;     // text
+};
+
+Shot analyse(const std::string& png) {
+  Shot shot;
+  int channels = 0;
+  unsigned char* pixels = stbi_load(png.c_str(), &shot.width, &shot.height, &channels, 3);
+  if (!pixels) return {};
+  for (int y = 0; y < shot.height; ++y) {
+    for (int x = 0; x < shot.width; ++x) {
+      const unsigned char* p = pixels + (size_t(y) * shot.width + x) * 3;
+      if (p[0] == 0 && p[1] == 120 && p[2] == 215 && x < shot.width / 2) ++shot.highlightLeft;
+      if (p[0] == 240 && p[1] == 240 && p[2] == 240) ++shot.facePixels;
+      if (p[0] < 64 && p[1] < 64 && p[2] < 64) ++shot.darkPixels;
+    }
+  }
+  stbi_image_free(pixels);
+  return shot;
+}
+
+class LauncherE2E : public ::testing::Test {
+ protected:
+  void TearDown() override { stopServer(); }
+
+  // An X server of our own on a free display number.
+  void startServer(int dpi) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    server = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x1024x24", "-dpi",
+                    std::to_string(dpi), "-nolisten", "tcp", "-noreset"},
+                   "xvfb.log", fds[1]);
+    close(fds[1]);
+    std::string number;
+    pollfd p = {fds[0], POLLIN, 0};
+    auto deadline = Clock::now() + std::chrono::seconds(15);
+    while (Clock::now() < deadline && number.find('\n') == std::string::npos) {
+      if (poll(&p, 1, 200) > 0) {
+        char c[16];
+        ssize_t n = read(fds[0], c, sizeof(c));
+        if (n <= 0) break;
+        number.append(c, size_t(n));
+      }
+    }
+    close(fds[0]);
+    ASSERT_NE(number.find('\n'), std::string::npos) << "Xvfb did not start: " << readFile("xvfb.log");
+    display = ":";
+    display += number.substr(0, number.find('\n'));
+    setenv("DISPLAY", display.c_str(), 1);
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+  }
+
+  void stopServer() {
+    if (probe > 0) waitFor(probe, 0);
+    probe = -1;
+    if (server > 0) {
+      kill(server, SIGTERM);
+      if (waitFor(server, 5) < 0) kill(server, SIGKILL);
+    }
+    server = -1;
+  }
+
+  // Starts the launcher and waits for its window; the X window id.
+  std::string openLauncher(const std::vector<std::string>& modes) {
+    std::vector<std::string> args = {PROBE};
+    args.insert(args.end(), modes.begin(), modes.end());
+    probe = spawn(args, "probe.out");
+    std::string id = run("xdotool search --sync --onlyvisible --name '^Vantrel demo$'", 15);
+    std::istringstream first(id);
+    std::string window;
+    first >> window;
+    return window;
+  }
+
+  // Screenshots until the launcher is drawn (its selected line shows).
+  Shot capture(const std::string& window, const std::string& file) {
+    Shot shot;
+    auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (Clock::now() < deadline) {
+      run(std::string(SCREENSHOT) + " " + file + " " + window);
+      shot = analyse(file);
+      if (shot.highlightLeft > 50 && shot.darkPixels > 200) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    std::printf("launcher screenshot: %s\n", std::filesystem::absolute(file).c_str());
+    RecordProperty("screenshot", std::filesystem::absolute(file).string());
+    return shot;
+  }
+
+  void press(const std::string& window, const std::string& key) {
+    run("xdotool windowfocus --sync " + window);
+    run("xdotool key --clearmodifiers " + key);
+  }
+
+  // What the launcher printed once it has ended (or been killed).
+  std::string finish(int& status) {
+    status = waitFor(probe, 15);
+    probe = -1;
+    return readFile("probe.out");
+  }
+
+  pid_t server = -1;
+  pid_t probe = -1;
+  std::string display;
+};
+
+TEST_F(LauncherE2E, OpensWithItsControlsAndEnterAcceptsTheDefaultMode) {
+  startServer(96);
+  std::string window = openLauncher({"640x480x60", "1024x768x85", "800x600x75", "1024x768x85", "1280x1024x60"});
+  ASSERT_FALSE(window.empty()) << "no launcher window appeared";
+  Shot shot = capture(window, "launcher.png");
+  std::string geometry = run("xdotool getwindowgeometry " + window);
+  press(window, "Return");
+  int status = 0;
+  std::string out = finish(status);
+  ASSERT_EQ(status, 0) << out;
+
+  EXPECT_NE(out.find("caption=Vantrel demo"), std::string::npos) << out;
+  for (const char* control : {"id=1 text=OK visible=1", "id=2 text=Cancel visible=1",
+                              "id=1001 text=Fullscreen visible=1", "id=1002 text=No sound visible=1",
+                              "id=1007 text=Resolution visible=1", "id=1009 text=4:3 visible=1",
+                              "id=1010 text=Aspect Ratio visible=1", "id=1006 text= visible=1",
+                              "id=1012 text=Anti-Alias visible=1", "id=1013 text=VSync visible=1"}) {
+    EXPECT_NE(out.find(std::string("control ") + control), std::string::npos) << control;
+  }
+  // The last 1024x768 at 85 Hz is preselected and comes back on Enter.
+  EXPECT_NE(out.find("result=1 mode=3 aspect=0 fullscreen=1 vsync=1 antialias=1 nosound=0"), std::string::npos)
+      << out;
+
+  // The screenshot is the dialog's client area, drawn: the face, text, and
+  // the selected mode highlighted in the list.
+  int width = 0, height = 0;
+  ASSERT_TRUE(clientSize(out, width, height)) << out;
+  EXPECT_NE(geometry.find("Geometry: " + std::to_string(width) + "x" + std::to_string(height)), std::string::npos)
+      << geometry;
+  EXPECT_EQ(shot.width, width);
+  EXPECT_EQ(shot.height, height);
+  EXPECT_GT(shot.facePixels, width * height / 3);
+  EXPECT_GT(shot.highlightLeft, 50);
+  EXPECT_GT(shot.darkPixels, 200);
+}
+
+TEST_F(LauncherE2E, EscapeCancels) {
+  startServer(96);
+  std::string window = openLauncher({});
+  ASSERT_FALSE(window.empty()) << "no launcher window appeared";
+  capture(window, "launcher-cancel.png");
+  press(window, "Escape");
+  int status = 0;
+  std::string out = finish(status);
+  ASSERT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("result=0 "), std::string::npos) << out;
+}
+
+TEST_F(LauncherE2E, ScalesWithTheScreenDpi) {
+  int width[2] = {}, height[2] = {};
+  const int dpis[2] = {96, 192};
+  for (int i = 0; i < 2; ++i) {
+    startServer(dpis[i]);
+    std::string window = openLauncher({"1024x768x60"});
+    ASSERT_FALSE(window.empty()) << "no launcher window appeared at " << dpis[i] << " dpi";
+    if (i == 1) capture(window, "launcher-192dpi.png");
+    press(window, "Escape");
+    int status = 0;
+    std::string out = finish(status);
+    ASSERT_EQ(status, 0) << out;
+    ASSERT_TRUE(clientSize(out, width[i], height[i])) << out;
+    stopServer();
+  }
+  EXPECT_NEAR(double(width[1]) / width[0], 2.0, 0.15);
+  EXPECT_NEAR(double(height[1]) / height[0], 2.0, 0.15);
+}
+
+}  // namespace

@@ -1,0 +1,57 @@
+// Shows the launcher exactly as start-up does and prints what it returned.
+// Modes come from the display (as the device lists them), or from the
+// arguments as WIDTHxHEIGHTxHZ. Before the dialog runs, the caption and the
+// controls it was created with are printed, one line each.
+
+#include <cstdio>
+#include <cstring>
+
+#include "demo/SetupDialog.h"
+#include "demo/resource.h"
+#include "platform/win32/windows.h"
+
+namespace {
+
+const int controlIds[] = {IDOK,       IDCANCEL,         IDC_FULLSCREEN, IDC_NOSOUND,   IDC_RESOLUTION_LABEL,
+                          IDC_ASPECT, IDC_ASPECT_LABEL, IDC_MODELIST,   IDC_ANTIALIAS, IDC_VSYNC};
+
+INT_PTR CALLBACK describingProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  INT_PTR result = SetupDialog(dialog, message, wParam, lParam);
+  if (message == WM_INITDIALOG) {
+    char text[256];
+    GetWindowTextA(dialog, text, sizeof(text));
+    RECT client;
+    GetClientRect(dialog, &client);
+    std::printf("caption=%s client=%ldx%ld\n", text, long(client.right), long(client.bottom));
+    for (int id : controlIds) {
+      HWND control = GetDlgItem(dialog, id);
+      if (!control) continue;
+      GetWindowTextA(control, text, sizeof(text));
+      std::printf("control id=%d text=%s visible=%d\n", id, text, (GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) ? 1 : 0);
+    }
+    std::fflush(stdout);
+  }
+  return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    DisplayMode mode = {0, 0, 32, 0};
+    if (std::sscanf(argv[i], "%dx%dx%d", &mode.width, &mode.height, &mode.refreshRate) == 3) modeList.append(mode);
+  }
+  if (argc <= 1) {
+    DEVMODEA settings;
+    for (DWORD i = 0; EnumDisplaySettingsA(nullptr, i, &settings); ++i) {
+      modeList.append({int32_t(settings.dmPelsWidth), int32_t(settings.dmPelsHeight), 32,
+                       int32_t(settings.dmDisplayFrequency)});
+    }
+  }
+  selectedMode = findDefaultMode(modeList);
+  INT_PTR result =
+      DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SETUP), nullptr, describingProcedure, 0);
+  std::printf("result=%d mode=%d aspect=%d fullscreen=%d vsync=%d antialias=%d nosound=%d modes=%u\n", int(result),
+              selectedMode, selectedAspect, fullscreen, vsync, antiAlias, noSound, modeList.count);
+  return 0;
+}

@@ -1,0 +1,148 @@
+// RenderDeviceDX9: materials, sampler flags and the state cache that keeps
+// repeated values from reaching the device.
+
+#include "engine/render/RenderDeviceDX9.h"
+
+namespace {
+
+struct PairWriter {
+  Material* material;
+  void add(D3DRENDERSTATETYPE state, DWORD value) {
+    material->statePairs[material->statePairBytes++] = uint8_t(state);
+    material->statePairs[material->statePairBytes++] = uint8_t(value);
+  }
+};
+
+void addBlend(PairWriter& out, D3DBLENDOP op, D3DBLEND source, D3DBLEND destination) {
+  out.add(D3DRS_ALPHABLENDENABLE, TRUE);
+  out.add(D3DRS_BLENDOP, op);
+  out.add(D3DRS_SRCBLEND, source);
+  out.add(D3DRS_DESTBLEND, destination);
+}
+
+}  // namespace
+
+void RenderDeviceDX9::compileRenderStates(Material* material) {
+  if (!material) return;
+  material->statePairBytes = 0;
+  PairWriter out{material};
+  int flags = material->renderFlags;
+
+  switch (flags & 3) {
+  case 1: out.add(D3DRS_ZENABLE, D3DZB_FALSE); break;
+  case 2:
+    out.add(D3DRS_ZENABLE, D3DZB_TRUE);
+    out.add(D3DRS_ZWRITEENABLE, FALSE);
+    out.add(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+    break;
+  case 3:
+    out.add(D3DRS_ZENABLE, D3DZB_TRUE);
+    out.add(D3DRS_ZWRITEENABLE, TRUE);
+    out.add(D3DRS_ZFUNC, D3DCMP_LESS);
+    break;
+  }
+
+  switch ((flags >> 2) & 3) {
+  case 1: out.add(D3DRS_CULLMODE, D3DCULL_NONE); break;
+  case 2: out.add(D3DRS_CULLMODE, D3DCULL_CW); break;
+  case 3: out.add(D3DRS_CULLMODE, D3DCULL_CCW); break;
+  }
+
+  switch ((flags >> 4) & 3) {
+  case 1: out.add(D3DRS_FILLMODE, D3DFILL_WIREFRAME); break;
+  case 2: out.add(D3DRS_FILLMODE, D3DFILL_SOLID); break;
+  }
+
+  switch ((flags >> 6) & 15) {
+  case 1: out.add(D3DRS_ALPHABLENDENABLE, FALSE); break;
+  case 3: addBlend(out, D3DBLENDOP_ADD, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA); break;
+  case 4: addBlend(out, D3DBLENDOP_ADD, D3DBLEND_SRCALPHA, D3DBLEND_ONE); break;
+  case 5: addBlend(out, D3DBLENDOP_ADD, D3DBLEND_ONE, D3DBLEND_ONE); break;
+  case 6: addBlend(out, D3DBLENDOP_ADD, D3DBLEND_DESTCOLOR, D3DBLEND_ZERO); break;
+  case 7: addBlend(out, D3DBLENDOP_ADD, D3DBLEND_ZERO, D3DBLEND_SRCCOLOR); break;
+  case 8: addBlend(out, D3DBLENDOP_REVSUBTRACT, D3DBLEND_ONE, D3DBLEND_ONE); break;
+  case 9: addBlend(out, D3DBLENDOP_MAX, D3DBLEND_ONE, D3DBLEND_ONE); break;
+  case 10: addBlend(out, D3DBLENDOP_MIN, D3DBLEND_ONE, D3DBLEND_ONE); break;
+  case 11: addBlend(out, D3DBLENDOP_ADD, D3DBLEND_INVDESTCOLOR, D3DBLEND_ONE); break;
+  }
+}
+
+void RenderDeviceDX9::setMaterial(const Material* material) {
+  if (!material || !device) return;
+
+  for (uint32_t i = 0; i + 1 < material->statePairBytes && i + 1 < sizeof material->statePairs; i += 2) {
+    uint8_t state = material->statePairs[i];
+    uint32_t value = material->statePairs[i + 1];
+    if (renderStates[state] != value) {
+      renderStates[state] = value;
+      device->SetRenderState(D3DRENDERSTATETYPE(state), value);
+    }
+  }
+
+  if (material->shader != -1) {
+    if (material->shader != currentShader) setShader(material->shader);
+    setShaderVector(material->shader, "materialAmbient", material->ambient);
+    setShaderVector(material->shader, "materialDiffuse", material->diffuse);
+    setShaderVector(material->shader, "materialSpecular", material->specular);
+  }
+
+  for (int stage = 0; stage < MATERIAL_STAGES; ++stage) {
+    int texture = material->textures[stage];
+    if (texture == -1) continue;
+    setSamplerFlags(stage, material->samplerFlags[stage]);
+    if (texture != currentTextures[stage] && validTexture(texture)) {
+      device->SetTexture(DWORD(stage), textures[texture].texture);
+      currentTextures[stage] = texture;
+    }
+  }
+}
+
+void RenderDeviceDX9::setSamplerFlags(int stage, int flags) {
+  if (!device || stage < 0 || stage >= RENDER_CACHED_STAGES) return;
+  int changed = flags ^ currentSamplerFlags[stage];
+  if (!changed) return;
+  DWORD sampler = DWORD(stage);
+
+  if (changed & SAMPLER_LINEAR) {
+    DWORD filter = (flags & SAMPLER_LINEAR) ? D3DTEXF_LINEAR : D3DTEXF_POINT;
+    device->SetSamplerState(sampler, D3DSAMP_MINFILTER, filter);
+    device->SetSamplerState(sampler, D3DSAMP_MAGFILTER, filter);
+  }
+  if (changed & SAMPLER_MIPMAP)
+    device->SetSamplerState(sampler, D3DSAMP_MIPFILTER, (flags & SAMPLER_MIPMAP) ? D3DTEXF_LINEAR : D3DTEXF_NONE);
+
+  // Border addressing takes precedence over clamping; whichever of the two
+  // bits changed, the address mode sent is the one both bits together ask
+  // for, so dropping the border falls back to clamping when that is set.
+  DWORD address = (flags & SAMPLER_BORDER) ? D3DTADDRESS_BORDER
+                  : (flags & SAMPLER_CLAMP) ? D3DTADDRESS_CLAMP
+                                            : D3DTADDRESS_WRAP;
+  if (changed & SAMPLER_CLAMP) {
+    device->SetSamplerState(sampler, D3DSAMP_ADDRESSU, address);
+    device->SetSamplerState(sampler, D3DSAMP_ADDRESSV, address);
+  }
+  if (changed & SAMPLER_BORDER) {
+    device->SetSamplerState(sampler, D3DSAMP_ADDRESSU, address);
+    device->SetSamplerState(sampler, D3DSAMP_ADDRESSV, address);
+    if (flags & SAMPLER_BORDER) device->SetSamplerState(sampler, D3DSAMP_BORDERCOLOR, 0xFFFFFFFF);
+  }
+  if (changed & SAMPLER_SRGB) device->SetSamplerState(sampler, D3DSAMP_SRGBTEXTURE, (flags & SAMPLER_SRGB) ? 1 : 0);
+  if (changed & (SAMPLER_WRAP_U | SAMPLER_WRAP_V)) {
+    DWORD wrap = ((flags & SAMPLER_WRAP_U) ? D3DWRAP_U : 0) | ((flags & SAMPLER_WRAP_V) ? D3DWRAP_V : 0);
+    D3DRENDERSTATETYPE state = D3DRENDERSTATETYPE(D3DRS_WRAP0 + stage);
+    device->SetRenderState(state, wrap);
+    renderStates[state] = wrap;
+  }
+  currentSamplerFlags[stage] = flags;
+}
+
+void RenderDeviceDX9::resetStateCache() {
+  currentFormat = VERTEXFORMAT_DEFAULT;
+  currentStream = nullptr;
+  currentShader = -1;
+  for (int stage = 0; stage < RENDER_CACHED_STAGES; ++stage) {
+    currentTextures[stage] = -1;
+    if (device) setSamplerFlags(stage, SAMPLER_LINEAR | SAMPLER_MIPMAP);
+  }
+  for (uint32_t& value : renderStates) value = RENDER_STATE_UNKNOWN;
+}

@@ -6,7 +6,6 @@
 
 #include <cmath>
 
-#include "tools/stationgen/AseWriter.h"
 #include "tools/stationgen/Primitives.h"
 #include "tools/stationgen/Station.h"
 #include "tools/stationgen/Validate.h"
@@ -114,20 +113,4 @@ TEST(Toolkit, StationPassesItsOwnChecksAndSmoothsOnlySmoothSurfaces) {
   bad = buildStation();
   bad.objects[0].material = static_cast<int>(bad.materials.size());
   EXPECT_FALSE(validateScene(bad, SceneLimits{}, error));
-}
-
-// The file's rotations turn the other way round from the modelling frame's,
-// and an identity is written with a zero axis, as the exporter does.
-TEST(Toolkit, FileRotationsUseTheExportersConvention) {
-  Vec3 axis;
-  double angle;
-  fileRotation({0, 0, 1}, 0.5, axis, angle);
-  EXPECT_DOUBLE_EQ(axis.z, -1.0);
-  EXPECT_DOUBLE_EQ(angle, 0.5);
-  fileRotation({0, 2, 0}, -0.25, axis, angle);
-  EXPECT_DOUBLE_EQ(axis.y, 1.0);
-  EXPECT_DOUBLE_EQ(angle, 0.25);
-  fileRotation({1, 0, 0}, 0.0, axis, angle);
-  EXPECT_EQ(length(axis), 0.0);
-  EXPECT_EQ(angle, 0.0);
 }

@@ -6,9 +6,9 @@
 // compiles it through glslang's HLSL front end to SPIR-V and SPIRV-Cross to
 // GLSL 330 core. The shader buffer holds the compiled blob that
 // CreateVertexShader/CreatePixelShader take; its format is described in
-// platform/d3d9/ShaderBlob.h. Errors come back in the error buffer as text,
-// one line per message: "<name>(<line>,<column>): error: <text>" where <name>
-// is "memory" (as D3DX names in-memory sources).
+// platform/d3d9/ShaderBlob.h. Errors (E_FAIL) and warnings come back in the
+// error buffer as text, one line per message: "memory(<line>): error: <text>"
+// ("memory" is how D3DX names in-memory sources).
 //
 // Constant registers follow Direct3D 9: in declaration order each float
 // constant takes the next free registers (float and floatN: 1; a matrix: one

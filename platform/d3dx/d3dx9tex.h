@@ -58,19 +58,22 @@ HRESULT D3DXGetImageInfoFromFileInMemory(LPCVOID pSrcData, UINT SrcDataSize, D3D
 HRESULT D3DXCreateTextureFromFileInMemory(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData, UINT SrcDataSize,
                                           LPDIRECT3DTEXTURE9* ppTexture);
 
-// Width, Height: D3DX_DEFAULT or D3DX_DEFAULT_NONPOW2 or 0 keep the file's
-// size (another size is refused with D3DERR_INVALIDCALL: the loader does not
-// resample). MipLevels: 0 or D3DX_DEFAULT a full chain, D3DX_FROM_FILE the
-// file's levels, n at most n. Format: D3DFMT_UNKNOWN or D3DFMT_FROM_FILE the
-// file's, or A8R8G8B8/X8R8G8B8 to convert. Filter and MipFilter: box filtering
-// whatever is asked; ColorKey (non-zero) turns texels of that ARGB colour
-// transparent black as D3DX does; pPalette is not used.
+// Width, Height: D3DX_DEFAULT, D3DX_DEFAULT_NONPOW2, D3DX_FROM_FILE or 0 keep
+// the file's size (another size is refused with D3DERR_INVALIDCALL: the
+// loader does not resample). MipLevels: 0 or D3DX_DEFAULT a full chain,
+// D3DX_FROM_FILE the file's levels, n at most n. Format: D3DFMT_UNKNOWN or
+// D3DFMT_FROM_FILE the file's, another RGB format to convert to; a format the
+// device cannot create becomes A8R8G8B8. Pool: textures are filled through
+// LockRect, so D3DPOOL_DEFAULT needs D3DUSAGE_DYNAMIC. Filter and MipFilter:
+// box filtering whatever is asked. ColorKey (non-zero): texels of that ARGB
+// colour become transparent black. pPalette is not used. A cube-map file
+// gives its +X face. Undecodable data: D3DXERR_INVALIDDATA.
 HRESULT D3DXCreateTextureFromFileInMemoryEx(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData, UINT SrcDataSize,
                                             UINT Width, UINT Height, UINT MipLevels, DWORD Usage, D3DFORMAT Format,
                                             D3DPOOL Pool, DWORD Filter, DWORD MipFilter, D3DCOLOR ColorKey,
                                             D3DXIMAGE_INFO* pSrcInfo, PALETTEENTRY* pPalette,
                                             LPDIRECT3DTEXTURE9* ppTexture);
 
-// A cube map needs a DDS cube file with all six faces.
+// A cube map needs a DDS cube file with all six faces (else D3DXERR_INVALIDDATA).
 HRESULT D3DXCreateCubeTextureFromFileInMemory(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData, UINT SrcDataSize,
                                               LPDIRECT3DCUBETEXTURE9* ppCubeTexture);

@@ -42,14 +42,21 @@ std::vector<uint8_t> paintGobo(int size) {
       double t = std::clamp(0.5 + 0.55 * (x + y) * 0.7071, 0.0, 1.0);
       double core = 0.12 * std::exp(-r * r / 0.08);
 
-      // Window frame: outer square, two mullions, two transoms, a thin round rim.
+      // Window frame: a square casement with a mullion and a transom, thin
+      // glazing bars across each pane, and a round rim; bars stop at the
+      // casement's edge.
       double fx = c * x + s * y, fy = -s * x + c * y;
+      const double side = 0.6;
+      double inX = bar(std::max(std::fabs(fx) - side, 0.0), 0.014, 0.010);
+      double inY = bar(std::max(std::fabs(fy) - side, 0.0), 0.014, 0.010);
       double frame = 0.0;
-      frame = std::max(frame, bar(fx, 0.018, 0.012));
-      frame = std::max(frame, bar(fy + 0.02, 0.014, 0.010));
-      frame = std::max(frame, bar(std::fabs(fx) - 0.42, 0.012, 0.010));
-      frame = std::max(frame, bar(std::fabs(fy) - 0.40, 0.012, 0.010));
-      frame = std::max(frame, bar(r - 0.74, 0.008, 0.008));
+      frame = std::max(frame, bar(fx, 0.018, 0.012) * inY);
+      frame = std::max(frame, bar(fy, 0.018, 0.012) * inX);
+      frame = std::max(frame, bar(std::fabs(fx) - side, 0.014, 0.010) * inY);
+      frame = std::max(frame, bar(std::fabs(fy) - side, 0.014, 0.010) * inX);
+      frame = std::max(frame, 0.7 * bar(std::fabs(fx) - side / 2, 0.006, 0.006) * inY);
+      frame = std::max(frame, 0.7 * bar(std::fabs(fy) - side / 2, 0.006, 0.006) * inX);
+      frame = std::max(frame, bar(r - 0.9, 0.008, 0.008));
       double shade = 1.0 - 0.55 * frame;
 
       double g = (grain(px, py) - 0.5) * 0.03;

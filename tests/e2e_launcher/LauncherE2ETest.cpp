@@ -113,6 +113,13 @@ Shot analyse(const std::string& png) {
 
 class LauncherE2E : public ::testing::Test {
  protected:
+  // Cases may run in parallel in the same folder: their files are named
+  // after them.
+  void SetUp() override {
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    serverLog = name + "-xvfb.log";
+    probeOutput = name + "-probe.out";
+  }
   void TearDown() override { stopServer(); }
 
   // An X server of our own on a free display number.
@@ -121,7 +128,7 @@ class LauncherE2E : public ::testing::Test {
     ASSERT_EQ(pipe(fds), 0);
     server = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x1024x24", "-dpi",
                     std::to_string(dpi), "-nolisten", "tcp", "-noreset"},
-                   "xvfb.log", fds[1]);
+                   serverLog, fds[1]);
     close(fds[1]);
     std::string number;
     pollfd p = {fds[0], POLLIN, 0};
@@ -135,7 +142,7 @@ class LauncherE2E : public ::testing::Test {
       }
     }
     close(fds[0]);
-    ASSERT_NE(number.find('\n'), std::string::npos) << "Xvfb did not start: " << readFile("xvfb.log");
+    ASSERT_NE(number.find('\n'), std::string::npos) << "Xvfb did not start: " << readFile(serverLog);
     display = ":";
     display += number.substr(0, number.find('\n'));
     setenv("DISPLAY", display.c_str(), 1);
@@ -156,7 +163,7 @@ class LauncherE2E : public ::testing::Test {
   std::string openLauncher(const std::vector<std::string>& modes) {
     std::vector<std::string> args = {PROBE};
     args.insert(args.end(), modes.begin(), modes.end());
-    probe = spawn(args, "probe.out");
+    probe = spawn(args, probeOutput);
     std::string id = run("xdotool search --sync --onlyvisible --name '^Vantrel demo$'", 15);
     std::istringstream first(id);
     std::string window;
@@ -188,12 +195,14 @@ class LauncherE2E : public ::testing::Test {
   std::string finish(int& status) {
     status = waitFor(probe, 15);
     probe = -1;
-    return readFile("probe.out");
+    return readFile(probeOutput);
   }
 
   pid_t server = -1;
   pid_t probe = -1;
   std::string display;
+  std::string serverLog;
+  std::string probeOutput;
 };
 
 TEST_F(LauncherE2E, OpensWithItsControlsAndEnterAcceptsTheDefaultMode) {

@@ -160,11 +160,11 @@ TEST_F(WindowTest, KeyAndMouseStateFollowTheMessages) {
   HWND h = window.getHandle();
   // Key-up for a key never pressed just records 0.
   SendMessageA(h, WM_KEYUP, 'Q', 0);
-  EXPECT_EQ(window.keys['Q'], 0);
+  EXPECT_EQ(window.keys[unsigned('Q')], 0);
   SendMessageA(h, WM_KEYDOWN, 'Q', 0);
-  EXPECT_EQ(window.keys['Q'], 1);
+  EXPECT_EQ(window.keys[unsigned('Q')], 1);
   SendMessageA(h, WM_KEYUP, 'Q', 0);
-  EXPECT_EQ(window.keys['Q'], 0);
+  EXPECT_EQ(window.keys[unsigned('Q')], 0);
   // A code past the table is ignored rather than written out of bounds.
   SendMessageA(h, WM_KEYDOWN, 0x1234, 0);
   EXPECT_EQ(window.mouseButtons, 0u);
@@ -234,7 +234,7 @@ TEST_F(WindowTest, SdlInputBecomesWindowMessages) {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
-  EXPECT_EQ(window.keys['A'], 1);
+  EXPECT_EQ(window.keys[unsigned('A')], 1);
   EXPECT_EQ(window.mouseButtons, 2u);
 }
 

@@ -1,0 +1,235 @@
+// Buffers, the stream and declaration cache, draw calls and draws.
+
+#include <cstring>
+
+#include "RenderTestSupport.h"
+
+namespace {
+
+VertexBuffer* makeVertices(int count, uint32_t format = VERTEXFORMAT_MESH) {
+  VertexBuffer* vb = TRACKED_NEW(VertexBuffer);
+  vb->create(count, format, false);
+  std::vector<uint8_t> bytes(size_t(count) * vertexSize(format), 0);
+  vb->upload(bytes.data());
+  return vb;
+}
+
+IndexBuffer* makeIndices(int count, int vertexCount) {
+  IndexBuffer* ib = TRACKED_NEW(IndexBuffer);
+  ib->create(count, false, false);
+  std::vector<uint16_t> indices(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) indices[size_t(i)] = uint16_t(i % vertexCount);
+  ib->upload(indices.data());
+  return ib;
+}
+
+std::string declarationOf(uint32_t format) {
+  RenderDeviceDX9* d = getRenderDevice();
+  const uint32_t order[4] = {VERTEXFORMAT_SCREEN, VERTEXFORMAT_DEFAULT, VERTEXFORMAT_MESH, VERTEXFORMAT_COLORED};
+  for (int i = 0; i < 4; ++i)
+    if (order[i] == format) return "SetVertexDeclaration(" + recordingName(d->declarations[i]) + ")";
+  return "";
+}
+
+}  // namespace
+
+TEST_F(RenderDeviceTest, DeclarationsMatchTheVertexFormatTables) {
+  RenderDeviceDX9* d = initDevice();
+  struct Expected {
+    int slot;
+    uint32_t format;
+    std::vector<std::vector<int>> elements;  // offset, type, usage, usage index
+  };
+  const Expected expected[] = {
+      {0, VERTEXFORMAT_SCREEN, {{0, 3, 9, 0}, {16, 1, 5, 0}}},
+      {1, VERTEXFORMAT_DEFAULT, {{0, 2, 0, 0}, {12, 2, 3, 0}, {24, 1, 5, 0}, {32, 3, 5, 1}}},
+      {2, VERTEXFORMAT_MESH, {{0, 2, 0, 0}, {12, 2, 3, 0}, {24, 1, 5, 0}, {32, 2, 5, 1}, {44, 2, 5, 2}, {56, 4, 10, 0}}},
+      {3, VERTEXFORMAT_COLORED, {{0, 2, 0, 0}, {12, 2, 3, 0}, {24, 1, 5, 0}, {32, 4, 10, 0}}},
+  };
+  for (const Expected& e : expected) {
+    auto* decl = dynamic_cast<RecordingVertexDeclaration*>(recordingObject(d->declarations[e.slot]));
+    ASSERT_NE(decl, nullptr);
+    std::vector<std::vector<int>> got;
+    for (const D3DVERTEXELEMENT9& el : decl->elements()) {
+      EXPECT_EQ(el.Stream, 0);
+      EXPECT_EQ(el.Method, D3DDECLMETHOD_DEFAULT);
+      got.push_back({el.Offset, el.Type, el.Usage, el.UsageIndex});
+    }
+    EXPECT_EQ(got, e.elements) << std::hex << e.format;
+    // The last element ends where the format's vertex size says.
+    EXPECT_GT(vertexSize(e.format), uint32_t(got.back()[0]));
+  }
+  EXPECT_EQ(vertexSize(0x145), 0u);
+}
+
+TEST_F(RenderDeviceTest, StreamAndDeclarationAreSentOnlyWhenTheyChange) {
+  RenderDeviceDX9* d = initDevice();
+  VertexBuffer* mesh = makeVertices(3);
+  VertexBuffer* colored = makeVertices(3, VERTEXFORMAT_COLORED);
+  size_t from = calls().size();
+
+  mesh->bind();
+  mesh->bind();
+  // Same buffer, other format: the stream check returns before the declaration.
+  d->setVertexStream(mesh->handle, VERTEXFORMAT_COLORED, 36);
+  d->SetVertexDecl(VERTEXFORMAT_MESH);
+  EXPECT_EQ(calls().texts(from), (std::vector<std::string>{"SetStreamSource(0, " + recordingName(mesh->handle) + ", 0, 60)",
+                                                            declarationOf(VERTEXFORMAT_MESH)}));
+  EXPECT_EQ(d->statistics[STAT_STREAM_CHANGES], 1);
+
+  // An unknown code sends nothing but is remembered, so the next known one is sent.
+  from = calls().size();
+  d->SetVertexDecl(0x999);
+  d->SetVertexDecl(VERTEXFORMAT_MESH);
+  colored->bind();
+  EXPECT_EQ(calls().texts(from),
+            (std::vector<std::string>{declarationOf(VERTEXFORMAT_MESH),
+                                      "SetStreamSource(0, " + recordingName(colored->handle) + ", 0, 36)",
+                                      declarationOf(VERTEXFORMAT_COLORED)}));
+
+  // The user-pointer draw unbinds stream 0 and forgets the declaration.
+  float quad[4 * 6] = {};
+  d->beginScene();
+  d->SetVertexDecl(VERTEXFORMAT_SCREEN);
+  d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, 24);
+  EXPECT_EQ(recorded()->streamSource(0), nullptr);
+  from = calls().size();
+  d->SetVertexDecl(VERTEXFORMAT_SCREEN);
+  colored->bind();
+  EXPECT_EQ(calls().texts(from),
+            (std::vector<std::string>{declarationOf(VERTEXFORMAT_SCREEN),
+                                      "SetStreamSource(0, " + recordingName(colored->handle) + ", 0, 36)",
+                                      declarationOf(VERTEXFORMAT_COLORED)}));
+  d->endScene();
+
+  DrawCall meshCall(mesh, D3DPT_TRIANGLELIST, 0);
+  DrawCall coloredCall(colored, D3DPT_TRIANGLELIST, 0);
+  meshCall.release();
+  coloredCall.release();
+}
+
+TEST_F(RenderDeviceTest, QuadIndexBufferHoldsTwoTrianglesPerQuad) {
+  RenderDeviceDX9* d = initDevice();
+  auto* ib = dynamic_cast<RecordingIndexBuffer*>(recordingObject(d->quadIndexBuffer));
+  ASSERT_NE(ib, nullptr);
+  D3DINDEXBUFFER_DESC desc;
+  ib->GetDesc(&desc);
+  EXPECT_EQ(desc.Format, D3DFMT_INDEX16);
+  EXPECT_EQ(desc.Pool, D3DPOOL_MANAGED);
+  ASSERT_EQ(ib->data().size(), 63996u * 2);
+  std::vector<uint16_t> indices(63996);
+  std::memcpy(indices.data(), ib->data().data(), ib->data().size());
+  const int pattern[6] = {0, 1, 2, 2, 3, 0};
+  bool allMatch = true;
+  for (size_t i = 0; i < indices.size(); ++i)
+    if (indices[i] != (i / 6) * 4 + size_t(pattern[i % 6])) allMatch = false;
+  EXPECT_TRUE(allMatch);
+  EXPECT_EQ(indices[63996 - 2], 42663);  // the highest vertex, well inside 16 bits
+
+  // The dynamic buffers: 64000 mesh vertices and 64000 16-bit indices.
+  D3DVERTEXBUFFER_DESC vd;
+  d->dynamicVertexBuffer->GetDesc(&vd);
+  EXPECT_EQ(vd.Size, 64000u * 60);
+  EXPECT_EQ(vd.FVF, DWORD(VERTEXFORMAT_MESH));
+  EXPECT_EQ(vd.Usage, DWORD(D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY));
+  d->dynamicIndexBuffer->GetDesc(&desc);
+  EXPECT_EQ(desc.Size, 128000u);
+  EXPECT_EQ(desc.Pool, D3DPOOL_DEFAULT);
+}
+
+TEST_F(RenderDeviceTest, DrawCallsCountPrimitivesFromTheirBuffers) {
+  initDevice();
+  VertexBuffer* vb = makeVertices(30);
+  IndexBuffer* ib = makeIndices(36, 30);
+
+  EXPECT_EQ(DrawCall(vb, D3DPT_TRIANGLELIST, 0).primitiveCount, 10);
+  EXPECT_EQ(DrawCall(vb, ib, D3DPT_TRIANGLELIST, 0, 0, 0).primitiveCount, 12);
+  // Only triangle lists count indices; the others count vertices, indexed or not.
+  EXPECT_EQ(DrawCall(vb, ib, D3DPT_LINELIST, 0, 0, 0).primitiveCount, 15);
+  EXPECT_EQ(DrawCall(vb, D3DPT_LINESTRIP, 0).primitiveCount, 29);
+  EXPECT_EQ(DrawCall(vb, D3DPT_TRIANGLESTRIP, 0).primitiveCount, 28);
+  EXPECT_EQ(DrawCall(vb, ib, D3DPT_TRIANGLEFAN, 0, 0, 0).primitiveCount, 28);
+  EXPECT_EQ(DrawCall(vb, D3DPT_POINTLIST, 0).primitiveCount, 30);
+
+  // A missing buffer leaves the call empty, and drawing it does nothing.
+  DrawCall empty(vb, nullptr, D3DPT_TRIANGLELIST, 0, 0, 0);
+  EXPECT_EQ(empty.vertexBuffer, nullptr);
+  EXPECT_EQ(empty.primitiveCount, 0);
+  size_t from = calls().size();
+  getRenderDevice()->draw(&empty);
+  getRenderDevice()->draw(nullptr);
+  EXPECT_EQ(calls().size(), from);
+
+  DrawCall indexed(vb, ib, D3DPT_TRIANGLELIST, 0, 0, 0);
+  DrawCall plain(vb, D3DPT_TRIANGLELIST, 0);
+  getRenderDevice()->beginScene();
+  from = calls().size();
+  getRenderDevice()->draw(&indexed);
+  getRenderDevice()->draw(&plain);
+  getRenderDevice()->endScene();
+  // The index buffer has no cache: it is set for every draw.
+  EXPECT_EQ(calls().textsOf("SetIndices", from).size(), 1u);
+  EXPECT_EQ(calls().textsOf("DrawIndexedPrimitive", from),
+            std::vector<std::string>{"DrawIndexedPrimitive(4, 0, 0, 30, 0, 12)"});
+  EXPECT_EQ(calls().textsOf("DrawPrimitive", from), std::vector<std::string>{"DrawPrimitive(4, 0, 10)"});
+  EXPECT_EQ(recorded()->drawCount(), 2);
+
+  // release gives both device buffers back (the shutdown leak check sees
+  // it) and deletes the wrappers; the destructor only resets the fields.
+  indexed.release();
+  EXPECT_EQ(indexed.vertexBuffer, nullptr);
+  EXPECT_EQ(indexed.indexBuffer, nullptr);
+}
+
+TEST_F(RenderDeviceTest, BufferCreationArguments) {
+  RenderDeviceDX9* d = initDevice();
+  size_t from = calls().size();
+  IDirect3DVertexBuffer9* vb = d->createVertexBuffer(120, VERTEXFORMAT_MESH, true);
+  IDirect3DIndexBuffer9* small = d->createIndexBuffer(6, false, false);
+  IDirect3DIndexBuffer9* wide = d->createIndexBuffer(6, true, false);
+  // A dynamic index buffer cannot live in the managed pool.
+  IDirect3DIndexBuffer9* dynamic = d->createIndexBuffer(6, false, true);
+  std::vector<std::string> texts = calls().texts(from);
+  ASSERT_EQ(texts.size(), 4u);
+  EXPECT_TRUE(startsWith(texts[0], "CreateVertexBuffer(120, 0x208, 0x140352, 0,")) << texts[0];
+  EXPECT_TRUE(startsWith(texts[1], "CreateIndexBuffer(12, 0x0, 101, 1,")) << texts[1];
+  EXPECT_TRUE(startsWith(texts[2], "CreateIndexBuffer(24, 0x0, 102, 1,")) << texts[2];
+  EXPECT_TRUE(startsWith(texts[3], "CreateIndexBuffer(12, 0x200, 101, 0,")) << texts[3];
+  void* p = d->lockIndexBuffer(dynamic, 0, 0, true);
+  EXPECT_NE(p, nullptr);
+  d->unlockIndexBuffer(dynamic);
+  EXPECT_EQ(calls().texts().back(), recordingName(dynamic) + ".Unlock()");
+  EXPECT_EQ(calls().texts()[calls().size() - 2], recordingName(dynamic) + ".Lock(0, 0, ptr, 0x2000)");
+  for (IDirect3DResource9* b : std::initializer_list<IDirect3DResource9*>{vb, small, wide, dynamic}) d->releaseBuffer(b);
+  d->releaseBuffer(nullptr);
+}
+
+class BufferDeathTest : public RecordingFixture {};
+
+TEST_F(BufferDeathTest, DeviceFailuresOnBuffersAndDrawsAreFatal) {
+  initDevice();
+  RenderDeviceDX9* d = device();
+  recordingFailCall("CreateVertexBuffer");
+  EXPECT_FATAL(d->createVertexBuffer(60, VERTEXFORMAT_MESH, false), "error: RenderDeviceDX9::createVertexBuffer failed!");
+  recordingClearFailures();
+  // A buffer too small for one vertex is refused by Direct3D (an empty mesh).
+  EXPECT_FATAL(d->createVertexBuffer(0, VERTEXFORMAT_MESH, false), "error: RenderDeviceDX9::createVertexBuffer failed!");
+  recordingFailCall("CreateIndexBuffer");
+  EXPECT_FATAL(d->createIndexBuffer(3, false, false), "error: RenderDeviceDX9::createIndexBuffer failed!");
+  recordingClearFailures();
+  IDirect3DVertexBuffer9* vb = d->createVertexBuffer(60, VERTEXFORMAT_MESH, false);
+  recordingFailCall("VertexBuffer.Lock");
+  EXPECT_FATAL(d->lockVertexBuffer(vb, 0, 0, 0), "error: RenderDeviceDX9::lockVertexBuffer: Locking failed!");
+  recordingClearFailures();
+  recordingFailCall("SetStreamSource");
+  EXPECT_FATAL(d->setVertexStream(vb, VERTEXFORMAT_MESH, 60), "error: RenderDeviceDX9::setVertexStream failed!");
+  recordingClearFailures();
+  // Drawing outside a scene is an invalid call.
+  float quad[24] = {};
+  EXPECT_FATAL(d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, 24), "error: RenderDeviceDX9::DrawPrimitiveUP failed!");
+  d->releaseBuffer(vb);
+  resetRenderDevice();
+  recordingFailCall("CreateIndexBuffer", E_FAIL, 1);  // the dynamic one, first of init
+  EXPECT_FATAL(initDevice(), "error: RenderDeviceDX9::initDynamicBuffers: CreateIndexBuffer failed!");
+  recordingClearFailures();
+}

@@ -1,0 +1,265 @@
+// Device creation, display modes, shutdown and the frame operations, against
+// the recording Direct3D.
+
+#include "RenderTestSupport.h"
+
+namespace {
+
+std::vector<std::string> methodsFrom(size_t from) {
+  std::vector<std::string> out;
+  const auto& all = recordingLog().calls();
+  for (size_t i = from; i < all.size(); ++i) out.push_back(all[i].method);
+  return out;
+}
+
+}  // namespace
+
+TEST_F(RenderDeviceTest, InitRunsItsStepsInOrderAndLogsOneStartBlock) {
+  RenderDeviceDX9* d = initDevice(BUFFER_COLOR | BUFFER_DEPTH);
+
+  std::vector<std::string> expected = {
+      "Direct3DCreate9", "GetAdapterDisplayMode", "CheckDeviceFormat", "CheckDeviceType", "GetDeviceCaps",
+      "CreateDevice",    "GetDeviceCaps",         "SetRenderState",   "CreateVertexDeclaration",
+      "CreateVertexDeclaration", "CreateVertexDeclaration", "CreateVertexDeclaration", "SetVertexDeclaration"};
+  // resetStateCache: linear filtering with linear mipmaps on stages 0..7.
+  for (int stage = 0; stage < 8; ++stage)
+    for (int i = 0; i < 3; ++i) expected.push_back("SetSamplerState");
+  for (const char* m : {"CreateVertexBuffer", "CreateIndexBuffer", "CreateIndexBuffer", "IndexBuffer.Lock",
+                        "IndexBuffer.Unlock"})
+    expected.push_back(m);
+  std::vector<std::string> methods = methodsFrom(0);
+  for (std::string& m : methods)
+    if (m == "Lock" || m == "Unlock") m = "IndexBuffer." + m;
+  EXPECT_EQ(methods, expected) << calls().dump();
+
+  // The first depth candidate the default adapter offers is D32; the
+  // back buffer gets A8R8G8B8 over the X8R8G8B8 desktop; hardware vertex
+  // processing on a pure device.
+  EXPECT_EQ(calls().texts()[2], "CheckDeviceFormat(0, 1, 22, 0x2, 1, 71)");
+  EXPECT_EQ(calls().texts()[3], "CheckDeviceType(0, 1, 22, 21, 1)");
+  EXPECT_EQ(calls().texts()[7], "SetRenderState(137, 0)");
+  EXPECT_EQ(calls().textsOf("SetVertexDeclaration")[0],
+            "SetVertexDeclaration(" + recordingName(d->declarations[1]) + ")");
+  const D3DPRESENT_PARAMETERS& pp = recorded()->presentParameters();
+  EXPECT_EQ(pp.BackBufferWidth, 1024u);
+  EXPECT_EQ(pp.BackBufferHeight, 768u);
+  EXPECT_EQ(pp.BackBufferFormat, D3DFMT_A8R8G8B8);
+  EXPECT_EQ(pp.BackBufferCount, 1u);
+  EXPECT_TRUE(pp.Windowed);
+  EXPECT_EQ(pp.SwapEffect, D3DSWAPEFFECT_COPY);
+  EXPECT_TRUE(pp.EnableAutoDepthStencil);
+  EXPECT_EQ(pp.AutoDepthStencilFormat, D3DFMT_D32);
+  EXPECT_EQ(pp.FullScreen_RefreshRateInHz, 0u);
+  EXPECT_EQ(pp.PresentationInterval, (UINT)D3DPRESENT_INTERVAL_IMMEDIATE);
+  EXPECT_EQ(recorded()->behaviorFlags(), DWORD(D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_PUREDEVICE));
+  EXPECT_EQ(recorded()->focusWindow(), testWindow());
+
+  // The built-in shaders come last, after the quad index buffer.
+  EXPECT_EQ(builtInCompileCalls, 1);
+  EXPECT_EQ(builtInCompileLogSize, calls().size());
+
+  EXPECT_EQ(logText(),
+            "Resolution: 1024x768 60 Hz Format: A8R8G8B8\n"
+            "PixelShaderVersion = 3.0\n"
+            "VertexShaderVersion = 3.0\n"
+            "TextureStages = 8\n"
+            "MaxAnisotropy = 16\n"
+            "CanAutoGenMipMap = true\n"
+            "\n");
+  EXPECT_EQ(d->textureStages, 8);
+  EXPECT_EQ(d->currentFormat, uint32_t(VERTEXFORMAT_DEFAULT));
+  EXPECT_FLOAT_EQ(d->settings.aspectRatio, 4.0f / 3.0f);
+}
+
+TEST_F(RenderDeviceTest, FullscreenFindsASizeThatExistsOnlyAsR5G6B5) {
+  recordingConfig().modes[D3DFMT_R5G6B5].push_back({800, 500, 75, D3DFMT_R5G6B5});
+  initDevice(BUFFER_COLOR | BUFFER_DEPTH, testSettings(true), testMode(800, 500, 75));
+
+  // Every candidate format is enumerated until it runs out, up to the match.
+  std::vector<std::string> enumerated;
+  for (const std::string& text : calls().textsOf("EnumAdapterModes")) enumerated.push_back(text.substr(20, 2));
+  std::vector<std::string> expected = {"21"};  // no A8R8G8B8 modes
+  for (int i = 0; i < 7; ++i) expected.push_back("22");
+  expected.insert(expected.end(), {"31", "25", "24"});
+  for (int i = 0; i < 7; ++i) expected.push_back("23");
+  EXPECT_EQ(enumerated, expected);
+
+  // The mode's format becomes the adapter format of every later check.
+  EXPECT_EQ(calls().textsOf("CheckDeviceFormat")[0], "CheckDeviceFormat(0, 1, 23, 0x2, 1, 71)");
+  const D3DPRESENT_PARAMETERS& pp = recorded()->presentParameters();
+  EXPECT_EQ(pp.BackBufferFormat, D3DFMT_R5G6B5);
+  EXPECT_FALSE(pp.Windowed);
+  EXPECT_EQ(pp.SwapEffect, D3DSWAPEFFECT_DISCARD);
+  EXPECT_EQ(pp.FullScreen_RefreshRateInHz, 75u);
+  // No format line for a 16-bit back buffer: the resolution line runs on.
+  EXPECT_EQ(logText().rfind("Resolution: 800x500 75 Hz PixelShaderVersion = 3.0\n", 0), 0u) << logText();
+}
+
+TEST_F(RenderDeviceTest, DepthCandidatesFollowTheBufferFlags) {
+  // Depth and stencil: the stencil list, first entry.
+  initDevice(BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL);
+  EXPECT_EQ(recorded()->presentParameters().AutoDepthStencilFormat, D3DFMT_D24S8);
+  getRenderDevice()->shutdown();
+
+  // Depth only, on an adapter without D32 or D24S8: D16 is the third candidate.
+  recordingConfig().depthFormats = {D3DFMT_D16, D3DFMT_D24X8};
+  calls().clear();
+  initDevice(BUFFER_COLOR | BUFFER_DEPTH);
+  EXPECT_EQ(calls().textsOf("CheckDeviceFormat"),
+            (std::vector<std::string>{"CheckDeviceFormat(0, 1, 22, 0x2, 1, 71)", "CheckDeviceFormat(0, 1, 22, 0x2, 1, 75)",
+                                      "CheckDeviceFormat(0, 1, 22, 0x2, 1, 80)"}));
+  EXPECT_EQ(recorded()->presentParameters().AutoDepthStencilFormat, D3DFMT_D16);
+  getRenderDevice()->shutdown();
+
+  // Colour only: no depth buffer and no depth query.
+  calls().clear();
+  initDevice(BUFFER_COLOR);
+  EXPECT_EQ(calls().count("CheckDeviceFormat"), 0u);
+  EXPECT_FALSE(recorded()->presentParameters().EnableAutoDepthStencil);
+}
+
+TEST_F(RenderDeviceTest, OlderAdapterLogsItsLimitsAndSwitchesInstancingOn) {
+  D3DCAPS9& caps = recordingConfig().caps;
+  caps.PixelShaderVersion = D3DPS_VERSION(2, 0);
+  caps.VertexShaderVersion = D3DVS_VERSION(2, 0);
+  caps.DevCaps &= ~DWORD(D3DDEVCAPS_HWTRANSFORMANDLIGHT);
+  caps.VertexProcessingCaps = 0;
+  caps.Caps2 = 0;
+  recordingConfig().surfaceFormats.push_back(D3DFORMAT(MAKEFOURCC('I', 'N', 'S', 'T')));
+  initDevice();
+
+  EXPECT_EQ(recorded()->behaviorFlags(), DWORD(D3DCREATE_SOFTWARE_VERTEXPROCESSING));
+  EXPECT_GE(calls().indexOf("CheckDeviceFormat(0, 1, 22, 0x0, 1, 1414745673)"), 0) << calls().dump();
+  EXPECT_EQ(recorded()->renderState(D3DRS_POINTSIZE), 0x54534E49u);
+  EXPECT_EQ(logText(),
+            "Resolution: 1024x768 60 Hz Format: A8R8G8B8\n"
+            "D3DDEVCAPS_HWTRANSFORMANDLIGHT not supported.\n"
+            "WARNING: Using software vertex processing.\n"
+            "PixelShaderVersion = 2.0\n"
+            "VertexShaderVersion = 2.0\n"
+            "TextureStages = 8\n"
+            "MaxAnisotropy = 16\n"
+            "CanAutoGenMipMap = false\n"
+            "\n"
+            "ATI Instancing enabled.\n"
+            "WARNING: Graphics adapter does not support HW Instancing!\n");
+}
+
+TEST_F(RenderDeviceTest, InstancingWarningWithoutTheSwitchAndNothingOnShaderModel3) {
+  recordingConfig().caps.PixelShaderVersion = D3DPS_VERSION(2, 0);
+  initDevice();
+  std::string log = logText();
+  EXPECT_EQ(log.find("ATI Instancing enabled."), std::string::npos);
+  EXPECT_NE(log.find("\n\nWARNING: Graphics adapter does not support HW Instancing!\n"), std::string::npos);
+  EXPECT_EQ(calls().count("SetRenderState"), 1u);  // lighting only
+  getRenderDevice()->shutdown();
+
+  recordingConfig().caps.PixelShaderVersion = D3DPS_VERSION(3, 0);
+  logOpen();
+  initDevice();
+  EXPECT_EQ(logText().find("Instancing"), std::string::npos);
+}
+
+TEST_F(RenderDeviceTest, AnisotropyIsSetOnEveryStageOnlyWhenSupported) {
+  DeviceSettings settings = testSettings();
+  settings.anisotropy = 4;
+  recordingConfig().caps.MaxSimultaneousTextures = 4;
+  initDevice(BUFFER_COLOR, settings);
+  EXPECT_EQ(calls().textsOf("SetSamplerState", 0).size(), 4u + 24u);
+  for (DWORD stage = 0; stage < 4; ++stage) EXPECT_EQ(recorded()->samplerState(stage, D3DSAMP_MAXANISOTROPY), 4u);
+  getRenderDevice()->shutdown();
+
+  settings.anisotropy = 32;  // beyond the adapter's 16
+  calls().clear();
+  initDevice(BUFFER_COLOR, settings);
+  EXPECT_EQ(recorded()->samplerState(0, D3DSAMP_MAXANISOTROPY), 1u);
+}
+
+TEST_F(RenderDeviceTest, DisplayModesListA8R8G8B8ThenX8R8G8B8Unsorted) {
+  recordingConfig().modes[D3DFMT_A8R8G8B8] = {{1280, 720, 75, D3DFMT_A8R8G8B8}, {640, 480, 60, D3DFMT_A8R8G8B8}};
+  Array<DisplayMode> modes = getRenderDevice()->getDisplayModes();
+  ASSERT_EQ(modes.count, 8u);
+  EXPECT_EQ(modes[0].width, 1280);
+  EXPECT_EQ(modes[0].refreshRate, 75);
+  EXPECT_EQ(modes[1].width, 640);
+  EXPECT_EQ(modes[2].width, 640);  // the X8R8G8B8 list starts again from the smallest
+  for (const DisplayMode& m : modes) EXPECT_EQ(m.bitsPerPixel, 32);
+  // The Direct3D object made here is the one init uses.
+  initDevice();
+  EXPECT_EQ(calls().count("Direct3DCreate9"), 1u);
+}
+
+TEST_F(RenderDeviceTest, ShutdownReleasesEverythingAndCanRunTwice) {
+  RenderDeviceDX9* d = initDevice();
+  d->createRenderTarget(TEXFMT_A8R8G8B8, 64, 64, TEXFMT_D24S8);
+  d->beginRenderTarget(0, 0);  // left active: its saved surfaces must go too
+  auto* vb = TRACKED_NEW(VertexBuffer);
+  vb->create(3, VERTEXFORMAT_MESH, false);
+  vb->bind();
+  d->releaseBuffer(vb->handle);  // the caller's buffer; the device still has it bound
+  d->shutdown();
+  EXPECT_EQ(recordingLiveObjects(), 0) << recordingLiveObjectList();
+  EXPECT_EQ(d->device, nullptr);
+  EXPECT_EQ(d->renderTargets.count, 0u);
+  size_t before = calls().size();
+  d->shutdown();
+  EXPECT_EQ(calls().size(), before);
+  TRACKED_DELETE(vb);
+
+  // A second device starts from Direct3D's defaults, so the cache sends the
+  // sampler states again.
+  calls().clear();
+  initDevice();
+  EXPECT_EQ(calls().count("SetSamplerState"), 24u);
+  EXPECT_EQ(recorded()->samplerState(7, D3DSAMP_MINFILTER), DWORD(D3DTEXF_LINEAR));
+}
+
+TEST_F(RenderDeviceTest, FrameOperationsLogTheirFailuresWithoutLineEnds) {
+  RenderDeviceDX9* d = initDevice(BUFFER_COLOR | BUFFER_DEPTH);
+  logOpen();
+  d->beginScene();
+  EXPECT_TRUE(d->inScene);
+  d->clear(BUFFER_COLOR | BUFFER_DEPTH | 8, 0xFF102030, 0);
+  EXPECT_EQ(calls().textsOf("Clear").back(), "Clear(0, null, 0x3, 0xff102030, 1, 0)");
+  d->clear(BUFFER_STENCIL, 0, 1);  // no stencil in a D32 depth buffer
+  d->endScene();
+  d->endScene();  // only once to the device
+  EXPECT_EQ(calls().count("EndScene"), 1u);
+
+  recordingFailCall("Present", D3DERR_DEVICELOST);
+  d->present();
+  d->present();
+  recordingClearFailures();
+  recordingFailCall("Present", E_FAIL);
+  d->present();
+  EXPECT_EQ(logText(),
+            "RenderDeviceDX9::clear failed!"
+            "RenderDeviceDX9::present failed: Device lost!"
+            "RenderDeviceDX9::present failed: Device lost!");
+}
+
+class RenderDeviceDeathTest : public RecordingFixture {};
+
+TEST_F(RenderDeviceDeathTest, StartUpFailuresEndTheProcessWithTheirMessages) {
+  EXPECT_FATAL(initDevice(BUFFER_STENCIL), "error: RenderDeviceDX9::init: Stencil without depth-buffer!");
+  EXPECT_FATAL(getRenderDevice()->init(nullptr, testMode(), testSettings(), BUFFER_COLOR),
+               "error: RenderDeviceDX9::init: Invalid window handle!");
+  EXPECT_FATAL(initDevice(BUFFER_COLOR, testSettings(true), testMode(1000, 700)),
+               "error: RenderDeviceDX9::init: No matching display mode found!");
+  recordingFailCall("Direct3DCreate9");
+  EXPECT_FATAL(getRenderDevice()->getDisplayModes(), "error: RenderDeviceDX9::getDisplayModes: Couldn't create D3D object!");
+  EXPECT_FATAL(initDevice(), "error: RenderDeviceDX9::init: Couldn't create D3D object!");
+  recordingClearFailures();
+  recordingFailCall("CreateDevice");
+  EXPECT_FATAL(initDevice(), "error: RenderDeviceDX9::init: Couldn't create D3D device!");
+  recordingClearFailures();
+  recordingFailCall("CreateVertexDeclaration", E_FAIL, 1);  // the first of four
+  EXPECT_FATAL(initDevice(), "error: CreateVertexDeclaration failed! \\(RenderDeviceDX9::init\\)");
+}
+
+TEST_F(RenderDeviceDeathTest, NoDepthFormatForDepthAndStencil) {
+  // Only D16 and D32: neither is in the stencil list.
+  recordingConfig().depthFormats = {D3DFMT_D16, D3DFMT_D32};
+  EXPECT_FATAL(initDevice(BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL),
+               "error: RenderDeviceDX9::init: No depth format found!");
+}

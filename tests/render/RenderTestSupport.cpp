@@ -1,0 +1,103 @@
+#include "RenderTestSupport.h"
+
+#include <cstring>
+
+#include "engine/render/BuiltInShaders.h"
+
+int builtInCompileCalls = 0;
+size_t builtInCompileLogSize = 0;
+
+// Stands in for the scene library's built-in shader table: records that init
+// got to its last step.
+void compileBuiltInShaders() {
+  ++builtInCompileCalls;
+  builtInCompileLogSize = recordingLog().size();
+}
+
+namespace {
+
+void put16(std::string& out, uint32_t v) {
+  out += char(v & 0xFF);
+  out += char((v >> 8) & 0xFF);
+}
+void put32(std::string& out, uint32_t v) {
+  put16(out, v & 0xFFFF);
+  put16(out, v >> 16);
+}
+
+}  // namespace
+
+std::string makeBmp(int width, int height, const std::vector<uint32_t>& rgb) {
+  int rowBytes = (width * 3 + 3) & ~3;
+  std::string out = "BM";
+  put32(out, uint32_t(54 + rowBytes * height));
+  put32(out, 0);
+  put32(out, 54);
+  put32(out, 40);
+  put32(out, uint32_t(width));
+  put32(out, uint32_t(height));
+  put16(out, 1);
+  put16(out, 24);
+  put32(out, 0);
+  put32(out, uint32_t(rowBytes * height));
+  put32(out, 2835);
+  put32(out, 2835);
+  put32(out, 0);
+  put32(out, 0);
+  for (int y = height - 1; y >= 0; --y) {
+    std::string row;
+    for (int x = 0; x < width; ++x) {
+      uint32_t c = rgb[size_t(y * width + x)];
+      row += char(c & 0xFF);
+      row += char((c >> 8) & 0xFF);
+      row += char((c >> 16) & 0xFF);
+    }
+    row.resize(size_t(rowBytes), '\0');
+    out += row;
+  }
+  return out;
+}
+
+const DdsFormat ddsA8R8G8B8 = {0x41, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 4};
+const DdsFormat ddsX1R5G5B5 = {0x40, 0, 16, 0x7C00, 0x3E0, 0x1F, 0, 2};
+const DdsFormat ddsA4R4G4B4 = {0x41, 0, 16, 0xF00, 0xF0, 0xF, 0xF000, 2};
+const DdsFormat ddsDXT1 = {0x4, MAKEFOURCC('D', 'X', 'T', '1'), 0, 0, 0, 0, 0, 0};
+
+std::string makeDds(const DdsFormat& format, int width, int height, bool cube) {
+  auto levelBytes = [&](int w, int h) {
+    return format.bytesPerPixel ? uint32_t(w * h) * format.bytesPerPixel
+                                : uint32_t((w + 3) / 4) * uint32_t((h + 3) / 4) * 8;
+  };
+  int levels = 1;
+  for (int w = width, h = height; w > 1 || h > 1; w = w > 1 ? w / 2 : 1, h = h > 1 ? h / 2 : 1) ++levels;
+
+  std::string out = "DDS ";
+  put32(out, 124);
+  // caps, height, width, pixel format, mipmap count, pitch (or linear size)
+  put32(out, 0x21007 | (format.bytesPerPixel ? 0x8 : 0x80000));
+  put32(out, uint32_t(height));
+  put32(out, uint32_t(width));
+  put32(out, format.bytesPerPixel ? uint32_t(width) * format.bytesPerPixel : levelBytes(width, height));
+  put32(out, 0);  // depth
+  put32(out, uint32_t(levels));
+  for (int i = 0; i < 11; ++i) put32(out, 0);
+  put32(out, 32);
+  put32(out, format.flags);
+  put32(out, format.fourCC);
+  put32(out, format.bits);
+  put32(out, format.r);
+  put32(out, format.g);
+  put32(out, format.b);
+  put32(out, format.a);
+  put32(out, 0x401008);          // texture, mipmap, complex
+  put32(out, cube ? 0xFE00 : 0);  // cube map with all six faces
+  put32(out, 0);
+  put32(out, 0);
+  put32(out, 0);
+  int faces = cube ? 6 : 1;
+  for (int face = 0; face < faces; ++face) {
+    for (int level = 0, w = width, h = height; level < levels; ++level, w = w > 1 ? w / 2 : 1, h = h > 1 ? h / 2 : 1)
+      for (uint32_t i = 0; i < levelBytes(w, h); ++i) out += char((i * 7 + uint32_t(face) * 31 + uint32_t(level)) & 0xFF);
+  }
+  return out;
+}

@@ -1,0 +1,141 @@
+// Shader pairs and the named constant setters.
+
+#include "RenderTestSupport.h"
+#include "platform/d3dx/d3dx9.h"
+
+namespace {
+
+const char* vertexSource =
+    "float4x4 matrixTotal;\n"
+    "float4 materialDiffuse;\n"
+    "struct vsOut { float4 p : POSITION; float2 uv0 : TEXCOORD0; };\n"
+    "vsOut main(float3 p : POSITION, float2 uv0 : TEXCOORD0) {\n"
+    "  vsOut o;\n"
+    "  o.p = mul(matrixTotal, float4(p, 1)) * materialDiffuse.x; o.uv0 = uv0; return o; }\n";
+
+const char* pixelSource =
+    "float4 materialDiffuse;\n"
+    "float4 tint;\n"
+    "sampler s0 : register(s0);\n"
+    "float4 main(float2 uv0 : TEXCOORD0) : COLOR { return tex2D(s0, uv0) * materialDiffuse * tint; }\n";
+
+UINT registerOf(ID3DXConstantTable* table, const char* name) {
+  D3DXHANDLE handle = table->GetConstantByName(nullptr, name);
+  D3DXCONSTANT_DESC desc;
+  UINT count = 1;
+  table->GetConstantDesc(handle, &desc, &count);
+  return desc.RegisterIndex;
+}
+
+}  // namespace
+
+TEST_F(RenderDeviceTest, ShaderPairsAndTheirMinusOnePaths) {
+  RenderDeviceDX9* d = initDevice();
+  size_t from = calls().size();
+  EXPECT_EQ(d->createShader(nullptr, nullptr), -1);
+  EXPECT_EQ(calls().size(), from);
+
+  int pair = d->createShader(vertexSource, pixelSource);
+  int pixelOnly = d->createShader(nullptr, pixelSource);
+  EXPECT_EQ(pair, 0);
+  EXPECT_EQ(pixelOnly, 1);
+  EXPECT_NE(d->shaders[pair].vertexShader, nullptr);
+  EXPECT_EQ(d->shaders[pixelOnly].vertexShader, nullptr);
+  EXPECT_NE(d->shaders[pixelOnly].pixelShader, nullptr);
+
+  // A shader object the device refuses gives -1, keeps nothing of the pair
+  // and leaves the table as it was.
+  recordingFailCall("CreatePixelShader");
+  EXPECT_EQ(d->createShader(vertexSource, pixelSource), -1);
+  recordingClearFailures();
+  recordingFailCall("CreateVertexShader");
+  EXPECT_EQ(d->createShader(vertexSource, pixelSource), -1);
+  recordingClearFailures();
+  EXPECT_EQ(d->shaders.count, 2u);
+  std::string live = recordingLiveObjectList();
+  int vertexShaders = 0;
+  for (size_t pos = live.find("VertexShader#"); pos != std::string::npos; pos = live.find("VertexShader#", pos + 1))
+    ++vertexShaders;
+  EXPECT_EQ(vertexShaders, 1) << live;  // only the pair's
+
+  // setShader binds both halves once; a missing half unbinds its stage.
+  from = calls().size();
+  d->setShader(pair);
+  d->setShader(pair);
+  d->setShader(pixelOnly);
+  EXPECT_EQ(calls().texts(from),
+            (std::vector<std::string>{"SetVertexShader(" + recordingName(d->shaders[pair].vertexShader) + ")",
+                                      "SetPixelShader(" + recordingName(d->shaders[pair].pixelShader) + ")",
+                                      "SetVertexShader(null)",
+                                      "SetPixelShader(" + recordingName(d->shaders[pixelOnly].pixelShader) + ")"}));
+  EXPECT_EQ(d->statistics[STAT_SHADER_CHANGES], 2);
+
+  // -1 and indices outside the table set nothing.
+  from = calls().size();
+  d->setShader(-1);
+  d->setShader(2);
+  float v[4] = {1, 2, 3, 4};
+  d->setShaderVector(-1, "tint", v);
+  d->setShaderFloat(7, "tint", 1.0f);
+  d->releaseShader(-1);
+  d->releaseShader(9);
+  EXPECT_EQ(calls().size(), from);
+  EXPECT_EQ(d->currentShader, pixelOnly);
+
+  // A released pair keeps its index with nothing in it.
+  d->releaseShader(pixelOnly);
+  EXPECT_EQ(d->shaders.count, 2u);
+  EXPECT_EQ(d->shaders[pixelOnly].pixelShader, nullptr);
+  EXPECT_EQ(d->shaders[pixelOnly].pixelConstants, nullptr);
+}
+
+TEST_F(RenderDeviceTest, ConstantsReachWhicheverStageDeclaresThem) {
+  RenderDeviceDX9* d = initDevice();
+  int pair = d->createShader(vertexSource, pixelSource);
+  const ShaderRecord& r = d->shaders[pair];
+  UINT tintRegister = registerOf(r.pixelConstants, "tint");
+  UINT diffuseVs = registerOf(r.vertexConstants, "materialDiffuse");
+  UINT diffusePs = registerOf(r.pixelConstants, "materialDiffuse");
+  UINT matrixRegister = registerOf(r.vertexConstants, "matrixTotal");
+
+  // Known to the pixel shader only: one call, to the pixel registers. The
+  // pair need not be bound.
+  size_t from = calls().size();
+  const float tint[4] = {0.25f, 0.5f, 0.75f, 1.0f};
+  d->setShaderVector(pair, "tint", tint);
+  EXPECT_EQ(calls().count("SetPixelShaderConstantF", from), 1u);
+  EXPECT_EQ(calls().count("SetVertexShaderConstantF", from), 0u);
+  EXPECT_EQ(recorded()->pixelConstant(tintRegister)[2], 0.75f);
+
+  // Known to both: vertex first, then pixel.
+  from = calls().size();
+  const float diffuse[4] = {0.1f, 0.2f, 0.3f, 0.4f};
+  d->setShaderVector(pair, "materialDiffuse", diffuse);
+  std::vector<std::string> texts = calls().texts(from);
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_TRUE(startsWith(texts[0], "SetVertexShaderConstantF(" + std::to_string(diffuseVs) + ", ")) << texts[0];
+  EXPECT_TRUE(startsWith(texts[1], "SetPixelShaderConstantF(" + std::to_string(diffusePs) + ", ")) << texts[1];
+
+  // Unknown names change nothing.
+  from = calls().size();
+  d->setShaderVector(pair, "lightPosition", diffuse);
+  d->setShaderFloat(pair, "lightCosSpot", 0.5f);
+  EXPECT_EQ(calls().size(), from);
+
+  // Matrices go up transposed: each register holds one row of the
+  // engine's row-vector matrix, so the shader's mul(matrix, v) is v x M.
+  float m[16];
+  for (int i = 0; i < 16; ++i) m[i] = float(i);
+  d->setShaderMatrix(pair, "matrixTotal", m);
+  for (UINT row = 0; row < 4; ++row)
+    for (int col = 0; col < 4; ++col)
+      EXPECT_EQ(recorded()->vertexConstant(matrixRegister + row)[col], m[row * 4 + col]) << row << "," << col;
+}
+
+class ShaderDeathTest : public RecordingFixture {};
+
+TEST_F(ShaderDeathTest, CompileErrorsShowTheCompilersText) {
+  initDevice();
+  EXPECT_FATAL(device()->createShader(nullptr, "float4 main() : COLOR { return undefinedThing; }"),
+               "error: memory\\(1\\): error: 'undefinedThing'");
+}

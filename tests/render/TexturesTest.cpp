@@ -1,0 +1,197 @@
+// Textures loaded by name, render targets and the back-buffer copy.
+
+#include "RenderTestSupport.h"
+#include "engine/files/FileManager.h"
+
+namespace {
+
+std::string viewportText(const D3DVIEWPORT9& v) {
+  char buf[96];
+  std::snprintf(buf, sizeof buf, "{%u, %u, %u, %u, %g, %g}", unsigned(v.X), unsigned(v.Y), unsigned(v.Width),
+                unsigned(v.Height), double(v.MinZ), double(v.MaxZ));
+  return buf;
+}
+
+}  // namespace
+
+class TextureTest : public RenderDeviceTest {
+ protected:
+  void SetUp() override {
+    RenderDeviceTest::SetUp();
+    files.setRoot("");
+    getRenderDevice()->fileManager = &files;
+  }
+  FileManagerOS files;
+};
+
+TEST_F(TextureTest, TexturesAreLoadedOncePerExactName) {
+  TestDir::write("tex/stone.bmp", makeBmp(4, 2, std::vector<uint32_t>(8, 0x808080)));
+  RenderDeviceDX9* d = initDevice();
+  size_t from = calls().size();
+  EXPECT_EQ(d->createTexture("tex/stone.bmp"), 0);
+  EXPECT_EQ(d->createTexture("tex/stone.bmp"), 0);
+  EXPECT_EQ(calls().count("CreateTexture", from), 1u);
+  // The file manager finds the file whatever the case, but the table keeps
+  // names as given: another spelling is another texture.
+  EXPECT_EQ(d->createTexture("TEX/Stone.bmp"), 1);
+  EXPECT_EQ(calls().count("CreateTexture", from), 2u);
+  EXPECT_EQ(d->createTexture("tex/stone.bmp"), 0);
+
+  const TextureRecord& record = d->textures[0];
+  EXPECT_EQ(record.width, 4);
+  EXPECT_EQ(record.height, 2);
+  EXPECT_EQ(record.format, TEXFMT_X8R8G8B8);
+  EXPECT_STREQ(record.name, "tex/stone.bmp");
+  EXPECT_EQ(record.texture->GetType(), D3DRTYPE_TEXTURE);
+}
+
+TEST_F(TextureTest, DdsCubeAndSixteenBitFormatsReportTheirSizesAndCodes) {
+  // Full mip chains, so that the loader keeps each file's own format.
+  TestDir::write("cube.dds", makeDds(ddsA8R8G8B8, 8, 8, true));
+  TestDir::write("x1.dds", makeDds(ddsX1R5G5B5, 8, 4, false));
+  TestDir::write("a4.dds", makeDds(ddsA4R4G4B4, 4, 8, false));
+  TestDir::write("dxt.dds", makeDds(ddsDXT1, 16, 8, false));
+  RenderDeviceDX9* d = initDevice();
+
+  int cube = d->createTexture("cube.dds");
+  EXPECT_EQ(d->textures[cube].texture->GetType(), D3DRTYPE_CUBETEXTURE);
+  EXPECT_EQ(d->textures[cube].width, 8);  // one face
+  EXPECT_EQ(d->textures[cube].height, 8);
+  EXPECT_EQ(d->textures[cube].format, TEXFMT_A8R8G8B8);
+
+  // Loaded, but without a reverse entry for their format.
+  int x1 = d->createTexture("x1.dds");
+  EXPECT_EQ(d->textures[x1].width, 8);
+  EXPECT_EQ(d->textures[x1].height, 4);
+  EXPECT_EQ(d->textures[x1].format, 0);
+  int a4 = d->createTexture("a4.dds");
+  EXPECT_EQ(d->textures[a4].height, 8);
+  EXPECT_EQ(d->textures[a4].format, 0);
+
+  EXPECT_EQ(d->textures[d->createTexture("dxt.dds")].format, TEXFMT_DXT1);
+}
+
+TEST(TextureFormats, CodesMapBothWaysWhereTheTableSays) {
+  EXPECT_EQ(textureFormatToD3D(TEXFMT_R32F), D3DFMT_R32F);
+  EXPECT_EQ(textureFormatToD3D(TEXFMT_D24S8), D3DFMT_D24S8);
+  for (int unassigned : {6, 8, 12, 13, 21, 37, -1, 1000}) EXPECT_EQ(textureFormatToD3D(unassigned), D3DFMT_UNKNOWN);
+  int reversible = 0;
+  for (int code = 1; code <= 36; ++code) {
+    D3DFORMAT f = textureFormatToD3D(code);
+    if (f == D3DFMT_UNKNOWN) continue;
+    int back = textureFormatFromD3D(f);
+    EXPECT_TRUE(back == code || back == 0) << code;
+    if (back == code) ++reversible;
+  }
+  EXPECT_EQ(reversible, 31 - 7);  // 31 assigned codes, 7 without a reverse entry
+  EXPECT_EQ(textureFormatFromD3D(D3DFMT_A4R4G4B4), 0);
+  EXPECT_EQ(textureFormatFromD3D(D3DFMT_UNKNOWN), 0);
+}
+
+TEST_F(RenderDeviceTest, RenderTargetsSaveAndRestoreTargetDepthAndViewport) {
+  RenderDeviceDX9* d = initDevice();
+  int shadow = d->createRenderTarget(TEXFMT_R32F, 256, 128, TEXFMT_D24S8);
+  int plain = d->createRenderTarget(TEXFMT_A8R8G8B8, 64, 32, 0);
+  EXPECT_EQ(shadow, 0);
+  EXPECT_EQ(plain, 1);
+  uint32_t w = 0, h = 0;
+  d->getRenderTargetSize(shadow, w, h);
+  EXPECT_EQ(w, 256u);
+  EXPECT_EQ(h, 128u);
+  EXPECT_EQ(d->renderTargets[plain].depthSurface, nullptr);
+
+  IDirect3DSurface9* backBuffer = recorded()->renderTarget(0);
+  IDirect3DSurface9* autoDepth = recorded()->depthStencil();
+  D3DVIEWPORT9 custom = {10, 20, 300, 200, 0.0f, 1.0f};
+  recorded()->SetViewport(&custom);
+
+  d->beginRenderTarget(shadow, 0);
+  EXPECT_EQ(recorded()->renderTarget(0), d->renderTargets[shadow].surface);
+  EXPECT_EQ(recorded()->depthStencil(), d->renderTargets[shadow].depthSurface);
+  EXPECT_EQ(viewportText(recorded()->viewport()), "{0, 0, 256, 128, 0, 1}");
+  d->endRenderTarget(shadow, 0);
+  EXPECT_EQ(recorded()->renderTarget(0), backBuffer);
+  EXPECT_EQ(recorded()->depthStencil(), autoDepth);
+  EXPECT_EQ(viewportText(recorded()->viewport()), viewportText(custom));
+  EXPECT_EQ(d->renderTargets[shadow].savedTarget, nullptr);
+
+  // Slot 1 leaves the viewport alone; a target without depth leaves the depth surface alone.
+  size_t from = calls().size();
+  d->beginRenderTarget(plain, 1);
+  EXPECT_EQ(recorded()->renderTarget(1), d->renderTargets[plain].surface);
+  EXPECT_EQ(recorded()->renderTarget(0), backBuffer);
+  d->endRenderTarget(plain, 1);
+  EXPECT_EQ(recorded()->renderTarget(1), nullptr);
+  EXPECT_EQ(calls().count("SetViewport", from) + calls().count("GetViewport", from), 0u);
+  EXPECT_EQ(calls().count("SetDepthStencilSurface", from) + calls().count("GetDepthStencilSurface", from), 0u);
+  EXPECT_EQ(viewportText(recorded()->viewport()), viewportText(custom));
+
+  // Binding a target as a texture forgets the stage's cached texture.
+  d->currentTextures[2] = 5;
+  d->setRenderTargetTexture(2, shadow);
+  EXPECT_EQ(recorded()->texture(2), d->renderTargets[shadow].texture);
+  EXPECT_EQ(d->currentTextures[2], -1);
+  d->setRenderTargetTexture(2, -1);
+  EXPECT_EQ(recorded()->texture(2), nullptr);
+
+  // A released target keeps its index, with nothing in it.
+  d->releaseRenderTarget(shadow);
+  d->releaseRenderTarget(-1);
+  EXPECT_EQ(d->renderTargets.count, 2u);
+  EXPECT_EQ(d->renderTargets[shadow].texture, nullptr);
+  EXPECT_EQ(d->renderTargets[shadow].format, 0);
+  from = calls().size();
+  d->beginRenderTarget(shadow, 0);
+  d->beginRenderTarget(7, 0);
+  d->endRenderTarget(7, 0);
+  EXPECT_EQ(calls().size(), from);
+}
+
+TEST_F(RenderDeviceTest, BackBufferCopyFailuresAreLoggedWithoutLineEnds) {
+  RenderDeviceDX9* d = initDevice();
+  int target = d->createRenderTarget(TEXFMT_A8R8G8B8, 1024, 768, TEXFMT_D24S8);
+  logOpen();
+
+  size_t from = calls().size();
+  d->getBackbuffer(target);
+  std::vector<std::string> stretch = calls().textsOf("StretchRect", from);
+  ASSERT_EQ(stretch.size(), 1u);
+  EXPECT_TRUE(startsWith(stretch[0], "StretchRect(" + recordingName(recorded()->backBuffer()) + ", null, ")) << stretch[0];
+  EXPECT_TRUE(stretch[0].find(", null, 2)") != std::string::npos) << stretch[0];
+
+  recordingFailCall("Texture.GetSurfaceLevel");
+  d->getBackbuffer(target);
+  recordingClearFailures();
+  recordingFailCall("GetBackBuffer");
+  d->getBackbuffer(target);
+  recordingClearFailures();
+  recordingFailCall("StretchRect");
+  d->getBackbuffer(target);
+  recordingClearFailures();
+  d->getBackbuffer(99);
+  EXPECT_EQ(logText(),
+            "RenderDeviceDX9::getBackbuffer: GetSurfaceLevel failed."
+            "RenderDeviceDX9::getBackbuffer: GetBackBuffer failed."
+            "RenderDeviceDX9::getBackbuffer: StretchRect failed."
+            "RenderDeviceDX9::getBackbuffer: GetSurfaceLevel failed.");
+  // Every surface taken on the way was given back (the shutdown check sees leaks).
+}
+
+class TextureDeathTest : public RecordingFixture {};
+
+TEST_F(TextureDeathTest, CreationFailuresEndTheProcess) {
+  // No scratch folder: the children exit without cleaning up.
+  TestDir::write("render-broken.png", "\x89PNG\r\n\x1a\nthis is not an image");
+  FileManagerOS files;
+  files.setRoot("");
+  initDevice();
+  device()->fileManager = &files;
+  EXPECT_FATAL(device()->createTexture("render-broken.png"),
+               "error: RenderDeviceDX9::createTexture: Failed to obtain image information.");
+  EXPECT_FATAL(device()->createTexture("missing.png"), "error: FileManagerOS::load: File not found: 'missing.png'.");
+  recordingFailCall("CreateTexture");
+  EXPECT_FATAL(device()->createRenderTarget(TEXFMT_A8R8G8B8, 64, 64, 0), "error: createRenderTarget failed \\(RenderDeviceDX9\\).");
+  recordingClearFailures();
+  EXPECT_FATAL(device()->createRenderTarget(TEXFMT_A8R8G8B8, 64, 64, TEXFMT_A8R8G8B8),
+               "error: RenderDeviceDX9::createRenderTarget: CreateDepthStencilSurface failed.");
+}

@@ -33,35 +33,6 @@ std::string declarationOf(uint32_t format) {
 
 }  // namespace
 
-TEST_F(RenderDeviceTest, DeclarationsMatchTheVertexFormatTables) {
-  RenderDeviceDX9* d = initDevice();
-  struct Expected {
-    int slot;
-    uint32_t format;
-    std::vector<std::vector<int>> elements;  // offset, type, usage, usage index
-  };
-  const Expected expected[] = {
-      {0, VERTEXFORMAT_SCREEN, {{0, 3, 9, 0}, {16, 1, 5, 0}}},
-      {1, VERTEXFORMAT_DEFAULT, {{0, 2, 0, 0}, {12, 2, 3, 0}, {24, 1, 5, 0}, {32, 3, 5, 1}}},
-      {2, VERTEXFORMAT_MESH, {{0, 2, 0, 0}, {12, 2, 3, 0}, {24, 1, 5, 0}, {32, 2, 5, 1}, {44, 2, 5, 2}, {56, 4, 10, 0}}},
-      {3, VERTEXFORMAT_COLORED, {{0, 2, 0, 0}, {12, 2, 3, 0}, {24, 1, 5, 0}, {32, 4, 10, 0}}},
-  };
-  for (const Expected& e : expected) {
-    auto* decl = dynamic_cast<RecordingVertexDeclaration*>(recordingObject(d->declarations[e.slot]));
-    ASSERT_NE(decl, nullptr);
-    std::vector<std::vector<int>> got;
-    for (const D3DVERTEXELEMENT9& el : decl->elements()) {
-      EXPECT_EQ(el.Stream, 0);
-      EXPECT_EQ(el.Method, D3DDECLMETHOD_DEFAULT);
-      got.push_back({el.Offset, el.Type, el.Usage, el.UsageIndex});
-    }
-    EXPECT_EQ(got, e.elements) << std::hex << e.format;
-    // The last element ends where the format's vertex size says.
-    EXPECT_GT(vertexSize(e.format), uint32_t(got.back()[0]));
-  }
-  EXPECT_EQ(vertexSize(0x145), 0u);
-}
-
 TEST_F(RenderDeviceTest, StreamAndDeclarationAreSentOnlyWhenTheyChange) {
   RenderDeviceDX9* d = initDevice();
   VertexBuffer* mesh = makeVertices(3);

@@ -71,23 +71,6 @@ TEST_F(TextureTest, DdsCubeAndSixteenBitFormatsReportTheirSizesAndCodes) {
   EXPECT_EQ(d->textures[d->createTexture("dxt.dds")].format, TEXFMT_DXT1);
 }
 
-TEST(TextureFormats, CodesMapBothWaysWhereTheTableSays) {
-  EXPECT_EQ(textureFormatToD3D(TEXFMT_R32F), D3DFMT_R32F);
-  EXPECT_EQ(textureFormatToD3D(TEXFMT_D24S8), D3DFMT_D24S8);
-  for (int unassigned : {6, 8, 12, 13, 21, 37, -1, 1000}) EXPECT_EQ(textureFormatToD3D(unassigned), D3DFMT_UNKNOWN);
-  int reversible = 0;
-  for (int code = 1; code <= 36; ++code) {
-    D3DFORMAT f = textureFormatToD3D(code);
-    if (f == D3DFMT_UNKNOWN) continue;
-    int back = textureFormatFromD3D(f);
-    EXPECT_TRUE(back == code || back == 0) << code;
-    if (back == code) ++reversible;
-  }
-  EXPECT_EQ(reversible, 31 - 7);  // 31 assigned codes, 7 without a reverse entry
-  EXPECT_EQ(textureFormatFromD3D(D3DFMT_A4R4G4B4), 0);
-  EXPECT_EQ(textureFormatFromD3D(D3DFMT_UNKNOWN), 0);
-}
-
 TEST_F(RenderDeviceTest, RenderTargetsSaveAndRestoreTargetDepthAndViewport) {
   RenderDeviceDX9* d = initDevice();
   int shadow = d->createRenderTarget(TEXFMT_R32F, 256, 128, TEXFMT_D24S8);

@@ -1,0 +1,156 @@
+// The render device on the OpenGL implementation (Mesa's llvmpipe, no
+// display): a frame drawn through a material and read back, and textures
+// loaded through the file manager.
+
+#include <stb_image_write.h>
+
+#include <cstring>
+
+#include "RenderTestSupport.h"
+#include "engine/Window.h"
+#include "engine/files/FileManager.h"
+
+namespace {
+
+const char* passThroughVertexShader =
+    "struct VsIn {\tfloat4 position: POSITION;\tfloat2 texCoord: TEXCOORD;};VsIn main(VsIn inp){\nreturn inp;}\n";
+const char* texturePixelShader =
+    "sampler2D Base: register(s0);float4 materialDiffuse;float4 main(float2 texCoord: TEXCOORD): COLOR "
+    "{\treturn tex2D(Base, texCoord) * materialDiffuse;}";
+
+std::string makeJpeg(int width, int height) {
+  std::vector<uint8_t> rgb(size_t(width * height * 3));
+  for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = uint8_t(i * 13);
+  std::string out;
+  stbi_write_jpg_to_func(
+      [](void* context, void* data, int size) { static_cast<std::string*>(context)->append(static_cast<char*>(data), size_t(size)); },
+      &out, width, height, 3, rgb.data(), 90);
+  return out;
+}
+
+class RenderGlTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    logOpen();
+    resetRenderDevice();
+    ASSERT_TRUE(d3d9SelectImplementation("gl"));
+    window.create(0, 0, 64, 64, 2, nullptr);
+    ASSERT_NE(window.getHandle(), nullptr);
+    files.setRoot("");
+    device = getRenderDevice();
+    device->fileManager = &files;
+    device->init(window.getHandle(), DisplayMode{64, 64, 32, 60}, testSettings(), BUFFER_COLOR | BUFFER_DEPTH);
+  }
+  void TearDown() override {
+    resetRenderDevice();
+    d3d9SelectImplementation(nullptr);
+  }
+
+  // The back buffer as 0xAARRGGBB words, row 0 at the top.
+  std::vector<uint32_t> readBackBuffer() {
+    IDirect3DDevice9* d3dDevice = device->device;
+    IDirect3DSurface9* back = nullptr;
+    IDirect3DSurface9* copy = nullptr;
+    std::vector<uint32_t> pixels;
+    EXPECT_EQ(d3dDevice->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+    D3DSURFACE_DESC desc = {};
+    if (back) back->GetDesc(&desc);
+    // Either 32-bit format reads as 0xAARRGGBB words; the copy takes the back buffer's.
+    EXPECT_EQ(d3dDevice->CreateOffscreenPlainSurface(64, 64, desc.Format, D3DPOOL_SYSTEMMEM, &copy, nullptr), D3D_OK);
+    if (back && copy && d3dDevice->GetRenderTargetData(back, copy) == D3D_OK) {
+      D3DLOCKED_RECT locked;
+      if (copy->LockRect(&locked, nullptr, D3DLOCK_READONLY) == D3D_OK) {
+        pixels.resize(64 * 64);
+        for (int y = 0; y < 64; ++y)
+          std::memcpy(&pixels[size_t(y * 64)], static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch, 64 * 4);
+        copy->UnlockRect();
+      }
+    }
+    if (copy) copy->Release();
+    if (back) back->Release();
+    return pixels;
+  }
+
+  TestDir dir{"render-gl"};
+  Window window;
+  FileManagerOS files;
+  RenderDeviceDX9* device = nullptr;
+};
+
+}  // namespace
+
+TEST_F(RenderGlTest, TexturedQuadThroughAMaterial) {
+  ASSERT_NE(device->device, nullptr);
+  // Red, green / blue, white.
+  TestDir::write("quad.bmp", makeBmp(2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}));
+  Material material;
+  material.shader = device->createShader(passThroughVertexShader, texturePixelShader);
+  ASSERT_GE(material.shader, 0);
+  material.textures[0] = device->createTexture("quad.bmp");
+  material.samplerFlags[0] = SAMPLER_CLAMP;  // point sampling, no mipmaps, no sRGB decoding
+  material.renderFlags = RF_DEPTH_OFF | RF_CULL_NONE | RF_FILL_SOLID | RF_BLEND_OFF;
+  const float white[4] = {1, 1, 1, 1};
+  std::memcpy(material.diffuse, white, sizeof white);
+  device->compileRenderStates(&material);
+
+  // The quad covers the left half, pixel centres on integer coordinates.
+  const float w = 32, h = 64;
+  const float quad[4][6] = {
+      {-0.5f, h - 0.5f, 0, 1, 0, 1}, {-0.5f, -0.5f, 0, 1, 0, 0}, {w - 0.5f, h - 0.5f, 0, 1, 1, 1}, {w - 0.5f, -0.5f, 0, 1, 1, 0}};
+  device->beginScene();
+  device->clear(BUFFER_COLOR | BUFFER_DEPTH, 0xFF204060, 0);
+  device->setMaterial(&material);
+  device->SetVertexDecl(VERTEXFORMAT_SCREEN);
+  device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, 24);
+  device->endScene();
+
+  std::vector<uint32_t> pixels = readBackBuffer();
+  ASSERT_EQ(pixels.size(), 64u * 64u);
+  // Alpha is left out: an X8R8G8B8 back buffer holds none.
+  auto at = [&](int x, int y) { return pixels[size_t(y * 64 + x)] | 0xFF000000u; };
+  EXPECT_EQ(at(8, 16), 0xFFFF0000u);
+  EXPECT_EQ(at(24, 16), 0xFF00FF00u);
+  EXPECT_EQ(at(8, 48), 0xFF0000FFu);
+  EXPECT_EQ(at(24, 48), 0xFFFFFFFFu);
+  EXPECT_EQ(at(48, 32), 0xFF204060u);
+  // The quad's edge falls exactly between columns 31 and 32.
+  EXPECT_EQ(at(31, 40), 0xFFFFFFFFu);
+  EXPECT_EQ(at(32, 40), 0xFF204060u);
+
+  device->present();
+  std::string log = TestDir::read("log.txt");
+  EXPECT_EQ(log.find("failed"), std::string::npos) << log;
+}
+
+TEST_F(RenderGlTest, TexturesReportTheirSizesAndFormats) {
+  ASSERT_NE(device->device, nullptr);
+  TestDir::write("textures/plain.dds", makeDds(ddsA8R8G8B8, 16, 8, false));
+  TestDir::write("textures/sky.dds", makeDds(ddsA8R8G8B8, 8, 8, true));
+  TestDir::write("textures/x1.dds", makeDds(ddsX1R5G5B5, 8, 4, false));
+  TestDir::write("textures/a4.dds", makeDds(ddsA4R4G4B4, 4, 8, false));
+  TestDir::write("textures/dxt.dds", makeDds(ddsDXT1, 16, 16, false));
+  TestDir::write("textures/photo.jpg", makeJpeg(20, 12));
+  files.addPath("textures/");
+
+  struct Expected {
+    const char* name;
+    int width, height, format;
+    D3DRESOURCETYPE type;
+  };
+  const Expected expected[] = {
+      {"plain.dds", 16, 8, TEXFMT_A8R8G8B8, D3DRTYPE_TEXTURE}, {"sky.dds", 8, 8, TEXFMT_A8R8G8B8, D3DRTYPE_CUBETEXTURE},
+      {"x1.dds", 8, 4, 0, D3DRTYPE_TEXTURE},                   {"a4.dds", 4, 8, 0, D3DRTYPE_TEXTURE},
+      {"dxt.dds", 16, 16, TEXFMT_DXT1, D3DRTYPE_TEXTURE},      {"photo.jpg", 20, 12, TEXFMT_X8R8G8B8, D3DRTYPE_TEXTURE},
+  };
+  for (const Expected& e : expected) {
+    int index = device->createTexture(e.name);
+    ASSERT_GE(index, 0) << e.name;
+    const TextureRecord& r = device->textures[index];
+    EXPECT_EQ(r.width, e.width) << e.name;
+    EXPECT_EQ(r.height, e.height) << e.name;
+    EXPECT_EQ(r.format, e.format) << e.name;
+    EXPECT_EQ(r.texture->GetType(), e.type) << e.name;
+  }
+  EXPECT_EQ(device->textures.count, 6u);
+}

@@ -614,6 +614,8 @@ HRESULT RecordingDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT Pr
       verticesFor(PrimitiveType, PrimitiveCount) == 0)
     return logCall("DrawPrimitiveUP", a, D3DERR_INVALIDCALL);
   ++draws;
+  const uint8_t* bytes = static_cast<const uint8_t*>(pVertexStreamZeroData);
+  userVertices.assign(bytes, bytes + size_t(verticesFor(PrimitiveType, PrimitiveCount)) * VertexStreamZeroStride);
   // The user-pointer draw leaves stream 0 unbound.
   hold(streams[0].buffer, (RecordingVertexBuffer*)nullptr);
   streams[0].offset = 0;

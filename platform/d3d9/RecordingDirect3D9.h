@@ -80,10 +80,17 @@ public:
   // The whole log, one call per line (for failure messages).
   std::string dump(size_t from = 0) const;
 
-  void append(RecordingCall call) { entries.push_back(std::move(call)); }
+  void append(RecordingCall call) {
+    if (enabled) entries.push_back(std::move(call));
+  }
+  // Off: calls are not kept (long runs such as benchmarks); state, validation
+  // and failures work as before. recordingReset() turns it back on.
+  void setEnabled(bool on) { enabled = on; }
+  bool isEnabled() const { return enabled; }
 
 private:
   std::vector<RecordingCall> entries;
+  bool enabled = true;
 };
 
 RecordingLog& recordingLog();
@@ -207,6 +214,9 @@ public:
   bool inScene() const { return sceneOpen; }
   int presentCount() const { return presents; }
   int drawCount() const { return draws; }
+  // The vertex bytes of the last successful DrawPrimitiveUP (the caller's
+  // memory is gone once the call returns).
+  const std::vector<uint8_t>& lastUserVertices() const { return userVertices; }
 
   // --- IDirect3DDevice9 ---
   ULONG AddRef() override { return addRefImpl(); }
@@ -323,6 +333,7 @@ private:
   int liveResources = 0;
   int presents = 0;
   int draws = 0;
+  std::vector<uint8_t> userVertices;
 };
 
 // Resources. Inspection beyond the interfaces: the description, the storage.

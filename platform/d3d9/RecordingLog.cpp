@@ -174,6 +174,7 @@ void recordingSelect() { d3d9SelectImplementation("recording"); }
 void recordingReset() {
   recordingConfig() = RecordingConfig::defaults();
   recordingLog().clear();
+  recordingLog().setEnabled(true);
   recordingClearFailures();
   objects().nextId = 1;
 }

@@ -1,0 +1,41 @@
+// libFuzzer target: the D3DX image functions on arbitrary bytes, creating
+// textures on the recording device. Anything may fail; nothing may crash or
+// read out of bounds.
+
+#include "platform/d3d9/RecordingDirect3D9.h"
+#include "platform/d3dx/d3dx9.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+IDirect3DDevice9* device() {
+  static IDirect3DDevice9* d = [] {
+    recordingSelect();
+    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    D3DPRESENT_PARAMETERS pp = {};
+    pp.BackBufferWidth = 16;
+    pp.BackBufferHeight = 16;
+    pp.BackBufferFormat = D3DFMT_A8R8G8B8;
+    pp.SwapEffect = D3DSWAPEFFECT_COPY;
+    pp.Windowed = TRUE;
+    IDirect3DDevice9* created = nullptr;
+    d3d->CreateDevice(0, D3DDEVTYPE_HAL, reinterpret_cast<HWND>(static_cast<uintptr_t>(1)),
+                      D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &created);
+    d3d->Release();
+    return created;
+  }();
+  return d;
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  recordingLog().clear();  // keeps memory flat over a long run
+  D3DXIMAGE_INFO info;
+  D3DXGetImageInfoFromFileInMemory(data, (UINT)size, &info);
+  IDirect3DTexture9* texture = nullptr;
+  if (SUCCEEDED(D3DXCreateTextureFromFileInMemory(device(), data, (UINT)size, &texture))) texture->Release();
+  IDirect3DCubeTexture9* cube = nullptr;
+  if (SUCCEEDED(D3DXCreateCubeTextureFromFileInMemory(device(), data, (UINT)size, &cube))) cube->Release();
+  return 0;
+}

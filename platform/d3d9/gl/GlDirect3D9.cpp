@@ -1,0 +1,353 @@
+// The OpenGL IDirect3D9: adapter modes from SDL's display, format checks for
+// what the device can create, HAL caps, device creation, and the
+// registration of the implementation.
+
+#include "platform/d3d9/gl/GlDevice.h"
+
+#include "platform/win32/Win32Sdl.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+
+// The registrar lives in the same object file as d3d9GlLink, which the
+// library's link options force into every program that links it.
+static D3D9ImplementationRegistrar glRegistrar("gl", glDirect3DCreate9, 100);
+
+extern "C" void d3d9GlLink() {}
+
+uint64_t glNextSerial() {
+  static std::atomic<uint64_t> next{1};
+  return next++;
+}
+
+IDirect3D9* glDirect3DCreate9(UINT sdkVersion) {
+  if (sdkVersion != D3D_SDK_VERSION) return nullptr;
+  return new GlDirect3D9();
+}
+
+GlDirect3D9::GlDirect3D9() {}
+
+ULONG GlDirect3D9::Release() {
+  if (refs == 0) return 0;
+  ULONG left = --refs;
+  if (left == 0) delete this;
+  return left;
+}
+
+UINT GlDirect3D9::GetAdapterCount() { return 1; }
+
+// --- display modes --------------------------------------------------------------------
+bool GlDirect3D9::desktopMode(D3DDISPLAYMODE* mode) {
+  SDL_DisplayMode desktop;
+  if (!initSdlVideo() || SDL_GetDesktopDisplayMode(0, &desktop) != 0) return false;
+  D3DFORMAT format = glDisplayFormatForBits(SDL_BITSPERPIXEL(desktop.format));
+  if (format == D3DFMT_UNKNOWN) format = D3DFMT_X8R8G8B8;
+  // Virtual displays report no rate; they refresh at 60 Hz.
+  *mode = {(UINT)desktop.w, (UINT)desktop.h, desktop.refresh_rate > 0 ? (UINT)desktop.refresh_rate : 60u, format};
+  return true;
+}
+
+std::vector<D3DDISPLAYMODE> GlDirect3D9::modes(D3DFORMAT format) {
+  std::vector<D3DDISPLAYMODE> list;
+  D3DDISPLAYMODE desktop;
+  if (!desktopMode(&desktop)) return list;
+  int n = SDL_GetNumDisplayModes(0);
+  bool real = n > 1;
+  std::vector<D3DDISPLAYMODE> all;
+  for (int i = 0; i < n; ++i) {
+    SDL_DisplayMode m;
+    if (SDL_GetDisplayMode(0, i, &m) != 0) continue;
+    if (m.refresh_rate <= 0) real = false;
+    D3DFORMAT f = glDisplayFormatForBits(SDL_BITSPERPIXEL(m.format));
+    if (f == D3DFMT_UNKNOWN) continue;
+    all.push_back({(UINT)m.w, (UINT)m.h, m.refresh_rate > 0 ? (UINT)m.refresh_rate : 60u, f});
+  }
+  if (!real) {
+    // A virtual display (Xvfb, SDL's offscreen driver) lists one mode at
+    // most: offer the usual sizes that fit it, at its format and rate.
+    static const UINT sizes[][2] = {{640, 480},   {800, 600},   {1024, 768},  {1152, 864},  {1280, 720},
+                                    {1280, 800},  {1280, 960},  {1280, 1024}, {1366, 768},  {1440, 900},
+                                    {1600, 900},  {1600, 1200}, {1680, 1050}, {1920, 1080}, {1920, 1200},
+                                    {2560, 1440}, {2560, 1600}, {3840, 2160}};
+    all.clear();
+    for (const auto& s : sizes)
+      if (s[0] <= desktop.Width && s[1] <= desktop.Height)
+        all.push_back({s[0], s[1], desktop.RefreshRate, desktop.Format});
+    all.push_back(desktop);
+  }
+  for (const D3DDISPLAYMODE& m : all)
+    if (m.Format == format) list.push_back(m);
+  std::sort(list.begin(), list.end(), [](const D3DDISPLAYMODE& a, const D3DDISPLAYMODE& b) {
+    if (a.Width != b.Width) return a.Width < b.Width;
+    if (a.Height != b.Height) return a.Height < b.Height;
+    return a.RefreshRate < b.RefreshRate;
+  });
+  list.erase(std::unique(list.begin(), list.end(),
+                         [](const D3DDISPLAYMODE& a, const D3DDISPLAYMODE& b) {
+                           return a.Width == b.Width && a.Height == b.Height && a.RefreshRate == b.RefreshRate;
+                         }),
+             list.end());
+  return list;
+}
+
+bool GlDirect3D9::isDisplayFormat(D3DFORMAT format) {
+  D3DDISPLAYMODE desktop;
+  if (desktopMode(&desktop) && desktop.Format == format) return true;
+  return !modes(format).empty();
+}
+
+UINT GlDirect3D9::GetAdapterModeCount(UINT Adapter, D3DFORMAT Format) {
+  if (Adapter != 0) return 0;
+  return (UINT)modes(Format).size();
+}
+
+HRESULT GlDirect3D9::EnumAdapterModes(UINT Adapter, D3DFORMAT Format, UINT Mode, D3DDISPLAYMODE* pMode) {
+  if (Adapter != 0 || !pMode) return D3DERR_INVALIDCALL;
+  std::vector<D3DDISPLAYMODE> list = modes(Format);
+  if (Mode >= list.size()) return D3DERR_INVALIDCALL;
+  *pMode = list[Mode];
+  return D3D_OK;
+}
+
+HRESULT GlDirect3D9::GetAdapterDisplayMode(UINT Adapter, D3DDISPLAYMODE* pMode) {
+  if (Adapter != 0 || !pMode) return D3DERR_INVALIDCALL;
+  return desktopMode(pMode) ? D3D_OK : D3DERR_NOTAVAILABLE;
+}
+
+// --- format checks ---------------------------------------------------------------------
+static bool backBufferFormat(D3DFORMAT f) {
+  return f == D3DFMT_A8R8G8B8 || f == D3DFMT_X8R8G8B8 || f == D3DFMT_R5G6B5 || f == D3DFMT_X1R5G5B5 ||
+         f == D3DFMT_A1R5G5B5 || f == D3DFMT_A2R10G10B10;
+}
+
+HRESULT GlDirect3D9::CheckDeviceType(UINT Adapter, D3DDEVTYPE DevType, D3DFORMAT AdapterFormat,
+                                     D3DFORMAT BackBufferFormat, BOOL bWindowed) {
+  if (Adapter != 0 || DevType != D3DDEVTYPE_HAL) return D3DERR_INVALIDCALL;
+  if (!backBufferFormat(BackBufferFormat) || !glBackBufferMatchesDisplay(AdapterFormat, BackBufferFormat))
+    return D3DERR_NOTAVAILABLE;
+  if (bWindowed) {
+    D3DDISPLAYMODE desktop;
+    if (!desktopMode(&desktop) || desktop.Format != AdapterFormat) return D3DERR_NOTAVAILABLE;
+    return D3D_OK;
+  }
+  return isDisplayFormat(AdapterFormat) ? D3D_OK : D3DERR_NOTAVAILABLE;
+}
+
+HRESULT GlDirect3D9::CheckDeviceFormat(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT AdapterFormat, DWORD Usage,
+                                       D3DRESOURCETYPE RType, D3DFORMAT CheckFormat) {
+  if (Adapter != 0 || DeviceType != D3DDEVTYPE_HAL) return D3DERR_INVALIDCALL;
+  (void)AdapterFormat;
+  if (RType == D3DRTYPE_VERTEXBUFFER) return CheckFormat == D3DFMT_VERTEXDATA ? D3D_OK : D3DERR_NOTAVAILABLE;
+  if (RType == D3DRTYPE_INDEXBUFFER)
+    return CheckFormat == D3DFMT_INDEX16 || CheckFormat == D3DFMT_INDEX32 ? D3D_OK : D3DERR_NOTAVAILABLE;
+  const GlFormat* f = glFormatInfo(CheckFormat);
+  if (!f) return D3DERR_NOTAVAILABLE;
+  if (RType != D3DRTYPE_SURFACE && RType != D3DRTYPE_TEXTURE && RType != D3DRTYPE_CUBETEXTURE)
+    return D3DERR_NOTAVAILABLE;
+  if (Usage & D3DUSAGE_DEPTHSTENCIL) {
+    // Depth formats exist as surfaces only (no depth textures).
+    if (!f->depth || RType != D3DRTYPE_SURFACE) return D3DERR_NOTAVAILABLE;
+  } else {
+    if (f->depth) return D3DERR_NOTAVAILABLE;
+    if ((Usage & D3DUSAGE_RENDERTARGET) && !f->renderTarget) return D3DERR_NOTAVAILABLE;
+    if ((Usage & D3DUSAGE_QUERY_SRGBREAD) && !f->srgbInternal) return D3DERR_NOTAVAILABLE;
+    if ((Usage & D3DUSAGE_QUERY_SRGBWRITE) && !(f->srgbInternal && f->renderTarget)) return D3DERR_NOTAVAILABLE;
+    if ((Usage & D3DUSAGE_QUERY_FILTER) && !f->filterable) return D3DERR_NOTAVAILABLE;
+    if ((Usage & D3DUSAGE_QUERY_POSTPIXELSHADER_BLENDING) && !f->renderTarget) return D3DERR_NOTAVAILABLE;
+    if ((Usage & D3DUSAGE_QUERY_LEGACYBUMPMAP)) return D3DERR_NOTAVAILABLE;
+    if ((Usage & D3DUSAGE_DMAP)) return D3DERR_NOTAVAILABLE;
+    // Mipmaps are generated by rendering, so only renderable formats get them.
+    if ((Usage & D3DUSAGE_AUTOGENMIPMAP) && !f->renderTarget) return D3DOK_NOAUTOGEN;
+  }
+  return D3D_OK;
+}
+
+HRESULT GlDirect3D9::CheckDeviceMultiSampleType(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT SurfaceFormat,
+                                                BOOL Windowed, D3DMULTISAMPLE_TYPE MultiSampleType,
+                                                DWORD* pQualityLevels) {
+  (void)Windowed;
+  if (Adapter != 0 || DeviceType != D3DDEVTYPE_HAL) return D3DERR_INVALIDCALL;
+  const GlFormat* f = glFormatInfo(SurfaceFormat);
+  if (!f || !(f->renderTarget || f->depth)) return D3DERR_NOTAVAILABLE;
+  // Mesa's llvmpipe, like most GL 3.3 drivers, offers 4 samples; 2 is
+  // rounded up to it.
+  bool ok = MultiSampleType == D3DMULTISAMPLE_NONE || MultiSampleType == D3DMULTISAMPLE_NONMASKABLE ||
+            MultiSampleType == D3DMULTISAMPLE_2_SAMPLES || MultiSampleType == D3DMULTISAMPLE_4_SAMPLES;
+  if (ok && pQualityLevels) *pQualityLevels = 1;
+  return ok ? D3D_OK : D3DERR_NOTAVAILABLE;
+}
+
+HRESULT GlDirect3D9::CheckDepthStencilMatch(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT AdapterFormat,
+                                            D3DFORMAT RenderTargetFormat, D3DFORMAT DepthStencilFormat) {
+  (void)AdapterFormat;
+  if (Adapter != 0 || DeviceType != D3DDEVTYPE_HAL) return D3DERR_INVALIDCALL;
+  const GlFormat* rt = glFormatInfo(RenderTargetFormat);
+  const GlFormat* ds = glFormatInfo(DepthStencilFormat);
+  return rt && rt->renderTarget && ds && ds->depth ? D3D_OK : D3DERR_NOTAVAILABLE;
+}
+
+const D3DCAPS9& GlDirect3D9::halCaps() {
+  static D3DCAPS9 caps = [] {
+    D3DCAPS9 c;
+    std::memset(&c, 0, sizeof c);
+    c.DeviceType = D3DDEVTYPE_HAL;
+    c.AdapterOrdinal = 0;
+    c.Caps2 = D3DCAPS2_CANAUTOGENMIPMAP | D3DCAPS2_DYNAMICTEXTURES;
+    c.PresentationIntervals = D3DPRESENT_INTERVAL_ONE | D3DPRESENT_INTERVAL_TWO | D3DPRESENT_INTERVAL_IMMEDIATE;
+    c.DevCaps = D3DDEVCAPS_HWTRANSFORMANDLIGHT | D3DDEVCAPS_PUREDEVICE | D3DDEVCAPS_HWRASTERIZATION |
+                D3DDEVCAPS_DRAWPRIMITIVES2 | D3DDEVCAPS_DRAWPRIMITIVES2EX | D3DDEVCAPS_DRAWPRIMTLVERTEX |
+                D3DDEVCAPS_TEXTUREVIDEOMEMORY | D3DDEVCAPS_TLVERTEXSYSTEMMEMORY;
+    c.PrimitiveMiscCaps = D3DPMISCCAPS_CULLNONE | D3DPMISCCAPS_CULLCW | D3DPMISCCAPS_CULLCCW |
+                          D3DPMISCCAPS_COLORWRITEENABLE | D3DPMISCCAPS_BLENDOP | D3DPMISCCAPS_SEPARATEALPHABLEND |
+                          D3DPMISCCAPS_POSTBLENDSRGBCONVERT;
+    c.ZCmpCaps = 0xFF;       // every D3DCMP function
+    c.AlphaCmpCaps = 0xFF;
+    c.SrcBlendCaps = 0x1FFF;  // ZERO .. INVBLENDFACTOR
+    c.DestBlendCaps = 0x1FFF;
+    c.TextureCaps = D3DPTEXTURECAPS_PERSPECTIVE | D3DPTEXTURECAPS_ALPHA | D3DPTEXTURECAPS_CUBEMAP |
+                    D3DPTEXTURECAPS_MIPMAP | D3DPTEXTURECAPS_MIPCUBEMAP;
+    c.TextureFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MINFANISOTROPIC |
+                          D3DPTFILTERCAPS_MIPFPOINT | D3DPTFILTERCAPS_MIPFLINEAR | D3DPTFILTERCAPS_MAGFPOINT |
+                          D3DPTFILTERCAPS_MAGFLINEAR | D3DPTFILTERCAPS_MAGFANISOTROPIC;
+    c.CubeTextureFilterCaps = c.TextureFilterCaps;
+    c.TextureAddressCaps = D3DPTADDRESSCAPS_WRAP | D3DPTADDRESSCAPS_MIRROR | D3DPTADDRESSCAPS_CLAMP |
+                           D3DPTADDRESSCAPS_BORDER;
+    c.MaxTextureWidth = 8192;
+    c.MaxTextureHeight = 8192;
+    c.MaxTextureRepeat = 8192;
+    c.MaxTextureAspectRatio = 8192;
+    c.MaxAnisotropy = 16;
+    c.MaxVertexW = 1e10f;
+    c.GuardBandLeft = -32768.0f;
+    c.GuardBandTop = -32768.0f;
+    c.GuardBandRight = 32768.0f;
+    c.GuardBandBottom = 32768.0f;
+    c.StencilCaps = 0xFF;
+    c.MaxTextureBlendStages = 8;
+    c.MaxSimultaneousTextures = 8;
+    c.VertexProcessingCaps = D3DVTXPCAPS_DIRECTIONALLIGHTS | D3DVTXPCAPS_POSITIONALLIGHTS | D3DVTXPCAPS_LOCALVIEWER;
+    c.MaxActiveLights = 8;
+    c.MaxPointSize = 64.0f;
+    c.MaxPrimitiveCount = 0xFFFFF;
+    c.MaxVertexIndex = 0xFFFFFF;
+    c.MaxStreams = 16;
+    c.MaxStreamStride = 255;
+    c.VertexShaderVersion = D3DVS_VERSION(3, 0);
+    c.MaxVertexShaderConst = D3D9_VERTEX_SHADER_CONSTANT_REGISTERS;
+    c.PixelShaderVersion = D3DPS_VERSION(3, 0);
+    c.PixelShader1xMaxValue = 65504.0f;
+    c.MasterAdapterOrdinal = 0;
+    c.AdapterOrdinalInGroup = 0;
+    c.NumberOfAdaptersInGroup = 1;
+    c.DeclTypes = 0x3FF;
+    c.NumSimultaneousRTs = 4;
+    c.StretchRectFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MAGFPOINT |
+                              D3DPTFILTERCAPS_MAGFLINEAR;
+    c.VS20Caps = {1, 24, 32, 4};
+    c.PS20Caps = {0x1F, 24, 32, 4, 512};
+    c.VertexTextureFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MAGFPOINT;
+    c.MaxVShaderInstructionsExecuted = 65535;
+    c.MaxPShaderInstructionsExecuted = 65535;
+    c.MaxVertexShader30InstructionSlots = 32768;
+    c.MaxPixelShader30InstructionSlots = 32768;
+    return c;
+  }();
+  return caps;
+}
+
+HRESULT GlDirect3D9::GetDeviceCaps(UINT Adapter, D3DDEVTYPE DeviceType, D3DCAPS9* pCaps) {
+  if (Adapter != 0 || DeviceType != D3DDEVTYPE_HAL || !pCaps) return D3DERR_INVALIDCALL;
+  *pCaps = halCaps();
+  return D3D_OK;
+}
+
+// --- device creation ----------------------------------------------------------------------
+HRESULT GlDirect3D9::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow, DWORD BehaviorFlags,
+                                  D3DPRESENT_PARAMETERS* pPresentationParameters, IDirect3DDevice9** ppDevice) {
+  if (ppDevice) *ppDevice = nullptr;
+  D3DPRESENT_PARAMETERS* in = pPresentationParameters;
+  if (Adapter != 0 || DeviceType != D3DDEVTYPE_HAL || !in || !ppDevice) return D3DERR_INVALIDCALL;
+  HWND window = in->hDeviceWindow ? in->hDeviceWindow : hFocusWindow;
+  if (!window) return D3DERR_INVALIDCALL;
+  DWORD vp = BehaviorFlags & (D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_SOFTWARE_VERTEXPROCESSING |
+                              D3DCREATE_MIXED_VERTEXPROCESSING);
+  if (vp == 0 || (vp & (vp - 1)) != 0) return D3DERR_INVALIDCALL;
+
+  D3DPRESENT_PARAMETERS p = *in;
+  p.hDeviceWindow = window;
+  if (p.BackBufferCount == 0) p.BackBufferCount = 1;
+  D3DDISPLAYMODE desktop;
+  bool haveDesktop = desktopMode(&desktop);
+  if (p.Windowed && p.BackBufferFormat == D3DFMT_UNKNOWN) {
+    if (!haveDesktop) return D3DERR_NOTAVAILABLE;
+    p.BackBufferFormat = desktop.Format;
+  }
+  if (p.Windowed && (p.BackBufferWidth == 0 || p.BackBufferHeight == 0)) {
+    // A windowed device without a size takes the window's client size.
+    int w = 0, h = 0;
+    if (SDL_Window* sdl = sdlWindowFromHandle(window)) SDL_GetWindowSize(sdl, &w, &h);
+    if (p.BackBufferWidth == 0) p.BackBufferWidth = w > 0 ? (UINT)w : 1;
+    if (p.BackBufferHeight == 0) p.BackBufferHeight = h > 0 ? (UINT)h : 1;
+  }
+  const D3DCAPS9& caps = halCaps();
+  if (p.BackBufferWidth == 0 || p.BackBufferHeight == 0 || p.BackBufferWidth > caps.MaxTextureWidth ||
+      p.BackBufferHeight > caps.MaxTextureHeight || p.BackBufferCount > 3 || !backBufferFormat(p.BackBufferFormat) ||
+      p.SwapEffect < D3DSWAPEFFECT_DISCARD || p.SwapEffect > D3DSWAPEFFECT_COPY)
+    return D3DERR_INVALIDCALL;
+  if (p.MultiSampleType != D3DMULTISAMPLE_NONE && p.SwapEffect != D3DSWAPEFFECT_DISCARD) return D3DERR_INVALIDCALL;
+  if (CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, p.BackBufferFormat, p.Windowed, p.MultiSampleType, nullptr) !=
+      D3D_OK)
+    return D3DERR_NOTAVAILABLE;
+  if (p.EnableAutoDepthStencil) {
+    const GlFormat* d = glFormatInfo(p.AutoDepthStencilFormat);
+    if (!d || !d->depth) return D3DERR_INVALIDCALL;
+  }
+  UINT interval = p.PresentationInterval;
+  if (interval != D3DPRESENT_INTERVAL_DEFAULT && interval != D3DPRESENT_INTERVAL_ONE &&
+      interval != D3DPRESENT_INTERVAL_IMMEDIATE && (p.Windowed || interval != D3DPRESENT_INTERVAL_TWO))
+    return D3DERR_INVALIDCALL;
+  if (p.Windowed) {
+    if (p.FullScreen_RefreshRateInHz != 0) return D3DERR_INVALIDCALL;
+  } else {
+    // Fullscreen needs one of the adapter's modes.
+    bool found = false;
+    for (D3DFORMAT f : {D3DFMT_X8R8G8B8, D3DFMT_R5G6B5, D3DFMT_X1R5G5B5, D3DFMT_A2R10G10B10})
+      for (const D3DDISPLAYMODE& m : modes(f))
+        if (m.Width == p.BackBufferWidth && m.Height == p.BackBufferHeight &&
+            (p.FullScreen_RefreshRateInHz == 0 || p.FullScreen_RefreshRateInHz == m.RefreshRate) &&
+            glBackBufferMatchesDisplay(m.Format, p.BackBufferFormat))
+          found = true;
+    if (!found) return D3DERR_INVALIDCALL;
+  }
+
+  std::string error;
+  GlContext* context = GlContext::create(window, true, error);
+  if (!context) {
+    std::fprintf(stderr, "Direct3D 9 (OpenGL): no OpenGL 3.3 context: %s\n", error.c_str());
+    return D3DERR_NOTAVAILABLE;
+  }
+  GlDevice* device = new GlDevice(this, hFocusWindow ? hFocusWindow : window, BehaviorFlags, p, context);
+  if (!device->init()) {
+    device->Release();
+    return D3DERR_NOTAVAILABLE;
+  }
+  *in = p;  // Direct3D 9 writes back the sizes and format it chose
+  *ppDevice = device;
+  return D3D_OK;
+}
+
+bool glDeviceStats(IDirect3DDevice9* device, GlDeviceStats* stats) {
+  GlDevice* d = dynamic_cast<GlDevice*>(device);
+  if (!d || !stats) return false;
+  *stats = d->stats;
+  return true;
+}
+
+bool glDeviceIsSurfaceless(IDirect3DDevice9* device) {
+  GlDevice* d = dynamic_cast<GlDevice*>(device);
+  return d && d->glContext()->surfaceless();
+}

@@ -166,7 +166,7 @@ TEST_F(ShaderBlobOnDevice, DevicesTakeBlobsOfTheirStageAndRefuseDamagedOnes) {
   std::vector<uint8_t> bytes(static_cast<uint8_t*>(ps.code->GetBufferPointer()),
                              static_cast<uint8_t*>(ps.code->GetBufferPointer()) + ps.code->GetBufferSize());
   ShaderBlobView view;
-  for (size_t n = 0; n + 4 <= bytes.size(); n += 4) {
+  for (size_t n = 4; n + 4 <= bytes.size(); n += 4) {
     std::vector<DWORD> cut(n / 4);
     std::memcpy(cut.data(), bytes.data(), n);
     EXPECT_FALSE(shaderBlobParse(cut.data(), n, &view)) << n;

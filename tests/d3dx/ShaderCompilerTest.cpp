@@ -180,3 +180,17 @@ TEST_F(ShaderBlobOnDevice, DevicesTakeBlobsOfTheirStageAndRefuseDamagedOnes) {
   v->Release();
   p->Release();
 }
+
+TEST_F(ShaderBlobOnDevice, ProfilesFollowTheDeviceCaps) {
+  EXPECT_STREQ(D3DXGetVertexShaderProfile(device), "vs_3_0");
+  EXPECT_STREQ(D3DXGetPixelShaderProfile(device), "ps_3_0");
+  recordingConfig().caps.VertexShaderVersion = D3DVS_VERSION(2, 0);
+  recordingConfig().caps.PixelShaderVersion = D3DPS_VERSION(1, 4);
+  D3DPRESENT_PARAMETERS pp = rec->presentParameters();
+  IDirect3DDevice9* older = nullptr;
+  ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window(), D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &older), S_OK);
+  EXPECT_STREQ(D3DXGetVertexShaderProfile(older), "vs_2_0");
+  EXPECT_EQ(D3DXGetPixelShaderProfile(older), nullptr);  // ps_1_x is not compiled
+  EXPECT_EQ(D3DXGetPixelShaderProfile(nullptr), nullptr);
+  older->Release();
+}

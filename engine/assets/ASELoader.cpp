@@ -18,21 +18,50 @@ namespace {
 
 const uint32_t blockSize = 1u << 20;
 
-// Index of the first CR or LF among the n bytes at p, or n.
-inline uint32_t findLineEnd(const char* p, uint32_t n) {
+// Index of the first CR or LF among the n bytes at p, or n. With stopAtNul a
+// NUL byte counts too.
+inline uint32_t findLineEnd(const char* p, uint32_t n, bool stopAtNul) {
   uint32_t i = 0;
 #if defined(__SSE2__)
   const __m128i cr = _mm_set1_epi8('\r');
   const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i nul = stopAtNul ? _mm_setzero_si128() : cr;
   for (; i + 16 <= n; i += 16) {
     __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-    int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf)));
+    __m128i hits = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, cr), _mm_cmpeq_epi8(bytes, lf)),
+                                _mm_cmpeq_epi8(bytes, nul));
+    int mask = _mm_movemask_epi8(hits);
     if (mask) return i + uint32_t(__builtin_ctz(unsigned(mask)));
   }
 #endif
   for (; i < n; ++i)
-    if (p[i] == '\r' || p[i] == '\n') return i;
+    if (p[i] == '\r' || p[i] == '\n' || (stopAtNul && p[i] == 0)) return i;
   return n;
+}
+
+// Where "A:", "B:" and "C:" first occur in the n characters at text: at each
+// colon, the letter before it.
+void findFaceLabels(const char* text, uint32_t n, const char** label) {
+  int found = 0;
+  auto visit = [&](uint32_t colon) {
+    if (colon == 0) return;
+    char c = text[colon - 1];
+    if (c >= 'A' && c <= 'C' && !label[c - 'A']) {
+      label[c - 'A'] = text + colon - 1;
+      ++found;
+    }
+  };
+  uint32_t i = 0;
+#if defined(__SSE2__)
+  const __m128i colons = _mm_set1_epi8(':');
+  for (; i + 16 <= n && found < 3; i += 16) {
+    unsigned mask = unsigned(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i)), colons)));
+    for (; mask && found < 3; mask &= mask - 1) visit(i + uint32_t(__builtin_ctz(mask)));
+  }
+#endif
+  for (; i < n && found < 3; ++i)
+    if (text[i] == ':') visit(i);
 }
 
 // File vectors have their second and third components exchanged.
@@ -64,8 +93,7 @@ void ASEMaterial::operator delete(void* pointer) noexcept {
 // --- reader ------------------------------------------------------------------
 
 ASELoader::ASELoader() {
-  line[0] = 0;
-  token[0] = 0;
+  lineBuffer[0] = 0;
   quoted[0] = 0;
 }
 
@@ -78,12 +106,15 @@ ASELoader::~ASELoader() {
 bool ASELoader::load(const char* fileName) {
   file = std::fopen(fileName, "rb");
   if (!file) return false;
-  block = static_cast<char*>(TRACKED_ALLOC(blockSize));
+  // One spare byte: a line ending at the block's end is NUL-terminated there.
+  block = static_cast<char*>(TRACKED_ALLOC(blockSize + 1));
   blockPos = blockFill = 0;
   atEnd = afterCR = false;
   if (block) readTopLevel();
   TRACKED_FREE(block);
   block = nullptr;
+  patched = nullptr;
+  line = "";
   std::fclose(file);
   file = nullptr;
   return true;
@@ -105,7 +136,45 @@ bool ASELoader::refill() {
   return blockFill != 0;
 }
 
+// The common case: the whole line, terminator included, lies in the block
+// and holds no NUL. It is used where it is, NUL-terminated by patching the
+// byte after it. False, with nothing consumed, in every other case.
+bool ASELoader::readLineInBlock() {
+  if (blockPos >= blockFill) return false;
+  char* p = block + blockPos;
+  uint32_t available = blockFill - blockPos;
+  uint32_t start = (afterCR && *p == '\n') ? 1 : 0;  // the LF of a CR LF
+  uint32_t limit = available - start;
+  if (limit > maxLineLength - start) limit = maxLineLength - start;
+  uint32_t end = start + findLineEnd(p + start, limit, true);
+  uint32_t length;
+  if (end < start + limit) {
+    if (p[end] == 0) return false;
+    length = end + 1;
+    afterCR = p[end] == '\r';
+  } else if (start + limit == maxLineLength) {
+    length = maxLineLength;  // a long line, cut
+    afterCR = false;
+  } else {
+    return false;  // runs on into the next block
+  }
+  blockPos += length;
+  if (p[length - 1] == '\n') --length;
+  patched = p + length;
+  patchedByte = *patched;
+  *patched = 0;
+  line = p;
+  finishLine(length);
+  return true;
+}
+
 void ASELoader::readLine() {
+  if (patched) {
+    *patched = patchedByte;
+    patched = nullptr;
+  }
+  if (readLineInBlock()) return;
+
   uint32_t length = 0;
   // A LF directly after a CR completes that CR's line end; it is kept at the
   // start of this line, where scanning takes it for white space.
@@ -120,47 +189,56 @@ void ASELoader::readLine() {
     if (pairLF) {
       pairLF = false;
       if (*p == '\n') {
-        line[length++] = '\n';
+        lineBuffer[length++] = '\n';
         ++blockPos;
         continue;
       }
     }
     uint32_t limit = blockFill - blockPos;
     if (limit > maxLineLength - length) limit = maxLineLength - length;
-    uint32_t end = findLineEnd(p, limit);
+    uint32_t end = findLineEnd(p, limit, false);
     if (end < limit) {
-      std::memcpy(line + length, p, end + 1);
+      std::memcpy(lineBuffer + length, p, end + 1);
       length += end + 1;
       blockPos += end + 1;
       afterCR = p[end] == '\r';
       break;
     }
-    std::memcpy(line + length, p, limit);
+    std::memcpy(lineBuffer + length, p, limit);
     length += limit;
     blockPos += limit;
   }
   // The CR stays in the line (white space to the scans); a final LF goes.
-  if (length && line[length - 1] == '\n') --length;
-  line[length] = 0;
+  if (length && lineBuffer[length - 1] == '\n') --length;
+  lineBuffer[length] = 0;
+  line = lineBuffer;
   // Text functions see the line up to its first NUL, if it holds one.
-  const void* nul = std::memchr(line, 0, length);
-  lineLength = nul ? uint32_t(static_cast<const char*>(nul) - line) : length;
+  const void* nul = std::memchr(lineBuffer, 0, length);
+  finishLine(nul ? uint32_t(static_cast<const char*>(nul) - lineBuffer) : length);
+}
 
+void ASELoader::finishLine(uint32_t length) {
+  lineLength = length;
+  tokenFound = false;
+}
+
+void ASELoader::findToken() {
+  if (tokenFound) return;
+  tokenFound = true;
   uint32_t i = 0;
   while (i < lineLength && ScanFormat::isSpace(line[i])) ++i;
   tokenStart = i;
+  // A token longer than any keyword simply matches none.
   while (i < lineLength && !ScanFormat::isSpace(line[i])) ++i;
   tokenLength = i - tokenStart;
-  // A token longer than the buffer is kept cut short, and compared whole:
-  // no keyword is that long, so it matches none.
-  uint32_t kept = tokenLength < sizeof(token) ? tokenLength : uint32_t(sizeof(token) - 1);
-  std::memcpy(token, line + tokenStart, kept);
-  token[kept] = 0;
 }
 
 bool ASELoader::opensBlock() const { return std::memchr(line, '{', lineLength) != nullptr; }
 
-bool ASELoader::endsBlock() const { return tokenLength == 1 && line[tokenStart] == '}'; }
+bool ASELoader::endsBlock() {
+  findToken();
+  return tokenLength == 1 && line[tokenStart] == '}';
+}
 
 const char* ASELoader::quotedText() {
   const char* open = static_cast<const char*>(std::memchr(line, '"', lineLength));
@@ -627,12 +705,7 @@ void ASELoader::readFaceList(ImportMesh& mesh, int32_t count) {
     // The first "A:", "B:" and "C:" of the line; later fields such as "AB:"
     // and "CA:" come after them and do not count.
     const char* label[3] = {nullptr, nullptr, nullptr};
-    for (const char* colon = static_cast<const char*>(std::memchr(line + 1, ':', lineLength ? lineLength - 1 : 0));
-         colon; colon = static_cast<const char*>(std::memchr(colon + 1, ':', size_t(line + lineLength - colon - 1)))) {
-      char c = colon[-1];
-      if (c >= 'A' && c <= 'C' && !label[c - 'A']) label[c - 'A'] = colon - 1;
-      if (label[0] && label[1] && label[2]) break;
-    }
+    findFaceLabels(line, lineLength, label);
     int32_t index[3] = {0, 0, 0};
     for (int k = 0; k < 3; ++k) {
       if (!label[k]) continue;

@@ -79,11 +79,13 @@ class ASELoader {
   bool refill();
   void readLine();
   template <size_t N>
-  bool isKeyword(const char (&keyword)[N]) const {
+  bool isKeyword(const char (&keyword)[N]) {
+    findToken();
     return tokenLength == N - 1 && __builtin_memcmp(line + tokenStart, keyword, N - 1) == 0;
   }
+  void findToken();
   bool opensBlock() const;
-  bool endsBlock() const;
+  bool endsBlock();
   const char* quotedText();
   void skipBlock();
   // Values after the line's first token ("%*s %d", "%*s %f %f ...").
@@ -117,14 +119,23 @@ class ASELoader {
   SGNode* findNode(SGNode* node, const char* name) const;
 
   FILE* file = nullptr;
-  char line[1024];
-  char token[256];
+  // The current line, NUL-terminated: in place in the block when it lies
+  // within it (the byte after it is patched to NUL until the next line is
+  // read), else copied into lineBuffer.
+  const char* line = "";
+  char lineBuffer[1024];
+  char* patched = nullptr;
+  char patchedByte = 0;
   uint32_t lineLength = 0;
   uint32_t tokenStart = 0;
   uint32_t tokenLength = 0;
+  bool tokenFound = false;  // list lines never need their token
   char quoted[512];
   Array<SGMesh*> nodes;
   Array<ASEMaterial*> materials;
+
+  bool readLineInBlock();
+  void finishLine(uint32_t length);
 
   // The file is read in large blocks; lines are cut from the block.
   char* block = nullptr;

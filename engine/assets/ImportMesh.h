@@ -52,5 +52,5 @@ class ImportMesh {
 
  private:
   struct Weld;
-  bool weld(Weld& weld, bool keepTriangles) const;
+  bool weld(Weld& weld, uint16_t* triangles, uint32_t* kept) const;
 };

@@ -6,15 +6,11 @@
 
 namespace {
 
-inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-// Where a fast conversion may stop: the end of the text or white space.
-// Anything else could belong to the number in sscanf's eyes.
-inline bool endsNumber(char c) { return c == 0 || ScanFormat::isSpace(c); }
-
 const float exactPowersOf10[11] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
 
-const char* slowInt(const char* p, int32_t* value) {
+}  // namespace
+
+const char* ScanFormat::slowInt(const char* p, int32_t* value) {
   int n = -1;
   if (value) {
     int v = 0;
@@ -28,7 +24,7 @@ const char* slowInt(const char* p, int32_t* value) {
   return p + n;
 }
 
-const char* slowFloat(const char* p, float* value) {
+const char* ScanFormat::slowFloat(const char* p, float* value) {
   int n = -1;
   float v = 0.0f;
   std::sscanf(p, "%f%n", &v, &n);
@@ -37,35 +33,9 @@ const char* slowFloat(const char* p, float* value) {
   return p + n;
 }
 
-}  // namespace
-
-const char* ScanFormat::skipToken(const char* p) {
-  while (isSpace(*p)) ++p;
-  if (*p == 0) return nullptr;
-  while (*p != 0 && !isSpace(*p)) ++p;
-  return p;
-}
-
-const char* ScanFormat::readInt(const char* p, int32_t* value) {
-  const char* s = p;
-  while (isSpace(*s)) ++s;
-  if (*s == 0) return nullptr;
-  bool negative = *s == '-';
-  if (*s == '-' || *s == '+') ++s;
-  int32_t v = 0;
-  int digits = 0;
-  while (isDigit(s[digits]) && digits < 10) {
-    v = v * 10 + (s[digits] - '0');
-    ++digits;
-  }
-  // Up to nine digits cannot overflow; longer numbers wrap the way sscanf
-  // wraps them, so sscanf answers.
-  if (digits == 0 || digits > 9 || !endsNumber(s[digits])) return slowInt(p, value);
-  if (value) *value = negative ? -v : v;
-  return s + digits;
-}
-
-const char* ScanFormat::readFloat(const char* p, float* value) {
+// Every decimal the inline path leaves: more digits, an exponent, a plus sign,
+// and whatever sscanf must judge.
+const char* ScanFormat::readFloatGeneral(const char* p, float* value) {
   const char* s = p;
   while (isSpace(*s)) ++s;
   if (*s == 0) return nullptr;

@@ -1,5 +1,7 @@
 #include "engine/scene/SGMesh.h"
 
+#include "engine/assets/Mesh.h"
+
 #include "engine/scene/SGControllerQ4.h"
 #include "engine/scene/SGControllerV3.h"
 
@@ -26,6 +28,8 @@ SGMesh::~SGMesh() {
   delete scaleTrack;
   delete rotationTrack;
   delete scaleAxisTrack;
+  releaseRef(mesh);
+  releaseRef(meshGroup);
 }
 
 void SGMesh::animate(int32_t time) {

@@ -15,6 +15,7 @@ class SGControllerV3;
 class SGControllerQ4;
 class Mesh;
 class MeshGroup;
+class DrawCall;
 
 class SGMesh : public SGNode {
  public:
@@ -72,6 +73,9 @@ class SGMesh : public SGNode {
   void computeBounds(D3DXVECTOR3* minimum, D3DXVECTOR3* maximum) const;
   Mesh* getMesh() const { return mesh; }
   MeshGroup* getMeshGroup() const { return meshGroup; }
+  // The draw call of the group's first mesh: what the scene draws. Null for
+  // a node without geometry (never built, or without faces).
+  DrawCall* drawCall() const;
 
  private:
   D3DXVECTOR3 position;

@@ -1,0 +1,24 @@
+#pragma once
+// The built-in shader table: 14 slots of shader indices (createShader), -1
+// for an empty slot, filled once by compileBuiltInShaders when the render
+// device initialises. The scene draws with slot 4 (depth, the shadow pass)
+// and slot 13 (the shadowed spot light of every scene material). The filling
+// operation, compileBuiltInShaders, is declared by the render device
+// (engine/render/BuiltInShaders.h), which calls it.
+
+#include <cstdint>
+
+#include "engine/scene/ShaderSources.h"
+
+enum BuiltInShaderSlot {
+  SHADER_DEPTH = 4,
+  SHADER_LIT_UNTEXTURED = 8,
+  SHADER_LIT_TEXTURED = 9,
+  SHADER_SPOT_LIGHT_SHADOW = 13,
+};
+
+extern int32_t builtInShaders[BUILT_IN_SHADER_SLOTS];
+
+// Compiles the lit vertex shader with the pixel shader generated for the
+// flags (bit 0: untextured); the shader index.
+int generateLitPixelShader(int flags);

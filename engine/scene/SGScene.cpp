@@ -1,0 +1,220 @@
+#include "engine/scene/SGScene.h"
+
+#include "demo/Log.h"
+#include "engine/Memory.h"
+#include "engine/assets/ASELoader.h"
+#include "engine/render/Material.h"
+#include "engine/render/RenderDeviceDX9.h"
+#include "engine/scene/BuiltInShaderTable.h"
+#include "engine/scene/SGCamera.h"
+#include "engine/scene/SGLight.h"
+#include "engine/scene/SGMesh.h"
+
+const char* const sceneProjectorTexture = "./data/fajna.jpg";
+
+namespace {
+
+// Depth test and writes, counter-clockwise culling, solid, no blending.
+const int32_t sceneRenderFlags = RF_DEPTH_WRITE | RF_CULL_CCW | RF_FILL_SOLID | RF_BLEND_OFF;
+// Texture formats of the shadow map: one 32-bit float channel, D24S8 depth.
+const int shadowColourFormat = 17;
+const int shadowDepthFormat = 35;
+
+}  // namespace
+
+SGScene::SGScene()
+    : light(nullptr),
+      clearColor(0xFFF0F0F0u),
+      camera(nullptr),
+      depthMaterial(nullptr),
+      shadowTarget(-1),
+      shadowMapSize(1024),
+      depthRange(nullptr) {
+  for (int axis = 0; axis < 3; ++axis) {
+    bounds.minimum[axis] = 99999.99f;
+    bounds.maximum[axis] = -99999.99f;
+  }
+  // Defined before any load, so a frame after a failed load has a box.
+  storeCorners();
+}
+
+SGScene::~SGScene() {
+  for (SGMesh*& node : nodes) {
+    delete node;
+    node = nullptr;
+  }
+  nodes.clear();
+  for (Material*& material : materials) releaseRef(material);
+  materials.clear();
+  if (depthRange) TRACKED_FREE(depthRange);
+  depthRange = nullptr;
+}
+
+bool SGScene::load(const char* fileName) {
+  ASELoader* loader = TRACKED_NEW(ASELoader);
+  if (!loader->load(fileName)) {
+    TRACKED_DELETE(loader);
+    return false;
+  }
+
+  loader->getNodes(nodes);
+
+  RenderDeviceDX9* device = getRenderDevice();
+  Array<ASEMaterial*> fileMaterials;
+  loader->getMaterials(fileMaterials);
+  for (const ASEMaterial* source : fileMaterials) {
+    Material* material = TRACKED_NEW(Material);
+    material->renderFlags = sceneRenderFlags;
+    for (int c = 0; c < 3; ++c) {
+      material->ambient[c] = source->ambient[c];
+      material->diffuse[c] = source->diffuse[c];
+      material->specular[c] = source->specular[c];
+    }
+    material->ambient[3] = material->diffuse[3] = material->specular[3] = 1.0f;
+    // Every material projects the same slide; the file's own bitmaps are not used.
+    material->textures[1] = device->createTexture(sceneProjectorTexture);
+    material->samplerFlags[1] = SAMPLER_LINEAR | SAMPLER_MIPMAP | SAMPLER_BORDER;
+    material->samplerFlags[0] = SAMPLER_BORDER;
+    material->shader = builtInShaders[SHADER_SPOT_LIGHT_SHADOW];
+    device->compileRenderStates(material);
+    materials.append(material);
+  }
+
+  BoundingBox box;
+  for (SGMesh* node : nodes) {
+    node->buildGeometry();
+    // A node without positions has only the sentinel bounds, which would
+    // stretch the box (and the far plane) to a hundred thousand units.
+    if (node->getImportMesh().positions.count != 0) {
+      D3DXVECTOR3 lo, hi;
+      node->computeBounds(&lo, &hi);
+      BoundingBox nodeBox;
+      for (int axis = 0; axis < 3; ++axis) {
+        nodeBox.minimum[axis] = lo[axis];
+        nodeBox.maximum[axis] = hi[axis];
+      }
+      box.merge(nodeBox);
+    }
+    if (node->drawCall() && !drawable(node))
+      logPrintf("SGScene::load: Node '%s' names material %d of %u, not drawn.\n", node->getName(),
+                node->getMaterialIndex(), materials.count);
+  }
+  bounds = box;
+  storeCorners();
+
+  fileMaterials.clear();
+  TRACKED_DELETE(loader);
+  return true;
+}
+
+void SGScene::storeCorners() {
+  const float* lo = bounds.minimum;
+  const float* hi = bounds.maximum;
+  for (int corner = 0; corner < 8; ++corner) {
+    boxCorners[corner][0] = (corner & 1) ? hi[0] : lo[0];
+    boxCorners[corner][1] = (corner & 4) ? hi[1] : lo[1];
+    boxCorners[corner][2] = (corner & 2) ? hi[2] : lo[2];
+  }
+}
+
+void SGScene::createShadowResources() {
+  RenderDeviceDX9* device = getRenderDevice();
+  shadowTarget = device->createRenderTarget(shadowColourFormat, shadowMapSize, shadowMapSize, shadowDepthFormat);
+  if (!depthMaterial) depthMaterial = TRACKED_NEW(Material);
+  depthMaterial->renderFlags = sceneRenderFlags;
+  depthMaterial->shader = builtInShaders[SHADER_DEPTH];
+  for (int c = 0; c < 4; ++c) {
+    depthMaterial->ambient[c] = 0.0f;
+    depthMaterial->diffuse[c] = 0.0f;
+    depthMaterial->specular[c] = 0.0f;
+  }
+  device->compileRenderStates(depthMaterial);
+}
+
+void SGScene::releaseShadowResources() {
+  if (shadowTarget != -1) getRenderDevice()->releaseRenderTarget(shadowTarget);
+  shadowTarget = -1;
+  releaseRef(depthMaterial);
+}
+
+bool SGScene::drawable(const SGMesh* node) const {
+  int32_t index = node->getMaterialIndex();
+  return node->drawCall() && index >= 0 && uint32_t(index) < materials.count;
+}
+
+void SGScene::addNodes(RenderQueue& queue) {
+  for (SGMesh* node : nodes) {
+    if (!drawable(node)) continue;
+    RenderItem item;
+    item.drawable = node->drawCall();
+    item.material = materials[uint32_t(node->getMaterialIndex())];
+    item.world = node->worldMatrix();
+    queue.addItem(item);
+  }
+}
+
+void SGScene::render(float) {
+  if (!camera || !light) {
+    logPrintf("SGScene::render: No camera or light linked.\n");
+    return;
+  }
+  RenderDeviceDX9* device = getRenderDevice();
+  device->beginScene();
+
+  // The far plane follows the scene box: the deepest corner in view space.
+  D3DXMATRIX view;
+  D3DXMatrixLookAtLH(&view, &camera->eye, &camera->target, &camera->up);
+  float farthest = 0.0f;
+  for (const float* corner : boxCorners) {
+    float depth = corner[0] * view._13 + corner[1] * view._23 + corner[2] * view._33 + view._43;
+    if (depth > farthest) farthest = depth;
+  }
+  if (depthRange) TRACKED_FREE(depthRange);
+  depthRange = static_cast<float*>(TRACKED_ALLOC(2 * sizeof(float)));
+  depthRange[0] = camera->nearPlane;
+  depthRange[1] = farthest + camera->nearPlane;
+
+  device->clear(BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL, clearColor, 0);
+  light->update();
+
+  // Shadow pass: light-space depth of every node.
+  device->beginRenderTarget(shadowTarget, 0);
+  device->clear(BUFFER_COLOR | BUFFER_DEPTH, 0xFFFFFFFFu, 0);
+  shadowQueue.reset();
+  shadowQueue.clearFlags = 0;
+  shadowQueue.setProjection(light->projection);
+  shadowQueue.setView(light->view);
+  shadowQueue.setEyePosition(light->position);
+  addNodes(shadowQueue);
+  shadowQueue.drawQueue(depthMaterial);
+  device->endRenderTarget(shadowTarget, 0);
+
+  // World to shadow-map texture space, half a texel in.
+  const float offset = 0.5f + 0.5f / float(shadowMapSize);
+  D3DXMATRIX bias(0.5f, 0.0f, 0.0f, 0.0f,
+                  0.0f, -0.5f, 0.0f, 0.0f,
+                  0.0f, 0.0f, 1.0f, 0.0f,
+                  offset, offset, 0.0f, 1.0f);
+  D3DXMATRIX lightViewProjection;
+  D3DXMatrixMultiply(&lightViewProjection, &light->view, &light->projection);
+  D3DXMatrixMultiply(&light->shadowMatrix, &lightViewProjection, &bias);
+
+  // Main pass from the camera, the shadow map on stage 0.
+  D3DXMATRIX projection;
+  D3DXMatrixPerspectiveFovLH(&projection, camera->fov * 0.017453292f, device->settings.aspectRatio, depthRange[0],
+                             depthRange[1]);
+  device->setRenderTargetTexture(0, shadowTarget);
+  device->setSamplerFlags(0, SAMPLER_BORDER);
+  mainQueue.reset();
+  mainQueue.clearFlags = 0;
+  mainQueue.setProjection(projection);
+  mainQueue.setView(view);
+  mainQueue.setEyePosition(camera->eye);
+  mainQueue.addLight(light);
+  addNodes(mainQueue);
+  mainQueue.drawQueue(nullptr);
+  device->setRenderTargetTexture(0, -1);
+  device->setSamplerFlags(0, SAMPLER_LINEAR | SAMPLER_MIPMAP);
+
+  device->endScene();
+}

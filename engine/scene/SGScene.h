@@ -1,0 +1,65 @@
+#pragma once
+// The root of the scene graph: the mesh nodes and materials of one ASE file,
+// the shadow map and depth material of the one spot light, and a render
+// queue per pass. Each frame draws every node twice: into the shadow map as
+// seen from the light, then from the camera, lit by the light and shadowed
+// through the map. The camera and the light belong to the caller, which links
+// them in (plain field assignment) before the first frame.
+
+#include <cstdint>
+
+#include "engine/Array.h"
+#include "engine/assets/Mesh.h"
+#include "engine/scene/RenderQueue.h"
+#include "platform/d3dx/d3dx9math.h"
+
+class Material;
+class SGCamera;
+class SGLight;
+class SGMesh;
+
+class SGScene {
+ public:
+  SGScene();
+  // Deletes the nodes, releases the materials and frees the depth range; the
+  // shadow resources are released first by releaseShadowResources.
+  virtual ~SGScene();
+  SGScene(const SGScene&) = delete;
+  SGScene& operator=(const SGScene&) = delete;
+
+  // Reads the ASE file: nodes with their geometry, one material per file
+  // material, the bounding box. False, with the scene as it was, when the
+  // file cannot be read.
+  bool load(const char* fileName);
+  // The shadow-map target (R32F, shadowMapSize square, D24S8) and the depth
+  // material. Once, after load.
+  void createShadowResources();
+  void releaseShadowResources();
+
+  // One frame: both passes. The frame time is the caller's clock (seconds x
+  // 10000); nodes are drawn as loaded, unanimated.
+  void render(float frameTime);
+
+  SGLight* light;  // borrowed
+  uint32_t clearColor;
+  Array<SGMesh*> nodes;         // owned, in file order
+  Array<Material*> materials;   // one reference each, in file order
+  SGCamera* camera;             // borrowed
+  BoundingBox bounds;
+  float boxCorners[8][3];
+  RenderQueue shadowQueue;
+  RenderQueue mainQueue;
+  Material* depthMaterial;  // owned
+  int32_t shadowTarget;
+  int32_t shadowMapSize;
+  float* depthRange;  // near, far of the main pass; replaced every frame
+
+ private:
+  void storeCorners();
+  // Whether the node can be queued: it has geometry and a material.
+  bool drawable(const SGMesh* node) const;
+  void addNodes(RenderQueue& queue);
+};
+
+// The file every material projects through the spot light.
+extern const char* const sceneProjectorTexture;

@@ -1,0 +1,135 @@
+#include "demo/DemoApplication.h"
+
+#include <cmath>
+
+#include "demo/Log.h"
+#include "engine/Memory.h"
+#include "engine/postfx/PostFX.h"
+#include "engine/render/RenderDeviceDX9.h"
+#include "engine/scene/SGScene.h"
+#include "platform/win32/windows.h"
+
+const char* const demoSceneFile = "./data/station03.ase";
+
+PostChain* postChain1 = nullptr;
+PostChain* postChain2 = nullptr;
+
+namespace {
+
+DemoApplication* instance = nullptr;
+
+int64_t readCounter() {
+  LARGE_INTEGER counter;
+  QueryPerformanceCounter(&counter);
+  return counter.QuadPart;
+}
+
+void releaseChain(PostChain*& chain) {
+  if (!chain) return;
+  chain->release();
+  TRACKED_DELETE(chain);
+  chain = nullptr;
+}
+
+}  // namespace
+
+DemoApplication::DemoApplication()
+    : fileManager(nullptr),
+      time(0.0f),
+      previousTime(0.0f),
+      delta(0.0f),
+      startTime(0.0f),
+      frequency(0),
+      previousElapsed(0),
+      elapsed(0),
+      startCounter(0),
+      total(0.0f),
+      scene(nullptr) {
+  LARGE_INTEGER counts;
+  QueryPerformanceFrequency(&counts);
+  frequency = counts.QuadPart;
+}
+
+DemoApplication* getDemoApplication() {
+  if (!instance) instance = TRACKED_NEW(DemoApplication);
+  return instance;
+}
+
+void destroyDemoApplication() {
+  TRACKED_DELETE(instance);
+  instance = nullptr;
+}
+
+// The paths use single-precision constants but evaluate in double, storing
+// only the results as floats.
+D3DXVECTOR3 DemoApplication::cameraPositionAt(float total) {
+  const double t = total;
+  const double radius = (std::sin(double(0.21f) * t) * double(0.25f) + double(0.9f)) * double(1000.0f);
+  const double angle = double(0.15f) * t;
+  return D3DXVECTOR3(float(std::cos(angle) * radius), 700.0f, float(std::sin(angle) * radius));
+}
+
+D3DXVECTOR3 DemoApplication::lightPositionAt(float total) {
+  const double angle = double(0.05f) * double(total);
+  return D3DXVECTOR3(float(std::cos(angle) * 1000.0), 750.0f, float(std::sin(angle) * 1000.0));
+}
+
+void DemoApplication::init() {
+  postChain1 = buildChain1();
+  postChain2 = buildChain2();
+
+  total = 0.0f;
+  startCounter = readCounter();
+  startTime = float(double(startCounter) / double(frequency));
+
+  camera.setProjection(60.0f, getRenderDevice()->settings.aspectRatio, 1.0f, 5500.0f);
+  camera.setPosition(D3DXVECTOR3(100.0f, 100.0f, 100.0f));
+  camera.setTarget(D3DXVECTOR3(0.0f, 0.0f, 0.0f));
+
+  light.position = D3DXVECTOR3(200.0f, 200.0f, 200.0f);
+  light.target = D3DXVECTOR3(0.0f, 20.0f, 0.0f);
+  light.coneAngle = 60.0f;
+  light.color[0] = light.color[1] = light.color[2] = light.color[3] = 1.0f;
+  light.range = 2500.0f;
+  light.nearPlane = 2.0f;
+  light.defaultDistance = 400.0f;
+  light.farPlane = 800.0f;
+
+  scene = TRACKED_NEW(SGScene);
+  // Without its scene the demo has nothing to draw and no box to fit.
+  if (!scene->load(demoSceneFile)) fatalError("DemoApplication::init: Couldn't load scene '%s'.\n", demoSceneFile);
+  scene->createShadowResources();
+
+  scene->camera = &camera;
+  scene->light = &light;
+}
+
+void DemoApplication::frame() {
+  previousElapsed = elapsed;
+  elapsed = readCounter() - startCounter;
+  previousTime = time;
+  time = float(double(elapsed) / double(frequency));
+  delta = time - previousTime;
+  total = total + delta;
+
+  camera.setPosition(cameraPositionAt(total));
+  light.position = lightPositionAt(total);
+  light.target = D3DXVECTOR3(10.0f, 30.0f, 10.0f);
+
+  RenderDeviceDX9* device = getRenderDevice();
+  device->clear(BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL, 0xFF000020u, 0);
+  scene->render(total * 10000.0f);
+  if (postChain2) postChain2->apply();
+  if (postChain1) postChain1->apply();
+  device->present();
+}
+
+void DemoApplication::shutdown() {
+  releaseChain(postChain1);
+  releaseChain(postChain2);
+  if (scene) {
+    scene->releaseShadowResources();
+    TRACKED_DELETE(scene);
+    scene = nullptr;
+  }
+}

@@ -2,20 +2,30 @@
 // post-processing chains (chain 2, then chain 1) against the same frame
 // without them, measured in the same run with the two kinds interleaved.
 //
-// The frame is a stand-in scene drawn through the render device: a full-screen
-// gradient whose alpha drives the depth blur, and bright blocks that bloom.
-// Each frame ends with a one-pixel read-back so that the GPU work is finished
-// inside the timed region.
+// With the demo object built, the frame is the demo's own (station scene,
+// shadow pass, main pass) run from the run directory; the chains are taken
+// out of the frame by clearing the demo's chain pointers. Without it, a
+// stand-in scene is drawn: a full-screen gradient whose alpha drives the
+// depth blur, with bright blocks that bloom. Each frame ends with a one-pixel
+// read-back so that the GPU work is finished inside the timed region.
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <utility>
 
 #include "BenchReport.h"
 #include "demo/Log.h"
 #include "engine/Window.h"
 #include "engine/postfx/PostFX.h"
 #include "engine/render/RenderDeviceDX9.h"
+
+#ifdef POSTFX_BENCH_DEMO_FRAME
+#include "demo/DemoApplication.h"
+#include "engine/files/ByteOrder.h"
+#include "engine/files/FileManager.h"
+#endif
 
 namespace {
 
@@ -24,7 +34,6 @@ constexpr int kHeight = 768;
 
 const char* const sceneVS =
     "struct VsIn {\tfloat4 position: POSITION;\tfloat2 texCoord: TEXCOORD;};VsIn main(VsIn inp){\nreturn inp;}\n";
-// Gradient with alpha rising left to right, and a grid of bright blocks.
 const char* const scenePS =
     "float4 main(float2 uv : TEXCOORD0) : COLOR {\n"
     "\tfloat2 cell = frac(uv * 8.0f);\n"
@@ -33,18 +42,58 @@ const char* const scenePS =
     "\treturn float4(lerp(base, float3(1.0f, 0.95f, 0.8f), bright), uv.x);\n"
     "}\n";
 
-struct Frame {
-  RenderDeviceDX9* device;
-  Material* scene;
-  PostChain* chain1;
-  PostChain* chain2;
-  int probe;                  // 1 x 1 render target the frame is shrunk into
-  IDirect3DSurface9* readBack;  // its system-memory copy
+// One frame of either kind, finished on the GPU when draw returns.
+class Frame {
+ public:
+  virtual ~Frame() = default;
+  virtual void draw(bool post) = 0;
+  virtual const char* name() const = 0;
 
-  void draw(bool post) {
+ protected:
+  void finish() {
+    RenderDeviceDX9* device = getRenderDevice();
+    if (probe < 0) {
+      probe = device->createRenderTarget(TEXFMT_A8R8G8B8, 1, 1, 0);
+      device->device->CreateOffscreenPlainSurface(1, 1, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &readBack, nullptr);
+    }
+    device->getBackbuffer(probe);
+    if (readBack) device->device->GetRenderTargetData(device->renderTargets[probe].surface, readBack);
+  }
+  void releaseProbe() {
+    if (readBack) readBack->Release();
+    readBack = nullptr;
+  }
+
+  int probe = -1;
+  IDirect3DSurface9* readBack = nullptr;
+};
+
+class StandInFrame : public Frame {
+ public:
+  StandInFrame() {
+    RenderDeviceDX9* device = getRenderDevice();
+    material = TRACKED_NEW(Material);
+    material->shader = device->createShader(sceneVS, scenePS);
+    material->renderFlags = RF_DEPTH_OFF | RF_CULL_NONE | RF_FILL_SOLID | RF_BLEND_OFF;
+    device->compileRenderStates(material);
+    chain1 = buildChain1();
+    chain2 = buildChain2();
+  }
+  ~StandInFrame() override {
+    releaseProbe();
+    chain1->release();
+    chain2->release();
+    TRACKED_DELETE(chain1);
+    TRACKED_DELETE(chain2);
+    releaseRef(material);
+  }
+  const char* name() const override { return "stand-in scene"; }
+
+  void draw(bool post) override {
+    RenderDeviceDX9* device = getRenderDevice();
     device->clear(BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL, 0xFF000020, 0);
     device->beginScene();
-    device->setMaterial(scene);
+    device->setMaterial(material);
     const float w = float(kWidth), h = float(kHeight);
     const float quad[4][6] = {{-0.5f, h - 0.5f, 0, 1, 0, 1},
                               {-0.5f, -0.5f, 0, 1, 0, 0},
@@ -57,66 +106,110 @@ struct Frame {
       chain2->apply();
       chain1->apply();
     }
-    device->getBackbuffer(probe);
-    device->device->GetRenderTargetData(device->renderTargets[probe].surface, readBack);
+    finish();
     device->present();
   }
+
+ private:
+  Material* material;
+  PostChain* chain1;
+  PostChain* chain2;
 };
+
+#ifdef POSTFX_BENCH_DEMO_FRAME
+class DemoFrame : public Frame {
+ public:
+  DemoFrame() {
+    initByteOrder();
+    files = TRACKED_NEW(FileManagerOS);
+    files->setRoot("../../data/");
+    files->addPath("../../data/textures/");
+    getRenderDevice()->fileManager = files;
+    demo = getDemoApplication();
+    demo->fileManager = files;
+    demo->init();
+    chain1 = postChain1;
+    chain2 = postChain2;
+  }
+  ~DemoFrame() override {
+    releaseProbe();
+    postChain1 = chain1;
+    postChain2 = chain2;
+    demo->shutdown();
+    destroyDemoApplication();
+    getRenderDevice()->fileManager = nullptr;
+    TRACKED_DELETE(files);
+  }
+  const char* name() const override { return "demo frame"; }
+
+  // The demo's frame presents; the read-back follows it.
+  void draw(bool post) override {
+    postChain1 = post ? chain1 : nullptr;
+    postChain2 = post ? chain2 : nullptr;
+    demo->frame();
+    finish();
+  }
+
+ private:
+  FileManagerOS* files;
+  DemoApplication* demo;
+  PostChain* chain1;
+  PostChain* chain2;
+};
+#endif
+
+double median(double* v, int n) {
+  for (int i = 1; i < n; ++i)
+    for (int j = i; j > 0 && v[j - 1] > v[j]; --j) std::swap(v[j - 1], v[j]);
+  return v[n / 2];
+}
 
 }  // namespace
 
 int main() {
   setenv("SDL_VIDEODRIVER", "dummy", 0);
+#ifdef POSTFX_BENCH_DEMO_FRAME
+  if (chdir(VANTREL_RUN_DIR) != 0) {
+    std::fprintf(stderr, "postfx_bench: cannot enter %s\n", VANTREL_RUN_DIR);
+    return 1;
+  }
+#endif
   logOpen();
   Window window;
   window.create(0, 0, kWidth, kHeight, 2, nullptr);
   RenderDeviceDX9* device = getRenderDevice();
   device->init(window.getHandle(), DisplayMode{kWidth, kHeight, 32, 60},
-               DeviceSettings{false, false, 0, 1, float(kWidth) / float(kHeight)}, BUFFER_COLOR | BUFFER_DEPTH);
+               DeviceSettings{false, false, 0, 1, float(kWidth) / float(kHeight)},
+               BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL);
   postFXInit(float(kWidth), float(kHeight));
 
-  Material* scene = TRACKED_NEW(Material);
-  scene->shader = device->createShader(sceneVS, scenePS);
-  scene->renderFlags = RF_DEPTH_OFF | RF_CULL_NONE | RF_FILL_SOLID | RF_BLEND_OFF;
-  device->compileRenderStates(scene);
-
-  Frame frame{device, scene, buildChain1(), buildChain2(), device->createRenderTarget(TEXFMT_A8R8G8B8, 1, 1, 0), nullptr};
-  if (device->device->CreateOffscreenPlainSurface(1, 1, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &frame.readBack, nullptr) !=
-      D3D_OK) {
-    std::fprintf(stderr, "postfx_bench: no read-back surface\n");
-    return 1;
+  {
+#ifdef POSTFX_BENCH_DEMO_FRAME
+    DemoFrame frame;
+#else
+    StandInFrame frame;
+#endif
+    // Warm up both kinds (program links, first-use allocations).
+    for (int i = 0; i < 3; ++i) {
+      frame.draw(false);
+      frame.draw(true);
+    }
+    constexpr int kFramesPerRun = 5;
+    constexpr int kRuns = 9;
+    double plain[kRuns], post[kRuns];
+    for (int run = 0; run < kRuns; ++run) {
+      plain[run] = bench::medianMs(kFramesPerRun, [&] { frame.draw(false); });
+      post[run] = bench::medianMs(kFramesPerRun, [&] { frame.draw(true); });
+    }
+    const double withoutPost = median(plain, kRuns);
+    const double withPost = median(post, kRuns);
+    std::printf("%s at %dx%d on %s: without post-processing %.3f ms, with both chains %.3f ms, chains %.3f ms\n",
+                frame.name(), kWidth, kHeight, d3d9CurrentImplementation(), withoutPost, withPost,
+                withPost - withoutPost);
+    bench::report("frame_ms_1024x768", withPost, withoutPost, "ms", "reported");
   }
 
-  // Warm up both kinds (program links, first-use allocations).
-  for (int i = 0; i < 3; ++i) {
-    frame.draw(false);
-    frame.draw(true);
-  }
-  constexpr int kFramesPerRun = 10;
-  constexpr int kRuns = 9;
-  double plain[kRuns], post[kRuns];
-  for (int run = 0; run < kRuns; ++run) {
-    plain[run] = bench::medianMs(kFramesPerRun, [&] { frame.draw(false); });
-    post[run] = bench::medianMs(kFramesPerRun, [&] { frame.draw(true); });
-  }
-  auto median = [](double* v, int n) {
-    for (int i = 1; i < n; ++i)
-      for (int j = i; j > 0 && v[j - 1] > v[j]; --j) std::swap(v[j - 1], v[j]);
-    return v[n / 2];
-  };
-  const double withoutPost = median(plain, kRuns);
-  const double withPost = median(post, kRuns);
-  std::printf("frame without post-processing %.3f ms, with both chains %.3f ms, chains %.3f ms\n", withoutPost, withPost,
-              withPost - withoutPost);
-  bench::report("frame_ms_1024x768", withPost, withoutPost, "ms", "reported");
-
-  frame.readBack->Release();
-  frame.chain1->release();
-  frame.chain2->release();
-  TRACKED_DELETE(frame.chain1);
-  TRACKED_DELETE(frame.chain2);
   postFXShutdown();
   device->shutdown();
-  releaseRef(scene);
   return 0;
 }

@@ -59,15 +59,6 @@ bool hasStencil(D3DFORMAT f) {
 }  // namespace
 
 // --- lifetime -------------------------------------------------------------------------
-template <typename T>
-void GlDevice::hold(T*& slot, T* value) {
-  if (slot == value) return;
-  if (value) value->AddRef();
-  T* old = slot;
-  slot = value;
-  if (old) old->Release();
-}
-
 GlDevice::GlDevice(GlDirect3D9* owner, HWND focus, DWORD flags, const D3DPRESENT_PARAMETERS& params, GlContext* ctx)
     : d3d(owner), focusWindow(focus), behavior(flags), pp(params), context(ctx) {
   d3d->AddRef();

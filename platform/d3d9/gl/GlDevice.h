@@ -465,8 +465,15 @@ public:
 private:
   friend class GlResource;
   void releaseBindings();
+  // Holds a reference in a binding slot, as Direct3D 9 does for bound objects.
   template <typename T>
-  static void hold(T*& slot, T* value);
+  static void hold(T*& slot, T* value) {
+    if (slot == value) return;
+    if (value) value->AddRef();
+    T* old = slot;
+    slot = value;
+    if (old) old->Release();
+  }
 
   // draw preparation (GlDeviceDraw.cpp)
   HRESULT validateStreams(uint64_t vertexEnd, uint32_t skipMask);

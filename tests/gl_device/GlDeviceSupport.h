@@ -1,0 +1,236 @@
+#pragma once
+// Fixture for the OpenGL device tests: a window from the Win32 stand-in on
+// SDL's offscreen driver, the device on it, HLSL compiled by D3DX, and
+// read-back of surfaces as 0xAARRGGBB words (row 0 at the top).
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/d3d9/d3d9.h"
+#include "platform/d3d9/gl/GlDirect3D9.h"
+#include "platform/d3dx/d3dx9shader.h"
+#include "platform/win32/Win32Sdl.h"
+#include "platform/win32/windows.h"
+
+namespace gltest {
+
+inline int red(uint32_t c) { return int((c >> 16) & 0xFF); }
+inline int green(uint32_t c) { return int((c >> 8) & 0xFF); }
+inline int blue(uint32_t c) { return int(c & 0xFF); }
+inline int alpha(uint32_t c) { return int(c >> 24); }
+
+// A pre-transformed vertex: position in pixels, rhw, colour, coordinates.
+struct TVertex {
+  float x, y, z, rhw;
+  D3DCOLOR colour;
+  float u, v;
+};
+
+// A clip-space vertex for the vertex-shader path.
+struct CVertex {
+  float x, y, z, w;
+  D3DCOLOR colour;
+  float u, v;
+};
+
+// Colour from the vertex (COLOR0).
+inline constexpr const char* kVertexColourPs = "float4 main(float4 c : COLOR0) : COLOR { return c; }";
+// Colour from register c0.
+inline constexpr const char* kConstantPs = "float4 colour : register(c0);\nfloat4 main() : COLOR { return colour; }";
+// Stage-0 texture at TEXCOORD0.
+inline constexpr const char* kTexturePs =
+    "sampler s0 : register(s0);\nfloat4 main(float2 t : TEXCOORD0) : COLOR { return tex2D(s0, t); }";
+// Clip-space positions passed through.
+inline constexpr const char* kPassVs =
+    "struct O { float4 p : POSITION; float4 c : COLOR0; float2 t : TEXCOORD0; };\n"
+    "O main(float4 p : POSITION, float4 c : COLOR0, float2 t : TEXCOORD0) { O o; o.p = p; o.c = c; o.t = t; return o; }";
+
+class GlDeviceTest : public ::testing::Test {
+protected:
+  static constexpr UINT W = 64;
+  static constexpr UINT H = 48;
+
+  void SetUp() override { ASSERT_TRUE(open(D3DMULTISAMPLE_NONE, W, H)); }
+  void TearDown() override { close(); }
+
+  bool open(D3DMULTISAMPLE_TYPE multisample, UINT width, UINT height) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "GlDeviceTest";
+    RegisterClassA(&wc);
+    window = CreateWindowExA(0, "GlDeviceTest", "gl device", WS_OVERLAPPEDWINDOW, 0, 0, (int)width, (int)height,
+                             nullptr, nullptr, nullptr, nullptr);
+    if (!window) return false;
+    d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    if (!d3d) return false;
+    D3DPRESENT_PARAMETERS pp = {};
+    pp.BackBufferWidth = width;
+    pp.BackBufferHeight = height;
+    pp.BackBufferFormat = D3DFMT_A8R8G8B8;
+    pp.BackBufferCount = 1;
+    pp.MultiSampleType = multisample;
+    pp.SwapEffect = multisample ? D3DSWAPEFFECT_DISCARD : D3DSWAPEFFECT_COPY;
+    pp.hDeviceWindow = window;
+    pp.Windowed = TRUE;
+    pp.EnableAutoDepthStencil = TRUE;
+    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
+    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    if (d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev) != D3D_OK)
+      return false;
+    const D3DVERTEXELEMENT9 t[] = {{0, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_POSITIONT, 0},
+                                   {0, 16, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 0},
+                                   {0, 20, D3DDECLTYPE_FLOAT2, 0, D3DDECLUSAGE_TEXCOORD, 0},
+                                   D3DDECL_END()};
+    const D3DVERTEXELEMENT9 c[] = {{0, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_POSITION, 0},
+                                   {0, 16, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 0},
+                                   {0, 20, D3DDECLTYPE_FLOAT2, 0, D3DDECLUSAGE_TEXCOORD, 0},
+                                   D3DDECL_END()};
+    return dev->CreateVertexDeclaration(t, &tDecl) == D3D_OK && dev->CreateVertexDeclaration(c, &cDecl) == D3D_OK;
+  }
+
+  void close() {
+    for (IUnknown* o : owned) o->Release();
+    owned.clear();
+    if (tDecl) tDecl->Release();
+    if (cDecl) cDecl->Release();
+    tDecl = cDecl = nullptr;
+    if (dev) {
+      EXPECT_EQ(dev->Release(), 0u);
+    }
+    if (d3d) d3d->Release();
+    dev = nullptr;
+    d3d = nullptr;
+    if (window) DestroyWindow(window);
+    window = nullptr;
+  }
+
+  template <typename T>
+  T* keep(T* object) {
+    if (object) owned.push_back(object);
+    return object;
+  }
+
+  IDirect3DVertexShader9* vertexShader(const char* hlsl) {
+    ID3DXBuffer* code = compile(hlsl, "vs_3_0");
+    IDirect3DVertexShader9* s = nullptr;
+    if (code) {
+      EXPECT_EQ(dev->CreateVertexShader((const DWORD*)code->GetBufferPointer(), &s), D3D_OK);
+      code->Release();
+    }
+    return keep(s);
+  }
+
+  IDirect3DPixelShader9* pixelShader(const char* hlsl) {
+    ID3DXBuffer* code = compile(hlsl, "ps_3_0");
+    IDirect3DPixelShader9* s = nullptr;
+    if (code) {
+      EXPECT_EQ(dev->CreatePixelShader((const DWORD*)code->GetBufferPointer(), &s), D3D_OK);
+      code->Release();
+    }
+    return keep(s);
+  }
+
+  ID3DXBuffer* compile(const char* hlsl, const char* profile) {
+    ID3DXBuffer* code = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    HRESULT hr = D3DXCompileShader(hlsl, (UINT)std::strlen(hlsl), nullptr, nullptr, "main", profile,
+                                   D3DXSHADER_PACKMATRIX_COLUMNMAJOR, &code, &errors, nullptr);
+    EXPECT_EQ(hr, D3D_OK) << (errors ? (const char*)errors->GetBufferPointer() : "");
+    if (errors) errors->Release();
+    return code;
+  }
+
+  // A managed A8R8G8B8 texture with the given 0xAARRGGBB texels.
+  IDirect3DTexture9* texture(UINT width, UINT height, const std::vector<uint32_t>& texels) {
+    IDirect3DTexture9* t = nullptr;
+    EXPECT_EQ(dev->CreateTexture(width, height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr), D3D_OK);
+    if (!t) return nullptr;
+    D3DLOCKED_RECT lr;
+    if (t->LockRect(0, &lr, nullptr, 0) != D3D_OK) {
+      ADD_FAILURE() << "LockRect";
+      return keep(t);
+    }
+    for (UINT y = 0; y < height; ++y) std::memcpy((uint8_t*)lr.pBits + y * lr.Pitch, &texels[y * width], width * 4);
+    EXPECT_EQ(t->UnlockRect(0), D3D_OK);
+    return keep(t);
+  }
+
+  IDirect3DTexture9* renderTexture(UINT width, UINT height, D3DFORMAT format) {
+    IDirect3DTexture9* t = nullptr;
+    EXPECT_EQ(dev->CreateTexture(width, height, 1, D3DUSAGE_RENDERTARGET, format, D3DPOOL_DEFAULT, &t, nullptr), D3D_OK);
+    return keep(t);
+  }
+
+  IDirect3DSurface9* backBuffer() {
+    IDirect3DSurface9* b = nullptr;
+    EXPECT_EQ(dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &b), D3D_OK);
+    return keep(b);
+  }
+
+  IDirect3DSurface9* level0(IDirect3DTexture9* t) {
+    IDirect3DSurface9* s = nullptr;
+    EXPECT_EQ(t->GetSurfaceLevel(0, &s), D3D_OK);
+    return keep(s);
+  }
+
+  // The pixels of a render target through GetRenderTargetData (a
+  // multisampled one is resolved into a texture first).
+  template <typename T = uint32_t>
+  std::vector<T> read(IDirect3DSurface9* surface) {
+    D3DSURFACE_DESC d;
+    surface->GetDesc(&d);
+    if (d.MultiSampleType != D3DMULTISAMPLE_NONE) {
+      IDirect3DTexture9* copy = renderTexture(d.Width, d.Height, d.Format);
+      EXPECT_EQ(dev->StretchRect(surface, nullptr, level0(copy), nullptr, D3DTEXF_POINT), D3D_OK);
+      surface = level0(copy);
+    }
+    IDirect3DSurface9* plain = nullptr;
+    EXPECT_EQ(dev->CreateOffscreenPlainSurface(d.Width, d.Height, d.Format, D3DPOOL_SYSTEMMEM, &plain, nullptr), D3D_OK);
+    EXPECT_EQ(dev->GetRenderTargetData(surface, plain), D3D_OK);
+    D3DLOCKED_RECT lr;
+    EXPECT_EQ(plain->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+    std::vector<T> out(d.Width * d.Height);
+    for (UINT y = 0; y < d.Height; ++y)
+      std::memcpy(&out[y * d.Width], (const uint8_t*)lr.pBits + y * lr.Pitch, d.Width * sizeof(T));
+    plain->UnlockRect();
+    plain->Release();
+    return out;
+  }
+
+  std::vector<uint32_t> readBack() { return read(backBuffer()); }
+
+  // A pre-transformed quad from (x0, y0) to (x1, y1) as a strip of two
+  // triangles, texture coordinates u0..u1, v0..v1.
+  void quad(float x0, float y0, float x1, float y1, float z, D3DCOLOR colour, float u0 = 0, float v0 = 0,
+            float u1 = 1, float v1 = 1) {
+    TVertex v[4] = {{x0, y1, z, 1, colour, u0, v1},
+                    {x0, y0, z, 1, colour, u0, v0},
+                    {x1, y1, z, 1, colour, u1, v1},
+                    {x1, y0, z, 1, colour, u1, v0}};
+    ASSERT_EQ(dev->SetVertexDeclaration(tDecl), D3D_OK);
+    ASSERT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TVertex)), D3D_OK);
+  }
+
+  // The quad that covers a width x height target exactly.
+  void fullQuad(UINT width, UINT height, D3DCOLOR colour, float z = 0.0f) {
+    quad(-0.5f, -0.5f, width - 0.5f, height - 0.5f, z, colour);
+  }
+
+  void setConstant(float r, float g, float b, float a) {
+    const float c[4] = {r, g, b, a};
+    ASSERT_EQ(dev->SetPixelShaderConstantF(0, c, 1), D3D_OK);
+  }
+
+  HWND window = nullptr;
+  IDirect3D9* d3d = nullptr;
+  IDirect3DDevice9* dev = nullptr;
+  IDirect3DVertexDeclaration9* tDecl = nullptr;
+  IDirect3DVertexDeclaration9* cDecl = nullptr;
+  std::vector<IUnknown*> owned;
+};
+
+}  // namespace gltest

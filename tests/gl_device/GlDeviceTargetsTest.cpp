@@ -1,0 +1,429 @@
+// Render targets, read-back, multisampling, constant registers, buffers and
+// indexed draws, texture formats, Present and the window's end.
+
+#include "GlDeviceSupport.h"
+
+#include <epoxy/gl.h>
+
+#include <SDL.h>
+
+using namespace gltest;
+
+namespace {
+
+ULONG refs(IUnknown* o) {
+  o->AddRef();
+  return o->Release();
+}
+
+TEST_F(GlDeviceTest, RenderTargetRoundTripAndRestore) {
+  IDirect3DTexture9* rt = renderTexture(32, 16, D3DFMT_A8R8G8B8);
+  IDirect3DSurface9* surface = level0(rt);
+  IDirect3DSurface9* saved = nullptr;
+  ASSERT_EQ(dev->GetRenderTarget(0, &saved), D3D_OK);
+  EXPECT_EQ(saved, backBuffer());
+  ULONG textureRefs = refs(rt);
+  ASSERT_EQ(dev->SetRenderTarget(0, surface), D3D_OK);
+  EXPECT_EQ(refs(rt), textureRefs + 1);  // the device holds its target
+  D3DVIEWPORT9 vp;
+  ASSERT_EQ(dev->GetViewport(&vp), D3D_OK);
+  EXPECT_EQ(vp.Width, 32u);  // setting target 0 resets the viewport to it
+  EXPECT_EQ(vp.Height, 16u);
+  EXPECT_EQ(dev->SetRenderTarget(0, nullptr), D3DERR_INVALIDCALL);
+  ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF112233, 1.0f, 0), D3D_OK);
+  ASSERT_EQ(dev->SetPixelShader(pixelShader(kVertexColourPs)), D3D_OK);
+  ASSERT_EQ(dev->SetRenderState(D3DRS_ZENABLE, FALSE), D3D_OK);
+  ASSERT_EQ(dev->BeginScene(), D3D_OK);
+  quad(-0.5f, -0.5f, 15.5f, 15.5f, 0, 0xFFFFFF00);
+  ASSERT_EQ(dev->EndScene(), D3D_OK);
+
+  ASSERT_EQ(dev->SetRenderTarget(0, saved), D3D_OK);
+  saved->Release();
+  EXPECT_EQ(refs(rt), textureRefs);
+  ASSERT_EQ(dev->GetViewport(&vp), D3D_OK);
+  EXPECT_EQ(vp.Width, W);
+  std::vector<uint32_t> target = read(surface);
+  EXPECT_EQ(target[5 * 32 + 3], 0xFFFFFF00u);
+  EXPECT_EQ(target[5 * 32 + 20], 0xFF112233u);
+  // The target's texture feeds a draw into the back buffer.
+  ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
+  ASSERT_EQ(dev->SetTexture(0, rt), D3D_OK);
+  EXPECT_EQ(refs(rt), textureRefs + 1);
+  ASSERT_EQ(dev->SetPixelShader(pixelShader(kTexturePs)), D3D_OK);
+  ASSERT_EQ(dev->BeginScene(), D3D_OK);
+  fullQuad(W, H, 0xFFFFFFFF);
+  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  std::vector<uint32_t> px = readBack();
+  EXPECT_EQ(px[10 * W + 4], 0xFFFFFF00u);
+  EXPECT_EQ(px[10 * W + 60], 0xFF112233u);
+  ASSERT_EQ(dev->SetTexture(0, nullptr), D3D_OK);
+  EXPECT_EQ(refs(rt), textureRefs);
+}
+
+TEST_F(GlDeviceTest, FloatTargetsKeepFullPrecision) {
+  IDirect3DTexture9* r32 = renderTexture(16, 16, D3DFMT_R32F);
+  IDirect3DTexture9* half = renderTexture(16, 16, D3DFMT_A16B16G16R16F);
+  ASSERT_EQ(dev->SetPixelShader(pixelShader(kConstantPs)), D3D_OK);
+  ASSERT_EQ(dev->SetRenderState(D3DRS_ZENABLE, FALSE), D3D_OK);
+  const float value = 0.123456789f, big = 1234.0f;  // exact as a half too
+  setConstant(value, big, -2.5f, 1.0f);
+  for (IDirect3DTexture9* t : {r32, half}) {
+    ASSERT_EQ(dev->SetRenderTarget(0, level0(t)), D3D_OK);
+    ASSERT_EQ(dev->BeginScene(), D3D_OK);
+    fullQuad(16, 16, 0);
+    ASSERT_EQ(dev->EndScene(), D3D_OK);
+  }
+  std::vector<float> r = read<float>(level0(r32));
+  for (float f : r) ASSERT_EQ(f, value);  // bit for bit, no 8-bit step
+  std::vector<uint64_t> h = read<uint64_t>(level0(half));
+  // Halves: 1234 is 0x64D2, -2.5 is 0xC100 (no clamping to 0..1).
+  EXPECT_EQ((h[0] >> 16) & 0xFFFF, 0x64D2u);
+  EXPECT_EQ((h[0] >> 32) & 0xFFFF, 0xC100u);
+  // An R32F texture reads (r, 1, 1, 1), as Direct3D 9 fills missing channels.
+  ASSERT_EQ(dev->SetRenderTarget(0, backBuffer()), D3D_OK);
+  setConstant(0.25f, 0, 0, 1);
+  ASSERT_EQ(dev->SetRenderTarget(0, level0(r32)), D3D_OK);
+  ASSERT_EQ(dev->BeginScene(), D3D_OK);
+  fullQuad(16, 16, 0);
+  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  ASSERT_EQ(dev->SetRenderTarget(0, backBuffer()), D3D_OK);
+  ASSERT_EQ(dev->SetTexture(0, r32), D3D_OK);
+  ASSERT_EQ(dev->SetPixelShader(pixelShader(kTexturePs)), D3D_OK);
+  ASSERT_EQ(dev->BeginScene(), D3D_OK);
+  fullQuad(W, H, 0);
+  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  EXPECT_EQ(readBack()[0], 0xFF40FFFFu);
+}
+
+TEST_F(GlDeviceTest, StretchRectResolvesAMultisampledBackBuffer) {
+  close();
+  ASSERT_TRUE(open(D3DMULTISAMPLE_4_SAMPLES, W, H));
+  IDirect3DSurface9* back = backBuffer();
+  D3DSURFACE_DESC d;
+  back->GetDesc(&d);
+  EXPECT_EQ(d.MultiSampleType, D3DMULTISAMPLE_4_SAMPLES);
+  ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0), D3D_OK);
+  ASSERT_EQ(dev->SetPixelShader(pixelShader(kVertexColourPs)), D3D_OK);
+  TVertex tri[3] = {{0, 0, 0.5f, 1, 0xFFFFFFFF, 0, 0}, {63, 0, 0.5f, 1, 0xFFFFFFFF, 0, 0}, {0, 47, 0.5f, 1, 0xFFFFFFFF, 0, 0}};
+  ASSERT_EQ(dev->SetVertexDeclaration(tDecl), D3D_OK);
+  ASSERT_EQ(dev->BeginScene(), D3D_OK);
+  ASSERT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(TVertex)), D3D_OK);
+  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  // A multisampled surface cannot be a copy's destination or read directly.
+  IDirect3DSurface9* plain = nullptr;
+  ASSERT_EQ(dev->CreateOffscreenPlainSurface(W, H, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &plain, nullptr), D3D_OK);
+  keep(plain);
+  EXPECT_EQ(dev->GetRenderTargetData(back, plain), D3DERR_INVALIDCALL);
+  IDirect3DTexture9* copy = renderTexture(W, H, D3DFMT_A8R8G8B8);
+  ASSERT_EQ(dev->StretchRect(back, nullptr, level0(copy), nullptr, D3DTEXF_LINEAR), D3D_OK);
+  std::vector<uint32_t> px = read(level0(copy));
+  EXPECT_EQ(px[2 * W + 2], 0xFFFFFFFFu);
+  EXPECT_EQ(px[(H - 2) * W + W - 2], 0xFF000000u);
+  // The long edge crosses pixels partly: resolved samples give greys.
+  int partial = 0;
+  for (uint32_t c : px) partial += red(c) > 0 && red(c) < 255;
+  EXPECT_GT(partial, 20);
+  // Half-size copies with point and linear filtering.
+  IDirect3DTexture9* small = renderTexture(W / 2, H / 2, D3DFMT_A8R8G8B8);
+  RECT left = {0, 0, W / 2, H};
+  ASSERT_EQ(dev->StretchRect(level0(copy), &left, level0(small), nullptr, D3DTEXF_POINT), D3D_OK);
+  EXPECT_EQ(read(level0(small))[1 * (W / 2) + 1], 0xFFFFFFFFu);
+  EXPECT_EQ(dev->StretchRect(level0(copy), nullptr, level0(copy), nullptr, D3DTEXF_POINT), D3DERR_INVALIDCALL);
+}
+
+TEST_F(GlDeviceTest, RegistersPersistAcrossShaderChanges) {
+  IDirect3DPixelShader9* a = pixelShader(kConstantPs);
+  IDirect3DPixelShader9* b = pixelShader("float4 k : register(c0);\nfloat4 m : register(c1);\n"
+                                         "float4 main() : COLOR { return k * m; }");
+  ASSERT_EQ(dev->SetRenderState(D3DRS_ZENABLE, FALSE), D3D_OK);
+  // Registers written before any shader is bound.
+  const float regs[8] = {1, 0.5f, 0.25f, 1, 1, 1, 1, 1};
+  ASSERT_EQ(dev->SetPixelShaderConstantF(0, regs, 2), D3D_OK);
+  auto draw = [&](IDirect3DPixelShader9* s) {
+    EXPECT_EQ(dev->SetPixelShader(s), D3D_OK);
+    EXPECT_EQ(dev->BeginScene(), D3D_OK);
+    fullQuad(W, H, 0);
+    EXPECT_EQ(dev->EndScene(), D3D_OK);
+    return readBack()[0];
+  };
+  EXPECT_EQ(draw(a), 0xFFFF8040u);
+  const float half[4] = {0.5f, 0.5f, 0.5f, 1};
+  ASSERT_EQ(dev->SetPixelShaderConstantF(1, half, 1), D3D_OK);  // while a is bound, b's register
+  EXPECT_EQ(draw(b), 0xFF804020u);
+  EXPECT_EQ(draw(a), 0xFFFF8040u);
+  float back[8];
+  ASSERT_EQ(dev->GetPixelShaderConstantF(0, back, 2), D3D_OK);
+  EXPECT_EQ(back[4], 0.5f);
+  EXPECT_EQ(dev->SetPixelShaderConstantF(223, regs, 2), D3DERR_INVALIDCALL);  // 224 registers
+  EXPECT_EQ(dev->SetVertexShaderConstantF(255, regs, 1), D3D_OK);            // 256 registers
+
+  // Vertex registers: a matrix in c4..c7 (column-major packing, one column
+  // per register) moves the quad half a screen to the right.
+  IDirect3DVertexShader9* vs = vertexShader(
+      "float4x4 m : register(c4);\nstruct O { float4 p : POSITION; float4 c : COLOR0; };\n"
+      "O main(float4 p : POSITION, float4 c : COLOR0) { O o; o.p = mul(m, p); o.c = c; return o; }");
+  const float shift[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 0, 0, 1};  // x += w
+  ASSERT_EQ(dev->SetVertexShaderConstantF(4, shift, 4), D3D_OK);
+  ASSERT_EQ(dev->SetVertexShader(vs), D3D_OK);
+  ASSERT_EQ(dev->SetPixelShader(pixelShader(kVertexColourPs)), D3D_OK);
+  ASSERT_EQ(dev->SetVertexDeclaration(cDecl), D3D_OK);
+  ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
+  CVertex v[4] = {{-1, -1, 0, 1, 0xFF00FF00, 0, 0}, {-1, 1, 0, 1, 0xFF00FF00, 0, 0},
+                  {0, -1, 0, 1, 0xFF00FF00, 0, 0},  {0, 1, 0, 1, 0xFF00FF00, 0, 0}};
+  ASSERT_EQ(dev->BeginScene(), D3D_OK);
+  ASSERT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(CVertex)), D3D_OK);
+  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  std::vector<uint32_t> px = readBack();
+  EXPECT_EQ(px[20 * W + 10], 0xFF000000u);  // left half left empty
+  EXPECT_EQ(px[20 * W + 40], 0xFF00FF00u);
+}
+
+TEST_F(GlDeviceTest, IndexedDrawsWithBaseVertexAnd16And32BitIndices) {
+  // Two quads in one buffer: left half red, right half blue; D3DCOLOR is
+  // stored as B, G, R, A bytes and must come out as the same ARGB word.
+  TVertex verts[8] = {{-0.5f, -0.5f, 0, 1, 0xFFFF0000, 0, 0}, {31.5f, -0.5f, 0, 1, 0xFFFF0000, 0, 0},
+                      {-0.5f, 47.5f, 0, 1, 0xFFFF0000, 0, 0}, {31.5f, 47.5f, 0, 1, 0xFFFF0000, 0, 0},
+                      {31.5f, -0.5f, 0, 1, 0xFF102030, 0, 0}, {63.5f, -0.5f, 0, 1, 0xFF102030, 0, 0},
+                      {31.5f, 47.5f, 0, 1, 0xFF102030, 0, 0}, {63.5f, 47.5f, 0, 1, 0xFF102030, 0, 0}};
+  IDirect3DVertexBuffer9* vb = nullptr;
+  ASSERT_EQ(dev->CreateVertexBuffer(sizeof verts, D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC, 0, D3DPOOL_DEFAULT, &vb,
+                                    nullptr),
+            D3D_OK);
+  keep(vb);
+  // Written in two locks: the second at an offset, with NOOVERWRITE.
+  void* p = nullptr;
+  ASSERT_EQ(vb->Lock(0, 4 * sizeof(TVertex), &p, D3DLOCK_DISCARD), D3D_OK);
+  std::memcpy(p, verts, 4 * sizeof(TVertex));
+  ASSERT_EQ(vb->Unlock(), D3D_OK);
+  ASSERT_EQ(vb->Lock(4 * sizeof(TVertex), 4 * sizeof(TVertex), &p, D3DLOCK_NOOVERWRITE), D3D_OK);
+  std::memcpy(p, verts + 4, 4 * sizeof(TVertex));
+  ASSERT_EQ(vb->Unlock(), D3D_OK);
+  EXPECT_EQ(vb->Unlock(), D3DERR_INVALIDCALL);
+
+  const uint16_t i16[6] = {0, 1, 2, 2, 1, 3};
+  const uint32_t i32[9] = {7, 7, 7, 0, 1, 2, 2, 1, 3};
+  IDirect3DIndexBuffer9* ib16 = nullptr;
+  IDirect3DIndexBuffer9* ib32 = nullptr;
+  ASSERT_EQ(dev->CreateIndexBuffer(sizeof i16, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib16, nullptr), D3D_OK);
+  ASSERT_EQ(dev->CreateIndexBuffer(sizeof i32, 0, D3DFMT_INDEX32, D3DPOOL_MANAGED, &ib32, nullptr), D3D_OK);
+  keep(ib16);
+  keep(ib32);
+  ASSERT_EQ(ib16->Lock(0, 0, &p, 0), D3D_OK);
+  std::memcpy(p, i16, sizeof i16);
+  ib16->Unlock();
+  ASSERT_EQ(ib32->Lock(0, 0, &p, 0), D3D_OK);
+  std::memcpy(p, i32, sizeof i32);
+  ib32->Unlock();
+
+  ASSERT_EQ(dev->SetPixelShader(pixelShader(kVertexColourPs)), D3D_OK);
+  ASSERT_EQ(dev->SetRenderState(D3DRS_ZENABLE, FALSE), D3D_OK);
+  ASSERT_EQ(dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE), D3D_OK);
+  ASSERT_EQ(dev->SetVertexDeclaration(tDecl), D3D_OK);
+  ASSERT_EQ(dev->SetStreamSource(0, vb, 0, sizeof(TVertex)), D3D_OK);
+  for (IDirect3DIndexBuffer9* ib : {ib16, ib32}) {
+    UINT start = ib == ib32 ? 3 : 0;
+    ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(dev->SetIndices(ib), D3D_OK);
+    ASSERT_EQ(dev->BeginScene(), D3D_OK);
+    // Base vertex 4 draws the second quad with the same indices.
+    ASSERT_EQ(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 4, 0, 4, start, 2), D3D_OK);
+    // Out of the buffers: too many indices, vertices beyond the end.
+    EXPECT_EQ(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, start, 3), D3DERR_INVALIDCALL);
+    EXPECT_EQ(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 5, 0, 4, start, 2), D3DERR_INVALIDCALL);
+    ASSERT_EQ(dev->EndScene(), D3D_OK);
+    std::vector<uint32_t> px = readBack();
+    EXPECT_EQ(px[20 * W + 10], 0xFF000000u);
+    EXPECT_EQ(px[20 * W + 50], 0xFF102030u);
+  }
+  // A lock that rewrites the first quad in place (no DISCARD) keeps the rest.
+  ASSERT_EQ(vb->Lock(0, 4 * sizeof(TVertex), &p, 0), D3D_OK);
+  for (int i = 0; i < 4; ++i) ((TVertex*)p)[i].colour = 0xFF00FF00;
+  ASSERT_EQ(vb->Unlock(), D3D_OK);
+  ASSERT_EQ(dev->BeginScene(), D3D_OK);
+  ASSERT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
+  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  std::vector<uint32_t> px = readBack();
+  EXPECT_EQ(px[0], 0xFF00FF00u);
+  EXPECT_EQ(px[20 * W + 50], 0xFF102030u);
+  // The user-pointer draw leaves stream 0 unbound.
+  ASSERT_EQ(dev->BeginScene(), D3D_OK);
+  quad(0, 0, 4, 4, 0, 0xFFFFFFFF);
+  EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3DERR_INVALIDCALL);
+  ASSERT_EQ(dev->EndScene(), D3D_OK);
+}
+
+TEST_F(GlDeviceTest, CompressedSrgbAndFormatTextures) {
+  ASSERT_EQ(dev->SetPixelShader(pixelShader(kTexturePs)), D3D_OK);
+  ASSERT_EQ(dev->SetRenderState(D3DRS_ZENABLE, FALSE), D3D_OK);
+  auto sample = [&](IDirect3DBaseTexture9* t) {
+    EXPECT_EQ(dev->SetTexture(0, t), D3D_OK);
+    EXPECT_EQ(dev->BeginScene(), D3D_OK);
+    fullQuad(W, H, 0);
+    EXPECT_EQ(dev->EndScene(), D3D_OK);
+    return readBack()[H / 2 * W + W / 2];
+  };
+  // One DXT1 block, both end colours pure red (R5G6B5 0xF800), indices 0.
+  IDirect3DTexture9* dxt = nullptr;
+  ASSERT_EQ(dev->CreateTexture(4, 4, 1, 0, D3DFMT_DXT1, D3DPOOL_MANAGED, &dxt, nullptr), D3D_OK);
+  keep(dxt);
+  D3DLOCKED_RECT lr;
+  ASSERT_EQ(dxt->LockRect(0, &lr, nullptr, 0), D3D_OK);
+  EXPECT_EQ(lr.Pitch, 8);
+  const uint8_t block[8] = {0x00, 0xF8, 0x00, 0xF8, 0, 0, 0, 0};
+  std::memcpy(lr.pBits, block, 8);
+  ASSERT_EQ(dxt->UnlockRect(0), D3D_OK);
+  EXPECT_EQ(sample(dxt), 0xFFFF0000u);
+
+  // sRGB reads decode 8-bit texels: 0x80 reads as 0.2158 (55).
+  IDirect3DTexture9* grey = texture(1, 1, {0xFF808080});
+  EXPECT_EQ(sample(grey), 0xFF808080u);
+  ASSERT_EQ(dev->SetSamplerState(0, D3DSAMP_SRGBTEXTURE, 1), D3D_OK);
+  EXPECT_NEAR(red(sample(grey)), 55, 1);
+  ASSERT_EQ(dev->SetSamplerState(0, D3DSAMP_SRGBTEXTURE, 0), D3D_OK);
+
+  // X8R8G8B8 reads alpha 1; R5G6B5 expands; A8 is (0, 0, 0, a).
+  auto single = [&](D3DFORMAT f, const void* texel, UINT bytes) {
+    IDirect3DTexture9* t = nullptr;
+    EXPECT_EQ(dev->CreateTexture(1, 1, 1, 0, f, D3DPOOL_MANAGED, &t, nullptr), D3D_OK);
+    D3DLOCKED_RECT l;
+    EXPECT_EQ(t->LockRect(0, &l, nullptr, 0), D3D_OK);
+    std::memcpy(l.pBits, texel, bytes);
+    t->UnlockRect(0);
+    return keep(t);
+  };
+  uint32_t x8 = 0x00336699;
+  uint16_t rgb565 = 0xF81F;  // magenta
+  uint8_t a8 = 0x80;
+  EXPECT_EQ(sample(single(D3DFMT_X8R8G8B8, &x8, 4)), 0xFF336699u);
+  EXPECT_EQ(sample(single(D3DFMT_R5G6B5, &rgb565, 2)), 0xFFFF00FFu);
+  EXPECT_EQ(sample(single(D3DFMT_A8, &a8, 1)), 0x80000000u);
+
+  // Cube faces keep their own contents.
+  IDirect3DCubeTexture9* cube = nullptr;
+  ASSERT_EQ(dev->CreateCubeTexture(4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr), D3D_OK);
+  keep(cube);
+  for (UINT f = 0; f < 6; ++f) {
+    ASSERT_EQ(cube->LockRect((D3DCUBEMAP_FACES)f, 0, &lr, nullptr, 0), D3D_OK);
+    for (int i = 0; i < 16; ++i) ((uint32_t*)lr.pBits)[i] = 0xFF000000u | (f * 40);
+    ASSERT_EQ(cube->UnlockRect((D3DCUBEMAP_FACES)f, 0), D3D_OK);
+  }
+  IDirect3DPixelShader9* cubePs =
+      pixelShader("samplerCUBE c : register(s0);\nfloat4 main() : COLOR { return texCUBE(c, float3(0, 0, -1)); }");
+  ASSERT_EQ(dev->SetPixelShader(cubePs), D3D_OK);
+  EXPECT_EQ(sample(cube), 0xFF0000C8u);  // -Z is face 5
+}
+
+TEST_F(GlDeviceTest, PresentShowsTheBackBufferUpright) {
+  // The top rows red, the rest blue; after Present the window's default
+  // framebuffer (row 0 at its bottom) has red at its top.
+  ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0), D3D_OK);
+  D3DRECT top = {0, 0, (LONG)W, 8};
+  ASSERT_EQ(dev->Clear(1, &top, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0), D3D_OK);
+  ASSERT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  EXPECT_EQ(dev->TestCooperativeLevel(), D3D_OK);
+  int width = 0, height = 0;
+  SDL_GL_GetDrawableSize(sdlWindowFromHandle(window), &width, &height);
+  ASSERT_GT(height, 8);
+  GLint previous = 0;
+  glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &previous);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+  uint8_t topPixel[4], bottomPixel[4];
+  glReadPixels(width / 2, height - 1, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, topPixel);
+  glReadPixels(width / 2, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, bottomPixel);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, (GLuint)previous);
+  EXPECT_EQ(topPixel[0], 255);
+  EXPECT_EQ(topPixel[2], 0);
+  EXPECT_EQ(bottomPixel[0], 0);
+  EXPECT_EQ(bottomPixel[2], 255);
+  // Rendering goes on into the back buffer after Present.
+  ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0), D3D_OK);
+  EXPECT_EQ(readBack()[0], 0xFF00FF00u);
+}
+
+TEST_F(GlDeviceTest, KeepsWorkingWhenTheWindowGoesFirst) {
+  ASSERT_EQ(dev->SetPixelShader(pixelShader(kVertexColourPs)), D3D_OK);
+  DestroyWindow(window);
+  window = nullptr;
+  ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
+  ASSERT_EQ(dev->BeginScene(), D3D_OK);
+  fullQuad(W, H, 0xFF445566);
+  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  EXPECT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(readBack()[0], 0xFF445566u);
+}
+
+TEST(GlDeviceSurfaceless, RendersWithoutAnOpenGLWindow) {
+  // A handle with no SDL window behind it (as under SDL's dummy driver):
+  // the device renders on an EGL surfaceless context and presents nothing.
+  IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+  ASSERT_NE(d3d, nullptr);
+  D3DPRESENT_PARAMETERS pp = {};
+  pp.BackBufferWidth = 16;
+  pp.BackBufferHeight = 8;
+  pp.BackBufferFormat = D3DFMT_A8R8G8B8;
+  pp.SwapEffect = D3DSWAPEFFECT_COPY;
+  pp.hDeviceWindow = (HWND)0x7777;
+  pp.Windowed = TRUE;
+  IDirect3DDevice9* dev = nullptr;
+  ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, pp.hDeviceWindow, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev),
+            D3D_OK);
+  EXPECT_TRUE(glDeviceIsSurfaceless(dev));
+  ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF123456, 1.0f, 0), D3D_OK);
+  EXPECT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  IDirect3DSurface9* back = nullptr;
+  IDirect3DSurface9* plain = nullptr;
+  ASSERT_EQ(dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+  ASSERT_EQ(dev->CreateOffscreenPlainSurface(16, 8, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &plain, nullptr), D3D_OK);
+  ASSERT_EQ(dev->GetRenderTargetData(back, plain), D3D_OK);
+  D3DLOCKED_RECT lr;
+  ASSERT_EQ(plain->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+  EXPECT_EQ(((uint32_t*)lr.pBits)[5], 0xFF123456u);
+  plain->UnlockRect();
+  plain->Release();
+  back->Release();
+  EXPECT_EQ(dev->Release(), 0u);
+  EXPECT_EQ(d3d->Release(), 0u);
+}
+
+TEST_F(GlDeviceTest, CachesGlStateAndObjects) {
+  IDirect3DPixelShader9* a = pixelShader(kConstantPs);
+  IDirect3DPixelShader9* b = pixelShader(kVertexColourPs);
+  IDirect3DTexture9* t = texture(1, 1, {0xFFFFFFFF});
+  auto frame = [&]() {
+    ASSERT_EQ(dev->BeginScene(), D3D_OK);
+    for (int i = 0; i < 10; ++i) {
+      ASSERT_EQ(dev->SetPixelShader(i & 1 ? a : b), D3D_OK);
+      ASSERT_EQ(dev->SetRenderState(D3DRS_ALPHABLENDENABLE, i & 1), D3D_OK);
+      ASSERT_EQ(dev->SetTexture(0, t), D3D_OK);
+      fullQuad(W, H, 0xFFFFFFFF);
+    }
+    ASSERT_EQ(dev->EndScene(), D3D_OK);
+  };
+  frame();
+  GlDeviceStats first;
+  ASSERT_TRUE(glDeviceStats(dev, &first));
+  EXPECT_EQ(first.programsLinked, 2u);  // one program per pair, linked once
+  frame();
+  GlDeviceStats second;
+  ASSERT_TRUE(glDeviceStats(dev, &second));
+  EXPECT_EQ(second.programsLinked, first.programsLinked);
+  EXPECT_EQ(second.vertexArraysCreated, first.vertexArraysCreated);
+  EXPECT_EQ(second.framebuffersCreated, first.framebuffersCreated);
+  EXPECT_EQ(second.draws - first.draws, 10u);
+  // Per draw: the program and the blend switch; nothing else is resent.
+  EXPECT_LE(second.stateCalls - first.stateCalls, 20u);
+  // The same state set again sends nothing.
+  ASSERT_EQ(dev->BeginScene(), D3D_OK);
+  fullQuad(W, H, 0xFFFFFFFF);
+  GlDeviceStats third, fourth;
+  ASSERT_TRUE(glDeviceStats(dev, &third));
+  ASSERT_EQ(dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE), D3D_OK);
+  ASSERT_EQ(dev->SetPixelShader(a), D3D_OK);
+  fullQuad(W, H, 0xFFFFFFFF);
+  ASSERT_TRUE(glDeviceStats(dev, &fourth));
+  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  EXPECT_EQ(fourth.stateCalls, third.stateCalls);
+  EXPECT_EQ(fourth.draws, third.draws + 1);
+}
+
+}  // namespace

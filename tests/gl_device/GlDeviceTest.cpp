@@ -1,0 +1,355 @@
+// The OpenGL Direct3D 9 device on Mesa's llvmpipe (SDL's offscreen driver):
+// pixel checks against what Direct3D 9 produces for the same calls.
+
+#include "GlDeviceSupport.h"
+
+#include <cmath>
+
+using namespace gltest;
+
+namespace {
+
+TEST(GlDirect3D, IsTheDefaultAndAnswersTruthfully) {
+  ASSERT_STREQ(d3d9CurrentImplementation(), "gl");
+  IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+  ASSERT_NE(d3d, nullptr);
+  EXPECT_EQ(Direct3DCreate9(31), nullptr);
+
+  // Displays offer X8R8G8B8 modes, never A8R8G8B8 ones (as real adapters).
+  EXPECT_GT(d3d->GetAdapterModeCount(0, D3DFMT_X8R8G8B8), 0u);
+  EXPECT_EQ(d3d->GetAdapterModeCount(0, D3DFMT_A8R8G8B8), 0u);
+  D3DDISPLAYMODE mode;
+  EXPECT_EQ(d3d->EnumAdapterModes(0, D3DFMT_A8R8G8B8, 0, &mode), D3DERR_INVALIDCALL);
+  UINT count = d3d->GetAdapterModeCount(0, D3DFMT_X8R8G8B8);
+  EXPECT_EQ(d3d->EnumAdapterModes(0, D3DFMT_X8R8G8B8, count - 1, &mode), D3D_OK);
+  EXPECT_EQ(d3d->EnumAdapterModes(0, D3DFMT_X8R8G8B8, count, &mode), D3DERR_INVALIDCALL);
+  ASSERT_EQ(d3d->GetAdapterDisplayMode(0, &mode), D3D_OK);
+  EXPECT_EQ(d3d->CheckDeviceType(0, D3DDEVTYPE_HAL, mode.Format, D3DFMT_A8R8G8B8, TRUE), D3D_OK);
+  EXPECT_EQ(d3d->CheckDeviceType(0, D3DDEVTYPE_HAL, mode.Format, D3DFMT_R5G6B5, TRUE), D3DERR_NOTAVAILABLE);
+
+  auto check = [&](DWORD usage, D3DRESOURCETYPE type, D3DFORMAT format) {
+    return d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, usage, type, format);
+  };
+  EXPECT_EQ(check(D3DUSAGE_RENDERTARGET, D3DRTYPE_TEXTURE, D3DFMT_R32F), D3D_OK);
+  EXPECT_EQ(check(D3DUSAGE_RENDERTARGET, D3DRTYPE_TEXTURE, D3DFMT_A16B16G16R16F), D3D_OK);
+  EXPECT_EQ(check(0, D3DRTYPE_TEXTURE, D3DFMT_DXT5), D3D_OK);
+  EXPECT_EQ(check(D3DUSAGE_RENDERTARGET, D3DRTYPE_TEXTURE, D3DFMT_DXT5), D3DERR_NOTAVAILABLE);
+  EXPECT_EQ(check(D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, D3DFMT_D24S8), D3D_OK);
+  EXPECT_EQ(check(D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_TEXTURE, D3DFMT_D24S8), D3DERR_NOTAVAILABLE);
+  EXPECT_EQ(check(0, D3DRTYPE_SURFACE, (D3DFORMAT)MAKEFOURCC('I', 'N', 'S', 'T')), D3DERR_NOTAVAILABLE);
+  EXPECT_EQ(check(D3DUSAGE_QUERY_SRGBREAD, D3DRTYPE_TEXTURE, D3DFMT_A8R8G8B8), D3D_OK);
+  EXPECT_EQ(check(D3DUSAGE_QUERY_SRGBREAD, D3DRTYPE_TEXTURE, D3DFMT_R32F), D3DERR_NOTAVAILABLE);
+
+  D3DCAPS9 caps;
+  ASSERT_EQ(d3d->GetDeviceCaps(0, D3DDEVTYPE_HAL, &caps), D3D_OK);
+  EXPECT_EQ(caps.PixelShaderVersion, (DWORD)D3DPS_VERSION(3, 0));
+  EXPECT_EQ(caps.VertexShaderVersion, (DWORD)D3DVS_VERSION(3, 0));
+  EXPECT_EQ(caps.MaxSimultaneousTextures, 8u);
+  EXPECT_GT(caps.MaxAnisotropy, 1u);
+  EXPECT_TRUE(caps.Caps2 & D3DCAPS2_CANAUTOGENMIPMAP);
+  EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_A8R8G8B8, TRUE, D3DMULTISAMPLE_4_SAMPLES, nullptr),
+            D3D_OK);
+  EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_A8R8G8B8, TRUE, D3DMULTISAMPLE_16_SAMPLES, nullptr),
+            D3DERR_NOTAVAILABLE);
+
+  D3DPRESENT_PARAMETERS pp = {};
+  pp.BackBufferWidth = 32;
+  pp.BackBufferHeight = 32;
+  pp.BackBufferFormat = D3DFMT_A8R8G8B8;
+  pp.SwapEffect = D3DSWAPEFFECT_COPY;
+  pp.Windowed = TRUE;
+  IDirect3DDevice9* dev = nullptr;
+  EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev),
+            D3DERR_INVALIDCALL);  // no window
+  pp.hDeviceWindow = (HWND)0x10;
+  pp.MultiSampleType = D3DMULTISAMPLE_4_SAMPLES;  // needs the discard swap effect
+  EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev),
+            D3DERR_INVALIDCALL);
+  EXPECT_EQ(dev, nullptr);
+  EXPECT_EQ(d3d->Release(), 0u);
+}
+
+TEST_F(GlDeviceTest, RealFailuresAreReported) {
+  IDirect3DVertexBuffer9* vb = nullptr;
+  EXPECT_EQ(dev->CreateVertexBuffer(0, D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT, &vb, nullptr), D3DERR_INVALIDCALL);
+  // 59 bytes cannot hold one 60-byte vertex of FVF 0x140352.
+  EXPECT_EQ(dev->CreateVertexBuffer(59, D3DUSAGE_WRITEONLY, 0x140352, D3DPOOL_DEFAULT, &vb, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(vb, nullptr);
+  IDirect3DTexture9* t = nullptr;
+  EXPECT_EQ(dev->CreateTexture(16, 16, 1, 0, D3DFMT_P8, D3DPOOL_MANAGED, &t, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(dev->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_DXT1, D3DPOOL_DEFAULT, &t, nullptr),
+            D3DERR_INVALIDCALL);
+  EXPECT_EQ(dev->CreateTexture(16, 16, 6, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(t, nullptr);
+  // Render-target textures cannot be locked; locks must pair.
+  IDirect3DTexture9* rt = renderTexture(8, 8, D3DFMT_A8R8G8B8);
+  D3DLOCKED_RECT lr;
+  EXPECT_EQ(rt->LockRect(0, &lr, nullptr, 0), D3DERR_INVALIDCALL);
+  IDirect3DTexture9* managed = texture(8, 8, std::vector<uint32_t>(64, 0));
+  EXPECT_EQ(managed->UnlockRect(0), D3DERR_INVALIDCALL);
+  RECT outside = {4, 4, 9, 8};
+  EXPECT_EQ(managed->LockRect(0, &lr, &outside, 0), D3DERR_INVALIDCALL);
+  // A shader blob that is not one, and a vertex blob given as pixel shader.
+  DWORD junk[8] = {0xFFFE0300, 1, 2, 3, 4, 5, 6, 0xFFFF};
+  IDirect3DVertexShader9* v = nullptr;
+  EXPECT_EQ(dev->CreateVertexShader(junk, &v), D3DERR_INVALIDCALL);
+  ID3DXBuffer* code = compile(kPassVs, "vs_3_0");
+  IDirect3DPixelShader9* p = nullptr;
+  EXPECT_EQ(dev->CreatePixelShader((const DWORD*)code->GetBufferPointer(), &p), D3DERR_INVALIDCALL);
+  code->Release();
+  // Draws outside a scene, without streams, clears of a missing stencil.
+  TVertex tri[3] = {};
+  ASSERT_EQ(dev->SetVertexDeclaration(tDecl), D3D_OK);
+  EXPECT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(TVertex)), D3DERR_INVALIDCALL);
+  ASSERT_EQ(dev->BeginScene(), D3D_OK);
+  EXPECT_EQ(dev->BeginScene(), D3DERR_INVALIDCALL);
+  EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL);
+  EXPECT_EQ(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 1), D3DERR_INVALIDCALL);
+  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  IDirect3DSurface9* d16 = nullptr;
+  ASSERT_EQ(dev->CreateDepthStencilSurface(W, H, D3DFMT_D16, D3DMULTISAMPLE_NONE, 0, TRUE, &d16, nullptr), D3D_OK);
+  keep(d16);
+  ASSERT_EQ(dev->SetDepthStencilSurface(d16), D3D_OK);
+  EXPECT_EQ(dev->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 0), D3DERR_INVALIDCALL);
+  EXPECT_EQ(dev->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3D_OK);
+  ASSERT_EQ(dev->SetDepthStencilSurface(nullptr), D3D_OK);
+  EXPECT_EQ(dev->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3DERR_INVALIDCALL);
+}
+
+TEST_F(GlDeviceTest, ClearsStayInsideViewportAndRectangles) {
+  ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0), D3D_OK);
+  D3DVIEWPORT9 vp = {10, 20, 30, 8, 0.0f, 1.0f};
+  ASSERT_EQ(dev->SetViewport(&vp), D3D_OK);
+  ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0), D3D_OK);
+  // A rectangle reaching out of the viewport is cut to it.
+  D3DRECT r = {0, 0, 12, 22};
+  ASSERT_EQ(dev->Clear(1, &r, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0), D3D_OK);
+  std::vector<uint32_t> px = readBack();
+  for (UINT y = 0; y < H; ++y)
+    for (UINT x = 0; x < W; ++x) {
+      uint32_t want = 0xFFFF0000;
+      if (x >= 10 && x < 40 && y >= 20 && y < 28) want = (x < 12 && y < 22) ? 0xFF0000FF : 0xFF00FF00;
+      ASSERT_EQ(px[y * W + x], want) << x << "," << y;
+    }
+}
+
+TEST_F(GlDeviceTest, PretransformedQuadCoversEachPixelOnceAndSamplesTexelCentres) {
+  // Additive blending shows double coverage (the shared diagonal) or gaps.
+  ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3D_OK);
+  ASSERT_EQ(dev->SetRenderState(D3DRS_ZENABLE, FALSE), D3D_OK);
+  ASSERT_EQ(dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE), D3D_OK);
+  ASSERT_EQ(dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE), D3D_OK);
+  ASSERT_EQ(dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE), D3D_OK);
+  ASSERT_EQ(dev->SetPixelShader(pixelShader(kVertexColourPs)), D3D_OK);
+  ASSERT_EQ(dev->BeginScene(), D3D_OK);
+  fullQuad(W, H, 0x20406080);
+  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  for (uint32_t c : readBack()) ASSERT_EQ(c, 0x20406080u);
+
+  // Every destination pixel reads exactly its own texel with point sampling.
+  std::vector<uint32_t> texels(W * H);
+  for (UINT y = 0; y < H; ++y)
+    for (UINT x = 0; x < W; ++x) texels[y * W + x] = 0xFF000000u | (x * 4) << 16 | (y * 5) << 8 | ((x ^ y) & 0xFF);
+  ASSERT_EQ(dev->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE), D3D_OK);
+  ASSERT_EQ(dev->SetTexture(0, texture(W, H, texels)), D3D_OK);
+  ASSERT_EQ(dev->SetPixelShader(pixelShader(kTexturePs)), D3D_OK);
+  ASSERT_EQ(dev->BeginScene(), D3D_OK);
+  fullQuad(W, H, 0xFFFFFFFF);
+  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  EXPECT_EQ(readBack(), texels);
+  // Linear filtering at texel centres gives the same picture.
+  ASSERT_EQ(dev->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR), D3D_OK);
+  ASSERT_EQ(dev->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR), D3D_OK);
+  ASSERT_EQ(dev->BeginScene(), D3D_OK);
+  fullQuad(W, H, 0xFFFFFFFF);
+  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  EXPECT_EQ(readBack(), texels);
+}
+
+TEST_F(GlDeviceTest, PointLinearAndBorderSamplingAtEdges) {
+  // 2x1 texture, black then white, stretched over 8 pixels.
+  ASSERT_EQ(dev->SetTexture(0, texture(2, 1, {0xFF000000, 0xFFFFFFFF})), D3D_OK);
+  ASSERT_EQ(dev->SetPixelShader(pixelShader(kTexturePs)), D3D_OK);
+  ASSERT_EQ(dev->SetRenderState(D3DRS_ZENABLE, FALSE), D3D_OK);
+  auto row = [&](float u0, float u1) {
+    ASSERT_EQ(dev->BeginScene(), D3D_OK);
+    quad(-0.5f, -0.5f, 7.5f, 0.5f, 0, 0, u0, 0.5f, u1, 0.5f);
+    ASSERT_EQ(dev->EndScene(), D3D_OK);
+  };
+  auto reds = [&]() {
+    std::vector<uint32_t> px = readBack();
+    std::vector<int> out;
+    for (int x = 0; x < 8; ++x) out.push_back(red(px[x]));
+    return out;
+  };
+  ASSERT_EQ(dev->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP), D3D_OK);
+  row(0, 1);
+  EXPECT_EQ(reds(), (std::vector<int>{0, 0, 0, 0, 255, 255, 255, 255}));
+  // Bilinear: pixel x samples u = (x + 0.5) / 8, i.e. texel coordinate
+  // 2u - 0.5, clamped at both ends.
+  ASSERT_EQ(dev->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR), D3D_OK);
+  ASSERT_EQ(dev->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR), D3D_OK);
+  row(0, 1);
+  std::vector<int> linear = reds();
+  for (int x = 0; x < 8; ++x) {
+    float t = std::fmin(std::fmax(2.0f * (x + 0.5f) / 8.0f - 0.5f, 0.0f), 1.0f);
+    EXPECT_NEAR(linear[x], t * 255.0f, 2.0) << x;
+  }
+  // Border addressing outside 0..1 returns the border colour; wrap repeats.
+  ASSERT_EQ(dev->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT), D3D_OK);
+  ASSERT_EQ(dev->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT), D3D_OK);
+  ASSERT_EQ(dev->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_BORDER), D3D_OK);
+  ASSERT_EQ(dev->SetSamplerState(0, D3DSAMP_BORDERCOLOR, 0xFF804020), D3D_OK);
+  row(-0.5f, 1.5f);
+  std::vector<uint32_t> px = readBack();
+  const uint32_t border = 0xFF804020;
+  EXPECT_EQ(px[0], border);
+  EXPECT_EQ(px[1], border);
+  EXPECT_EQ(px[2], 0xFF000000u);
+  EXPECT_EQ(px[5], 0xFFFFFFFFu);
+  EXPECT_EQ(px[6], border);
+  EXPECT_EQ(px[7], border);
+  ASSERT_EQ(dev->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_WRAP), D3D_OK);
+  row(-0.5f, 1.5f);
+  EXPECT_EQ(reds(), (std::vector<int>{255, 255, 0, 0, 255, 255, 0, 0}));
+}
+
+struct BlendCase {
+  DWORD op, src, dst;
+};
+
+TEST_F(GlDeviceTest, EveryBlendModeOfTheEngine) {
+  const BlendCase cases[] = {
+      {D3DBLENDOP_ADD, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA}, {D3DBLENDOP_ADD, D3DBLEND_SRCALPHA, D3DBLEND_ONE},
+      {D3DBLENDOP_ADD, D3DBLEND_ONE, D3DBLEND_ONE},              {D3DBLENDOP_ADD, D3DBLEND_DESTCOLOR, D3DBLEND_ZERO},
+      {D3DBLENDOP_ADD, D3DBLEND_ZERO, D3DBLEND_SRCCOLOR},        {D3DBLENDOP_REVSUBTRACT, D3DBLEND_ONE, D3DBLEND_ONE},
+      {D3DBLENDOP_MAX, D3DBLEND_ONE, D3DBLEND_ONE},              {D3DBLENDOP_MIN, D3DBLEND_ONE, D3DBLEND_ONE},
+      {D3DBLENDOP_ADD, D3DBLEND_INVDESTCOLOR, D3DBLEND_ONE},     {D3DBLENDOP_SUBTRACT, D3DBLEND_ONE, D3DBLEND_INVSRCALPHA},
+  };
+  const float s[4] = {0.8f, 0.4f, 0.2f, 0.25f};           // source r, g, b, a
+  const float d[4] = {0x40 / 255.0f, 0x80 / 255.0f, 0xC0 / 255.0f, 1.0f};  // destination
+  auto factor = [&](DWORD f, int c) -> float {
+    switch (f) {
+    case D3DBLEND_ZERO: return 0;
+    case D3DBLEND_ONE: return 1;
+    case D3DBLEND_SRCCOLOR: return s[c];
+    case D3DBLEND_SRCALPHA: return s[3];
+    case D3DBLEND_INVSRCALPHA: return 1 - s[3];
+    case D3DBLEND_DESTCOLOR: return d[c];
+    case D3DBLEND_INVDESTCOLOR: return 1 - d[c];
+    default: return -1;
+    }
+  };
+  ASSERT_EQ(dev->SetPixelShader(pixelShader(kConstantPs)), D3D_OK);
+  setConstant(s[0], s[1], s[2], s[3]);
+  ASSERT_EQ(dev->SetRenderState(D3DRS_ZENABLE, FALSE), D3D_OK);
+  ASSERT_EQ(dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE), D3D_OK);
+  for (const BlendCase& b : cases) {
+    ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF4080C0, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(dev->SetRenderState(D3DRS_BLENDOP, b.op), D3D_OK);
+    ASSERT_EQ(dev->SetRenderState(D3DRS_SRCBLEND, b.src), D3D_OK);
+    ASSERT_EQ(dev->SetRenderState(D3DRS_DESTBLEND, b.dst), D3D_OK);
+    ASSERT_EQ(dev->BeginScene(), D3D_OK);
+    fullQuad(W, H, 0);
+    ASSERT_EQ(dev->EndScene(), D3D_OK);
+    uint32_t got = readBack()[H / 2 * W + W / 2];
+    int channels[3] = {red(got), green(got), blue(got)};
+    for (int c = 0; c < 3; ++c) {
+      float a = s[c] * factor(b.src, c), e = d[c] * factor(b.dst, c), want;
+      switch (b.op) {
+      case D3DBLENDOP_SUBTRACT: want = a - e; break;
+      case D3DBLENDOP_REVSUBTRACT: want = e - a; break;
+      case D3DBLENDOP_MIN: want = std::fmin(s[c], d[c]); break;
+      case D3DBLENDOP_MAX: want = std::fmax(s[c], d[c]); break;
+      default: want = a + e; break;
+      }
+      want = std::fmin(std::fmax(want, 0.0f), 1.0f) * 255.0f;
+      EXPECT_NEAR(channels[c], want, 1.5) << "op " << b.op << " src " << b.src << " dst " << b.dst << " channel " << c;
+    }
+  }
+}
+
+TEST_F(GlDeviceTest, DepthFunctionsAndWrites) {
+  ASSERT_EQ(dev->SetPixelShader(pixelShader(kVertexColourPs)), D3D_OK);
+  auto drawAt = [&](float z, D3DCOLOR c) {
+    ASSERT_EQ(dev->BeginScene(), D3D_OK);
+    fullQuad(W, H, c, z);
+    ASSERT_EQ(dev->EndScene(), D3D_OK);
+  };
+  auto centre = [&]() { return readBack()[H / 2 * W + W / 2]; };
+  struct Case {
+    DWORD func;
+    float z;
+    bool passes;
+  } cases[] = {{D3DCMP_LESS, 0.25f, true},      {D3DCMP_LESS, 0.5f, false},   {D3DCMP_LESSEQUAL, 0.5f, true},
+               {D3DCMP_GREATER, 0.75f, true},   {D3DCMP_GREATER, 0.25f, false}, {D3DCMP_EQUAL, 0.5f, true},
+               {D3DCMP_NOTEQUAL, 0.5f, false},  {D3DCMP_NEVER, 0.1f, false},  {D3DCMP_ALWAYS, 0.9f, true},
+               {D3DCMP_GREATEREQUAL, 0.5f, true}};
+  for (const Case& c : cases) {
+    ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 0.5f, 0), D3D_OK);
+    ASSERT_EQ(dev->SetRenderState(D3DRS_ZFUNC, c.func), D3D_OK);
+    drawAt(c.z, 0xFFFFFFFF);
+    EXPECT_EQ(centre(), c.passes ? 0xFFFFFFFFu : 0xFF000000u) << "func " << c.func << " z " << c.z;
+  }
+  // Without depth writes the buffer keeps 0.5: a later quad at 0.4 still passes LESS.
+  ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 0.5f, 0), D3D_OK);
+  ASSERT_EQ(dev->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS), D3D_OK);
+  ASSERT_EQ(dev->SetRenderState(D3DRS_ZWRITEENABLE, FALSE), D3D_OK);
+  drawAt(0.3f, 0xFFFF0000);
+  drawAt(0.4f, 0xFF00FF00);
+  EXPECT_EQ(centre(), 0xFF00FF00u);
+  // With writes, the nearer quad wins whatever the order.
+  ASSERT_EQ(dev->SetRenderState(D3DRS_ZWRITEENABLE, TRUE), D3D_OK);
+  drawAt(0.3f, 0xFFFF0000);
+  drawAt(0.4f, 0xFF0000FF);
+  EXPECT_EQ(centre(), 0xFFFF0000u);
+  // Depth test off draws regardless (and Clear ignores the write mask).
+  ASSERT_EQ(dev->SetRenderState(D3DRS_ZWRITEENABLE, FALSE), D3D_OK);
+  ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 0.0f, 0), D3D_OK);
+  drawAt(0.9f, 0xFF0000FF);
+  EXPECT_EQ(centre(), 0xFFFF0000u);
+  ASSERT_EQ(dev->SetRenderState(D3DRS_ZENABLE, FALSE), D3D_OK);
+  drawAt(0.9f, 0xFF0000FF);
+  EXPECT_EQ(centre(), 0xFF0000FFu);
+}
+
+TEST_F(GlDeviceTest, CullModesWithClockwiseFrontFaces) {
+  ASSERT_EQ(dev->SetPixelShader(pixelShader(kVertexColourPs)), D3D_OK);
+  ASSERT_EQ(dev->SetRenderState(D3DRS_ZENABLE, FALSE), D3D_OK);
+  // Left triangle clockwise on screen (red), right one counter-clockwise (green).
+  TVertex cw[3] = {{2, 2, 0, 1, 0xFFFF0000, 0, 0}, {30, 2, 0, 1, 0xFFFF0000, 0, 0}, {2, 40, 0, 1, 0xFFFF0000, 0, 0}};
+  TVertex ccw[3] = {{34, 2, 0, 1, 0xFF00FF00, 0, 0}, {34, 40, 0, 1, 0xFF00FF00, 0, 0}, {62, 2, 0, 1, 0xFF00FF00, 0, 0}};
+  // The same two triangles through a vertex shader, in clip space.
+  auto clip = [](const TVertex& t) {
+    return CVertex{(t.x + 0.5f) / W * 2 - 1, 1 - (t.y + 0.5f) / H * 2, 0, 1, t.colour, 0, 0};
+  };
+  CVertex cwClip[3] = {clip(cw[0]), clip(cw[1]), clip(cw[2])};
+  CVertex ccwClip[3] = {clip(ccw[0]), clip(ccw[1]), clip(ccw[2])};
+  IDirect3DVertexShader9* pass = vertexShader(kPassVs);
+  for (bool shaderPath : {false, true}) {
+    for (DWORD mode : {D3DCULL_CCW, D3DCULL_CW, D3DCULL_NONE}) {
+      ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
+      ASSERT_EQ(dev->SetRenderState(D3DRS_CULLMODE, mode), D3D_OK);
+      ASSERT_EQ(dev->BeginScene(), D3D_OK);
+      if (shaderPath) {
+        ASSERT_EQ(dev->SetVertexShader(pass), D3D_OK);
+        ASSERT_EQ(dev->SetVertexDeclaration(cDecl), D3D_OK);
+        ASSERT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, cwClip, sizeof(CVertex)), D3D_OK);
+        ASSERT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, ccwClip, sizeof(CVertex)), D3D_OK);
+      } else {
+        ASSERT_EQ(dev->SetVertexDeclaration(tDecl), D3D_OK);
+        ASSERT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, cw, sizeof(TVertex)), D3D_OK);
+        ASSERT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, ccw, sizeof(TVertex)), D3D_OK);
+      }
+      ASSERT_EQ(dev->EndScene(), D3D_OK);
+      std::vector<uint32_t> px = readBack();
+      bool left = px[10 * W + 8] == 0xFFFF0000u, right = px[10 * W + 40] == 0xFF00FF00u;
+      EXPECT_EQ(left, mode != D3DCULL_CW) << "clockwise, mode " << mode << (shaderPath ? " (shader)" : "");
+      EXPECT_EQ(right, mode != D3DCULL_CCW) << "counter-clockwise, mode " << mode << (shaderPath ? " (shader)" : "");
+    }
+  }
+  // Clip space y points up: the shader path put the red triangle at the top left.
+  EXPECT_EQ(readBack()[3 * W + 3], 0xFFFF0000u);
+}
+
+}  // namespace

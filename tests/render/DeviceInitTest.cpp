@@ -160,35 +160,6 @@ TEST_F(RenderDeviceTest, InstancingWarningWithoutTheSwitchAndNothingOnShaderMode
   EXPECT_EQ(logText().find("Instancing"), std::string::npos);
 }
 
-TEST_F(RenderDeviceTest, AnisotropyIsSetOnEveryStageOnlyWhenSupported) {
-  DeviceSettings settings = testSettings();
-  settings.anisotropy = 4;
-  recordingConfig().caps.MaxSimultaneousTextures = 4;
-  initDevice(BUFFER_COLOR, settings);
-  EXPECT_EQ(calls().textsOf("SetSamplerState", 0).size(), 4u + 24u);
-  for (DWORD stage = 0; stage < 4; ++stage) EXPECT_EQ(recorded()->samplerState(stage, D3DSAMP_MAXANISOTROPY), 4u);
-  getRenderDevice()->shutdown();
-
-  settings.anisotropy = 32;  // beyond the adapter's 16
-  calls().clear();
-  initDevice(BUFFER_COLOR, settings);
-  EXPECT_EQ(recorded()->samplerState(0, D3DSAMP_MAXANISOTROPY), 1u);
-}
-
-TEST_F(RenderDeviceTest, DisplayModesListA8R8G8B8ThenX8R8G8B8Unsorted) {
-  recordingConfig().modes[D3DFMT_A8R8G8B8] = {{1280, 720, 75, D3DFMT_A8R8G8B8}, {640, 480, 60, D3DFMT_A8R8G8B8}};
-  Array<DisplayMode> modes = getRenderDevice()->getDisplayModes();
-  ASSERT_EQ(modes.count, 8u);
-  EXPECT_EQ(modes[0].width, 1280);
-  EXPECT_EQ(modes[0].refreshRate, 75);
-  EXPECT_EQ(modes[1].width, 640);
-  EXPECT_EQ(modes[2].width, 640);  // the X8R8G8B8 list starts again from the smallest
-  for (const DisplayMode& m : modes) EXPECT_EQ(m.bitsPerPixel, 32);
-  // The Direct3D object made here is the one init uses.
-  initDevice();
-  EXPECT_EQ(calls().count("Direct3DCreate9"), 1u);
-}
-
 TEST_F(RenderDeviceTest, ShutdownReleasesEverythingAndCanRunTwice) {
   RenderDeviceDX9* d = initDevice();
   d->createRenderTarget(TEXFMT_A8R8G8B8, 64, 64, TEXFMT_D24S8);
@@ -246,10 +217,6 @@ TEST_F(RenderDeviceDeathTest, StartUpFailuresEndTheProcessWithTheirMessages) {
                "error: RenderDeviceDX9::init: Invalid window handle!");
   EXPECT_FATAL(initDevice(BUFFER_COLOR, testSettings(true), testMode(1000, 700)),
                "error: RenderDeviceDX9::init: No matching display mode found!");
-  recordingFailCall("Direct3DCreate9");
-  EXPECT_FATAL(getRenderDevice()->getDisplayModes(), "error: RenderDeviceDX9::getDisplayModes: Couldn't create D3D object!");
-  EXPECT_FATAL(initDevice(), "error: RenderDeviceDX9::init: Couldn't create D3D object!");
-  recordingClearFailures();
   recordingFailCall("CreateDevice");
   EXPECT_FATAL(initDevice(), "error: RenderDeviceDX9::init: Couldn't create D3D device!");
   recordingClearFailures();

@@ -16,7 +16,7 @@
 
 namespace {
 
-const uint32_t blockSize = 1u << 20;
+const uint32_t maxBlockSize = 1u << 20;
 
 // Index of the first CR or LF among the n bytes at p, or n. With stopAtNul a
 // NUL byte counts too.
@@ -106,7 +106,14 @@ ASELoader::~ASELoader() {
 bool ASELoader::load(const char* fileName) {
   file = std::fopen(fileName, "rb");
   if (!file) return false;
-  // One spare byte: a line ending at the block's end is NUL-terminated there.
+  // A small file gets a block of its own size. One spare byte: a line ending
+  // at the block's end is NUL-terminated there.
+  blockSize = maxBlockSize;
+  if (std::fseek(file, 0, SEEK_END) == 0) {
+    long size = std::ftell(file);
+    if (size >= 0 && size < long(maxBlockSize)) blockSize = uint32_t(size) + 1;
+  }
+  std::rewind(file);
   block = static_cast<char*>(TRACKED_ALLOC(blockSize + 1));
   blockPos = blockFill = 0;
   atEnd = afterCR = false;
@@ -550,6 +557,7 @@ void ASELoader::finishMesh(ImportMesh& mesh, ObjectState& state) {
       return;
     }
   }
+  if (mesh.positions.count == 0) return;  // and so no faces either
   // Per-vertex normals: the unnormalised sum of the normals (twice the areas)
   // of every face that uses the position.
   uint32_t first = mesh.normals.count;

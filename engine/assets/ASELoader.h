@@ -70,7 +70,7 @@ class ASELoader {
   int32_t frameSpeed = 0;
   int32_t ticksPerFrame = 0;
 
-  static const uint32_t maxLineLength = 1000;
+  static constexpr uint32_t maxLineLength = 1000;
 
  private:
   struct ObjectState;
@@ -139,6 +139,7 @@ class ASELoader {
 
   // The file is read in large blocks; lines are cut from the block.
   char* block = nullptr;
+  uint32_t blockSize = 0;
   uint32_t blockPos = 0;
   uint32_t blockFill = 0;
   bool atEnd = false;    // a read found the end of the file

@@ -21,7 +21,7 @@ static_assert(sizeof(ImportVertex) == 40, "ImportVertex is ten packed floats");
 class ImportMesh {
  public:
   // Indices are 16 bits wide, so this many distinct vertices at most.
-  static const uint32_t maxVertices = 65536;
+  static constexpr uint32_t maxVertices = 65536;
 
   ImportMesh() = default;
   ImportMesh(const ImportMesh&) = delete;

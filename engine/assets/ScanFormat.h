@@ -32,13 +32,10 @@ class ScanFormat {
     if (*s == '-' || *s == '+') ++s;
     int32_t v = 0;
     int digits = 0;
-    while (isDigit(s[digits]) && digits < 10) {
-      v = v * 10 + (s[digits] - '0');
-      ++digits;
-    }
+    for (; isDigit(s[digits]) && digits < 9; ++digits) v = v * 10 + (s[digits] - '0');
     // Up to nine digits cannot overflow; longer numbers wrap the way sscanf
     // wraps them, so sscanf answers, as it does for every failure.
-    if (digits == 0 || digits > 9 || !endsNumber(s[digits])) return slowInt(p, value);
+    if (digits == 0 || !endsNumber(s[digits])) return slowInt(p, value);
     if (value) *value = negative ? -v : v;
     return s + digits;
   }

@@ -75,10 +75,10 @@ std::string digest(const Loaded& in) {
     s += std::string(n->getName()) + " " + std::to_string(n->getMaterialIndex()) + "\n";
     floats(&n->getTransform()->_11, 16);
     const ImportMesh& m = n->getImportMesh();
-    floats(&m.positions.items->x, int(m.positions.count * 3));
-    floats(&m.normals.items->x, int(m.normals.count * 3));
-    floats(&m.texCoords.items->x, int(m.texCoords.count * 2));
-    floats(&m.texCoords2.items->x, int(m.texCoords2.count * 2));
+    floats(reinterpret_cast<const float*>(m.positions.items), int(m.positions.count * 3));
+    floats(reinterpret_cast<const float*>(m.normals.items), int(m.normals.count * 3));
+    floats(reinterpret_cast<const float*>(m.texCoords.items), int(m.texCoords.count * 2));
+    floats(reinterpret_cast<const float*>(m.texCoords2.items), int(m.texCoords2.count * 2));
     for (const Array<int32_t>* list : {&m.faces, &m.texFaces, &m.texFaces2}) {
       for (int32_t i : *list) s += std::to_string(i) + " ";
       s += "\n";

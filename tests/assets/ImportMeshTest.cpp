@@ -125,22 +125,6 @@ TEST(ImportMesh, CollapsedFacesAreDroppedButTheirVerticesStay) {
   EXPECT_EQ(indices[8], 2);
 }
 
-TEST(ImportMesh, SignedZerosWeldAndTheFirstCornerKeepsItsBits) {
-  ImportMesh m;
-  addPosition(m, -0.0f, 0, 0);
-  addPosition(m, 0.0f, 0, 0);
-  addPosition(m, 1, 0, 0);
-  addPosition(m, 0, 1, 0);
-  addFace(m.faces, 0, 2, 3);
-  addFace(m.faces, 1, 3, 2);
-  Array<ImportVertex> vertices;
-  Array<uint16_t> indices;
-  ASSERT_TRUE(m.build(vertices, indices));
-  ASSERT_EQ(vertices.count, 3u);
-  EXPECT_TRUE(std::signbit(vertices[0].position.x));
-  EXPECT_EQ(indices[0], indices[3]);
-}
-
 TEST(ImportMesh, EmptyMeshAndAppendingOutputs) {
   ImportMesh empty;
   Array<ImportVertex> vertices;

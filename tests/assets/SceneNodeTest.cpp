@@ -3,8 +3,6 @@
 #include <string>
 
 #include "engine/assets/SGNode.h"
-#include "engine/scene/SGCamera.h"
-#include "engine/scene/SGControllerQ4.h"
 #include "engine/scene/SGControllerV3.h"
 #include "engine/scene/SGLight.h"
 #include "engine/scene/SGMesh.h"
@@ -65,23 +63,6 @@ TEST(SGNode, ChildrenAreOwnedAndRemovalDoesNotDelete) {
   delete a;
 }
 
-TEST(SGNode, NamesAndTransformAreCopies) {
-  CountedNode node("first");
-  std::string text = "Box01";
-  node.setName(text.c_str());
-  node.setParentName("Group");
-  text[0] = 'X';
-  EXPECT_STREQ(node.getName(), "Box01");
-  EXPECT_STREQ(node.getParentName(), "Group");
-  D3DXMATRIX m;
-  D3DXMatrixTranslation(&m, 1, 2, 3);
-  node.setTransform(&m);
-  m._41 = 9;
-  EXPECT_EQ(node.getTransform()->_41, 1.0f);
-  node.setTag(-5);
-  EXPECT_EQ(node.getTag(), -5);
-}
-
 TEST(SGMesh, WorldMatrixIsTheNodeTransformUntilTheNodeHasATrack) {
   D3DXVECTOR3 position(1, 2, 3), scale(2, 1, 0.5f), axis(0, 1, 0), scaleAxis(1, 0, 0);
   D3DXQUATERNION rotation, scaleRotation;
@@ -121,38 +102,6 @@ TEST(SGMesh, WorldMatrixIsTheNodeTransformUntilTheNodeHasATrack) {
   D3DXMatrixTranslation(&t, position.x, position.y, position.z);
   expected = rsInverse * s * rs * r * t;
   expectNear(composed, expected);
-}
-
-TEST(SGMesh, AnimateSamplesEveryTrackItHas) {
-  SGMesh node;
-  SGControllerQ4* rotation = new SGControllerQ4();
-  SGKeyQ4* key = rotation->addKey();
-  key->axis = D3DXVECTOR3(0, 0, 1);
-  key->angle = 1.0f;
-  rotation->prepareRotationKeys();
-  node.setRotationTrack(rotation);
-  SGControllerV3* scale = new SGControllerV3();
-  scale->addKey()->value = D3DXVECTOR3(3, 3, 3);
-  node.setScaleTrack(scale);
-  node.setScaleTrack(scale);  // setting the same track again keeps it
-  node.animate(7);
-  EXPECT_EQ(node.getRotation(), rotation->keyAt(0)->rotation);
-  EXPECT_EQ(node.getScale(), D3DXVECTOR3(3, 3, 3));
-  EXPECT_EQ(node.getPosition(), D3DXVECTOR3(0, 0, 0));
-}
-
-TEST(SGCamera, DefaultsAndSetters) {
-  SGCamera camera;
-  EXPECT_EQ(camera.getUp(), D3DXVECTOR3(0, 1, 0));
-  EXPECT_EQ(camera.fov, 45.0f);
-  EXPECT_EQ(camera.nearPlane, 1.0f);
-  EXPECT_EQ(camera.farPlane, 1000.0f);
-  camera.setPosition(D3DXVECTOR3(1, 700, 2));
-  camera.setTarget(D3DXVECTOR3(0, 0, 0));
-  camera.setProjection(60, 1.5f, 2, 800);
-  EXPECT_EQ(camera.getPosition(), D3DXVECTOR3(1, 700, 2));
-  EXPECT_EQ(camera.aspect, 1.5f);
-  EXPECT_EQ(camera.farPlane, 800.0f);
 }
 
 TEST(SGLight, ShadowProjectionGivesLinearDepthBeforeTheDivide) {

@@ -1,0 +1,162 @@
+// engine_cpu_per_frame_ms: the CPU time for one demo frame (clear, shadow
+// pass, main pass, present) over the station scene, on the recording device,
+// which draws nothing. The figure includes the recording device's own work:
+// it writes every call into its log as text and checks every index of every
+// draw, which is most of the time measured. The log is emptied between
+// frames, outside the timed region.
+//
+// startup_to_first_frame_ms: the real vantrel-demo, started as a process on
+// llvmpipe (SDL's offscreen driver), from just before the process is created
+// to the moment its first frame has been presented. The demo reports that
+// moment on the steady clock when VANTREL_DEMO_FRAMES is set, which also
+// makes it accept the launcher's defaults and end after the frames.
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "BenchReport.h"
+#include "demo/DemoApplication.h"
+#include "demo/Log.h"
+#include "engine/files/ByteOrder.h"
+#include "engine/files/FileManager.h"
+#include "engine/render/RenderDeviceDX9.h"
+#include "engine/scene/SGScene.h"
+#include "platform/d3d9/RecordingDirect3D9.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+double engineFrameMs() {
+  recordingReset();
+  recordingSelect();
+  resetRenderDevice();
+  logOpen();
+  initByteOrder();
+  FileManagerOS files;
+  files.setRoot(VANTREL_RUN_DIR "/");
+  RenderDeviceDX9* device = getRenderDevice();
+  device->fileManager = &files;
+  device->init(reinterpret_cast<HWND>(uintptr_t(0x1000)), DisplayMode{1024, 768, 32, 60},
+               DeviceSettings{false, false, 0, 1, 4.0f / 3.0f}, BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL);
+
+  SGScene scene;
+  if (!scene.load(VANTREL_RUN_DIR "/data/station03.ase")) {
+    std::fprintf(stderr, "scene_bench: cannot read the station scene\n");
+    std::exit(1);
+  }
+  scene.createShadowResources();
+  SGCamera camera;
+  SGLight light;
+  camera.setProjection(60.0f, 4.0f / 3.0f, 1.0f, 5500.0f);
+  camera.setTarget(D3DXVECTOR3(0, 0, 0));
+  light.coneAngle = 60.0f;
+  light.range = 2500.0f;
+  light.nearPlane = 2.0f;
+  light.farPlane = 800.0f;
+  light.target = D3DXVECTOR3(10, 30, 10);
+  scene.camera = &camera;
+  scene.light = &light;
+
+  // The demo's paths, a tenth of a second apart.
+  int frame = 0;
+  auto drawFrame = [&] {
+    float total = 0.1f * float(frame++);
+    camera.setPosition(DemoApplication::cameraPositionAt(total));
+    light.position = DemoApplication::lightPositionAt(total);
+    device->clear(BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL, 0xFF000020u, 0);
+    scene.render(total * 10000.0f);
+    device->present();
+  };
+  for (int i = 0; i < 20; ++i) {
+    drawFrame();
+    recordingLog().clear();
+  }
+  std::vector<double> times;
+  size_t calls = 0;
+  for (int i = 0; i < 200; ++i) {
+    double start = bench::nowMs();
+    drawFrame();
+    times.push_back(bench::nowMs() - start);
+    calls = recordingLog().size();
+    recordingLog().clear();
+  }
+  std::printf("engine frame: %u nodes, %zu device calls per frame\n", scene.nodes.count, calls);
+  scene.releaseShadowResources();
+  device->shutdown();
+  resetRenderDevice();
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+#ifdef DEMO
+long long steadyNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// One run of the demo; milliseconds to its first presented frame, or -1.
+double startupMs(const fs::path& runDir) {
+  fs::path output = runDir / "demo.out";
+  long long start = steadyNs();
+  pid_t pid = fork();
+  if (pid == 0) {
+    int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out >= 0) {
+      dup2(out, 1);
+      dup2(out, 2);
+      close(out);
+    }
+    if (chdir(runDir.c_str()) != 0) _exit(126);
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("VANTREL_DEMO_FRAMES", "1", 1);
+    execl(DEMO, DEMO, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+  FILE* f = std::fopen(output.c_str(), "r");
+  if (!f) return -1;
+  char line[512];
+  long long presented = 0;
+  while (std::fgets(line, sizeof line, f))
+    if (std::sscanf(line, "vantrel-demo: frames=%*d first-frame-clock-ns=%lld", &presented) == 1) break;
+  std::fclose(f);
+  return presented > start ? double(presented - start) / 1e6 : -1;
+}
+#endif
+
+}  // namespace
+
+int main() {
+  bench::report("engine_cpu_per_frame_ms", engineFrameMs(), -1, "ms", "< 0.2");
+
+#ifdef DEMO
+  // A run folder of its own beside the benchmarks, with the generated data.
+  fs::path runDir = fs::absolute("scene-run");
+  fs::create_directories(runDir);
+  if (!fs::exists(runDir / "data")) fs::create_directory_symlink(fs::path(VANTREL_RUN_DIR) / "data", runDir / "data");
+  std::vector<double> runs;
+  for (int i = 0; i < 5; ++i) {
+    double ms = startupMs(runDir);
+    if (ms < 0) {
+      std::fprintf(stderr, "scene_bench: the demo did not run (see %s)\n", (runDir / "demo.out").c_str());
+      return 1;
+    }
+    runs.push_back(ms);
+  }
+  std::sort(runs.begin(), runs.end());
+  bench::report("startup_to_first_frame_ms", runs[runs.size() / 2], -1, "ms", "< 1000");
+#endif
+  return 0;
+}

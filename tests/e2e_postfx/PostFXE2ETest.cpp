@@ -143,7 +143,8 @@ class PostFXE2E : public ::testing::Test {
     }
     close(fds[0]);
     ASSERT_NE(number.find('\n'), std::string::npos) << "Xvfb did not start: " << readFile("xvfb.log");
-    std::string display = ":" + number.substr(0, number.find('\n'));
+    std::string display = ":";
+    display += number.substr(0, number.find('\n'));
     setenv("DISPLAY", display.c_str(), 1);
     setenv("SDL_VIDEODRIVER", "x11", 1);
   }

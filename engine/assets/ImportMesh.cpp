@@ -192,7 +192,7 @@ struct ImportMesh::Weld {
 namespace {
 
 // Whether every one of the n indices, taken as unsigned (so negative ones
-// are huge), is below limit. A maximum without early exit vectorises.
+// are huge), is below limit; four at a time, without an early exit.
 bool indicesBelow(const int32_t* indices, uint32_t n, uint32_t limit) {
   uint32_t j = 0;
   bool below = true;

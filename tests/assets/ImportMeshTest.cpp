@@ -197,7 +197,8 @@ TEST(ImportMesh, MatchesTheOrderedMapWeldOnRandomMeshes) {
   std::mt19937 rng(1234);
   for (int round = 0; round < 40; ++round) {
     ImportMesh m;
-    int positions = 1 + int(rng() % 60);
+    // The first rounds put many texture coordinates on very few positions.
+    int positions = round < 8 ? 1 + round % 2 : 1 + int(rng() % 60);
     // Few distinct values so that equal keys, seams and collapsed faces abound.
     auto value = [&]() {
       static const float pool[] = {0.0f, -0.0f, 1.0f, -1.0f, 0.5f, 2.0f, 1e-30f, -3.25f};
@@ -207,7 +208,7 @@ TEST(ImportMesh, MatchesTheOrderedMapWeldOnRandomMeshes) {
       m.positions.append(D3DXVECTOR3(value(), value(), rng() % 3 ? 0.0f : value()));
       m.normals.append(D3DXVECTOR3(value(), 0, rng() % 2 ? -0.0f : 0.0f));
     }
-    int uvs = 1 + int(rng() % 6);
+    int uvs = round < 8 ? 16 : 1 + int(rng() % 6);
     for (int i = 0; i < uvs; ++i) m.texCoords.append(D3DXVECTOR2(value(), value()));
     m.texCoords2.append(D3DXVECTOR2(0.25f, 0.25f));
     m.texCoords2.append(D3DXVECTOR2(-0.0f, 0.0f));

@@ -78,6 +78,8 @@ class ASELoader {
   // Line input.
   bool refill();
   void readLine();
+  bool readLineInBlock();
+  void finishLine(uint32_t length);
   template <size_t N>
   bool isKeyword(const char (&keyword)[N]) {
     findToken();
@@ -133,9 +135,6 @@ class ASELoader {
   char quoted[512];
   Array<SGMesh*> nodes;
   Array<ASEMaterial*> materials;
-
-  bool readLineInBlock();
-  void finishLine(uint32_t length);
 
   // The file is read in large blocks; lines are cut from the block.
   char* block = nullptr;

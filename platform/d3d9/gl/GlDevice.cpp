@@ -392,8 +392,6 @@ void GlDevice::bindVertexArray(GLuint vao) {
   ++stats.stateCalls;
 }
 
-void GlDevice::setPixelStore() {}
-
 void GlDevice::prepareBlit() {
   glEnableCap(CapScissor, GL_SCISSOR_TEST, false);
   glEnableCap(CapSrgb, GL_FRAMEBUFFER_SRGB, false);

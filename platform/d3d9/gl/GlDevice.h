@@ -449,7 +449,6 @@ public:
   void bindRenderbuffer(GLuint rb);
   void bindProgram(GLuint program);
   void bindVertexArray(GLuint vao);
-  void setPixelStore();
   // Blits between framebuffers outside the draw state (scissor, sRGB off,
   // full colour mask).
   void prepareBlit();

@@ -323,69 +323,54 @@ TEST_F(PostFXTest, ConstantTablesReachTheShaders) {
   EXPECT_EQ(registers(15, 1), (std::vector<float>{1.5f / 256, 1.5f / 192, 0, 0}));
 }
 
-// The destinations of the draws of one chain apply, in order.
-std::vector<std::string> destinations(const Script& script) {
+// One line per draw of a script: "shader: first input [+ second] -> output".
+std::vector<std::string> draws(const Script& script) {
   std::vector<std::string> out;
-  std::string current = "back";
+  std::string target = "back", shader, inputs[2] = {"null", "null"};
   for (const std::string& line : script) {
-    if (line.rfind("target ", 0) == 0) current = line.substr(7);
-    if (line == "draw") out.push_back(current);
+    if (line.rfind("target ", 0) == 0) target = line.substr(7);
+    if (line.rfind("shader ", 0) == 0) shader = line.substr(7);
+    if (line.rfind("texture ", 0) == 0) inputs[line[8] - '0'] = line.substr(10);
+    if (line == "draw") out.push_back(shader + ": " + inputs[0] + (inputs[1] != "null" ? " + " + inputs[1] : "") + " -> " + target);
   }
   return out;
 }
 
 TEST_F(PostFXTest, ChainsCopyTheBackBufferAndRunTheirEffectsInOrder) {
   RenderDeviceDX9* device = start(1024, 768);
-  const PostTargets& t = postTargets;
   PostChain* chain1 = buildChain1();
   PostChain* chain2 = buildChain2();
-  ASSERT_EQ(chain1->effects.count, 10u);
-  ASSERT_EQ(chain2->effects.count, 4u);
-
-  // Classes and wiring of chain 1; the vertical flag of each blur.
-  const std::vector<std::pair<int, int>> wiring1 = {{t.full0, t.quarter0},      {t.quarter0, t.quarter1},
-                                                    {t.quarter1, t.quarter0},   {t.quarter0, t.quarter1},
-                                                    {t.quarter1, t.sixteenth0}, {t.sixteenth0, t.sixteenth1},
-                                                    {t.sixteenth1, t.sixteenth0}, {t.sixteenth0, t.quarter0},
-                                                    {t.quarter0, t.full1},      {t.full0, -1}};
-  for (uint32_t i = 0; i < 10; ++i) {
-    EXPECT_EQ(chain1->effects[i]->source, wiring1[i].first) << i;
-    EXPECT_EQ(chain1->effects[i]->destination, wiring1[i].second) << i;
-  }
-  EXPECT_NE(dynamic_cast<DownsampleEffect*>(chain1->effects[0]), nullptr);
-  EXPECT_NE(dynamic_cast<BrightPassEffect*>(chain1->effects[1]), nullptr);
-  EXPECT_EQ(dynamic_cast<BlurEffect*>(chain1->effects[2])->vertical, 0);
-  EXPECT_NE(dynamic_cast<BlurEffect*>(chain1->effects[3])->vertical, 0);
-  EXPECT_NE(dynamic_cast<DownsampleEffect*>(chain1->effects[4]), nullptr);
-  EXPECT_EQ(dynamic_cast<BlurEffect*>(chain1->effects[5])->vertical, 0);
-  EXPECT_NE(dynamic_cast<BlurEffect*>(chain1->effects[6])->vertical, 0);
-  EXPECT_NE(dynamic_cast<CopyEffect*>(chain1->effects[7]), nullptr);
-  EXPECT_EQ(dynamic_cast<CombineEffect*>(chain1->effects[8])->secondSource, t.quarter1);
-  EXPECT_EQ(dynamic_cast<CombineEffect*>(chain1->effects[9])->secondSource, t.full1);
-  EXPECT_EQ(dynamic_cast<AlphaBlendEffect*>(chain2->effects[3])->secondSource, t.quarter0);
-  EXPECT_EQ(dynamic_cast<BlurEffect*>(chain2->effects[1])->vertical, 0);
-  EXPECT_NE(dynamic_cast<BlurEffect*>(chain2->effects[2])->vertical, 0);
+  // Shader 3 is the blur: the pass direction is its vertical flag.
+  auto vertical = [](PostChain* chain, uint32_t i) { return static_cast<BlurEffect*>(chain->effects[i])->vertical != 0; };
+  EXPECT_FALSE(vertical(chain2, 1));
+  EXPECT_TRUE(vertical(chain2, 2));
+  EXPECT_FALSE(vertical(chain1, 2));
+  EXPECT_TRUE(vertical(chain1, 3));
+  EXPECT_FALSE(vertical(chain1, 5));
+  EXPECT_TRUE(vertical(chain1, 6));
 
   // A frame: chain 2, then chain 1; each first copies the back buffer into full0.
+  const std::vector<std::string> expected[2] = {
+      {"0: full0 -> quarter0", "3: quarter0 -> quarter1", "3: quarter1 -> quarter0", "8: full0 + quarter0 -> back"},
+      {"0: full0 -> quarter0", "2: quarter0 -> quarter1", "3: quarter1 -> quarter0", "3: quarter0 -> quarter1",
+       "0: quarter1 -> sixteenth0", "3: sixteenth0 -> sixteenth1", "3: sixteenth1 -> sixteenth0",
+       "1: sixteenth0 -> quarter0", "4: quarter0 + quarter1 -> full1", "4: full0 + full1 -> back"}};
+  const std::string copy = "StretchRect(" + recordingName(recordingDevice()->backBuffer()) + ", null, " +
+                           recordingName(device->renderTargets[postTargets.full0].surface) + ", null, 2)";
+  int i = 0;
   for (PostChain* chain : {chain2, chain1}) {
+    SCOPED_TRACE(chain == chain1 ? "chain 1" : "chain 2");
+    device->resetStateCache();
     mark();
     chain->apply();
-    const std::vector<RecordingCall>& calls = recordingLog().calls();
-    long stretch = recordingLog().indexOf(
-        "StretchRect(" + recordingName(recordingDevice()->backBuffer()) + ", null, " +
-            recordingName(device->renderTargets[t.full0].surface) + ", null, 2)",
-        from);
-    long begin = recordingLog().indexOf("BeginScene()", from);
+    long stretch = recordingLog().indexOf(copy, from);
     ASSERT_GE(stretch, 0);
-    EXPECT_LT(stretch, begin);
-    EXPECT_EQ(calls.back().text, "EndScene()");
+    EXPECT_LT(stretch, recordingLog().indexOf("BeginScene()", from));
+    EXPECT_EQ(recordingLog().calls().back().text, "EndScene()");
+    EXPECT_EQ(draws(script()), expected[i++]);
     EXPECT_EQ(recordingDevice()->renderState(D3DRS_ZENABLE), 0u) << "the post material is applied";
     EXPECT_EQ(recordingDevice()->renderState(D3DRS_CULLMODE), DWORD(D3DCULL_NONE));
   }
-  // The last apply was chain 1's.
-  EXPECT_EQ(destinations(script()),
-            (std::vector<std::string>{"quarter0", "quarter1", "quarter0", "quarter1", "sixteenth0", "sixteenth1",
-                                      "sixteenth0", "quarter0", "full1", "back"}));
 
   chain1->release();
   EXPECT_EQ(chain1->effects.count, 0u);

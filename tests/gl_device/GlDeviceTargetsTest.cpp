@@ -60,6 +60,29 @@ TEST_F(GlDeviceTest, RenderTargetRoundTripAndRestore) {
   EXPECT_EQ(refs(rt), textureRefs);
 }
 
+TEST_F(GlDeviceTest, LockableRenderTargetsReadAndWrite) {
+  IDirect3DSurface9* rt = nullptr;
+  ASSERT_EQ(dev->CreateRenderTarget(8, 4, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, TRUE, &rt, nullptr), D3D_OK);
+  keep(rt);
+  ASSERT_EQ(dev->SetRenderTarget(0, rt), D3D_OK);
+  ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF336699, 1.0f, 0), D3D_OK);
+  D3DLOCKED_RECT lr;
+  RECT r = {2, 1, 6, 3};
+  ASSERT_EQ(rt->LockRect(&lr, &r, 0), D3D_OK);
+  EXPECT_EQ(lr.Pitch, 32);
+  EXPECT_EQ(((uint32_t*)lr.pBits)[0], 0xFF336699u);  // the lock reads the pixels back
+  ((uint32_t*)lr.pBits)[1] = 0xFFABCDEF;              // pixel (3, 1)
+  EXPECT_EQ(rt->LockRect(&lr, nullptr, 0), D3DERR_INVALIDCALL);
+  ASSERT_EQ(rt->UnlockRect(), D3D_OK);
+  std::vector<uint32_t> px = read(rt);
+  EXPECT_EQ(px[1 * 8 + 3], 0xFFABCDEFu);
+  EXPECT_EQ(px[1 * 8 + 2], 0xFF336699u);
+  // Multisampled render targets are not lockable.
+  IDirect3DSurface9* ms = nullptr;
+  EXPECT_EQ(dev->CreateRenderTarget(8, 4, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_4_SAMPLES, 0, TRUE, &ms, nullptr),
+            D3DERR_INVALIDCALL);
+}
+
 TEST_F(GlDeviceTest, FloatTargetsKeepFullPrecision) {
   IDirect3DTexture9* r32 = renderTexture(16, 16, D3DFMT_R32F);
   IDirect3DTexture9* half = renderTexture(16, 16, D3DFMT_A16B16G16R16F);

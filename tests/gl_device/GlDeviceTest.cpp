@@ -269,6 +269,34 @@ TEST_F(GlDeviceTest, EveryBlendModeOfTheEngine) {
   }
 }
 
+TEST_F(GlDeviceTest, AlphaTestAndSrgbWrites) {
+  // Alpha 0x80 against ALPHAREF 0x80: passes GREATEREQUAL, fails GREATER.
+  ASSERT_EQ(dev->SetPixelShader(pixelShader(kConstantPs)), D3D_OK);
+  ASSERT_EQ(dev->SetRenderState(D3DRS_ZENABLE, FALSE), D3D_OK);
+  setConstant(1, 1, 1, 128 / 255.0f);
+  ASSERT_EQ(dev->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE), D3D_OK);
+  ASSERT_EQ(dev->SetRenderState(D3DRS_ALPHAREF, 0x80), D3D_OK);
+  for (DWORD func : {D3DCMP_GREATEREQUAL, D3DCMP_GREATER, D3DCMP_EQUAL, D3DCMP_LESS}) {
+    ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
+    ASSERT_EQ(dev->SetRenderState(D3DRS_ALPHAFUNC, func), D3D_OK);
+    ASSERT_EQ(dev->BeginScene(), D3D_OK);
+    fullQuad(W, H, 0);
+    ASSERT_EQ(dev->EndScene(), D3D_OK);
+    bool passes = func == D3DCMP_GREATEREQUAL || func == D3DCMP_EQUAL;
+    EXPECT_EQ(readBack()[0], passes ? 0x80FFFFFFu : 0xFF000000u) << "func " << func;
+  }
+  ASSERT_EQ(dev->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE), D3D_OK);
+  // Linear 0.2158 is written as sRGB 0x80 with SRGBWRITEENABLE, raw without.
+  setConstant(0.2158f, 0.2158f, 0.2158f, 1);
+  for (DWORD srgb : {TRUE, FALSE}) {
+    ASSERT_EQ(dev->SetRenderState(D3DRS_SRGBWRITEENABLE, srgb), D3D_OK);
+    ASSERT_EQ(dev->BeginScene(), D3D_OK);
+    fullQuad(W, H, 0);
+    ASSERT_EQ(dev->EndScene(), D3D_OK);
+    EXPECT_NEAR(red(readBack()[0]), srgb ? 128 : 55, 1);
+  }
+}
+
 TEST_F(GlDeviceTest, DepthFunctionsAndWrites) {
   ASSERT_EQ(dev->SetPixelShader(pixelShader(kVertexColourPs)), D3D_OK);
   auto drawAt = [&](float z, D3DCOLOR c) {

@@ -863,7 +863,8 @@ namespace {
 // Which part of the GL state a render state feeds.
 struct StateGroups {
   uint32_t group[256];
-  StateGroups(uint32_t depth, uint32_t raster, uint32_t blend, uint32_t stencil, uint32_t colorMask, uint32_t misc) {
+  StateGroups(uint32_t depth, uint32_t raster, uint32_t blend, uint32_t stencil, uint32_t colorMask, uint32_t misc,
+              uint32_t program) {
     std::memset(group, 0, sizeof group);
     for (int s : {D3DRS_ZENABLE, D3DRS_ZWRITEENABLE, D3DRS_ZFUNC}) group[s] = depth;
     for (int s : {D3DRS_CULLMODE, D3DRS_FILLMODE, D3DRS_DEPTHBIAS, D3DRS_SLOPESCALEDEPTHBIAS}) group[s] = raster;
@@ -877,12 +878,15 @@ struct StateGroups {
     for (int s : {D3DRS_COLORWRITEENABLE, D3DRS_COLORWRITEENABLE1, D3DRS_COLORWRITEENABLE2, D3DRS_COLORWRITEENABLE3})
       group[s] = colorMask;
     for (int s : {D3DRS_SRGBWRITEENABLE, D3DRS_MULTISAMPLEANTIALIAS, D3DRS_DITHERENABLE}) group[s] = misc;
+    // The alpha test lives in the pixel program (GL core has none).
+    group[D3DRS_ALPHATESTENABLE] = group[D3DRS_ALPHAFUNC] = program;
   }
 };
 }  // namespace
 
 HRESULT GlDevice::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) {
-  static const StateGroups groups(DirtyDepth, DirtyRaster, DirtyBlend, DirtyStencil, DirtyColorMask, DirtyMisc);
+  static const StateGroups groups(DirtyDepth, DirtyRaster, DirtyBlend, DirtyStencil, DirtyColorMask, DirtyMisc,
+                                  DirtyProgram);
   if (State >= 256 || State == 0) return D3DERR_INVALIDCALL;
   if (renderStates[State] != Value) {
     renderStates[State] = Value;
@@ -916,8 +920,6 @@ HRESULT GlDevice::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) {
   hold(textures[i], pTexture);
   textureCores[i] = core;
   dirtyTextures |= 1u << i;
-  dirtySamplers |= 1u << i;  // the format decides whether sRGB decoding applies
-  if (i == 0) dirty |= DirtyProgram;  // the fixed-function pixel stage looks at stage 0
   return D3D_OK;
 }
 

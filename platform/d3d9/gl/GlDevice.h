@@ -327,6 +327,8 @@ struct GlProgram {
   uint64_t screenVersion = 0;
   GLint stage0Bound = -1;                 // fixed-function pixel stage
   int stage0Value = -1;
+  GLint alphaRef = -1;                    // alpha-test variants
+  DWORD alphaRefValue = 0xFFFFFFFF;
 };
 
 struct GlVertexArray {
@@ -485,7 +487,7 @@ private:
   bool applyProgram();
   void applyVertexArray(UINT upStride);
   HRESULT checkFramebuffer();
-  GlProgram* linkProgram(uint64_t key);
+  GlProgram* linkProgram(uint64_t key, DWORD alphaFunc);
   void uploadConstants(GlProgram* p);
   void destroyPrograms();
 

@@ -360,6 +360,20 @@ std::string builtInPixelSource(const std::string& vertexSource, bool builtInVert
   return s;
 }
 
+// Direct3D 9's alpha test, which GL core lacks: the pixel stage's main
+// runs first, then its COLOR0 alpha, as the 8-bit value the test compares,
+// is tested against ALPHAREF.
+std::string withAlphaTest(const std::string& source, const std::string& output, DWORD func) {
+  static const char* ops[] = {"", "false", "<", "==", "<=", ">", "!=", ">=", "true"};
+  size_t at = source.find("void main()");
+  if (at == std::string::npos || output.empty() || func < 1 || func > 8) return source;
+  std::string op = ops[func];
+  std::string test = op == "false" || op == "true" ? op : "a " + op + " d3d_AlphaRef";
+  return source.substr(0, at) + "void d3d_main()" + source.substr(at + 11) +
+         "\nuniform float d3d_AlphaRef;\nvoid main() {\n  d3d_main();\n"
+         "  float a = floor(clamp(" + output + ".a, 0.0, 1.0) * 255.0 + 0.5);\n  if (!(" + test + ")) discard;\n}\n";
+}
+
 const uint64_t kPretransformedKey = 0xFFFFFFFFull;
 const uint64_t kFixedFunctionKey = 0xFFFFFFFEull;
 
@@ -673,7 +687,7 @@ void GlDevice::applySamplers() {
 }
 
 // --- programs --------------------------------------------------------------------------------------
-GlProgram* GlDevice::linkProgram(uint64_t key) {
+GlProgram* GlDevice::linkProgram(uint64_t key, DWORD alphaFunc) {
   GlProgram* p = new GlProgram();
   programs[key] = p;
   bool pretransformed = declaration && declaration->pretransformed;
@@ -705,16 +719,31 @@ GlProgram* GlDevice::linkProgram(uint64_t key) {
   }
   std::string psRegisterName = ps ? ps->view.registerArrayName : "";
   if (!ps) {
-    psObject = compile(GL_FRAGMENT_SHADER, builtInPixelSource(v ? v->source : "", v == nullptr), log);
-    ownPs = true;
-  } else if (v && !psRegisterName.empty() && psRegisterName == v->view.registerArrayName) {
-    // Both stages named their register file alike: GL would make it one
-    // uniform, so the pixel stage's is renamed.
-    psRegisterName += "_ps";
-    psObject = compile(GL_FRAGMENT_SHADER, replaceWord(ps->source, ps->view.registerArrayName, psRegisterName), log);
+    std::string source = builtInPixelSource(v ? v->source : "", v == nullptr);
+    if (alphaFunc) source = withAlphaTest(source, "d3d_Color", alphaFunc);
+    psObject = compile(GL_FRAGMENT_SHADER, source, log);
     ownPs = true;
   } else {
-    psObject = ps->shader;
+    std::string source = ps->source;
+    if (v && !psRegisterName.empty() && psRegisterName == v->view.registerArrayName) {
+      // Both stages named their register file alike: GL would make it one
+      // uniform, so the pixel stage's is renamed.
+      psRegisterName += "_ps";
+      source = replaceWord(source, ps->view.registerArrayName, psRegisterName);
+    }
+    if (alphaFunc) {
+      std::string output;
+      for (DWORD i = 0; i < ps->view.header->outputCount; ++i)
+        if (ps->view.outputs[i].usage == D3DDECLUSAGE_COLOR && ps->view.outputs[i].usageIndex == 0)
+          output = ps->view.string(ps->view.outputs[i].glslName);
+      source = withAlphaTest(source, output, alphaFunc);
+    }
+    if (source == ps->source) {
+      psObject = ps->shader;
+    } else {
+      psObject = compile(GL_FRAGMENT_SHADER, source, log);
+      ownPs = true;
+    }
   }
   if (vsObject && psObject) {
     p->program = glCreateProgram();
@@ -761,6 +790,7 @@ GlProgram* GlDevice::linkProgram(uint64_t key) {
       if (location >= 0) glUniform1i(location, 16 + (GLint)v->view.samplers[i].unit);
     }
   if (pretransformed) p->screenTransform = glGetUniformLocation(p->program, "d3d_ScreenTransform");
+  if (alphaFunc) p->alphaRef = glGetUniformLocation(p->program, "d3d_AlphaRef");
   if (!ps) {
     glUniform1i(glGetUniformLocation(p->program, "d3d_Stage0"), 0);
     p->stage0Bound = glGetUniformLocation(p->program, "d3d_Stage0Bound");
@@ -771,11 +801,14 @@ GlProgram* GlDevice::linkProgram(uint64_t key) {
 bool GlDevice::applyProgram() {
   bool pretransformed = declaration->pretransformed;
   uint64_t vsKey = pretransformed ? kPretransformedKey : vs ? (vs->serial & 0xFFFFFFFFull) : kFixedFunctionKey;
-  uint64_t psKey = ps ? (ps->serial & 0xFFFFFFFFull) : 0;
-  uint64_t key = vsKey << 32 | psKey;
+  // A test that always passes needs no variant.
+  DWORD alphaFunc = renderStates[D3DRS_ALPHATESTENABLE] ? renderStates[D3DRS_ALPHAFUNC] : 0;
+  if (alphaFunc < D3DCMP_NEVER || alphaFunc >= D3DCMP_ALWAYS) alphaFunc = 0;
+  uint64_t psKey = ps ? (ps->serial & 0x0FFFFFFFull) : 0;
+  uint64_t key = vsKey << 32 | (uint64_t)alphaFunc << 28 | psKey;
   if (!currentProgram || currentProgramKey != key) {
     auto it = programs.find(key);
-    currentProgram = it != programs.end() ? it->second : linkProgram(key);
+    currentProgram = it != programs.end() ? it->second : linkProgram(key, alphaFunc);
     currentProgramKey = key;
   }
   if (!currentProgram->ok) return false;
@@ -804,6 +837,10 @@ void GlDevice::uploadConstants(GlProgram* p) {
     else glUniform2f(depthLocation, 0.0f, -1.0f);
     p->screenVersion = viewportVersion;
     ++stats.uniformUploads;
+  }
+  if (p->alphaRef >= 0 && p->alphaRefValue != renderStates[D3DRS_ALPHAREF]) {
+    glUniform1f(p->alphaRef, (float)(renderStates[D3DRS_ALPHAREF] & 0xFF));
+    p->alphaRefValue = renderStates[D3DRS_ALPHAREF];
   }
   if (p->stage0Bound >= 0) {
     int bound = textureCores[0] && textureCores[0]->target == GL_TEXTURE_2D ? 1 : 0;

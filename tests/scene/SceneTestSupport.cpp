@@ -68,14 +68,6 @@ void writeTestScene(const std::string& file, const std::string& slide) {
   TestDir::write(slide, whiteJpeg());
 }
 
-std::string aseWithObjects(const std::string& objects) {
-  return "*3DSMAX_ASCIIEXPORT\t200\r\n"
-         "*MATERIAL_LIST {\r\n\t*MATERIAL_COUNT 1\r\n\t*MATERIAL 0 {\r\n"
-         "\t\t*MATERIAL_AMBIENT 0.1000\t0.2000\t0.3000\r\n\t\t*MATERIAL_DIFFUSE 0.4000\t0.5000\t0.6000\r\n"
-         "\t\t*MATERIAL_SPECULAR 0.9000\t0.9000\t0.9000\r\n\t}\r\n}\r\n" +
-         objects;
-}
-
 std::vector<std::string> constantWrites(int shader, size_t from) {
   const ShaderRecord& record = getRenderDevice()->shaders[uint32_t(shader)];
   std::map<UINT, std::string> vs = registerNames(record.vertexConstants);

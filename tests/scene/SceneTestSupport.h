@@ -19,8 +19,6 @@
 // centred at (125, 50, 0). Material 0 is the floor's, 1 the box's. Written
 // as `file`; the projector slide `slide` is a white JPEG.
 void writeTestScene(const std::string& file = "data/station03.ase", const std::string& slide = "data/fajna.jpg");
-// An ASE file with one material and the given objects' text (GEOMOBJECT blocks).
-std::string aseWithObjects(const std::string& objects);
 
 // The names of the shader constants written from log index `from` on, in
 // order, as the registers of `shader`'s two constant tables name them

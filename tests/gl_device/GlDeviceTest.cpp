@@ -153,6 +153,8 @@ TEST_F(GlDeviceTest, PretransformedQuadCoversEachPixelOnceAndSamplesTexelCentres
   ASSERT_EQ(dev->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE), D3D_OK);
   ASSERT_EQ(dev->SetTexture(0, texture(W, H, texels)), D3D_OK);
   ASSERT_EQ(dev->SetPixelShader(pixelShader(kTexturePs)), D3D_OK);
+  // Pre-transformed vertices bypass a bound vertex shader.
+  ASSERT_EQ(dev->SetVertexShader(vertexShader(kPassVs)), D3D_OK);
   ASSERT_EQ(dev->BeginScene(), D3D_OK);
   fullQuad(W, H, 0xFFFFFFFF);
   ASSERT_EQ(dev->EndScene(), D3D_OK);
@@ -267,6 +269,45 @@ TEST_F(GlDeviceTest, EveryBlendModeOfTheEngine) {
       EXPECT_NEAR(channels[c], want, 1.5) << "op " << b.op << " src " << b.src << " dst " << b.dst << " channel " << c;
     }
   }
+}
+
+TEST_F(GlDeviceTest, FixedFunctionStagesAndMismatchedPairs) {
+  ASSERT_EQ(dev->SetRenderState(D3DRS_ZENABLE, FALSE), D3D_OK);
+  // No pixel shader: diffuse colour times the stage-0 texture.
+  ASSERT_EQ(dev->BeginScene(), D3D_OK);
+  fullQuad(W, H, 0xFF8040FF);
+  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  EXPECT_EQ(readBack()[0], 0xFF8040FFu);
+  ASSERT_EQ(dev->SetTexture(0, texture(1, 1, {0xFF808080})), D3D_OK);
+  ASSERT_EQ(dev->BeginScene(), D3D_OK);
+  fullQuad(W, H, 0xFF8040FF);
+  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  uint32_t c = readBack()[0];
+  EXPECT_NEAR(red(c), 64, 1);
+  EXPECT_NEAR(blue(c), 128, 1);
+  // No vertex shader with untransformed positions: they pass as clip space.
+  ASSERT_EQ(dev->SetTexture(0, nullptr), D3D_OK);
+  ASSERT_EQ(dev->SetPixelShader(pixelShader(kVertexColourPs)), D3D_OK);
+  ASSERT_EQ(dev->SetVertexDeclaration(cDecl), D3D_OK);
+  CVertex v[4] = {{-1, -1, 0, 1, 0xFF00FF00, 0, 0}, {-1, 0, 0, 1, 0xFF00FF00, 0, 0},
+                  {1, -1, 0, 1, 0xFF00FF00, 0, 0},  {1, 0, 0, 1, 0xFF00FF00, 0, 0}};
+  ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
+  ASSERT_EQ(dev->BeginScene(), D3D_OK);
+  ASSERT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(CVertex)), D3D_OK);
+  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  std::vector<uint32_t> px = readBack();
+  EXPECT_EQ(px[5 * W], 0xFF000000u);  // the upper half of clip space stays empty
+  EXPECT_EQ(px[40 * W], 0xFF00FF00u);
+  // A pixel shader reading a coordinate set the vertex shader does not
+  // write still draws; the set reads zero.
+  ASSERT_EQ(dev->SetVertexShader(vertexShader(kPassVs)), D3D_OK);
+  ASSERT_EQ(dev->SetPixelShader(pixelShader("float4 main(float4 c : COLOR0, float2 t : TEXCOORD3) : COLOR "
+                                            "{ return c + float4(0, 0, t.x + t.y, 0); }")),
+            D3D_OK);
+  ASSERT_EQ(dev->BeginScene(), D3D_OK);
+  ASSERT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(CVertex)), D3D_OK);
+  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  EXPECT_EQ(readBack()[40 * W], 0xFF00FF00u);
 }
 
 TEST_F(GlDeviceTest, AlphaTestAndSrgbWrites) {

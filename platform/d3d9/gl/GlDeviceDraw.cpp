@@ -702,18 +702,23 @@ GlProgram* GlDevice::linkProgram(uint64_t key, DWORD alphaFunc) {
     vsObject = compile(GL_VERTEX_SHADER, builtInVertexSource(pretransformed, inputs), log);
     ownVs = true;
   } else {
-    // Pixel inputs the vertex shader does not write read undefined values,
-    // as on Direct3D 9; GL wants them declared.
-    std::string extra;
+    // Pixel inputs the vertex shader does not write: GL wants them declared,
+    // and they read zero rather than whatever the rasteriser had.
+    std::string extra, zero;
     for (const Interface& in : inputs) {
       std::string statement, type;
-      if (!findDeclaration(v->source, in.name, "out", statement, type))
+      if (!findDeclaration(v->source, in.name, "out", statement, type)) {
         extra += swapStorage(in.statement, "in", "out") + "\n";
+        zero += "  " + in.name + " = " + in.type + "(0);\n";
+      }
     }
-    if (extra.empty()) {
+    size_t at = v->source.find("void main()");
+    if (extra.empty() || at == std::string::npos) {
       vsObject = v->shader;
     } else {
-      vsObject = compile(GL_VERTEX_SHADER, v->source + "\n" + extra, log);
+      std::string source = v->source.substr(0, at) + "void d3d_main()" + v->source.substr(at + 11) + "\n" + extra +
+                           "void main() {\n" + zero + "  d3d_main();\n}\n";
+      vsObject = compile(GL_VERTEX_SHADER, source, log);
       ownVs = true;
     }
   }

@@ -738,7 +738,7 @@ HRESULT GlDevice::SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pR
       (s && s->device != this))
     return D3DERR_INVALIDCALL;
   hold(targets[RenderTargetIndex], s);
-  dirty |= DirtyFramebuffer;
+  dirty |= DirtyFramebuffer | (RenderTargetIndex > 0 ? DirtyColorMask : 0u);
   // Setting render target 0 resets the viewport to the whole target.
   if (RenderTargetIndex == 0) {
     view = {0, 0, s->desc.Width, s->desc.Height, 0.0f, 1.0f};

@@ -573,6 +573,11 @@ HRESULT RecordingDevice::validateDraw(const char* method, D3DPRIMITIVETYPE type,
   if (streams[0].offset + ((uint64_t)((int64_t)base + minIndex) + numVertices) * stride > vbBytes)
     return D3DERR_INVALIDCALL;
   // Every index must fall in [minIndex, minIndex + numVertices).
+  uint64_t rangeKey = ((uint64_t)startIndex << 32) | (uint32_t)indexCount;
+  auto checked = indexBuffer->checkedRanges.find(rangeKey);
+  if (checked != indexBuffer->checkedRanges.end() && checked->second.minIndex == minIndex &&
+      checked->second.numVertices == numVertices)
+    return S_OK;
   const uint8_t* ib = indexBuffer->data().data() + (size_t)startIndex * indexSize;
   for (uint64_t i = 0; i < indexCount; ++i) {
     uint32_t v;
@@ -585,6 +590,7 @@ HRESULT RecordingDevice::validateDraw(const char* method, D3DPRIMITIVETYPE type,
     }
     if (v < minIndex || (uint64_t)v >= (uint64_t)minIndex + numVertices) return D3DERR_INVALIDCALL;
   }
+  indexBuffer->checkedRanges[rangeKey] = {minIndex, numVertices};
   return S_OK;
 }
 

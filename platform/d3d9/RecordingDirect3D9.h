@@ -33,6 +33,7 @@
 #include <cstddef>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // --- configuration --------------------------------------------------------------
@@ -472,6 +473,14 @@ public:
 
   const std::vector<uint8_t>& data() const { return bytes; }
   bool isLocked() const { return locks > 0; }
+
+  // Index ranges already found inside their vertex range, so that a draw
+  // repeated frame after frame is checked once; any Lock forgets them.
+  struct CheckedRange {
+    UINT minIndex;
+    UINT numVertices;
+  };
+  std::unordered_map<uint64_t, CheckedRange> checkedRanges;
 
 private:
   RecordingDevice* device;

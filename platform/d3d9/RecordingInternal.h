@@ -13,6 +13,9 @@ void recordingDeviceCreated(RecordingDevice* device);
 
 namespace rec {
 
+// With the log switched off (long benchmark runs) no argument text is built.
+inline bool logging() { return recordingLog().isEnabled(); }
+
 inline std::string u(unsigned long long v) { return std::to_string(v); }
 inline std::string i(long long v) { return std::to_string(v); }
 inline std::string x(unsigned long long v) {
@@ -21,6 +24,7 @@ inline std::string x(unsigned long long v) {
   return buf;
 }
 inline std::string f(double v) {
+  if (!logging()) return std::string();
   char buf[32];
   std::snprintf(buf, sizeof buf, "%g", v);
   return buf;
@@ -32,6 +36,7 @@ inline std::string rect(const RECT* r) {
   return std::string("{") + i(r->left) + ", " + i(r->top) + ", " + i(r->right) + ", " + i(r->bottom) + "}";
 }
 inline std::string floats4(const float* data, UINT count) {
+  if (!logging()) return std::string();
   if (!data) return "null";
   std::string s = "[";
   for (UINT r = 0; r < count; ++r) {
@@ -48,6 +53,7 @@ inline std::string floats4(const float* data, UINT count) {
 inline std::string args() { return std::string(); }
 template <typename... Rest>
 std::string args(const std::string& first, const Rest&... rest) {
+  if (!logging()) return std::string();
   std::string s = first;
   ((s += ", ", s += rest), ...);
   return s;

@@ -207,6 +207,7 @@ ULONG RecordingObject::releaseImpl() {
 }
 
 HRESULT RecordingObject::logCall(const char* method, const std::string& args, HRESULT result) {
+  if (!recordingLog().isEnabled()) return result;
   RecordingCall call;
   call.object = objectName;
   call.method = method;

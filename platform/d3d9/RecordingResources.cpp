@@ -357,7 +357,10 @@ HRESULT RecordingIndexBuffer::Lock(UINT OffsetToLock, UINT SizeToLock, void** pp
   if ((Flags & (D3DLOCK_DISCARD | D3DLOCK_NOOVERWRITE)) && !(bufferDesc.Usage & D3DUSAGE_DYNAMIC))
     return logCall("Lock", a, D3DERR_INVALIDCALL);
   HRESULT hr = lockBuffer(bytes, OffsetToLock, SizeToLock, ppbData);
-  if (hr == S_OK) ++locks;
+  if (hr == S_OK) {
+    ++locks;
+    checkedRanges.clear();
+  }
   return logCall("Lock", a, hr);
 }
 

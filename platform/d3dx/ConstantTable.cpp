@@ -190,7 +190,10 @@ private:
     if (!h) return nullptr;
     for (auto& e : entries)
       if (e->name.c_str() == h) return e.get();
-    // Any string naming a constant works as its handle.
+    // Any string naming a constant works as its handle; plain names are the
+    // common case and need no parsing.
+    for (size_t i = 0; i < topLevel; ++i)
+      if (std::strcmp(entries[i]->name.c_str(), h) == 0) return entries[i].get();
     D3DXHANDLE byName = GetConstantByName(nullptr, h);
     if (!byName) return nullptr;
     for (auto& e : entries)
@@ -215,7 +218,9 @@ private:
     if (count > total) count = total;
     if (count == 0) return S_OK;
     UINT elementsTouched = (count + perElement - 1) / perElement;
-    std::vector<float> regs((size_t)elementsTouched * regsPerElement * 4, 0.0f);
+    // Per-item constants are set every frame: reuse one scratch block.
+    std::vector<float>& regs = scratchRegisters;
+    regs.assign((size_t)elementsTouched * regsPerElement * 4, 0.0f);
     bool columnMajor = desc.Class == D3DXPC_MATRIX_COLUMNS;
     UINT lastRegister = 0;
     for (UINT k = 0; k < count; ++k) {
@@ -242,7 +247,8 @@ private:
     const float* m = reinterpret_cast<const float*>(pMatrix);
     UINT n = count < e->desc.Elements ? count : e->desc.Elements;
     UINT rows = e->desc.Rows, cols = e->desc.Columns;
-    std::vector<float> values((size_t)n * rows * cols);
+    std::vector<float>& values = scratchValues;
+    values.resize((size_t)n * rows * cols);
     for (UINT i = 0; i < n; ++i)
       for (UINT r = 0; r < rows; ++r)
         for (UINT c = 0; c < cols; ++c)
@@ -251,6 +257,8 @@ private:
   }
 
   ULONG refs = 1;
+  std::vector<float> scratchRegisters;
+  std::vector<float> scratchValues;
   std::vector<DWORD> words;
   std::vector<std::unique_ptr<Entry>> entries;
   size_t topLevel = 0;

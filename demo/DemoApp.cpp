@@ -54,9 +54,7 @@ void destroyFileManager() {
 
 }  // namespace
 
-int demoMain(HINSTANCE instance) {
-  const long frameLimit = automatedFrames();
-
+void demoOpenData() {
   logOpen();
   initByteOrder();
 
@@ -74,9 +72,36 @@ int demoMain(HINSTANCE instance) {
     fileManager = archive;
   }
 
-  RenderDeviceDX9* device = getRenderDevice();
-  device->fileManager = fileManager;
+  getRenderDevice()->fileManager = fileManager;
+}
 
+DemoApplication* demoStart(const DisplayMode& mode, const DeviceSettings& settings, int windowKind) {
+  demoWindow.create(50, 50, mode.width, mode.height, windowKind, nullptr);
+
+  getRenderDevice()->init(demoWindow.getHandle(), mode, settings, BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL);
+
+  postFXInit(float(unsigned(mode.width)), float(unsigned(mode.height)));
+
+  DemoApplication* demo = getDemoApplication();
+  demo->fileManager = fileManager;
+  demo->init();
+  return demo;
+}
+
+void demoStop() {
+  getDemoApplication()->shutdown();
+  destroyDemoApplication();
+  postFXShutdown();
+  getRenderDevice()->shutdown();
+  destroyFileManager();
+}
+
+int demoMain(HINSTANCE instance) {
+  const long frameLimit = automatedFrames();
+
+  demoOpenData();
+
+  RenderDeviceDX9* device = getRenderDevice();
   modeList = device->getDisplayModes();
   selectedMode = findDefaultMode(modeList);
 
@@ -94,17 +119,9 @@ int demoMain(HINSTANCE instance) {
   chosenWidth = chosen.width;
   chosenHeight = chosen.height;
 
-  demoWindow.create(50, 50, chosenWidth, chosenHeight, fullscreen ? 0 : 1, nullptr);
-
-  device->init(demoWindow.getHandle(), DisplayMode{chosenWidth, chosenHeight, 32, chosen.refreshRate},
-               DeviceSettings{fullscreen, vsync, antiAlias ? 4 : 0, 1, chosenAspect},
-               BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL);
-
-  postFXInit(float(unsigned(chosenWidth)), float(unsigned(chosenHeight)));
-
-  DemoApplication* demo = getDemoApplication();
-  demo->fileManager = fileManager;
-  demo->init();
+  DemoApplication* demo = demoStart(DisplayMode{chosenWidth, chosenHeight, 32, chosen.refreshRate},
+                                    DeviceSettings{fullscreen, vsync, antiAlias ? 4 : 0, 1, chosenAspect},
+                                    fullscreen ? 0 : 1);
 
   long frames = 0;
   long long firstFrameClock = 0;
@@ -125,11 +142,7 @@ int demoMain(HINSTANCE instance) {
     }
   }
 
-  demo->shutdown();
-  destroyDemoApplication();
-  postFXShutdown();
-  device->shutdown();
-  destroyFileManager();
+  demoStop();
   modeList.clear();
 
   if (frameLimit) {

@@ -13,8 +13,10 @@
 // comparable with the same clock read in another process.
 
 #include "engine/Window.h"
+#include "engine/render/DeviceTypes.h"
 #include "platform/win32/windows.h"
 
+class DemoApplication;
 class FileManager;
 
 // Loose files under ../../data/ (true) or the archive data.pak, fixed when
@@ -32,3 +34,14 @@ extern Window demoWindow;
 // The entry point's work: returns 0 on every path that returns (Cancel
 // included); failures inside end the process through fatalError.
 int demoMain(HINSTANCE instance);
+
+// demoMain's start-up and shutdown in pieces, for programs that make the
+// launcher's choices themselves (the capture tool renders without it).
+// Before the launcher: the log, byte order and the data source, lent to the
+// render device.
+void demoOpenData();
+// After the launcher: the window (kind as Window::create takes it), the
+// render device, post-processing and the initialised demo object.
+DemoApplication* demoStart(const DisplayMode& mode, const DeviceSettings& settings, int windowKind);
+// What demoOpenData and demoStart made, torn down in reverse.
+void demoStop();

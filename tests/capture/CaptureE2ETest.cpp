@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,33 @@ TEST(CaptureE2E, Y4mStreamOnStandardOutputMatchesThePngFrames) {
     }
     EXPECT_LE(worst, 1);
   }
+}
+
+TEST(CaptureE2E, MultisampledFramesAreResolvedAndDifferOnlyAtEdges) {
+  TestDir dir("capture-msaa");
+  linkRunData(dir.path);
+  const std::vector<std::string> frame = {"--width", "160", "--height", "120", "--start", "30", "--frames", "1"};
+  std::vector<std::string> plain = frame, smooth = frame;
+  plain.insert(plain.end(), {"--out", "plain"});
+  smooth.insert(smooth.end(), {"--msaa", "--out", "msaa"});
+  Outcome one = runCapture(plain, dir.path);
+  ASSERT_EQ(one.status, 0) << one.err;
+  Outcome two = runCapture(smooth, dir.path);
+  ASSERT_EQ(two.status, 0) << two.err;
+
+  Picture a = loadPng(dir.path / "plain/frame_000000.png"), b = loadPng(dir.path / "msaa/frame_000000.png");
+  ASSERT_EQ(b.width, 160);
+  ASSERT_EQ(b.rgb.size(), a.rgb.size());
+  size_t changed = 0;
+  double sum = 0.0;
+  for (size_t i = 0; i < a.rgb.size(); ++i) {
+    int delta = std::abs(int(a.rgb[i]) - int(b.rgb[i]));
+    changed += delta > 0;
+    sum += delta;
+  }
+  // The same picture with smoothed edges: some pixels change, few by much.
+  EXPECT_GT(changed, 0u);
+  EXPECT_LT(sum / double(a.rgb.size()), 4.0);
 }
 
 TEST(CaptureE2E, BenchPrintsFrameTimesAndWritesNoImages) {

@@ -32,7 +32,7 @@ struct Image {
 
 }  // namespace
 
-TEST(ProjectorSlide, IsABrightColouredDiscCrossedByAWindowFrame) {
+TEST(ProjectorSlide, IsAColouredDiscCrossedByAWindowFrame) {
   std::string jpeg = TestDir::read(std::string(VANTREL_RUN_DIR) + "/data/fajna.jpg");
   ASSERT_FALSE(jpeg.empty());
   Image img;
@@ -46,12 +46,15 @@ TEST(ProjectorSlide, IsABrightColouredDiscCrossedByAWindowFrame) {
   double sum = 0;
   for (int y = 0; y < img.h; ++y)
     for (int x = 0; x < img.w; ++x) sum += img.luma(x, y);
-  EXPECT_GT(sum / (img.w * img.h), 0.6);
+  // Dim enough that the lit station stays below the bloom's saturation, bright
+  // enough to read.
+  EXPECT_GT(sum / (img.w * img.h), 0.2);
+  EXPECT_LT(sum / (img.w * img.h), 0.45);
 
   // Warm upper left, cool lower right (inside the disc, clear of the frame).
   enum { R, G, B };
-  EXPECT_GT(img.mean(150, 150, 40, R), img.mean(150, 150, 40, B) + 0.15);
-  EXPECT_GT(img.mean(320, 320, 40, B), img.mean(320, 320, 40, R) + 0.1);
+  EXPECT_GT(img.mean(150, 150, 40, R), 1.1 * img.mean(150, 150, 40, B));
+  EXPECT_GT(img.mean(320, 320, 40, B), 1.1 * img.mean(320, 320, 40, R));
   // The disc fades out towards the corners.
   EXPECT_LT(img.mean(0, 0, 24, G), 0.6 * img.mean(288, 288, 16, G));
 

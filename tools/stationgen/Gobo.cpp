@@ -28,6 +28,12 @@ double bar(double d, double w, double soft) { return 1.0 - smoothstep(w, w + sof
 
 }  // namespace
 
+// The spot-light shader multiplies the slide by up to about 1.6 (hemisphere
+// plus diffuse term) and the bloom then adds twice what lies above 0.33, so a
+// slide much brighter than this washes the lit station out to white. At this
+// exposure the brightest faces bloom a little and the rest keep their detail.
+constexpr double kExposure = 0.4;
+
 std::vector<uint8_t> paintGobo(int size) {
   std::vector<uint8_t> rgb(static_cast<size_t>(size) * size * 3);
   const double warm[3] = {1.00, 0.87, 0.64}, cool[3] = {0.70, 0.86, 1.00}, outside[3] = {0.40, 0.43, 0.50};
@@ -62,7 +68,7 @@ std::vector<uint8_t> paintGobo(int size) {
       double g = (grain(px, py) - 0.5) * 0.03;
       for (int k = 0; k < 3; ++k) {
         double lit = warm[k] * (1 - t) + cool[k] * t + core;
-        double v = (outside[k] + (lit - outside[k]) * disc) * shade + g;
+        double v = ((outside[k] + (lit - outside[k]) * disc) * shade + g) * kExposure;
         rgb[(static_cast<size_t>(py) * size + px) * 3 + k] =
             static_cast<uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255.0));
       }

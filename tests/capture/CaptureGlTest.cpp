@@ -146,8 +146,8 @@ TEST(CaptureGolden, DemoFramesMatchTheGoldenFrames) {
 // Share of pixels, and their luminance, in the scene pass.
 struct SceneCoverage {
   double covered = 0.0;  // share of the frame not at the clear colour
-  double lit = 0.0;      // share of the station brighter than 0.5
-  double dark = 0.0;     // share of the station darker than 0.15
+  double lit = 0.0;      // share of the station brighter than 0.2
+  double dark = 0.0;     // share of the station darker than 0.04 (in shadow)
 };
 
 SceneCoverage measure(const Picture& scene) {
@@ -158,8 +158,8 @@ SceneCoverage measure(const Picture& scene) {
     if (p[0] == 0xF0 && p[1] == 0xF0 && p[2] == 0xF0) continue;
     ++station;
     double luminance = (0.2126 * p[0] + 0.7152 * p[1] + 0.0722 * p[2]) / 255.0;
-    lit += luminance > 0.5;
-    dark += luminance < 0.15;
+    lit += luminance > 0.2;
+    dark += luminance < 0.04;
   }
   const size_t pixels = scene.rgb.size() / 3;
   result.covered = double(station) / double(pixels);

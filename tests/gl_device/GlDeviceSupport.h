@@ -57,12 +57,17 @@ protected:
   void SetUp() override { ASSERT_TRUE(open(D3DMULTISAMPLE_NONE, W, H)); }
   void TearDown() override { close(); }
 
-  bool open(D3DMULTISAMPLE_TYPE multisample, UINT width, UINT height) {
+  // A device as the engine creates it: windowed with the copy swap effect
+  // (anti-aliased or not), fullscreen with discard. The window is
+  // windowWidth x windowHeight when given, else the back buffer's size.
+  bool open(D3DMULTISAMPLE_TYPE multisample, UINT width, UINT height, bool windowed = true, int windowWidth = 0,
+            int windowHeight = 0) {
     WNDCLASSA wc = {};
     wc.lpfnWndProc = DefWindowProcA;
     wc.lpszClassName = "GlDeviceTest";
     RegisterClassA(&wc);
-    window = CreateWindowExA(0, "GlDeviceTest", "gl device", WS_OVERLAPPEDWINDOW, 0, 0, (int)width, (int)height,
+    window = CreateWindowExA(0, "GlDeviceTest", "gl device", windowed ? WS_OVERLAPPEDWINDOW : WS_POPUP | WS_VISIBLE, 0,
+                             0, windowWidth ? windowWidth : (int)width, windowHeight ? windowHeight : (int)height,
                              nullptr, nullptr, nullptr, nullptr);
     if (!window) return false;
     d3d = Direct3DCreate9(D3D_SDK_VERSION);
@@ -73,9 +78,9 @@ protected:
     pp.BackBufferFormat = D3DFMT_A8R8G8B8;
     pp.BackBufferCount = 1;
     pp.MultiSampleType = multisample;
-    pp.SwapEffect = multisample ? D3DSWAPEFFECT_DISCARD : D3DSWAPEFFECT_COPY;
+    pp.SwapEffect = windowed ? D3DSWAPEFFECT_COPY : D3DSWAPEFFECT_DISCARD;
     pp.hDeviceWindow = window;
-    pp.Windowed = TRUE;
+    pp.Windowed = windowed ? TRUE : FALSE;
     pp.EnableAutoDepthStencil = TRUE;
     pp.AutoDepthStencilFormat = D3DFMT_D24S8;
     pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;

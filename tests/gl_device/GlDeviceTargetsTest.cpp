@@ -3,9 +3,12 @@
 
 #include "GlDeviceSupport.h"
 
+#include <epoxy/egl.h>
 #include <epoxy/gl.h>
 
 #include <SDL.h>
+
+#include <cstdlib>
 
 using namespace gltest;
 
@@ -14,6 +17,35 @@ namespace {
 ULONG refs(IUnknown* o) {
   o->AddRef();
   return o->Release();
+}
+
+// What the window shows after Present, row 0 at the top, as 0xAARRGGBB,
+// read from the surface the device drew to (windows of SDL's offscreen
+// driver are EGL pbuffers, which keep it); its size is the surface's own,
+// not the one SDL reports.
+std::vector<uint32_t> windowPixels(int& width, int& height) {
+  width = height = 0;
+  EGLDisplay display = eglGetCurrentDisplay();
+  EGLSurface surface = eglGetCurrentSurface(EGL_DRAW);
+  EGLint w = 0, h = 0;
+  if (surface == EGL_NO_SURFACE || !eglQuerySurface(display, surface, EGL_WIDTH, &w) ||
+      !eglQuerySurface(display, surface, EGL_HEIGHT, &h) || w <= 0 || h <= 0)
+    return {};
+  GLint previous = 0;
+  glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &previous);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+  std::vector<uint8_t> rgba(size_t(w) * size_t(h) * 4);
+  glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, (GLuint)previous);
+  std::vector<uint32_t> out(size_t(w) * size_t(h));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const uint8_t* p = &rgba[(size_t(h - 1 - y) * size_t(w) + size_t(x)) * 4];
+      out[size_t(y) * size_t(w) + size_t(x)] = 0xFF000000u | uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+    }
+  width = w;
+  height = h;
+  return out;
 }
 
 TEST_F(GlDeviceTest, RenderTargetRoundTripAndRestore) {
@@ -132,6 +164,15 @@ TEST_F(GlDeviceTest, StretchRectResolvesAMultisampledBackBuffer) {
   ASSERT_EQ(dev->BeginScene(), D3D_OK);
   ASSERT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(TVertex)), D3D_OK);
   ASSERT_EQ(dev->EndScene(), D3D_OK);
+  // Present resolves into the window and leaves the back buffer as it was
+  // (the copy swap effect of a windowed device).
+  ASSERT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  int ww = 0, wh = 0;
+  std::vector<uint32_t> shown = windowPixels(ww, wh);
+  ASSERT_EQ(ww, (int)W);
+  ASSERT_EQ(wh, (int)H);
+  EXPECT_EQ(shown[2 * W + 2], 0xFFFFFFFFu);
+  EXPECT_EQ(shown[(H - 2) * W + W - 2], 0xFF000000u);
   // A multisampled surface cannot be a copy's destination or read directly.
   IDirect3DSurface9* plain = nullptr;
   ASSERT_EQ(dev->CreateOffscreenPlainSurface(W, H, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &plain, nullptr), D3D_OK);
@@ -361,6 +402,61 @@ TEST_F(GlDeviceTest, PresentShowsTheBackBufferUpright) {
   // Rendering goes on into the back buffer after Present.
   ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0), D3D_OK);
   EXPECT_EQ(readBack()[0], 0xFF00FF00u);
+}
+
+TEST_F(GlDeviceTest, FullscreenShowsTheWholeFrameInAWindowSmallerThanTheDisplay) {
+  // SDL's offscreen display (1024x768) has no 640x480 mode to switch to, and
+  // a fullscreen request leaves the window's 640x400 surface as it is while
+  // SDL reports the display's size for it, as an X server without a window
+  // manager does: the whole frame must still fill the window, upright, with
+  // its shape kept.
+  close();
+  ASSERT_TRUE(open(D3DMULTISAMPLE_NONE, 640, 480, false, 640, 400));
+  ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0), D3D_OK);
+  const D3DRECT quarters[3] = {{320, 0, 640, 240}, {0, 240, 320, 480}, {320, 240, 640, 480}};
+  const D3DCOLOR colours[3] = {0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(dev->Clear(1, &quarters[i], D3DCLEAR_TARGET, colours[i], 1.0f, 0), D3D_OK);
+  ASSERT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+
+  int w = 0, h = 0;
+  std::vector<uint32_t> px = windowPixels(w, h);
+  ASSERT_GT(w, 0);
+  auto at = [&](int x, int y) { return px[size_t(y) * size_t(w) + size_t(x)]; };
+  // The picture's extent: where the black bars end across the middle row
+  // and down the column through the left quarters.
+  int x0 = 0, x1 = w - 1, y0 = 0, y1 = h - 1;
+  while (x0 < w - 1 && at(x0, h / 2) == 0xFF000000u) ++x0;
+  while (x1 > 0 && at(x1, h / 2) == 0xFF000000u) --x1;
+  int column = x0 + (x1 - x0) / 4;
+  while (y0 < h - 1 && at(column, y0) == 0xFF000000u) ++y0;
+  while (y1 > 0 && at(column, y1) == 0xFF000000u) --y1;
+  int pw = x1 - x0 + 1, ph = y1 - y0 + 1;
+  EXPECT_LE(std::abs(pw * 3 - ph * 4), 6) << pw << "x" << ph << " in " << w << "x" << h;
+  EXPECT_TRUE((pw == w && std::abs(y0 - (h - 1 - y1)) <= 1) || (ph == h && std::abs(x0 - (w - 1 - x1)) <= 1))
+      << "x " << x0 << ".." << x1 << ", y " << y0 << ".." << y1 << " in " << w << "x" << h;
+  EXPECT_EQ(at(x0 + pw / 4, y0 + ph / 4), 0xFFFF0000u);
+  EXPECT_EQ(at(x0 + pw * 3 / 4, y0 + ph / 4), 0xFF00FF00u);
+  EXPECT_EQ(at(x0 + pw / 4, y0 + ph * 3 / 4), 0xFF0000FFu);
+  EXPECT_EQ(at(x0 + pw * 3 / 4, y0 + ph * 3 / 4), 0xFFFFFFFFu);
+  // The far corners of the frame reach the picture's edges.
+  EXPECT_EQ(at(x0 + 1, y0 + 1), 0xFFFF0000u);
+  EXPECT_EQ(at(x1 - 1, y1 - 1), 0xFFFFFFFFu);
+
+  // Releasing the device gives the window back as it was.
+  for (IUnknown* o : owned) o->Release();
+  owned.clear();
+  tDecl->Release();
+  cDecl->Release();
+  tDecl = cDecl = nullptr;
+  EXPECT_EQ(dev->Release(), 0u);
+  dev = nullptr;
+  SDL_Window* sdl = sdlWindowFromHandle(window);
+  ASSERT_NE(sdl, nullptr);
+  EXPECT_EQ(SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN, 0u);
+  int sw = 0, sh = 0;
+  SDL_GetWindowSize(sdl, &sw, &sh);
+  EXPECT_EQ(sw, 640);
+  EXPECT_EQ(sh, 400);
 }
 
 TEST_F(GlDeviceTest, KeepsWorkingWhenTheWindowGoesFirst) {

@@ -7,6 +7,9 @@
 #include <SDL.h>
 #include <epoxy/egl.h>
 #include <epoxy/gl.h>
+#include <epoxy/glx.h>
+
+#include <cstring>
 
 namespace {
 
@@ -211,9 +214,48 @@ bool GlContext::swap(SDL_Window* target) {
   return true;
 }
 
+bool GlContext::surfaceSize(int& width, int& height) const {
+  if (epoxy_has_egl() && eglGetCurrentContext() == static_cast<EGLContext>(sdlContext)) {
+    EGLDisplay display = eglGetCurrentDisplay();
+    EGLSurface surface = eglGetCurrentSurface(EGL_DRAW);
+    EGLint w = 0, h = 0;
+    if (surface == EGL_NO_SURFACE || !eglQuerySurface(display, surface, EGL_WIDTH, &w) ||
+        !eglQuerySurface(display, surface, EGL_HEIGHT, &h) || w <= 0 || h <= 0)
+      return false;
+    width = w;
+    height = h;
+    return true;
+  }
+  // SDL's other way to GL on X11; only asked there, where SDL has loaded GLX.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver && std::strcmp(driver, "x11") == 0 && glXGetCurrentContext() == static_cast<GLXContext>(sdlContext)) {
+    Display* display = glXGetCurrentDisplay();
+    GLXDrawable drawable = glXGetCurrentDrawable();
+    unsigned w = 0, h = 0;
+    if (!display || !drawable) return false;
+    glXQueryDrawable(display, drawable, GLX_WIDTH, &w);
+    glXQueryDrawable(display, drawable, GLX_HEIGHT, &h);
+    if (w == 0 || h == 0) return false;
+    width = (int)w;
+    height = (int)h;
+    return true;
+  }
+  return false;
+}
+
 void GlContext::drawableSize(SDL_Window* target, int& width, int& height) {
   width = height = 0;
-  if (target) SDL_GL_GetDrawableSize(target, &width, &height);
+  if (!target) return;
+  SDL_GL_GetDrawableSize(target, &width, &height);
+  // SDL answers with the size it asked for, which a fullscreen window only
+  // gets where a window manager grants it (a bare X server, SDL's offscreen
+  // driver keep the window as it was): the surface itself knows.
+  int w = 0, h = 0;
+  if (sdlContext && SDL_GL_GetCurrentWindow() == target && SDL_GL_GetCurrentContext() == sdlContext &&
+      surfaceSize(w, h)) {
+    width = w;
+    height = h;
+  }
 }
 
 void GlContext::setSwapInterval(int interval) {

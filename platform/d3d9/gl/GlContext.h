@@ -36,6 +36,8 @@ public:
   // Makes the context current on another SDL window (Present to an override
   // window) and back on its own with null.
   bool bindWindow(SDL_Window* target);
+  // The size in pixels of what `target` shows; the real one of the current
+  // surface when the context is current on `target`.
   void drawableSize(SDL_Window* target, int& width, int& height);
   void setSwapInterval(int interval);
   bool surfaceless() const { return eglContext != nullptr; }
@@ -44,6 +46,9 @@ public:
 private:
   GlContext() = default;
   bool isCurrent() const;
+  // Size of the surface the context draws to now, from EGL or GLX; false
+  // when neither knows it.
+  bool surfaceSize(int& width, int& height) const;
 
   HWND hwnd = nullptr;
   SDL_Window* window = nullptr;  // the device window's SDL window while it exists

@@ -56,6 +56,19 @@ bool hasStencil(D3DFORMAT f) {
   return g && g->stencil;
 }
 
+// The largest rectangle of a width x height picture's shape inside an area
+// of areaWidth x areaHeight, centred in it.
+RECT fitted(LONG width, LONG height, int areaWidth, int areaHeight) {
+  if (width <= 0 || height <= 0 || areaWidth <= 0 || areaHeight <= 0) return {0, 0, areaWidth, areaHeight};
+  int64_t w = areaWidth, h = areaHeight;
+  if ((int64_t)areaWidth * height <= (int64_t)areaHeight * width)
+    h = ((int64_t)areaWidth * height + width / 2) / width;
+  else
+    w = ((int64_t)areaHeight * width + height / 2) / height;
+  LONG x = (LONG)((areaWidth - w) / 2), y = (LONG)((areaHeight - h) / 2);
+  return {x, y, x + (LONG)w, y + (LONG)h};
+}
+
 }  // namespace
 
 // --- lifetime -------------------------------------------------------------------------
@@ -173,15 +186,7 @@ bool GlDevice::init() {
     hold(depth, autoDepth);
   }
 
-  if (!pp.Windowed) {
-    if (SDL_Window* w = context->presentWindow()) {
-      SDL_DisplayMode want = {0, (int)pp.BackBufferWidth, (int)pp.BackBufferHeight, (int)pp.FullScreen_RefreshRateInHz,
-                              nullptr};
-      SDL_DisplayMode mode;
-      if (SDL_GetClosestDisplayMode(0, &want, &mode)) SDL_SetWindowDisplayMode(w, &mode);
-      fullscreenSet = SDL_SetWindowFullscreen(w, SDL_WINDOW_FULLSCREEN) == 0;
-    }
-  }
+  if (!pp.Windowed) enterFullscreen();
   int interval = 1;
   if (pp.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE) interval = 0;
   else if (pp.PresentationInterval == D3DPRESENT_INTERVAL_TWO) interval = 2;
@@ -201,10 +206,48 @@ GlDevice::~GlDevice() {
     glDeleteFramebuffers(2, blitFramebuffers);
     glDeleteBuffers(1, &upBuffer);
   }
-  if (fullscreenSet)
-    if (SDL_Window* w = context->presentWindow()) SDL_SetWindowFullscreen(w, 0);
+  leaveFullscreen();
   delete context;
   d3d->Release();
+}
+
+// A fullscreen device takes the display: it switches to a mode of the back
+// buffer's size where the display has one, else it keeps the desktop's mode
+// and Present scales the picture to it with its shape kept. Like Direct3D 9
+// with its device window, it first puts the window where the picture will
+// be: a window manager then makes it fullscreen, and where none runs (a bare
+// X server), which leaves a fullscreen request unanswered, the window covers
+// the picture's area all the same.
+void GlDevice::enterFullscreen() {
+  SDL_Window* w = context->presentWindow();
+  if (!w) return;
+  int display = SDL_GetWindowDisplayIndex(w);
+  if (display < 0) display = 0;
+  const int width = (int)pp.BackBufferWidth, height = (int)pp.BackBufferHeight;
+  SDL_DisplayMode want = {0, width, height, (int)pp.FullScreen_RefreshRateInHz, nullptr};
+  SDL_DisplayMode mode;
+  bool switchMode = SDL_GetClosestDisplayMode(display, &want, &mode) && mode.w == width && mode.h == height;
+  SDL_Rect bounds;
+  if (SDL_GetDisplayBounds(display, &bounds) != 0) bounds = {0, 0, width, height};
+  RECT area = switchMode ? RECT{0, 0, width, height} : fitted(width, height, bounds.w, bounds.h);
+  SDL_GetWindowPosition(w, &windowedRect[0], &windowedRect[1]);
+  SDL_GetWindowSize(w, &windowedRect[2], &windowedRect[3]);
+  windowPlaced = true;
+  SDL_SetWindowPosition(w, bounds.x + (int)area.left, bounds.y + (int)area.top);
+  SDL_SetWindowSize(w, (int)(area.right - area.left), (int)(area.bottom - area.top));
+  if (switchMode) SDL_SetWindowDisplayMode(w, &mode);
+  fullscreenSet = SDL_SetWindowFullscreen(w, switchMode ? SDL_WINDOW_FULLSCREEN : SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
+}
+
+void GlDevice::leaveFullscreen() {
+  SDL_Window* w = context->presentWindow();
+  if (!w) return;
+  if (fullscreenSet) SDL_SetWindowFullscreen(w, 0);
+  if (windowPlaced) {
+    SDL_SetWindowSize(w, windowedRect[2], windowedRect[3]);
+    SDL_SetWindowPosition(w, windowedRect[0], windowedRect[1]);
+  }
+  fullscreenSet = windowPlaced = false;
 }
 
 bool GlDevice::makeCurrent() {
@@ -520,10 +563,21 @@ HRESULT GlDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND h
   int dw = 0, dh = 0;
   context->drawableSize(target, dw, dh);
   RECT s = pSourceRect ? *pSourceRect : RECT{0, 0, (LONG)back->desc.Width, (LONG)back->desc.Height};
-  RECT d = pDestRect ? *pDestRect : RECT{0, 0, dw, dh};
+  // A window shows the whole back buffer: stretched to its client area as
+  // Direct3D 9 does in a window; fullscreen, where the window may not have the
+  // mode's size (no mode of that size, a window manager's say), scaled with
+  // its shape kept and black bars around it.
+  RECT d = pDestRect ? *pDestRect
+           : pp.Windowed ? RECT{0, 0, dw, dh}
+                         : fitted(s.right - s.left, s.bottom - s.top, dw, dh);
   prepareBlit();
   bindReadFramebuffer(source);
   bindDrawFramebuffer(0);
+  if (!pDestRect && (d.left > 0 || d.top > 0 || d.right < dw || d.bottom < dh)) {
+    static const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    setClearColor(black);
+    glClear(GL_COLOR_BUFFER_BIT);
+  }
   // Row 0 of the back buffer is its top row; the window's is its bottom.
   bool scaled = (s.right - s.left) != (d.right - d.left) || (s.bottom - s.top) != (d.bottom - d.top);
   glBlitFramebuffer(s.left, s.top, s.right, s.bottom, d.left, dh - d.top, d.right, dh - d.bottom,

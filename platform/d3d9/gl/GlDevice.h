@@ -514,6 +514,11 @@ private:
   GlContext* context;
   bool lost = false;
   bool fullscreenSet = false;
+  // Where the window was before a fullscreen device placed it (x, y, w, h).
+  bool windowPlaced = false;
+  int windowedRect[4] = {};
+  void enterFullscreen();
+  void leaveFullscreen();
 
   // Direct3D state
   DWORD renderStates[256];

@@ -298,7 +298,11 @@ HRESULT GlDirect3D9::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFoc
       p.BackBufferHeight > caps.MaxTextureHeight || p.BackBufferCount > 3 || !backBufferFormat(p.BackBufferFormat) ||
       p.SwapEffect < D3DSWAPEFFECT_DISCARD || p.SwapEffect > D3DSWAPEFFECT_COPY)
     return D3DERR_INVALIDCALL;
-  if (p.MultiSampleType != D3DMULTISAMPLE_NONE && p.SwapEffect != D3DSWAPEFFECT_DISCARD) return D3DERR_INVALIDCALL;
+  // Direct3D 9 allows multisampling with the discard swap effect only. Here
+  // the back buffer is a framebuffer object that Present resolves and copies
+  // from without touching it, so its contents outlive Present whatever the
+  // swap effect: a windowed copy-swap device with anti-aliasing (what the
+  // engine asks for) is created as asked.
   if (CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, p.BackBufferFormat, p.Windowed, p.MultiSampleType, nullptr) !=
       D3D_OK)
     return D3DERR_NOTAVAILABLE;

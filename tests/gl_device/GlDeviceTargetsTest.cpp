@@ -9,6 +9,7 @@
 #include <SDL.h>
 
 #include <cstdlib>
+#include <string>
 
 using namespace gltest;
 
@@ -409,54 +410,62 @@ TEST_F(GlDeviceTest, FullscreenShowsTheWholeFrameInAWindowSmallerThanTheDisplay)
   // a fullscreen request leaves the window's 640x400 surface as it is while
   // SDL reports the display's size for it, as an X server without a window
   // manager does: the whole frame must still fill the window, upright, with
-  // its shape kept.
-  close();
-  ASSERT_TRUE(open(D3DMULTISAMPLE_NONE, 640, 480, false, 640, 400));
-  ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0), D3D_OK);
-  const D3DRECT quarters[3] = {{320, 0, 640, 240}, {0, 240, 320, 480}, {320, 240, 640, 480}};
-  const D3DCOLOR colours[3] = {0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
-  for (int i = 0; i < 3; ++i) ASSERT_EQ(dev->Clear(1, &quarters[i], D3DCLEAR_TARGET, colours[i], 1.0f, 0), D3D_OK);
-  ASSERT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  // its shape kept. The display's own mode is a real switch.
+  struct Case {
+    UINT width, height;
+    int windowWidth, windowHeight;
+  };
+  for (const Case& c : {Case{640, 480, 640, 400}, Case{1024, 768, 1024, 768}}) {
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+    close();
+    ASSERT_TRUE(open(D3DMULTISAMPLE_NONE, c.width, c.height, false, c.windowWidth, c.windowHeight));
+    const LONG hw = LONG(c.width / 2), hh = LONG(c.height / 2), fw = LONG(c.width), fh = LONG(c.height);
+    ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0), D3D_OK);
+    const D3DRECT quarters[3] = {{hw, 0, fw, hh}, {0, hh, hw, fh}, {hw, hh, fw, fh}};
+    const D3DCOLOR colours[3] = {0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(dev->Clear(1, &quarters[i], D3DCLEAR_TARGET, colours[i], 1.0f, 0), D3D_OK);
+    ASSERT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
 
-  int w = 0, h = 0;
-  std::vector<uint32_t> px = windowPixels(w, h);
-  ASSERT_GT(w, 0);
-  auto at = [&](int x, int y) { return px[size_t(y) * size_t(w) + size_t(x)]; };
-  // The picture's extent: where the black bars end across the middle row
-  // and down the column through the left quarters.
-  int x0 = 0, x1 = w - 1, y0 = 0, y1 = h - 1;
-  while (x0 < w - 1 && at(x0, h / 2) == 0xFF000000u) ++x0;
-  while (x1 > 0 && at(x1, h / 2) == 0xFF000000u) --x1;
-  int column = x0 + (x1 - x0) / 4;
-  while (y0 < h - 1 && at(column, y0) == 0xFF000000u) ++y0;
-  while (y1 > 0 && at(column, y1) == 0xFF000000u) --y1;
-  int pw = x1 - x0 + 1, ph = y1 - y0 + 1;
-  EXPECT_LE(std::abs(pw * 3 - ph * 4), 6) << pw << "x" << ph << " in " << w << "x" << h;
-  EXPECT_TRUE((pw == w && std::abs(y0 - (h - 1 - y1)) <= 1) || (ph == h && std::abs(x0 - (w - 1 - x1)) <= 1))
-      << "x " << x0 << ".." << x1 << ", y " << y0 << ".." << y1 << " in " << w << "x" << h;
-  EXPECT_EQ(at(x0 + pw / 4, y0 + ph / 4), 0xFFFF0000u);
-  EXPECT_EQ(at(x0 + pw * 3 / 4, y0 + ph / 4), 0xFF00FF00u);
-  EXPECT_EQ(at(x0 + pw / 4, y0 + ph * 3 / 4), 0xFF0000FFu);
-  EXPECT_EQ(at(x0 + pw * 3 / 4, y0 + ph * 3 / 4), 0xFFFFFFFFu);
-  // The far corners of the frame reach the picture's edges.
-  EXPECT_EQ(at(x0 + 1, y0 + 1), 0xFFFF0000u);
-  EXPECT_EQ(at(x1 - 1, y1 - 1), 0xFFFFFFFFu);
+    int w = 0, h = 0;
+    std::vector<uint32_t> px = windowPixels(w, h);
+    ASSERT_GT(w, 0);
+    auto at = [&](int x, int y) { return px[size_t(y) * size_t(w) + size_t(x)]; };
+    // The picture's extent: where the black bars end across the middle row
+    // and down the column through the left quarters.
+    int x0 = 0, x1 = w - 1, y0 = 0, y1 = h - 1;
+    while (x0 < w - 1 && at(x0, h / 2) == 0xFF000000u) ++x0;
+    while (x1 > 0 && at(x1, h / 2) == 0xFF000000u) --x1;
+    int column = x0 + (x1 - x0) / 4;
+    while (y0 < h - 1 && at(column, y0) == 0xFF000000u) ++y0;
+    while (y1 > 0 && at(column, y1) == 0xFF000000u) --y1;
+    int pw = x1 - x0 + 1, ph = y1 - y0 + 1;
+    EXPECT_LE(std::abs(pw * 3 - ph * 4), 6) << pw << "x" << ph << " in " << w << "x" << h;
+    EXPECT_TRUE((pw == w && std::abs(y0 - (h - 1 - y1)) <= 1) || (ph == h && std::abs(x0 - (w - 1 - x1)) <= 1))
+        << "x " << x0 << ".." << x1 << ", y " << y0 << ".." << y1 << " in " << w << "x" << h;
+    EXPECT_EQ(at(x0 + pw / 4, y0 + ph / 4), 0xFFFF0000u);
+    EXPECT_EQ(at(x0 + pw * 3 / 4, y0 + ph / 4), 0xFF00FF00u);
+    EXPECT_EQ(at(x0 + pw / 4, y0 + ph * 3 / 4), 0xFF0000FFu);
+    EXPECT_EQ(at(x0 + pw * 3 / 4, y0 + ph * 3 / 4), 0xFFFFFFFFu);
+    // The far corners of the frame reach the picture's edges.
+    EXPECT_EQ(at(x0 + 1, y0 + 1), 0xFFFF0000u);
+    EXPECT_EQ(at(x1 - 1, y1 - 1), 0xFFFFFFFFu);
 
-  // Releasing the device gives the window back as it was.
-  for (IUnknown* o : owned) o->Release();
-  owned.clear();
-  tDecl->Release();
-  cDecl->Release();
-  tDecl = cDecl = nullptr;
-  EXPECT_EQ(dev->Release(), 0u);
-  dev = nullptr;
-  SDL_Window* sdl = sdlWindowFromHandle(window);
-  ASSERT_NE(sdl, nullptr);
-  EXPECT_EQ(SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN, 0u);
-  int sw = 0, sh = 0;
-  SDL_GetWindowSize(sdl, &sw, &sh);
-  EXPECT_EQ(sw, 640);
-  EXPECT_EQ(sh, 400);
+    // Releasing the device gives the window back as it was.
+    for (IUnknown* o : owned) o->Release();
+    owned.clear();
+    tDecl->Release();
+    cDecl->Release();
+    tDecl = cDecl = nullptr;
+    EXPECT_EQ(dev->Release(), 0u);
+    dev = nullptr;
+    SDL_Window* sdl = sdlWindowFromHandle(window);
+    ASSERT_NE(sdl, nullptr);
+    EXPECT_EQ(SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN, 0u);
+    int sw = 0, sh = 0;
+    SDL_GetWindowSize(sdl, &sw, &sh);
+    EXPECT_EQ(sw, c.windowWidth);
+    EXPECT_EQ(sh, c.windowHeight);
+  }
 }
 
 TEST_F(GlDeviceTest, KeepsWorkingWhenTheWindowGoesFirst) {

@@ -16,9 +16,10 @@ namespace rec {
 // With the log switched off (long benchmark runs) no argument text is built.
 inline bool logging() { return recordingLog().isEnabled(); }
 
-inline std::string u(unsigned long long v) { return std::to_string(v); }
-inline std::string i(long long v) { return std::to_string(v); }
+inline std::string u(unsigned long long v) { return logging() ? std::to_string(v) : std::string(); }
+inline std::string i(long long v) { return logging() ? std::to_string(v) : std::string(); }
 inline std::string x(unsigned long long v) {
+  if (!logging()) return std::string();
   char buf[24];
   std::snprintf(buf, sizeof buf, "0x%llx", v);
   return buf;
@@ -30,7 +31,7 @@ inline std::string f(double v) {
   return buf;
 }
 inline std::string p(const void* ptr) { return ptr ? "ptr" : "null"; }
-inline std::string obj(IUnknown* o) { return recordingName(o); }
+inline std::string obj(IUnknown* o) { return logging() ? recordingName(o) : std::string(); }
 inline std::string rect(const RECT* r) {
   if (!r) return "null";
   return std::string("{") + i(r->left) + ", " + i(r->top) + ", " + i(r->right) + ", " + i(r->bottom) + "}";

@@ -105,7 +105,7 @@ public:
   D3DXHANDLE GetConstantByName(D3DXHANDLE parent, LPCSTR pName) override {
     if (parent || !pName) return nullptr;
     for (size_t i = 0; i < topLevel; ++i)
-      if (entries[i]->name == pName) return entries[i]->name.c_str();
+      if (std::strcmp(entries[i]->name.c_str(), pName) == 0) return entries[i]->name.c_str();
     // "name[3]" names an element.
     const char* bracket = std::strchr(pName, '[');
     if (bracket) {

@@ -471,9 +471,9 @@ TEST_F(ShaderGl, LitShadersFollowBlinnLighting) {
     float s = (px + 0.5f) / 8.0f, t = (py + 0.5f) / 8.0f;
     V3 l = interpolate(s, t, false), h = norm(interpolate(s, t, true));
     float diff = std::clamp(-l[2], 0.0f, 1.0f);  // n = (0, 0, -1)
-    float spec = 0.5f * std::pow(std::clamp(-h[2], 0.0f, 1.0f), 64.0f);
+    float specular = 0.5f * std::pow(std::clamp(-h[2], 0.0f, 1.0f), 64.0f);
     float specAlpha = std::pow(std::clamp(-h[2], 0.0f, 1.0f), 64.0f);  // materialSpecular.a is 1
-    expectNear(target.at(px, py), {0.8f * diff + spec, 0.6f * diff + spec, 0.4f * diff + spec, diff + specAlpha}, 1e-3f,
+    expectNear(target.at(px, py), {0.8f * diff + specular, 0.6f * diff + specular, 0.4f * diff + specular, diff + specAlpha}, 1e-3f,
                "lit at " + std::to_string(px) + "," + std::to_string(py));
   }
 }

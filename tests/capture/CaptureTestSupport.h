@@ -3,7 +3,6 @@
 // status, standard output and error), and reading the PNG frames it writes.
 
 #include <fcntl.h>
-#include <stb_image.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +12,8 @@
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include "support/Picture.h"
 
 namespace capture_test {
 
@@ -60,22 +61,6 @@ inline Outcome runCapture(const std::vector<std::string>& args, const fs::path& 
 // A folder that holds the build's generated data/, as build/run does.
 inline void linkRunData(const fs::path& folder) {
   fs::create_directory_symlink(fs::path(VANTREL_RUN_DIR) / "data", folder / "data");
-}
-
-struct Picture {
-  int width = 0;
-  int height = 0;
-  std::vector<uint8_t> rgb;
-};
-
-inline Picture loadPng(const fs::path& file) {
-  Picture picture;
-  int channels = 0;
-  unsigned char* pixels = stbi_load(file.c_str(), &picture.width, &picture.height, &channels, 3);
-  if (!pixels) return Picture();
-  picture.rgb.assign(pixels, pixels + size_t(picture.width) * size_t(picture.height) * 3);
-  stbi_image_free(pixels);
-  return picture;
 }
 
 }  // namespace capture_test

@@ -3,83 +3,20 @@
 // the default mode, Escape returns Cancel, and it is drawn at the screen's
 // scale. A screenshot of it is kept next to the test's working files.
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #define STB_IMAGE_IMPLEMENTATION
-#include <stb/stb_image.h>
+#include "support/Picture.h"
+#include "support/XvfbSession.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// Starts argv[0] with stdout and stderr into `output` (or /dev/null); `keepFd`
-// stays open in the child.
-pid_t spawn(const std::vector<std::string>& args, const std::string& output, int keepFd = -1) {
-  pid_t pid = fork();
-  if (pid != 0) return pid;
-  int out = open(output.empty() ? "/dev/null" : output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (out >= 0) {
-    dup2(out, 1);
-    dup2(out, 2);
-    close(out);
-  }
-  for (int fd = 3; fd < 256; ++fd) {
-    if (fd != keepFd) close(fd);
-  }
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  execvp(argv[0], argv.data());
-  _exit(127);
-}
-
-// The exit status, or -1 when the process had to be killed after `seconds`.
-int waitFor(pid_t pid, double seconds) {
-  auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
-  while (Clock::now() < deadline) {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
-  return -1;
-}
-
-// Runs a short command with a time limit; its output.
-std::string run(const std::string& command, int seconds = 10) {
-  std::string line = "timeout -s KILL " + std::to_string(seconds) + " " + command + " 2>/dev/null";
-  FILE* pipe = popen(line.c_str(), "r");
-  if (!pipe) return {};
-  std::string out;
-  char buffer[512];
-  while (size_t n = fread(buffer, 1, sizeof(buffer), pipe)) out.append(buffer, n);
-  pclose(pipe);
-  return out;
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using namespace xvfb;
 
 // The client size the launcher printed.
 bool clientSize(const std::string& out, int& width, int& height) {
@@ -95,19 +32,18 @@ struct Shot {
 };
 
 Shot analyse(const std::string& png) {
+  Picture picture = loadPng(png);
   Shot shot;
-  int channels = 0;
-  unsigned char* pixels = stbi_load(png.c_str(), &shot.width, &shot.height, &channels, 3);
-  if (!pixels) return {};
+  shot.width = picture.width;
+  shot.height = picture.height;
   for (int y = 0; y < shot.height; ++y) {
     for (int x = 0; x < shot.width; ++x) {
-      const unsigned char* p = pixels + (size_t(y) * shot.width + x) * 3;
+      const uint8_t* p = picture.at(x, y);
       if (p[0] == 0 && p[1] == 120 && p[2] == 215 && x < shot.width / 2) ++shot.highlightLeft;
       if (p[0] == 240 && p[1] == 240 && p[2] == 240) ++shot.facePixels;
       if (p[0] < 64 && p[1] < 64 && p[2] < 64) ++shot.darkPixels;
     }
   }
-  stbi_image_free(pixels);
   return shot;
 }
 
@@ -122,41 +58,12 @@ class LauncherE2E : public ::testing::Test {
   }
   void TearDown() override { stopServer(); }
 
-  // An X server of our own on a free display number.
-  void startServer(int dpi) {
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    server = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x1024x24", "-dpi",
-                    std::to_string(dpi), "-nolisten", "tcp", "-noreset"},
-                   serverLog, fds[1]);
-    close(fds[1]);
-    std::string number;
-    pollfd p = {fds[0], POLLIN, 0};
-    auto deadline = Clock::now() + std::chrono::seconds(15);
-    while (Clock::now() < deadline && number.find('\n') == std::string::npos) {
-      if (poll(&p, 1, 200) > 0) {
-        char c[16];
-        ssize_t n = read(fds[0], c, sizeof(c));
-        if (n <= 0) break;
-        number.append(c, size_t(n));
-      }
-    }
-    close(fds[0]);
-    ASSERT_NE(number.find('\n'), std::string::npos) << "Xvfb did not start: " << readFile(serverLog);
-    display = ":";
-    display += number.substr(0, number.find('\n'));
-    setenv("DISPLAY", display.c_str(), 1);
-    setenv("SDL_VIDEODRIVER", "x11", 1);
-  }
+  void startServer(int dpi) { ASSERT_TRUE(x.start(dpi, serverLog)) << "Xvfb did not start: " << readFile(serverLog); }
 
   void stopServer() {
     if (probe > 0) waitFor(probe, 0);
     probe = -1;
-    if (server > 0) {
-      kill(server, SIGTERM);
-      if (waitFor(server, 5) < 0) kill(server, SIGKILL);
-    }
-    server = -1;
+    x.stop();
   }
 
   // Starts the launcher and waits for its window; the X window id.
@@ -164,11 +71,7 @@ class LauncherE2E : public ::testing::Test {
     std::vector<std::string> args = {PROBE};
     args.insert(args.end(), modes.begin(), modes.end());
     probe = spawn(args, probeOutput);
-    std::string id = run("xdotool search --sync --onlyvisible --name '^Vantrel demo$'", 15);
-    std::istringstream first(id);
-    std::string window;
-    first >> window;
-    return window;
+    return findWindow("Vantrel demo", 15);
   }
 
   // Screenshots until the launcher is drawn (its selected line shows).
@@ -176,7 +79,7 @@ class LauncherE2E : public ::testing::Test {
     Shot shot;
     auto deadline = Clock::now() + std::chrono::seconds(10);
     while (Clock::now() < deadline) {
-      run(std::string(SCREENSHOT) + " " + file + " " + window);
+      screenshot(window, file);
       shot = analyse(file);
       if (shot.highlightLeft > 50 && shot.darkPixels > 200) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -186,11 +89,6 @@ class LauncherE2E : public ::testing::Test {
     return shot;
   }
 
-  void press(const std::string& window, const std::string& key) {
-    run("xdotool windowfocus --sync " + window);
-    run("xdotool key --clearmodifiers " + key);
-  }
-
   // What the launcher printed once it has ended (or been killed).
   std::string finish(int& status) {
     status = waitFor(probe, 15);
@@ -198,9 +96,8 @@ class LauncherE2E : public ::testing::Test {
     return readFile(probeOutput);
   }
 
-  pid_t server = -1;
+  Server x;
   pid_t probe = -1;
-  std::string display;
   std::string serverLog;
   std::string probeOutput;
 };

@@ -16,6 +16,7 @@
 #include "engine/Window.h"
 #include "engine/postfx/PostFX.h"
 #include "engine/render/RenderDeviceDX9.h"
+#include "support/SurfaceReadback.h"
 #include "support/TestDir.h"
 
 #ifdef POSTFX_GL_DEMO_FRAME
@@ -106,29 +107,9 @@ class PostFXGlTest : public ::testing::Test {
   }
 
   Image read(int target) {
-    Image image;
-    IDirect3DSurface9* surface = surfaceOf(target);
-    if (!surface) return image;
-    D3DSURFACE_DESC desc;
-    surface->GetDesc(&desc);
-    IDirect3DSurface9* copy = nullptr;
-    if (device->device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy,
-                                                    nullptr) == D3D_OK &&
-        device->device->GetRenderTargetData(surface, copy) == D3D_OK) {
-      D3DLOCKED_RECT locked;
-      if (copy->LockRect(&locked, nullptr, D3DLOCK_READONLY) == D3D_OK) {
-        image.width = int(desc.Width);
-        image.height = int(desc.Height);
-        image.pixels.resize(size_t(desc.Width) * desc.Height);
-        for (UINT y = 0; y < desc.Height; ++y)
-          std::memcpy(&image.pixels[size_t(y) * desc.Width], static_cast<uint8_t*>(locked.pBits) + size_t(y) * size_t(locked.Pitch),
-                      desc.Width * 4);
-        copy->UnlockRect();
-      }
-    }
-    if (copy) copy->Release();
-    surface->Release();
-    return image;
+    IDirect3DSurface9* surface = target == -1 ? nullptr : device->renderTargets[target].surface;
+    SurfacePixels pixels = readSurface(device->device, surface);
+    return Image{pixels.width, pixels.height, pixels.words()};
   }
 
   // Runs one effect the way a chain does.

@@ -9,6 +9,7 @@
 #include "RenderTestSupport.h"
 #include "engine/Window.h"
 #include "engine/files/FileManager.h"
+#include "support/SurfaceReadback.h"
 
 namespace {
 
@@ -47,31 +48,6 @@ class RenderGlTest : public ::testing::Test {
     d3d9SelectImplementation(nullptr);
   }
 
-  // The back buffer as 0xAARRGGBB words, row 0 at the top.
-  std::vector<uint32_t> readBackBuffer() {
-    IDirect3DDevice9* d3dDevice = device->device;
-    IDirect3DSurface9* back = nullptr;
-    IDirect3DSurface9* copy = nullptr;
-    std::vector<uint32_t> pixels;
-    EXPECT_EQ(d3dDevice->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
-    D3DSURFACE_DESC desc = {};
-    if (back) back->GetDesc(&desc);
-    // Either 32-bit format reads as 0xAARRGGBB words; the copy takes the back buffer's.
-    EXPECT_EQ(d3dDevice->CreateOffscreenPlainSurface(64, 64, desc.Format, D3DPOOL_SYSTEMMEM, &copy, nullptr), D3D_OK);
-    if (back && copy && d3dDevice->GetRenderTargetData(back, copy) == D3D_OK) {
-      D3DLOCKED_RECT locked;
-      if (copy->LockRect(&locked, nullptr, D3DLOCK_READONLY) == D3D_OK) {
-        pixels.resize(64 * 64);
-        for (int y = 0; y < 64; ++y)
-          std::memcpy(&pixels[size_t(y * 64)], static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch, 64 * 4);
-        copy->UnlockRect();
-      }
-    }
-    if (copy) copy->Release();
-    if (back) back->Release();
-    return pixels;
-  }
-
   TestDir dir{"render-gl"};
   Window window;
   FileManagerOS files;
@@ -105,7 +81,7 @@ TEST_F(RenderGlTest, TexturedQuadThroughAMaterial) {
   device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, 24);
   device->endScene();
 
-  std::vector<uint32_t> pixels = readBackBuffer();
+  std::vector<uint32_t> pixels = readSurface(device->device).words();
   ASSERT_EQ(pixels.size(), 64u * 64u);
   // Alpha is left out: an X8R8G8B8 back buffer holds none.
   auto at = [&](int x, int y) { return pixels[size_t(y * 64 + x)] | 0xFF000000u; };

@@ -8,6 +8,7 @@
 
 #include "SceneTestSupport.h"
 #include "engine/Window.h"
+#include "support/SurfaceReadback.h"
 #include "engine/files/FileManager.h"
 #include "engine/scene/SGCamera.h"
 #include "engine/scene/SGLight.h"
@@ -60,26 +61,6 @@ class SceneGlTest : public ::testing::Test {
     d3d9SelectImplementation(nullptr);
   }
 
-  // A colour surface's texels through a system-memory copy, row 0 at the top.
-  std::vector<uint8_t> readSurface(IDirect3DSurface9* surface, D3DFORMAT format, int w, int h, int bytesPerTexel) {
-    IDirect3DSurface9* copy = nullptr;
-    std::vector<uint8_t> texels;
-    EXPECT_EQ(device->device->CreateOffscreenPlainSurface(UINT(w), UINT(h), format, D3DPOOL_SYSTEMMEM, &copy, nullptr),
-              D3D_OK);
-    if (copy && device->device->GetRenderTargetData(surface, copy) == D3D_OK) {
-      D3DLOCKED_RECT locked;
-      if (copy->LockRect(&locked, nullptr, D3DLOCK_READONLY) == D3D_OK) {
-        texels.resize(size_t(w * h * bytesPerTexel));
-        for (int y = 0; y < h; ++y)
-          std::memcpy(&texels[size_t(y * w * bytesPerTexel)], static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch,
-                      size_t(w * bytesPerTexel));
-        copy->UnlockRect();
-      }
-    }
-    if (copy) copy->Release();
-    return texels;
-  }
-
   // Where a world point lands through a view and projection: pixel column
   // and row of a w x h target, and the point's view-space depth.
   static void project(const D3DXVECTOR3& point, const D3DXMATRIX& view, const D3DXMATRIX& projection, int w, int h,
@@ -106,7 +87,7 @@ class SceneGlTest : public ::testing::Test {
 TEST_F(SceneGlTest, ShadowMapHoldsTheLightsLinearDepth) {
   scene->render(0.0f);
   const RenderTarget& target = device->renderTargets[uint32_t(scene->shadowTarget)];
-  std::vector<uint8_t> bytes = readSurface(target.surface, D3DFMT_R32F, 1024, 1024, 4);
+  std::vector<uint8_t> bytes = readSurface(device->device, target.surface).bytes;
   ASSERT_EQ(bytes.size(), 1024u * 1024u * 4u);
   auto depthAt = [&](const D3DXVECTOR3& point, float& expected) {
     int column, row;
@@ -130,12 +111,8 @@ TEST_F(SceneGlTest, ShadowMapHoldsTheLightsLinearDepth) {
 
 TEST_F(SceneGlTest, LitInsideTheConeBlackOutsideAndInTheShadow) {
   scene->render(0.0f);
-  IDirect3DSurface9* back = nullptr;
-  ASSERT_EQ(device->device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
-  D3DSURFACE_DESC desc;
-  back->GetDesc(&desc);
-  std::vector<uint8_t> bytes = readSurface(back, desc.Format, width, height, 4);
-  back->Release();
+  SurfacePixels back = readSurface(device->device);
+  const std::vector<uint8_t>& bytes = back.bytes;
   ASSERT_EQ(bytes.size(), size_t(width * height * 4));
 
   D3DXMATRIX view, projection;
@@ -170,7 +147,7 @@ TEST_F(SceneGlTest, LitInsideTheConeBlackOutsideAndInTheShadow) {
 
   // Alpha: the depth-blur amount at each point's view depth (1 at 500, 0 at
   // 1000, up to 0.79 from 1395 on).
-  if (desc.Format == D3DFMT_A8R8G8B8) {
+  if (back.format == D3DFMT_A8R8G8B8) {
     auto blur = [](float depth) {
       float f = depth < 1000.0f ? (depth - 1000.0f) / 500.0f : std::fmin((depth - 1000.0f) / 500.0f, 0.79f);
       return std::fabs(f);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -24,6 +25,20 @@ int scanLine(const char* text, int32_t* i, float* f) {
   return assigned;
 }
 
+// Our scan of text against sscanf's: the same count, integer and float bits.
+::testing::AssertionResult agreesWithSscanf(const char* text) {
+  int32_t i = -7, ri = -7;
+  float f[3] = {-7, -7, -7}, rf[3] = {-7, -7, -7};
+  int got = scanLine(text, &i, f);
+  int want = std::max(std::sscanf(text, "%*s %d %f %f %f", &ri, &rf[0], &rf[1], &rf[2]), 0);
+  if (got != want || i != ri)
+    return ::testing::AssertionFailure() << "count " << got << " vs " << want << ", int " << i << " vs " << ri;
+  for (int k = 0; k < 3; ++k)
+    if (std::memcmp(&f[k], &rf[k], 4) != 0)
+      return ::testing::AssertionFailure() << "value " << k << ": " << f[k] << " vs " << rf[k];
+  return ::testing::AssertionSuccess();
+}
+
 }  // namespace
 
 TEST(ScanFormat, AgreesWithSscanfOnNumbersOfEveryShape) {
@@ -35,16 +50,7 @@ TEST(ScanFormat, AgreesWithSscanfOnNumbersOfEveryShape) {
       "\n\t*K 4 0.0000\t-123.4567\t1000.0000\r", "*K 5 123456789012345678901234567890 .000000000001 9e-46",
       "*K 6 00012.5000 -0.000000000000000000000000001 3.40282347e38",
   };
-  for (const char* text : samples) {
-    int32_t i = -7, ri = -7;
-    float f[3] = {-7, -7, -7}, rf[3] = {-7, -7, -7};
-    int got = scanLine(text, &i, f);
-    int want = std::sscanf(text, "%*s %d %f %f %f", &ri, &rf[0], &rf[1], &rf[2]);
-    if (want < 0) want = 0;
-    EXPECT_EQ(got, want) << text;
-    EXPECT_EQ(i, ri) << text;
-    for (int k = 0; k < 3; ++k) EXPECT_EQ(std::memcmp(&f[k], &rf[k], 4), 0) << text << " value " << k << ": " << f[k] << " vs " << rf[k];
-  }
+  for (const char* text : samples) EXPECT_TRUE(agreesWithSscanf(text)) << text;
 }
 
 TEST(ScanFormat, AgreesWithSscanfOnRandomText) {
@@ -54,14 +60,7 @@ TEST(ScanFormat, AgreesWithSscanfOnRandomText) {
     std::string text = "*K ";
     int length = 1 + int(rng() % 30);
     for (int c = 0; c < length; ++c) text += alphabet[rng() % (sizeof(alphabet) - 1)];
-    int32_t i = -7, ri = -7;
-    float f[3] = {-7, -7, -7}, rf[3] = {-7, -7, -7};
-    int got = scanLine(text.c_str(), &i, f);
-    int want = std::sscanf(text.c_str(), "%*s %d %f %f %f", &ri, &rf[0], &rf[1], &rf[2]);
-    if (want < 0) want = 0;
-    ASSERT_EQ(got, want) << text;
-    ASSERT_EQ(i, ri) << text;
-    for (int k = 0; k < 3; ++k) ASSERT_EQ(std::memcmp(&f[k], &rf[k], 4), 0) << text << " value " << k;
+    ASSERT_TRUE(agreesWithSscanf(text.c_str())) << text;
   }
 }
 

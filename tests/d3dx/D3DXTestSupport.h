@@ -1,6 +1,8 @@
 #pragma once
 // Shared by the D3DX tests: a recording device and shader compilation.
 
+#include "engine/postfx/PostShaderSources.h"
+#include "engine/scene/ShaderSources.h"
 #include "platform/d3d9/RecordingDirect3D9.h"
 #include "platform/d3d9/ShaderBlob.h"
 #include "platform/d3dx/d3dx9.h"
@@ -9,6 +11,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 // A windowed recording device of the given size, fresh log and configuration.
 class RecordingFixture : public ::testing::Test {
@@ -83,3 +86,24 @@ struct Compiled {
   }
   const DWORD* function() const { return static_cast<const DWORD*>(code->GetBufferPointer()); }
 };
+
+// Every vertex/pixel pair the system carries, named by its slot.
+struct ShaderPair {
+  std::string name;
+  const char* vs;
+  const char* ps;
+};
+
+inline std::vector<ShaderPair> shaderSet() {
+  static char lit1[LIT_PIXEL_SHADER_BUFFER_SIZE], lit0[LIT_PIXEL_SHADER_BUFFER_SIZE];
+  buildLitPixelShaderSource(1, lit1);
+  buildLitPixelShaderSource(0, lit0);
+  std::vector<ShaderPair> set;
+  for (int i = 0; i < 8; ++i)
+    set.push_back({"slot " + std::to_string(i), builtInShaderSources[i].vertexShader, builtInShaderSources[i].pixelShader});
+  set.push_back({"slot 8", litVS, lit1});
+  set.push_back({"slot 9", litVS, lit0});
+  set.push_back({"slot 13", spotLightShadowVS, spotLightShadowPS});
+  for (int i = 0; i < POST_SHADER_COUNT; ++i) set.push_back({"post " + std::to_string(i), postPassThroughVS, postPixelShaderSources[i]});
+  return set;
+}

@@ -32,27 +32,14 @@ void put32(std::vector<uint8_t>& v, uint32_t x) {
 std::vector<uint8_t> ddsHeader(uint32_t w, uint32_t h, uint32_t mips, uint32_t fourCC, uint32_t bits, uint32_t r,
                                uint32_t g, uint32_t b, uint32_t a, bool cube) {
   std::vector<uint8_t> v = {'D', 'D', 'S', ' '};
-  put32(v, 124);
-  put32(v, 0x1 | 0x2 | 0x4 | 0x1000 | (mips > 1 ? 0x20000 : 0));
-  put32(v, h);
-  put32(v, w);
-  put32(v, 0);
-  put32(v, 0);
-  put32(v, mips);
-  for (int i = 0; i < 11; ++i) put32(v, 0);
-  put32(v, 32);
-  put32(v, fourCC ? 0x4 : (0x40 | (a ? 0x1 : 0)));
-  put32(v, fourCC);
-  put32(v, bits);
-  put32(v, r);
-  put32(v, g);
-  put32(v, b);
-  put32(v, a);
-  put32(v, 0x1000 | (mips > 1 ? 0x400008 : 0) | (cube ? 0x8 : 0));
-  put32(v, cube ? 0x200 | 0xFC00 : 0);
-  put32(v, 0);
-  put32(v, 0);
-  put32(v, 0);
+  const uint32_t mipFlag = mips > 1 ? 0x20000 : 0, capsMip = mips > 1 ? 0x400008 : 0;
+  // size, flags, height, width, pitch, depth, mip count, 11 reserved words
+  for (uint32_t x : {124u, 0x1 | 0x2 | 0x4 | 0x1000 | mipFlag, h, w, 0u, 0u, mips}) put32(v, x);
+  v.resize(v.size() + 44, 0);
+  // pixel format: size, flags, fourCC, bits, masks; then caps 1..4, reserved
+  for (uint32_t x : {32u, fourCC ? 0x4u : (0x40u | (a ? 0x1u : 0u)), fourCC, bits, r, g, b, a,
+                     0x1000 | capsMip | (cube ? 0x8u : 0u), cube ? 0x200u | 0xFC00u : 0u, 0u, 0u, 0u})
+    put32(v, x);
   return v;
 }
 
@@ -151,22 +138,17 @@ TEST_F(ImageLoader, DdsFormatsLevelsAndCubeMaps) {
   EXPECT_EQ(tex->levelData(2)[0], 0x00);
   EXPECT_EQ(tex->levelData(2)[1], 0xF8);
 
-  // X1R5G5B5 and A4R4G4B4 keep their formats.
+  // X1R5G5B5 and A4R4G4B4 keep their formats and texels.
   std::vector<uint8_t> x1555 = ddsHeader(1, 1, 1, 0, 16, 0x7c00, 0x3e0, 0x1f, 0, false);
-  x1555.push_back(0x1f);
-  x1555.push_back(0x80);
-  tex = load(x1555);
-  ASSERT_NE(tex, nullptr);
-  tex->GetLevelDesc(0, &desc);
-  EXPECT_EQ(desc.Format, D3DFMT_X1R5G5B5);
   std::vector<uint8_t> a4444 = ddsHeader(1, 1, 1, 0, 16, 0xf00, 0xf0, 0xf, 0xf000, false);
-  a4444.push_back(0x34);
-  a4444.push_back(0x12);
-  tex = load(a4444);
-  ASSERT_NE(tex, nullptr);
-  tex->GetLevelDesc(0, &desc);
-  EXPECT_EQ(desc.Format, D3DFMT_A4R4G4B4);
-  EXPECT_EQ(tex->levelData(0)[0], 0x34);
+  for (auto [file, format] : {std::pair{&x1555, D3DFMT_X1R5G5B5}, std::pair{&a4444, D3DFMT_A4R4G4B4}}) {
+    file->insert(file->end(), {0x34, 0x12});
+    tex = load(*file);
+    ASSERT_NE(tex, nullptr);
+    tex->GetLevelDesc(0, &desc);
+    EXPECT_EQ(desc.Format, format);
+    EXPECT_EQ(tex->levelData(0)[0], 0x34);
+  }
 
   // DXT1 8x8 with its full chain stays compressed.
   std::vector<uint8_t> dxt1 = ddsHeader(8, 8, 4, MAKEFOURCC('D', 'X', 'T', '1'), 0, 0, 0, 0, 0, false);
@@ -233,19 +215,15 @@ TEST_F(ImageLoader, TruncatedAndCorruptImagesFailCleanly) {
   }
   EXPECT_EQ(loaded.size(), before);
 
-  // Headers that lie.
+  // Headers that lie, and data that is no image.
   std::vector<uint8_t> tooManyMips = ddsHeader(4, 4, 9, 0, 32, 0xff0000, 0xff00, 0xff, 0, false);
   tooManyMips.resize(tooManyMips.size() + 4096, 0);
-  load(tooManyMips, D3DXERR_INVALIDDATA);
-  std::vector<uint8_t> huge = ddsHeader(0x40000000, 4, 1, 0, 32, 0xff0000, 0xff00, 0xff, 0, false);
-  load(huge, D3DXERR_INVALIDDATA);
   std::vector<uint8_t> oddCube = ddsHeader(4, 2, 1, 0, 32, 0xff0000, 0xff00, 0xff, 0, true);
   oddCube.resize(oddCube.size() + 6 * 32, 0);
-  load(oddCube, D3DXERR_INVALIDDATA);
-  std::vector<uint8_t> garbage(300, 0x5A);
-  load(garbage, D3DXERR_INVALIDDATA);
-  std::vector<uint8_t> jpegHeaderOnly = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0};
-  load(jpegHeaderOnly, D3DXERR_INVALIDDATA);
+  for (const std::vector<uint8_t>& bad :
+       {tooManyMips, ddsHeader(0x40000000, 4, 1, 0, 32, 0xff0000, 0xff00, 0xff, 0, false), oddCube,
+        std::vector<uint8_t>(300, 0x5A), std::vector<uint8_t>{0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0}})
+    load(bad, D3DXERR_INVALIDDATA);
   EXPECT_EQ(D3DXCreateTextureFromFileInMemory(device, nullptr, 10, nullptr), D3DERR_INVALIDCALL);
   EXPECT_EQ(loaded.size(), before);
 }

@@ -7,9 +7,6 @@
 
 #include "D3DXTestSupport.h"
 
-#include "engine/postfx/PostShaderSources.h"
-#include "engine/scene/ShaderSources.h"
-
 #include <epoxy/egl.h>
 #include <epoxy/gl.h>
 
@@ -71,6 +68,7 @@ struct Program {
   GLuint program = 0;
   std::string log;
 
+  explicit Program(int slot) : Program(builtInShaderSources[slot].vertexShader, builtInShaderSources[slot].pixelShader) {}
   Program(const char* vsSource, const char* psSource) {
     vs = std::make_unique<Compiled>(vsSource, "vs_3_0");
     ps = std::make_unique<Compiled>(psSource, "ps_3_0");
@@ -230,18 +228,9 @@ protected:
 };
 
 TEST_F(ShaderGl, EveryPairLinks) {
-  char lit1[LIT_PIXEL_SHADER_BUFFER_SIZE], lit0[LIT_PIXEL_SHADER_BUFFER_SIZE];
-  buildLitPixelShaderSource(1, lit1);
-  buildLitPixelShaderSource(0, lit0);
-  std::vector<std::pair<const char*, const char*>> pairs;
-  for (const auto& s : builtInShaderSources) pairs.push_back({s.vertexShader, s.pixelShader});
-  pairs.push_back({litVS, lit1});
-  pairs.push_back({litVS, lit0});
-  pairs.push_back({spotLightShadowVS, spotLightShadowPS});
-  for (const char* ps : postPixelShaderSources) pairs.push_back({postPassThroughVS, ps});
-  for (size_t i = 0; i < pairs.size(); ++i) {
-    Program p(pairs[i].first, pairs[i].second);
-    EXPECT_NE(p.program, 0u) << "pair " << i << "\n" << p.log;
+  for (const ShaderPair& pair : shaderSet()) {
+    Program p(pair.vs, pair.ps);
+    EXPECT_NE(p.program, 0u) << pair.name << "\n" << p.log;
   }
 }
 
@@ -364,7 +353,7 @@ TEST_F(ShaderGl, BuiltInSlotsDrawWhatTheyDescribe) {
   auto setDiffuse = [&](Program& p) { set(p.ps->table, "materialDiffuse", {diffuse[0], diffuse[1], diffuse[2], diffuse[3]}); };
 
   {  // Slot 0: positions scaled and offset by scaleBias, flat materialDiffuse.
-    Program p(builtInShaderSources[0].vertexShader, builtInShaderSources[0].pixelShader);
+    Program p(0);
     ASSERT_NE(p.program, 0u) << p.log;
     set(p.vs->table, "scaleBias", {0.5f, 0.5f, 0.5f, 0.5f});  // onto the top-right quarter
     setDiffuse(p);
@@ -375,7 +364,7 @@ TEST_F(ShaderGl, BuiltInSlotsDrawWhatTheyDescribe) {
   }
   {  // Slots 1 and 2: texture (opaque for slot 1) times materialDiffuse.
     for (int slot : {1, 2}) {
-      Program p(builtInShaderSources[slot].vertexShader, builtInShaderSources[slot].pixelShader);
+      Program p(slot);
       ASSERT_NE(p.program, 0u) << p.log;
       set(p.vs->table, "scaleBias", {1, 1, 0, 0});
       setDiffuse(p);
@@ -387,7 +376,7 @@ TEST_F(ShaderGl, BuiltInSlotsDrawWhatTheyDescribe) {
   }
   {  // Slots 3, 5, 6, 7: world transform (identity) with flat colour, texture,
      // modulate 2x by a second texture, vertex colour.
-    Program s3(builtInShaderSources[3].vertexShader, builtInShaderSources[3].pixelShader);
+    Program s3(3);
     ASSERT_NE(s3.program, 0u) << s3.log;
     setMatrix(s3.vs->table, "matrixTotal", identity);
     setDiffuse(s3);
@@ -395,26 +384,24 @@ TEST_F(ShaderGl, BuiltInSlotsDrawWhatTheyDescribe) {
     target.draw(s3, {{POS, fullQuad}, {TEX0, fullUv}, {NORMAL, constant4(0, 0, 1, 0)}});
     expectNear(target.at(2, 2), {0.5f, 1.0f, 0.25f, 0.75f}, 1e-6f, "slot 3");
 
-    Program s5(builtInShaderSources[5].vertexShader, builtInShaderSources[5].pixelShader);
-    ASSERT_NE(s5.program, 0u) << s5.log;
-    s5.uploadRegisters(rec);
-    target.draw(s5, {{POS, fullQuad}, {TEX0, fullUv}});
-    expectNear(target.at(0, 0), {1, 0, 0, 0.25f}, 1e-6f, "slot 5");
-
-    Program s6(builtInShaderSources[6].vertexShader, builtInShaderSources[6].pixelShader);
-    ASSERT_NE(s6.program, 0u) << s6.log;
-    s6.uploadRegisters(rec);
-    target.draw(s6, {{POS, fullQuad}, {TEX0, fullUv}, {TEX2, fullUv}});
-    expectNear(target.at(1, 1), {0.5f, 0.25f, 0.5f, 1.0f}, 1e-6f, "slot 6");
-
-    Program s7(builtInShaderSources[7].vertexShader, builtInShaderSources[7].pixelShader);
-    ASSERT_NE(s7.program, 0u) << s7.log;
-    s7.uploadRegisters(rec);
-    target.draw(s7, {{POS, fullQuad}, {TEX0, fullUv}, {COLOR0, constant4(0.25f, 0.5f, 0.75f, 1)}});
-    expectNear(target.at(3, 3), {0.25f, 0.5f, 0.75f, 1}, 1e-6f, "slot 7");
+    struct Case {
+      int slot;
+      std::map<int, std::array<float, 16>> attributes;
+      int x, y;
+      Rgba want;
+    } cases[] = {{5, {{POS, fullQuad}, {TEX0, fullUv}}, 0, 0, {1, 0, 0, 0.25f}},
+                 {6, {{POS, fullQuad}, {TEX0, fullUv}, {TEX2, fullUv}}, 1, 1, {0.5f, 0.25f, 0.5f, 1.0f}},
+                 {7, {{POS, fullQuad}, {TEX0, fullUv}, {COLOR0, constant4(0.25f, 0.5f, 0.75f, 1)}}, 3, 3, {0.25f, 0.5f, 0.75f, 1}}};
+    for (const Case& c : cases) {
+      Program p(c.slot);
+      ASSERT_NE(p.program, 0u) << p.log;
+      p.uploadRegisters(rec);
+      target.draw(p, c.attributes);
+      expectNear(target.at(c.x, c.y), c.want, 1e-6f, "slot " + std::to_string(c.slot));
+    }
   }
   {  // Slot 4: the clip-space depth (Direct3D's 0..1) comes out as the colour.
-    Program p(builtInShaderSources[4].vertexShader, builtInShaderSources[4].pixelShader);
+    Program p(4);
     ASSERT_NE(p.program, 0u) << p.log;
     const float scaleZ[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0.5f, 0, 0, 0, 0.125f, 1};  // z' = 0.5 z + 0.125
     setMatrix(p.vs->table, "matrixTotal", scaleZ);

@@ -3,38 +3,11 @@
 
 #include "D3DXTestSupport.h"
 
-#include "engine/postfx/PostShaderSources.h"
-#include "engine/scene/ShaderSources.h"
-
 #include <vector>
-
-namespace {
-
-struct Pair {
-  std::string name;
-  const char* vs;
-  const char* ps;
-};
-
-std::vector<Pair> shaderSet() {
-  static char lit1[LIT_PIXEL_SHADER_BUFFER_SIZE], lit0[LIT_PIXEL_SHADER_BUFFER_SIZE];
-  buildLitPixelShaderSource(1, lit1);
-  buildLitPixelShaderSource(0, lit0);
-  std::vector<Pair> set;
-  for (int i = 0; i < 8; ++i)
-    set.push_back({"slot " + std::to_string(i), builtInShaderSources[i].vertexShader, builtInShaderSources[i].pixelShader});
-  set.push_back({"slot 8", litVS, lit1});
-  set.push_back({"slot 9", litVS, lit0});
-  set.push_back({"slot 13", spotLightShadowVS, spotLightShadowPS});
-  for (int i = 0; i < POST_SHADER_COUNT; ++i) set.push_back({"post " + std::to_string(i), postPassThroughVS, postPixelShaderSources[i]});
-  return set;
-}
-
-}  // namespace
 
 TEST(ShaderSet, EverySourceCompilesForShaderModel3And2) {
   const char* profileSets[][2] = {{"vs_3_0", "ps_3_0"}, {"vs_2_0", "ps_2_0"}};
-  for (const Pair& pair : shaderSet()) {
+  for (const ShaderPair& pair : shaderSet()) {
     for (const auto& profiles : profileSets) {
       Compiled vs(pair.vs, profiles[0]);
       Compiled ps(pair.ps, profiles[1]);

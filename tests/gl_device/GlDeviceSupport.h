@@ -86,28 +86,31 @@ protected:
     pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
     if (d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev) != D3D_OK)
       return false;
-    const D3DVERTEXELEMENT9 t[] = {{0, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_POSITIONT, 0},
-                                   {0, 16, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 0},
-                                   {0, 20, D3DDECLTYPE_FLOAT2, 0, D3DDECLUSAGE_TEXCOORD, 0},
-                                   D3DDECL_END()};
-    const D3DVERTEXELEMENT9 c[] = {{0, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_POSITION, 0},
-                                   {0, 16, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 0},
-                                   {0, 20, D3DDECLTYPE_FLOAT2, 0, D3DDECLUSAGE_TEXCOORD, 0},
-                                   D3DDECL_END()};
-    return dev->CreateVertexDeclaration(t, &tDecl) == D3D_OK && dev->CreateVertexDeclaration(c, &cDecl) == D3D_OK;
+    auto declaration = [&](BYTE positionUsage, IDirect3DVertexDeclaration9** out) {
+      const D3DVERTEXELEMENT9 e[] = {{0, 0, D3DDECLTYPE_FLOAT4, 0, positionUsage, 0},
+                                     {0, 16, D3DDECLTYPE_D3DCOLOR, 0, D3DDECLUSAGE_COLOR, 0},
+                                     {0, 20, D3DDECLTYPE_FLOAT2, 0, D3DDECLUSAGE_TEXCOORD, 0},
+                                     D3DDECL_END()};
+      return dev->CreateVertexDeclaration(e, out) == D3D_OK;
+    };
+    return declaration(D3DDECLUSAGE_POSITIONT, &tDecl) && declaration(D3DDECLUSAGE_POSITION, &cDecl);
   }
 
-  void close() {
+  // Releases what the test holds and the device (which must then be gone).
+  void releaseDevice() {
     for (IUnknown* o : owned) o->Release();
     owned.clear();
-    if (tDecl) tDecl->Release();
-    if (cDecl) cDecl->Release();
-    tDecl = cDecl = nullptr;
+    for (IDirect3DVertexDeclaration9** d : {&tDecl, &cDecl})
+      if (*d) (*d)->Release(), *d = nullptr;
     if (dev) {
       EXPECT_EQ(dev->Release(), 0u);
     }
-    if (d3d) d3d->Release();
     dev = nullptr;
+  }
+
+  void close() {
+    releaseDevice();
+    if (d3d) d3d->Release();
     d3d = nullptr;
     if (window) DestroyWindow(window);
     window = nullptr;
@@ -120,9 +123,8 @@ protected:
   }
 
   IDirect3DVertexShader9* vertexShader(const char* hlsl) {
-    ID3DXBuffer* code = compile(hlsl, "vs_3_0");
     IDirect3DVertexShader9* s = nullptr;
-    if (code) {
+    if (ID3DXBuffer* code = compile(hlsl, "vs_3_0")) {
       EXPECT_EQ(dev->CreateVertexShader((const DWORD*)code->GetBufferPointer(), &s), D3D_OK);
       code->Release();
     }
@@ -130,9 +132,8 @@ protected:
   }
 
   IDirect3DPixelShader9* pixelShader(const char* hlsl) {
-    ID3DXBuffer* code = compile(hlsl, "ps_3_0");
     IDirect3DPixelShader9* s = nullptr;
-    if (code) {
+    if (ID3DXBuffer* code = compile(hlsl, "ps_3_0")) {
       EXPECT_EQ(dev->CreatePixelShader((const DWORD*)code->GetBufferPointer(), &s), D3D_OK);
       code->Release();
     }
@@ -149,19 +150,25 @@ protected:
     return code;
   }
 
-  // A managed A8R8G8B8 texture with the given 0xAARRGGBB texels.
-  IDirect3DTexture9* texture(UINT width, UINT height, const std::vector<uint32_t>& texels) {
+  // A managed texture of one level filled with the given bytes, row by row.
+  IDirect3DTexture9* rawTexture(UINT width, UINT height, D3DFORMAT format, const void* bytes, UINT rowBytes,
+                                UINT rows) {
     IDirect3DTexture9* t = nullptr;
-    EXPECT_EQ(dev->CreateTexture(width, height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr), D3D_OK);
-    if (!t) return nullptr;
+    EXPECT_EQ(dev->CreateTexture(width, height, 1, 0, format, D3DPOOL_MANAGED, &t, nullptr), D3D_OK);
     D3DLOCKED_RECT lr;
-    if (t->LockRect(0, &lr, nullptr, 0) != D3D_OK) {
-      ADD_FAILURE() << "LockRect";
+    if (!t || t->LockRect(0, &lr, nullptr, 0) != D3D_OK) {
+      ADD_FAILURE() << "CreateTexture/LockRect";
       return keep(t);
     }
-    for (UINT y = 0; y < height; ++y) std::memcpy((uint8_t*)lr.pBits + y * lr.Pitch, &texels[y * width], width * 4);
+    for (UINT y = 0; y < rows; ++y)
+      std::memcpy((uint8_t*)lr.pBits + y * lr.Pitch, (const uint8_t*)bytes + y * rowBytes, rowBytes);
     EXPECT_EQ(t->UnlockRect(0), D3D_OK);
     return keep(t);
+  }
+
+  // A managed A8R8G8B8 texture with the given 0xAARRGGBB texels.
+  IDirect3DTexture9* texture(UINT width, UINT height, const std::vector<uint32_t>& texels) {
+    return rawTexture(width, height, D3DFMT_A8R8G8B8, texels.data(), width * 4, height);
   }
 
   IDirect3DTexture9* renderTexture(UINT width, UINT height, D3DFORMAT format) {
@@ -223,6 +230,18 @@ protected:
   // The quad that covers a width x height target exactly.
   void fullQuad(UINT width, UINT height, D3DCOLOR colour, float z = 0.0f) {
     quad(-0.5f, -0.5f, width - 0.5f, height - 0.5f, z, colour);
+  }
+
+  // A whole scene of one full-target quad.
+  void drawFull(D3DCOLOR colour = 0, float z = 0.0f, UINT width = W, UINT height = H) {
+    ASSERT_EQ(dev->BeginScene(), D3D_OK);
+    fullQuad(width, height, colour, z);
+    ASSERT_EQ(dev->EndScene(), D3D_OK);
+  }
+
+  void filter(D3DTEXTUREFILTERTYPE f) {
+    ASSERT_EQ(dev->SetSamplerState(0, D3DSAMP_MINFILTER, f), D3D_OK);
+    ASSERT_EQ(dev->SetSamplerState(0, D3DSAMP_MAGFILTER, f), D3D_OK);
   }
 
   void setConstant(float r, float g, float b, float a) {

@@ -83,9 +83,7 @@ TEST_F(GlDeviceTest, RenderTargetRoundTripAndRestore) {
   ASSERT_EQ(dev->SetTexture(0, rt), D3D_OK);
   EXPECT_EQ(refs(rt), textureRefs + 1);
   ASSERT_EQ(dev->SetPixelShader(pixelShader(kTexturePs)), D3D_OK);
-  ASSERT_EQ(dev->BeginScene(), D3D_OK);
-  fullQuad(W, H, 0xFFFFFFFF);
-  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  drawFull(0xFFFFFFFF);
   std::vector<uint32_t> px = readBack();
   EXPECT_EQ(px[10 * W + 4], 0xFFFFFF00u);
   EXPECT_EQ(px[10 * W + 60], 0xFF112233u);
@@ -125,9 +123,7 @@ TEST_F(GlDeviceTest, FloatTargetsKeepFullPrecision) {
   setConstant(value, big, -2.5f, 1.0f);
   for (IDirect3DTexture9* t : {r32, half}) {
     ASSERT_EQ(dev->SetRenderTarget(0, level0(t)), D3D_OK);
-    ASSERT_EQ(dev->BeginScene(), D3D_OK);
-    fullQuad(16, 16, 0);
-    ASSERT_EQ(dev->EndScene(), D3D_OK);
+    drawFull(0, 0.0f, 16, 16);
   }
   std::vector<float> r = read<float>(level0(r32));
   for (float f : r) ASSERT_EQ(f, value);  // bit for bit, no 8-bit step
@@ -139,15 +135,11 @@ TEST_F(GlDeviceTest, FloatTargetsKeepFullPrecision) {
   ASSERT_EQ(dev->SetRenderTarget(0, backBuffer()), D3D_OK);
   setConstant(0.25f, 0, 0, 1);
   ASSERT_EQ(dev->SetRenderTarget(0, level0(r32)), D3D_OK);
-  ASSERT_EQ(dev->BeginScene(), D3D_OK);
-  fullQuad(16, 16, 0);
-  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  drawFull(0, 0.0f, 16, 16);
   ASSERT_EQ(dev->SetRenderTarget(0, backBuffer()), D3D_OK);
   ASSERT_EQ(dev->SetTexture(0, r32), D3D_OK);
   ASSERT_EQ(dev->SetPixelShader(pixelShader(kTexturePs)), D3D_OK);
-  ASSERT_EQ(dev->BeginScene(), D3D_OK);
-  fullQuad(W, H, 0);
-  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  drawFull();
   EXPECT_EQ(readBack()[0], 0xFF40FFFFu);
 }
 
@@ -206,9 +198,7 @@ TEST_F(GlDeviceTest, RegistersPersistAcrossShaderChanges) {
   ASSERT_EQ(dev->SetPixelShaderConstantF(0, regs, 2), D3D_OK);
   auto draw = [&](IDirect3DPixelShader9* s) {
     EXPECT_EQ(dev->SetPixelShader(s), D3D_OK);
-    EXPECT_EQ(dev->BeginScene(), D3D_OK);
-    fullQuad(W, H, 0);
-    EXPECT_EQ(dev->EndScene(), D3D_OK);
+    drawFull();
     return readBack()[0];
   };
   EXPECT_EQ(draw(a), 0xFFFF8040u);
@@ -322,20 +312,15 @@ TEST_F(GlDeviceTest, CompressedSrgbAndFormatTextures) {
   ASSERT_EQ(dev->SetRenderState(D3DRS_ZENABLE, FALSE), D3D_OK);
   auto sample = [&](IDirect3DBaseTexture9* t) {
     EXPECT_EQ(dev->SetTexture(0, t), D3D_OK);
-    EXPECT_EQ(dev->BeginScene(), D3D_OK);
-    fullQuad(W, H, 0);
-    EXPECT_EQ(dev->EndScene(), D3D_OK);
+    drawFull();
     return readBack()[H / 2 * W + W / 2];
   };
   // One DXT1 block, both end colours pure red (R5G6B5 0xF800), indices 0.
-  IDirect3DTexture9* dxt = nullptr;
-  ASSERT_EQ(dev->CreateTexture(4, 4, 1, 0, D3DFMT_DXT1, D3DPOOL_MANAGED, &dxt, nullptr), D3D_OK);
-  keep(dxt);
-  D3DLOCKED_RECT lr;
-  ASSERT_EQ(dxt->LockRect(0, &lr, nullptr, 0), D3D_OK);
-  EXPECT_EQ(lr.Pitch, 8);
   const uint8_t block[8] = {0x00, 0xF8, 0x00, 0xF8, 0, 0, 0, 0};
-  std::memcpy(lr.pBits, block, 8);
+  IDirect3DTexture9* dxt = rawTexture(4, 4, D3DFMT_DXT1, block, 8, 1);
+  D3DLOCKED_RECT lr;
+  ASSERT_EQ(dxt->LockRect(0, &lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+  EXPECT_EQ(lr.Pitch, 8);  // one row of 4x4 blocks
   ASSERT_EQ(dxt->UnlockRect(0), D3D_OK);
   EXPECT_EQ(sample(dxt), 0xFFFF0000u);
 
@@ -347,15 +332,7 @@ TEST_F(GlDeviceTest, CompressedSrgbAndFormatTextures) {
   ASSERT_EQ(dev->SetSamplerState(0, D3DSAMP_SRGBTEXTURE, 0), D3D_OK);
 
   // X8R8G8B8 reads alpha 1; R5G6B5 expands; A8 is (0, 0, 0, a).
-  auto single = [&](D3DFORMAT f, const void* texel, UINT bytes) {
-    IDirect3DTexture9* t = nullptr;
-    EXPECT_EQ(dev->CreateTexture(1, 1, 1, 0, f, D3DPOOL_MANAGED, &t, nullptr), D3D_OK);
-    D3DLOCKED_RECT l;
-    EXPECT_EQ(t->LockRect(0, &l, nullptr, 0), D3D_OK);
-    std::memcpy(l.pBits, texel, bytes);
-    t->UnlockRect(0);
-    return keep(t);
-  };
+  auto single = [&](D3DFORMAT f, const void* texel, UINT bytes) { return rawTexture(1, 1, f, texel, bytes, 1); };
   uint32_t x8 = 0x00336699;
   uint16_t rgb565 = 0xF81F;  // magenta
   uint8_t a8 = 0x80;
@@ -387,19 +364,10 @@ TEST_F(GlDeviceTest, PresentShowsTheBackBufferUpright) {
   ASSERT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
   EXPECT_EQ(dev->TestCooperativeLevel(), D3D_OK);
   int width = 0, height = 0;
-  SDL_GL_GetDrawableSize(sdlWindowFromHandle(window), &width, &height);
+  std::vector<uint32_t> shown = windowPixels(width, height);
   ASSERT_GT(height, 8);
-  GLint previous = 0;
-  glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &previous);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-  uint8_t topPixel[4], bottomPixel[4];
-  glReadPixels(width / 2, height - 1, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, topPixel);
-  glReadPixels(width / 2, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, bottomPixel);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, (GLuint)previous);
-  EXPECT_EQ(topPixel[0], 255);
-  EXPECT_EQ(topPixel[2], 0);
-  EXPECT_EQ(bottomPixel[0], 0);
-  EXPECT_EQ(bottomPixel[2], 255);
+  EXPECT_EQ(shown[width / 2], 0xFFFF0000u);
+  EXPECT_EQ(shown[size_t(height - 1) * width + width / 2], 0xFF0000FFu);
   // Rendering goes on into the back buffer after Present.
   ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0), D3D_OK);
   EXPECT_EQ(readBack()[0], 0xFF00FF00u);
@@ -451,13 +419,7 @@ TEST_F(GlDeviceTest, FullscreenShowsTheWholeFrameInAWindowSmallerThanTheDisplay)
     EXPECT_EQ(at(x1 - 1, y1 - 1), 0xFFFFFFFFu);
 
     // Releasing the device gives the window back as it was.
-    for (IUnknown* o : owned) o->Release();
-    owned.clear();
-    tDecl->Release();
-    cDecl->Release();
-    tDecl = cDecl = nullptr;
-    EXPECT_EQ(dev->Release(), 0u);
-    dev = nullptr;
+    releaseDevice();
     SDL_Window* sdl = sdlWindowFromHandle(window);
     ASSERT_NE(sdl, nullptr);
     EXPECT_EQ(SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN, 0u);
@@ -473,9 +435,7 @@ TEST_F(GlDeviceTest, KeepsWorkingWhenTheWindowGoesFirst) {
   DestroyWindow(window);
   window = nullptr;
   ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
-  ASSERT_EQ(dev->BeginScene(), D3D_OK);
-  fullQuad(W, H, 0xFF445566);
-  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  drawFull(0xFF445566);
   EXPECT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
   EXPECT_EQ(readBack()[0], 0xFF445566u);
 }

@@ -137,9 +137,7 @@ TEST_F(GlDeviceTest, PretransformedQuadCoversEachPixelOnceAndSamplesTexelCentres
   ASSERT_EQ(dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE), D3D_OK);
   ASSERT_EQ(dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE), D3D_OK);
   ASSERT_EQ(dev->SetPixelShader(pixelShader(kVertexColourPs)), D3D_OK);
-  ASSERT_EQ(dev->BeginScene(), D3D_OK);
-  fullQuad(W, H, 0x20406080);
-  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  drawFull(0x20406080);
   for (uint32_t c : readBack()) ASSERT_EQ(c, 0x20406080u);
 
   // Every destination pixel reads exactly its own texel with point sampling.
@@ -151,16 +149,11 @@ TEST_F(GlDeviceTest, PretransformedQuadCoversEachPixelOnceAndSamplesTexelCentres
   ASSERT_EQ(dev->SetPixelShader(pixelShader(kTexturePs)), D3D_OK);
   // Pre-transformed vertices bypass a bound vertex shader.
   ASSERT_EQ(dev->SetVertexShader(vertexShader(kPassVs)), D3D_OK);
-  ASSERT_EQ(dev->BeginScene(), D3D_OK);
-  fullQuad(W, H, 0xFFFFFFFF);
-  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  drawFull(0xFFFFFFFF);
   EXPECT_EQ(readBack(), texels);
   // Linear filtering at texel centres gives the same picture.
-  ASSERT_EQ(dev->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR), D3D_OK);
-  ASSERT_EQ(dev->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR), D3D_OK);
-  ASSERT_EQ(dev->BeginScene(), D3D_OK);
-  fullQuad(W, H, 0xFFFFFFFF);
-  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  filter(D3DTEXF_LINEAR);
+  drawFull(0xFFFFFFFF);
   EXPECT_EQ(readBack(), texels);
 }
 
@@ -185,8 +178,7 @@ TEST_F(GlDeviceTest, PointLinearAndBorderSamplingAtEdges) {
   EXPECT_EQ(reds(), (std::vector<int>{0, 0, 0, 0, 255, 255, 255, 255}));
   // Bilinear: pixel x samples u = (x + 0.5) / 8, i.e. texel coordinate
   // 2u - 0.5, clamped at both ends.
-  ASSERT_EQ(dev->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR), D3D_OK);
-  ASSERT_EQ(dev->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR), D3D_OK);
+  filter(D3DTEXF_LINEAR);
   row(0, 1);
   std::vector<int> linear = reds();
   for (int x = 0; x < 8; ++x) {
@@ -194,8 +186,7 @@ TEST_F(GlDeviceTest, PointLinearAndBorderSamplingAtEdges) {
     EXPECT_NEAR(linear[x], t * 255.0f, 2.0) << x;
   }
   // Border addressing outside 0..1 returns the border colour; wrap repeats.
-  ASSERT_EQ(dev->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT), D3D_OK);
-  ASSERT_EQ(dev->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT), D3D_OK);
+  filter(D3DTEXF_POINT);
   ASSERT_EQ(dev->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_BORDER), D3D_OK);
   ASSERT_EQ(dev->SetSamplerState(0, D3DSAMP_BORDERCOLOR, 0xFF804020), D3D_OK);
   row(-0.5f, 1.5f);
@@ -247,9 +238,7 @@ TEST_F(GlDeviceTest, EveryBlendModeOfTheEngine) {
     ASSERT_EQ(dev->SetRenderState(D3DRS_BLENDOP, b.op), D3D_OK);
     ASSERT_EQ(dev->SetRenderState(D3DRS_SRCBLEND, b.src), D3D_OK);
     ASSERT_EQ(dev->SetRenderState(D3DRS_DESTBLEND, b.dst), D3D_OK);
-    ASSERT_EQ(dev->BeginScene(), D3D_OK);
-    fullQuad(W, H, 0);
-    ASSERT_EQ(dev->EndScene(), D3D_OK);
+    drawFull();
     uint32_t got = readBack()[H / 2 * W + W / 2];
     int channels[3] = {red(got), green(got), blue(got)};
     for (int c = 0; c < 3; ++c) {
@@ -270,14 +259,10 @@ TEST_F(GlDeviceTest, EveryBlendModeOfTheEngine) {
 TEST_F(GlDeviceTest, FixedFunctionStagesAndMismatchedPairs) {
   ASSERT_EQ(dev->SetRenderState(D3DRS_ZENABLE, FALSE), D3D_OK);
   // No pixel shader: diffuse colour times the stage-0 texture.
-  ASSERT_EQ(dev->BeginScene(), D3D_OK);
-  fullQuad(W, H, 0xFF8040FF);
-  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  drawFull(0xFF8040FF);
   EXPECT_EQ(readBack()[0], 0xFF8040FFu);
   ASSERT_EQ(dev->SetTexture(0, texture(1, 1, {0xFF808080})), D3D_OK);
-  ASSERT_EQ(dev->BeginScene(), D3D_OK);
-  fullQuad(W, H, 0xFF8040FF);
-  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  drawFull(0xFF8040FF);
   uint32_t c = readBack()[0];
   EXPECT_NEAR(red(c), 64, 1);
   EXPECT_NEAR(blue(c), 128, 1);
@@ -316,9 +301,7 @@ TEST_F(GlDeviceTest, AlphaTestAndSrgbWrites) {
   for (DWORD func : {D3DCMP_GREATEREQUAL, D3DCMP_GREATER, D3DCMP_EQUAL, D3DCMP_LESS}) {
     ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
     ASSERT_EQ(dev->SetRenderState(D3DRS_ALPHAFUNC, func), D3D_OK);
-    ASSERT_EQ(dev->BeginScene(), D3D_OK);
-    fullQuad(W, H, 0);
-    ASSERT_EQ(dev->EndScene(), D3D_OK);
+    drawFull();
     bool passes = func == D3DCMP_GREATEREQUAL || func == D3DCMP_EQUAL;
     EXPECT_EQ(readBack()[0], passes ? 0x80FFFFFFu : 0xFF000000u) << "func " << func;
   }
@@ -327,20 +310,13 @@ TEST_F(GlDeviceTest, AlphaTestAndSrgbWrites) {
   setConstant(0.2158f, 0.2158f, 0.2158f, 1);
   for (DWORD srgb : {TRUE, FALSE}) {
     ASSERT_EQ(dev->SetRenderState(D3DRS_SRGBWRITEENABLE, srgb), D3D_OK);
-    ASSERT_EQ(dev->BeginScene(), D3D_OK);
-    fullQuad(W, H, 0);
-    ASSERT_EQ(dev->EndScene(), D3D_OK);
+    drawFull();
     EXPECT_NEAR(red(readBack()[0]), srgb ? 128 : 55, 1);
   }
 }
 
 TEST_F(GlDeviceTest, DepthFunctionsAndWrites) {
   ASSERT_EQ(dev->SetPixelShader(pixelShader(kVertexColourPs)), D3D_OK);
-  auto drawAt = [&](float z, D3DCOLOR c) {
-    ASSERT_EQ(dev->BeginScene(), D3D_OK);
-    fullQuad(W, H, c, z);
-    ASSERT_EQ(dev->EndScene(), D3D_OK);
-  };
   auto centre = [&]() { return readBack()[H / 2 * W + W / 2]; };
   struct Case {
     DWORD func;
@@ -353,28 +329,28 @@ TEST_F(GlDeviceTest, DepthFunctionsAndWrites) {
   for (const Case& c : cases) {
     ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 0.5f, 0), D3D_OK);
     ASSERT_EQ(dev->SetRenderState(D3DRS_ZFUNC, c.func), D3D_OK);
-    drawAt(c.z, 0xFFFFFFFF);
+    drawFull(0xFFFFFFFF, c.z);
     EXPECT_EQ(centre(), c.passes ? 0xFFFFFFFFu : 0xFF000000u) << "func " << c.func << " z " << c.z;
   }
   // Without depth writes the buffer keeps 0.5: a later quad at 0.4 still passes LESS.
   ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 0.5f, 0), D3D_OK);
   ASSERT_EQ(dev->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS), D3D_OK);
   ASSERT_EQ(dev->SetRenderState(D3DRS_ZWRITEENABLE, FALSE), D3D_OK);
-  drawAt(0.3f, 0xFFFF0000);
-  drawAt(0.4f, 0xFF00FF00);
+  drawFull(0xFFFF0000, 0.3f);
+  drawFull(0xFF00FF00, 0.4f);
   EXPECT_EQ(centre(), 0xFF00FF00u);
   // With writes, the nearer quad wins whatever the order.
   ASSERT_EQ(dev->SetRenderState(D3DRS_ZWRITEENABLE, TRUE), D3D_OK);
-  drawAt(0.3f, 0xFFFF0000);
-  drawAt(0.4f, 0xFF0000FF);
+  drawFull(0xFFFF0000, 0.3f);
+  drawFull(0xFF0000FF, 0.4f);
   EXPECT_EQ(centre(), 0xFFFF0000u);
   // Depth test off draws regardless (and Clear ignores the write mask).
   ASSERT_EQ(dev->SetRenderState(D3DRS_ZWRITEENABLE, FALSE), D3D_OK);
   ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 0.0f, 0), D3D_OK);
-  drawAt(0.9f, 0xFF0000FF);
+  drawFull(0xFF0000FF, 0.9f);
   EXPECT_EQ(centre(), 0xFFFF0000u);
   ASSERT_EQ(dev->SetRenderState(D3DRS_ZENABLE, FALSE), D3D_OK);
-  drawAt(0.9f, 0xFF0000FF);
+  drawFull(0xFF0000FF, 0.9f);
   EXPECT_EQ(centre(), 0xFF0000FFu);
 }
 

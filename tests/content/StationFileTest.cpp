@@ -37,19 +37,13 @@ class StationFile : public ::testing::Test {
   }
   void SetUp() override { ASSERT_TRUE(parsed) << *parseError; }
 
-  static std::string* text;
-  static AseLine* root;
-  static std::string* parseError;
-  static bool parsed;
-  static std::vector<const AseLine*> objects;
-  static int groupDepth;
+  static inline std::string* text;
+  static inline AseLine* root;
+  static inline std::string* parseError = new std::string;
+  static inline bool parsed;
+  static inline std::vector<const AseLine*> objects;
+  static inline int groupDepth;
 };
-std::string* StationFile::text;
-AseLine* StationFile::root;
-std::string* StationFile::parseError = new std::string;
-bool StationFile::parsed;
-std::vector<const AseLine*> StationFile::objects;
-int StationFile::groupDepth;
 
 // Index after a face label, scanned as the reader does ("A:" then a number).
 int faceCorner(const std::string& rest, const char* label) {

@@ -30,20 +30,13 @@ void put32(std::string& out, uint32_t v) {
 std::string makeBmp(int width, int height, const std::vector<uint32_t>& rgb) {
   int rowBytes = (width * 3 + 3) & ~3;
   std::string out = "BM";
-  put32(out, uint32_t(54 + rowBytes * height));
-  put32(out, 0);
-  put32(out, 54);
-  put32(out, 40);
-  put32(out, uint32_t(width));
-  put32(out, uint32_t(height));
+  const uint32_t size = uint32_t(rowBytes * height);
+  // file header: size, reserved, data offset; info header up to the planes
+  for (uint32_t v : {54 + size, 0u, 54u, 40u, uint32_t(width), uint32_t(height)}) put32(out, v);
   put16(out, 1);
   put16(out, 24);
-  put32(out, 0);
-  put32(out, uint32_t(rowBytes * height));
-  put32(out, 2835);
-  put32(out, 2835);
-  put32(out, 0);
-  put32(out, 0);
+  // compression, image size, resolution, palette counts
+  for (uint32_t v : {0u, size, 2835u, 2835u, 0u, 0u}) put32(out, v);
   for (int y = height - 1; y >= 0; --y) {
     std::string row;
     for (int x = 0; x < width; ++x) {
@@ -72,28 +65,16 @@ std::string makeDds(const DdsFormat& format, int width, int height, bool cube) {
   for (int w = width, h = height; w > 1 || h > 1; w = w > 1 ? w / 2 : 1, h = h > 1 ? h / 2 : 1) ++levels;
 
   std::string out = "DDS ";
-  put32(out, 124);
-  // caps, height, width, pixel format, mipmap count, pitch (or linear size)
-  put32(out, 0x21007 | (format.bytesPerPixel ? 0x8 : 0x80000));
-  put32(out, uint32_t(height));
-  put32(out, uint32_t(width));
-  put32(out, format.bytesPerPixel ? uint32_t(width) * format.bytesPerPixel : levelBytes(width, height));
-  put32(out, 0);  // depth
-  put32(out, uint32_t(levels));
-  for (int i = 0; i < 11; ++i) put32(out, 0);
-  put32(out, 32);
-  put32(out, format.flags);
-  put32(out, format.fourCC);
-  put32(out, format.bits);
-  put32(out, format.r);
-  put32(out, format.g);
-  put32(out, format.b);
-  put32(out, format.a);
-  put32(out, 0x401008);          // texture, mipmap, complex
-  put32(out, cube ? 0xFE00 : 0);  // cube map with all six faces
-  put32(out, 0);
-  put32(out, 0);
-  put32(out, 0);
+  // size, flags, height, width, pitch (or linear size), depth, mipmap count
+  for (uint32_t v : {124u, 0x21007u | (format.bytesPerPixel ? 0x8u : 0x80000u), uint32_t(height), uint32_t(width),
+                     format.bytesPerPixel ? uint32_t(width) * format.bytesPerPixel : levelBytes(width, height), 0u,
+                     uint32_t(levels)})
+    put32(out, v);
+  out.append(44, '\0');  // reserved
+  // pixel format, then caps: texture, mipmap, complex; cube map with all six faces
+  for (uint32_t v : {32u, format.flags, format.fourCC, format.bits, format.r, format.g, format.b, format.a, 0x401008u,
+                     cube ? 0xFE00u : 0u, 0u, 0u, 0u})
+    put32(out, v);
   int faces = cube ? 6 : 1;
   for (int face = 0; face < faces; ++face) {
     for (int level = 0, w = width, h = height; level < levels; ++level, w = w > 1 ? w / 2 : 1, h = h > 1 ? h / 2 : 1)

@@ -56,6 +56,15 @@ void pushKey(HWND window, SDL_Keycode key, SDL_Scancode scancode, Uint16 mod = K
   ASSERT_EQ(SDL_PushEvent(&e), 1);
 }
 
+void expectOuterRect(HWND handle, LONG x, LONG y, LONG width, LONG height) {
+  RECT r;
+  ASSERT_TRUE(GetWindowRect(handle, &r));
+  EXPECT_EQ(r.left, x);
+  EXPECT_EQ(r.top, y);
+  EXPECT_EQ(r.right - r.left, width);
+  EXPECT_EQ(r.bottom - r.top, height);
+}
+
 TEST_F(WindowTest, KindsGiveTheirStylesAtTheOuterRectangle) {
   struct Case {
     int kind;
@@ -72,12 +81,7 @@ TEST_F(WindowTest, KindsGiveTheirStylesAtTheOuterRectangle) {
     char title[32];
     GetWindowTextA(handle, title, sizeof(title));
     EXPECT_STREQ(title, "engine");
-    RECT r;
-    ASSERT_TRUE(GetWindowRect(handle, &r));
-    EXPECT_EQ(r.left, 50);
-    EXPECT_EQ(r.top, 50);
-    EXPECT_EQ(r.right - r.left, 640);
-    EXPECT_EQ(r.bottom - r.top, 480);
+    expectOuterRect(handle, 50, 50, 640, 480);
     // Kind 0 is borderless, kind 1 resizable.
     Uint32 flags = SDL_GetWindowFlags(sdlWindowFromHandle(handle));
     EXPECT_EQ(bool(flags & SDL_WINDOW_BORDERLESS), c.kind == 0);
@@ -109,12 +113,7 @@ TEST_F(WindowTest, SecondCreateOnlyMovesResizesAndLogs) {
   window.create(10, 20, 1024, 768, 0, nullptr);
   EXPECT_EQ(window.getHandle(), handle);
   EXPECT_EQ(DWORD(GetWindowLongA(handle, GWL_STYLE)), DWORD(0x16040000));  // not re-created as kind 0
-  RECT r;
-  GetWindowRect(handle, &r);
-  EXPECT_EQ(r.left, 10);
-  EXPECT_EQ(r.top, 20);
-  EXPECT_EQ(r.right - r.left, 1024);
-  EXPECT_EQ(r.bottom - r.top, 768);
+  expectOuterRect(handle, 10, 20, 1024, 768);
   EXPECT_EQ(window.x, 10);
   EXPECT_EQ(window.height, 768);
   EXPECT_EQ(TestDir::read("log.txt"),
@@ -133,24 +132,21 @@ TEST_F(WindowTest, EscapeAndTheCloseBoxEndTheLoopThroughDestroy) {
     EXPECT_FALSE(IsWindow(window.getHandle()));
     EXPECT_EQ(runMainLoop(3), -1) << "the quit message comes once";
   }
-  {
+  // The close box, and Alt+F4 through the default processing, take the same path.
+  for (bool closeBox : {true, false}) {
     Window window;
-    window.create(50, 50, 640, 480, 1, nullptr);
-    SDL_Event e = {};
-    e.type = SDL_WINDOWEVENT;
-    e.window.event = SDL_WINDOWEVENT_CLOSE;
-    e.window.windowID = sdlId(window.getHandle());
-    SDL_PushEvent(&e);
-    EXPECT_GE(runMainLoop(10), 0);
-    EXPECT_FALSE(IsWindow(window.getHandle()));
-  }
-  {
-    // Alt+F4 takes the same path through the default processing.
-    Window window;
-    window.create(50, 50, 640, 480, 2, nullptr);
-    pushKey(window.getHandle(), SDLK_F4, SDL_SCANCODE_F4, KMOD_LALT);
-    EXPECT_GE(runMainLoop(10), 0);
-    EXPECT_FALSE(IsWindow(window.getHandle()));
+    window.create(50, 50, 640, 480, closeBox ? 1 : 2, nullptr);
+    if (closeBox) {
+      SDL_Event e = {};
+      e.type = SDL_WINDOWEVENT;
+      e.window.event = SDL_WINDOWEVENT_CLOSE;
+      e.window.windowID = sdlId(window.getHandle());
+      SDL_PushEvent(&e);
+    } else {
+      pushKey(window.getHandle(), SDLK_F4, SDL_SCANCODE_F4, KMOD_LALT);
+    }
+    EXPECT_GE(runMainLoop(10), 0) << closeBox;
+    EXPECT_FALSE(IsWindow(window.getHandle())) << closeBox;
   }
 }
 

@@ -239,6 +239,14 @@ protected:
     ASSERT_EQ(dev->EndScene(), D3D_OK);
   }
 
+  // A whole scene of one user-pointer draw.
+  template <typename V>
+  void drawScene(D3DPRIMITIVETYPE type, UINT primitives, const V* vertices) {
+    ASSERT_EQ(dev->BeginScene(), D3D_OK);
+    ASSERT_EQ(dev->DrawPrimitiveUP(type, primitives, vertices, sizeof(V)), D3D_OK);
+    ASSERT_EQ(dev->EndScene(), D3D_OK);
+  }
+
   void filter(D3DTEXTUREFILTERTYPE f) {
     ASSERT_EQ(dev->SetSamplerState(0, D3DSAMP_MINFILTER, f), D3D_OK);
     ASSERT_EQ(dev->SetSamplerState(0, D3DSAMP_MAGFILTER, f), D3D_OK);

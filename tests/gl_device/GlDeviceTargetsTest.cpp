@@ -154,9 +154,7 @@ TEST_F(GlDeviceTest, StretchRectResolvesAMultisampledBackBuffer) {
   ASSERT_EQ(dev->SetPixelShader(pixelShader(kVertexColourPs)), D3D_OK);
   TVertex tri[3] = {{0, 0, 0.5f, 1, 0xFFFFFFFF, 0, 0}, {63, 0, 0.5f, 1, 0xFFFFFFFF, 0, 0}, {0, 47, 0.5f, 1, 0xFFFFFFFF, 0, 0}};
   ASSERT_EQ(dev->SetVertexDeclaration(tDecl), D3D_OK);
-  ASSERT_EQ(dev->BeginScene(), D3D_OK);
-  ASSERT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(TVertex)), D3D_OK);
-  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  drawScene(D3DPT_TRIANGLELIST, 1, tri);
   // Present resolves into the window and leaves the back buffer as it was
   // (the copy swap effect of a windowed device).
   ASSERT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
@@ -225,9 +223,7 @@ TEST_F(GlDeviceTest, RegistersPersistAcrossShaderChanges) {
   ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
   CVertex v[4] = {{-1, -1, 0, 1, 0xFF00FF00, 0, 0}, {-1, 1, 0, 1, 0xFF00FF00, 0, 0},
                   {0, -1, 0, 1, 0xFF00FF00, 0, 0},  {0, 1, 0, 1, 0xFF00FF00, 0, 0}};
-  ASSERT_EQ(dev->BeginScene(), D3D_OK);
-  ASSERT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(CVertex)), D3D_OK);
-  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  drawScene(D3DPT_TRIANGLESTRIP, 2, v);
   std::vector<uint32_t> px = readBack();
   EXPECT_EQ(px[20 * W + 10], 0xFF000000u);  // left half left empty
   EXPECT_EQ(px[20 * W + 40], 0xFF00FF00u);

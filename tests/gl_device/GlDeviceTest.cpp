@@ -273,9 +273,7 @@ TEST_F(GlDeviceTest, FixedFunctionStagesAndMismatchedPairs) {
   CVertex v[4] = {{-1, -1, 0, 1, 0xFF00FF00, 0, 0}, {-1, 0, 0, 1, 0xFF00FF00, 0, 0},
                   {1, -1, 0, 1, 0xFF00FF00, 0, 0},  {1, 0, 0, 1, 0xFF00FF00, 0, 0}};
   ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
-  ASSERT_EQ(dev->BeginScene(), D3D_OK);
-  ASSERT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(CVertex)), D3D_OK);
-  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  drawScene(D3DPT_TRIANGLESTRIP, 2, v);
   std::vector<uint32_t> px = readBack();
   EXPECT_EQ(px[5 * W], 0xFF000000u);  // the upper half of clip space stays empty
   EXPECT_EQ(px[40 * W], 0xFF00FF00u);
@@ -285,9 +283,7 @@ TEST_F(GlDeviceTest, FixedFunctionStagesAndMismatchedPairs) {
   ASSERT_EQ(dev->SetPixelShader(pixelShader("float4 main(float4 c : COLOR0, float2 t : TEXCOORD3) : COLOR "
                                             "{ return c + float4(0, 0, t.x + t.y, 0); }")),
             D3D_OK);
-  ASSERT_EQ(dev->BeginScene(), D3D_OK);
-  ASSERT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(CVertex)), D3D_OK);
-  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  drawScene(D3DPT_TRIANGLESTRIP, 2, v);
   EXPECT_EQ(readBack()[40 * W], 0xFF00FF00u);
 }
 

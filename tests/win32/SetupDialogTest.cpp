@@ -48,6 +48,12 @@ std::string lineOf(HWND dialog, int id, UINT getText, int index) {
   return text;
 }
 
+bool notified(int id, int code) {
+  for (auto& n : notifications)
+    if (n.first == id && n.second == code) return true;
+  return false;
+}
+
 class SetupDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -86,7 +92,7 @@ TEST_F(SetupDialogTest, InitialisationFillsTheControlsAndEnterAcceptsThem) {
   noSound = true;
   std::vector<std::string> lines, ratios;
   int listSelection = -2, comboSelection = -2;
-  UINT checks[4] = {};
+  std::vector<UINT> checks;
   std::string comboText;
   INT_PTR result = runLauncher([&](HWND dialog) {
     int count = int(SendDlgItemMessageA(dialog, IDC_MODELIST, LB_GETCOUNT, 0, 0));
@@ -99,7 +105,7 @@ TEST_F(SetupDialogTest, InitialisationFillsTheControlsAndEnterAcceptsThem) {
     GetWindowTextA(GetDlgItem(dialog, IDC_ASPECT), text, sizeof(text));
     comboText = text;
     const int ids[4] = {IDC_FULLSCREEN, IDC_VSYNC, IDC_ANTIALIAS, IDC_NOSOUND};
-    for (int i = 0; i < 4; ++i) checks[i] = IsDlgButtonChecked(dialog, ids[i]);
+    for (int id : ids) checks.push_back(IsDlgButtonChecked(dialog, id));
     // Enter through SDL, as a key press on the dialog's window.
     SDL_Event e = {};
     e.type = SDL_KEYDOWN;
@@ -115,10 +121,7 @@ TEST_F(SetupDialogTest, InitialisationFillsTheControlsAndEnterAcceptsThem) {
   EXPECT_EQ(listSelection, 4);
   EXPECT_EQ(comboSelection, 0);
   EXPECT_EQ(comboText, "4:3");
-  EXPECT_EQ(checks[0], UINT(BST_UNCHECKED));
-  EXPECT_EQ(checks[1], UINT(BST_CHECKED));
-  EXPECT_EQ(checks[2], UINT(BST_CHECKED));
-  EXPECT_EQ(checks[3], UINT(BST_CHECKED));
+  EXPECT_EQ(checks, (std::vector<UINT>{BST_UNCHECKED, BST_CHECKED, BST_CHECKED, BST_CHECKED}));
   EXPECT_EQ(selectedMode, 4);
   EXPECT_EQ(selectedAspect, 0);
   EXPECT_FALSE(fullscreen);
@@ -143,9 +146,7 @@ TEST_F(SetupDialogTest, OkReadsTheSelectionsAndCheckBoxes) {
   EXPECT_FALSE(antiAlias);
   EXPECT_TRUE(noSound);
   // Each auto check box told the procedure it was clicked.
-  int clicked = 0;
-  for (auto& n : notifications) clicked += n.second == BN_CLICKED && n.first > 1000;
-  EXPECT_EQ(clicked, 4);
+  for (int id : {IDC_FULLSCREEN, IDC_VSYNC, IDC_ANTIALIAS, IDC_NOSOUND}) EXPECT_TRUE(notified(id, BN_CLICKED)) << id;
 }
 
 TEST_F(SetupDialogTest, CancelEscapeAndCloseBoxLeaveTheChoicesAlone) {
@@ -183,9 +184,7 @@ TEST_F(SetupDialogTest, NoSelectionComesBackAsDefaultModeAndFourToThree) {
   EXPECT_EQ(result, 1);
   EXPECT_EQ(selectedMode, 4);
   EXPECT_EQ(selectedAspect, 0);
-  bool edited = false;
-  for (auto& n : notifications) edited |= n.first == IDC_ASPECT && n.second == CBN_EDITCHANGE;
-  EXPECT_TRUE(edited);
+  EXPECT_TRUE(notified(IDC_ASPECT, CBN_EDITCHANGE));
 }
 
 TEST_F(SetupDialogTest, EmptyModeListLeavesOnlyCancel) {
@@ -217,9 +216,7 @@ TEST_F(SetupDialogTest, KeyboardAloneChoosesAMode) {
   EXPECT_EQ(notedFocus, okButton);
   EXPECT_EQ(result, 1);
   EXPECT_EQ(selectedMode, 2);
-  bool changed = false;
-  for (auto& n : notifications) changed |= n.first == IDC_MODELIST && n.second == LBN_SELCHANGE;
-  EXPECT_TRUE(changed);
+  EXPECT_TRUE(notified(IDC_MODELIST, LBN_SELCHANGE));
 }
 
 TEST_F(SetupDialogTest, ControlsSitAtTheTemplatePositions) {

@@ -2,6 +2,7 @@
 // validates calls as Direct3D 9 does.
 
 #include "platform/d3d9/RecordingDirect3D9.h"
+#include "platform/d3d9/D3D9Defaults.h"
 #include "platform/d3d9/RecordingInternal.h"
 #include "platform/d3d9/ShaderBlob.h"
 
@@ -15,23 +16,7 @@ RecordingDevice*& lastDevice() {
   return device;
 }
 
-DWORD floatBits(float v) {
-  DWORD d;
-  std::memcpy(&d, &v, 4);
-  return d;
-}
-
-UINT verticesFor(D3DPRIMITIVETYPE type, UINT primitives) {
-  switch (type) {
-  case D3DPT_POINTLIST: return primitives;
-  case D3DPT_LINELIST: return primitives * 2;
-  case D3DPT_LINESTRIP: return primitives + 1;
-  case D3DPT_TRIANGLELIST: return primitives * 3;
-  case D3DPT_TRIANGLESTRIP:
-  case D3DPT_TRIANGLEFAN: return primitives + 2;
-  default: return 0;
-  }
-}
+UINT verticesFor(D3DPRIMITIVETYPE type, UINT primitives) { return d3d9VerticesFor(type, primitives); }
 
 bool hasStencil(D3DFORMAT f) {
   return f == D3DFMT_D24S8 || f == D3DFMT_D24X4S4 || f == D3DFMT_D15S1 || f == D3DFMT_D24FS8;
@@ -60,61 +45,10 @@ RecordingDevice::RecordingDevice(RecordingDirect3D9* owner, HWND focus, DWORD fl
     : RecordingObject("Device"), d3d(owner), window(focus), behavior(flags), pp(params) {
   d3d->AddRef();
   caps = recordingConfig().caps;
-  std::memset(renderStates, 0, sizeof renderStates);
+  d3d9DefaultRenderStates(renderStates, pp.EnableAutoDepthStencil);
+  d3d9DefaultSamplerStates(samplerStates);
   std::memset(vsConstants, 0, sizeof vsConstants);
   std::memset(psConstants, 0, sizeof psConstants);
-  // Direct3D 9's documented defaults.
-  renderStates[D3DRS_ZENABLE] = pp.EnableAutoDepthStencil ? D3DZB_TRUE : D3DZB_FALSE;
-  renderStates[D3DRS_FILLMODE] = D3DFILL_SOLID;
-  renderStates[D3DRS_SHADEMODE] = D3DSHADE_GOURAUD;
-  renderStates[D3DRS_ZWRITEENABLE] = TRUE;
-  renderStates[D3DRS_LASTPIXEL] = TRUE;
-  renderStates[D3DRS_SRCBLEND] = D3DBLEND_ONE;
-  renderStates[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
-  renderStates[D3DRS_CULLMODE] = D3DCULL_CCW;
-  renderStates[D3DRS_ZFUNC] = D3DCMP_LESSEQUAL;
-  renderStates[D3DRS_ALPHAFUNC] = D3DCMP_ALWAYS;
-  renderStates[D3DRS_FOGEND] = floatBits(1.0f);
-  renderStates[D3DRS_FOGDENSITY] = floatBits(1.0f);
-  renderStates[D3DRS_STENCILFAIL] = D3DSTENCILOP_KEEP;
-  renderStates[D3DRS_STENCILZFAIL] = D3DSTENCILOP_KEEP;
-  renderStates[D3DRS_STENCILPASS] = D3DSTENCILOP_KEEP;
-  renderStates[D3DRS_STENCILFUNC] = D3DCMP_ALWAYS;
-  renderStates[D3DRS_STENCILMASK] = 0xFFFFFFFF;
-  renderStates[D3DRS_STENCILWRITEMASK] = 0xFFFFFFFF;
-  renderStates[D3DRS_TEXTUREFACTOR] = 0xFFFFFFFF;
-  renderStates[D3DRS_CLIPPING] = TRUE;
-  renderStates[D3DRS_LIGHTING] = TRUE;
-  renderStates[D3DRS_COLORVERTEX] = TRUE;
-  renderStates[D3DRS_LOCALVIEWER] = TRUE;
-  renderStates[D3DRS_DIFFUSEMATERIALSOURCE] = 1;
-  renderStates[D3DRS_SPECULARMATERIALSOURCE] = 2;
-  renderStates[D3DRS_POINTSIZE] = floatBits(1.0f);
-  renderStates[D3DRS_POINTSIZE_MIN] = floatBits(1.0f);
-  renderStates[D3DRS_POINTSCALE_A] = floatBits(1.0f);
-  renderStates[D3DRS_MULTISAMPLEANTIALIAS] = TRUE;
-  renderStates[D3DRS_MULTISAMPLEMASK] = 0xFFFFFFFF;
-  renderStates[D3DRS_POINTSIZE_MAX] = floatBits(64.0f);
-  renderStates[D3DRS_COLORWRITEENABLE] = 0xF;
-  renderStates[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
-  renderStates[D3DRS_COLORWRITEENABLE1] = 0xF;
-  renderStates[D3DRS_COLORWRITEENABLE2] = 0xF;
-  renderStates[D3DRS_COLORWRITEENABLE3] = 0xF;
-  renderStates[D3DRS_BLENDFACTOR] = 0xFFFFFFFF;
-  renderStates[D3DRS_CCW_STENCILFAIL] = D3DSTENCILOP_KEEP;
-  renderStates[D3DRS_CCW_STENCILZFAIL] = D3DSTENCILOP_KEEP;
-  renderStates[D3DRS_CCW_STENCILPASS] = D3DSTENCILOP_KEEP;
-  renderStates[D3DRS_CCW_STENCILFUNC] = D3DCMP_ALWAYS;
-  renderStates[D3DRS_SRCBLENDALPHA] = D3DBLEND_ONE;
-  renderStates[D3DRS_DESTBLENDALPHA] = D3DBLEND_ZERO;
-  renderStates[D3DRS_BLENDOPALPHA] = D3DBLENDOP_ADD;
-  for (auto& s : samplerStates) {
-    std::memset(s, 0, sizeof s);
-    s[D3DSAMP_ADDRESSU] = s[D3DSAMP_ADDRESSV] = s[D3DSAMP_ADDRESSW] = D3DTADDRESS_WRAP;
-    s[D3DSAMP_MAGFILTER] = s[D3DSAMP_MINFILTER] = D3DTEXF_POINT;
-    s[D3DSAMP_MIPFILTER] = D3DTEXF_NONE;
-    s[D3DSAMP_MAXANISOTROPY] = 1;
-  }
 
   // The swap chain's back buffer and the automatic depth-stencil surface
   // belong to the device; the device also holds them as its current targets.

@@ -13,11 +13,6 @@
 
 namespace {
 
-DWORD floatBits(float v) {
-  DWORD d;
-  std::memcpy(&d, &v, 4);
-  return d;
-}
 
 GlSurface* asSurface(IDirect3DSurface9* s) { return s ? dynamic_cast<GlSurface*>(s) : nullptr; }
 
@@ -75,62 +70,10 @@ RECT fitted(LONG width, LONG height, int areaWidth, int areaHeight) {
 GlDevice::GlDevice(GlDirect3D9* owner, HWND focus, DWORD flags, const D3DPRESENT_PARAMETERS& params, GlContext* ctx)
     : d3d(owner), focusWindow(focus), behavior(flags), pp(params), context(ctx) {
   d3d->AddRef();
-  std::memset(renderStates, 0, sizeof renderStates);
+  d3d9DefaultRenderStates(renderStates, pp.EnableAutoDepthStencil);
+  d3d9DefaultSamplerStates(samplerStates);
   std::memset(vsConstants, 0, sizeof vsConstants);
   std::memset(psConstants, 0, sizeof psConstants);
-  // Direct3D 9's documented defaults.
-  renderStates[D3DRS_ZENABLE] = pp.EnableAutoDepthStencil ? D3DZB_TRUE : D3DZB_FALSE;
-  renderStates[D3DRS_FILLMODE] = D3DFILL_SOLID;
-  renderStates[D3DRS_SHADEMODE] = D3DSHADE_GOURAUD;
-  renderStates[D3DRS_ZWRITEENABLE] = TRUE;
-  renderStates[D3DRS_LASTPIXEL] = TRUE;
-  renderStates[D3DRS_SRCBLEND] = D3DBLEND_ONE;
-  renderStates[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
-  renderStates[D3DRS_CULLMODE] = D3DCULL_CCW;
-  renderStates[D3DRS_ZFUNC] = D3DCMP_LESSEQUAL;
-  renderStates[D3DRS_ALPHAFUNC] = D3DCMP_ALWAYS;
-  renderStates[D3DRS_DITHERENABLE] = FALSE;
-  renderStates[D3DRS_FOGEND] = floatBits(1.0f);
-  renderStates[D3DRS_FOGDENSITY] = floatBits(1.0f);
-  renderStates[D3DRS_STENCILFAIL] = D3DSTENCILOP_KEEP;
-  renderStates[D3DRS_STENCILZFAIL] = D3DSTENCILOP_KEEP;
-  renderStates[D3DRS_STENCILPASS] = D3DSTENCILOP_KEEP;
-  renderStates[D3DRS_STENCILFUNC] = D3DCMP_ALWAYS;
-  renderStates[D3DRS_STENCILMASK] = 0xFFFFFFFF;
-  renderStates[D3DRS_STENCILWRITEMASK] = 0xFFFFFFFF;
-  renderStates[D3DRS_TEXTUREFACTOR] = 0xFFFFFFFF;
-  renderStates[D3DRS_CLIPPING] = TRUE;
-  renderStates[D3DRS_LIGHTING] = TRUE;
-  renderStates[D3DRS_COLORVERTEX] = TRUE;
-  renderStates[D3DRS_LOCALVIEWER] = TRUE;
-  renderStates[D3DRS_DIFFUSEMATERIALSOURCE] = 1;
-  renderStates[D3DRS_SPECULARMATERIALSOURCE] = 2;
-  renderStates[D3DRS_POINTSIZE] = floatBits(1.0f);
-  renderStates[D3DRS_POINTSIZE_MIN] = floatBits(1.0f);
-  renderStates[D3DRS_POINTSCALE_A] = floatBits(1.0f);
-  renderStates[D3DRS_MULTISAMPLEANTIALIAS] = TRUE;
-  renderStates[D3DRS_MULTISAMPLEMASK] = 0xFFFFFFFF;
-  renderStates[D3DRS_POINTSIZE_MAX] = floatBits(64.0f);
-  renderStates[D3DRS_COLORWRITEENABLE] = 0xF;
-  renderStates[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
-  renderStates[D3DRS_COLORWRITEENABLE1] = 0xF;
-  renderStates[D3DRS_COLORWRITEENABLE2] = 0xF;
-  renderStates[D3DRS_COLORWRITEENABLE3] = 0xF;
-  renderStates[D3DRS_BLENDFACTOR] = 0xFFFFFFFF;
-  renderStates[D3DRS_CCW_STENCILFAIL] = D3DSTENCILOP_KEEP;
-  renderStates[D3DRS_CCW_STENCILZFAIL] = D3DSTENCILOP_KEEP;
-  renderStates[D3DRS_CCW_STENCILPASS] = D3DSTENCILOP_KEEP;
-  renderStates[D3DRS_CCW_STENCILFUNC] = D3DCMP_ALWAYS;
-  renderStates[D3DRS_SRCBLENDALPHA] = D3DBLEND_ONE;
-  renderStates[D3DRS_DESTBLENDALPHA] = D3DBLEND_ZERO;
-  renderStates[D3DRS_BLENDOPALPHA] = D3DBLENDOP_ADD;
-  for (auto& s : samplerStates) {
-    std::memset(s, 0, sizeof s);
-    s[D3DSAMP_ADDRESSU] = s[D3DSAMP_ADDRESSV] = s[D3DSAMP_ADDRESSW] = D3DTADDRESS_WRAP;
-    s[D3DSAMP_MAGFILTER] = s[D3DSAMP_MINFILTER] = D3DTEXF_POINT;
-    s[D3DSAMP_MIPFILTER] = D3DTEXF_NONE;
-    s[D3DSAMP_MAXANISOTROPY] = 1;
-  }
   view = {0, 0, pp.BackBufferWidth, pp.BackBufferHeight, 0.0f, 1.0f};
   // Nothing is known of the GL state yet: every cached value differs from
   // whatever the first use sets (NaN floats included).

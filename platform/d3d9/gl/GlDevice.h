@@ -4,6 +4,7 @@
 
 #include "platform/d3d9/ShaderBlob.h"
 #include "platform/d3d9/d3d9.h"
+#include "platform/d3d9/D3D9Defaults.h"
 #include "platform/d3d9/gl/GlContext.h"
 #include "platform/d3d9/gl/GlDirect3D9.h"
 #include "platform/d3d9/gl/GlFormats.h"

@@ -17,17 +17,7 @@ float bitsFloat(DWORD d) {
   return v;
 }
 
-UINT verticesFor(D3DPRIMITIVETYPE type, UINT primitives) {
-  switch (type) {
-  case D3DPT_POINTLIST: return primitives;
-  case D3DPT_LINELIST: return primitives * 2;
-  case D3DPT_LINESTRIP: return primitives + 1;
-  case D3DPT_TRIANGLELIST: return primitives * 3;
-  case D3DPT_TRIANGLESTRIP:
-  case D3DPT_TRIANGLEFAN: return primitives + 2;
-  default: return 0;
-  }
-}
+UINT verticesFor(D3DPRIMITIVETYPE type, UINT primitives) { return d3d9VerticesFor(type, primitives); }
 
 GLenum glPrimitive(D3DPRIMITIVETYPE type) {
   switch (type) {

@@ -195,7 +195,7 @@ const std::array<float, 16> fullQuad = {-1, 1, 0.5f, 1, 1, 1, 0.5f, 1, -1, -1, 0
 const std::array<float, 16> fullUv = {0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 1, 1, 0, 0};
 std::array<float, 16> constant4(float x, float y, float z, float w) { return {x, y, z, w, x, y, z, w, x, y, z, w, x, y, z, w}; }
 
-const int POS = 0, NORMAL = 1, COLOR0 = 2, TEX0 = 4, TEX1 = 5, TEX2 = 6;
+const int POS = 0, NORMAL = 1, COLOR0 = 2, TEX0 = 4, TEX2 = 6;
 
 void expectNear(const Rgba& got, const Rgba& want, float tolerance, const std::string& what) {
   EXPECT_NEAR(got.r, want.r, tolerance) << what;

@@ -22,6 +22,7 @@
 #include "engine/render/TextureFormats.h"
 #include "engine/render/VertexFormats.h"
 #include "platform/d3d9/d3d9.h"
+#include "platform/d3dx/d3dx9shader.h"
 
 class FileManager;
 class ID3DXConstantTable;
@@ -50,11 +51,25 @@ struct RenderTarget {
 };
 
 // One compiled pair; either half may be missing.
+// A constant's handles in both stages, remembered by name: items set the same
+// dozen constants by name every frame. The name is kept as text, so a caller
+// that reuses a buffer for another name never meets a stale entry.
+#define SHADER_HANDLE_CACHE 16
+#define SHADER_HANDLE_NAME 32
+struct ConstantHandles {
+  const char* key;
+  char name[SHADER_HANDLE_NAME];
+  D3DXHANDLE vertex;
+  D3DXHANDLE pixel;
+};
+
 struct ShaderRecord {
   IDirect3DVertexShader9* vertexShader;
   IDirect3DPixelShader9* pixelShader;
   ID3DXConstantTable* vertexConstants;
   ID3DXConstantTable* pixelConstants;
+  ConstantHandles handles[SHADER_HANDLE_CACHE] = {};
+  uint32_t handleCount = 0;
 };
 
 // Slots of RenderDeviceDX9::statistics that are counted.

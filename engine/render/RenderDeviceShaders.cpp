@@ -39,6 +39,7 @@ void releaseRecord(ShaderRecord& record) {
   releaseCom(record.pixelShader);
   releaseCom(record.vertexConstants);
   releaseCom(record.pixelConstants);
+  record.handleCount = 0;
 }
 
 }  // namespace
@@ -89,17 +90,36 @@ namespace {
 
 // Runs set(table, handle) for the vertex and then the pixel shader of a pair,
 // each only when that shader declares the name.
+ConstantHandles lookUp(const ShaderRecord& record, const char* name) {
+  ConstantHandles found = {};
+  if (record.vertexShader && record.vertexConstants)
+    found.vertex = record.vertexConstants->GetConstantByName(nullptr, name);
+  if (record.pixelShader && record.pixelConstants)
+    found.pixel = record.pixelConstants->GetConstantByName(nullptr, name);
+  return found;
+}
+
+ConstantHandles handlesFor(ShaderRecord& record, const char* name) {
+  for (uint32_t i = 0; i < record.handleCount; ++i) {
+    const ConstantHandles& entry = record.handles[i];
+    if (entry.key == name && std::strcmp(entry.name, name) == 0) return entry;
+  }
+  ConstantHandles found = lookUp(record, name);
+  size_t length = std::strlen(name);
+  if (record.handleCount < SHADER_HANDLE_CACHE && length < SHADER_HANDLE_NAME) {
+    found.key = name;
+    std::memcpy(found.name, name, length + 1);
+    record.handles[record.handleCount++] = found;
+  }
+  return found;
+}
+
 template <typename Setter>
-void forEachConstant(const ShaderRecord& record, const char* name, Setter set) {
+void forEachConstant(ShaderRecord& record, const char* name, Setter set) {
   if (!name) return;
-  if (record.vertexShader && record.vertexConstants) {
-    D3DXHANDLE handle = record.vertexConstants->GetConstantByName(nullptr, name);
-    if (handle) set(record.vertexConstants, handle);
-  }
-  if (record.pixelShader && record.pixelConstants) {
-    D3DXHANDLE handle = record.pixelConstants->GetConstantByName(nullptr, name);
-    if (handle) set(record.pixelConstants, handle);
-  }
+  ConstantHandles handles = handlesFor(record, name);
+  if (handles.vertex) set(record.vertexConstants, handles.vertex);
+  if (handles.pixel) set(record.pixelConstants, handles.pixel);
 }
 
 }  // namespace

@@ -122,6 +122,21 @@ TEST_F(RenderDeviceTest, ConstantsReachWhicheverStageDeclaresThem) {
   d->setShaderFloat(pair, "lightCosSpot", 0.5f);
   EXPECT_EQ(calls().size(), from);
 
+  // Names are remembered per shader, but a buffer reused for another name
+  // (or for a name the shader lacks) is looked up afresh.
+  char name[32];
+  std::strcpy(name, "tint");
+  d->setShaderVector(pair, name, diffuse);
+  EXPECT_EQ(recorded()->pixelConstant(tintRegister)[2], 0.3f);
+  std::strcpy(name, "lightCosSpot");
+  from = calls().size();
+  d->setShaderVector(pair, name, tint);
+  EXPECT_EQ(calls().size(), from);
+  std::strcpy(name, "materialDiffuse");
+  d->setShaderVector(pair, name, tint);
+  EXPECT_EQ(recorded()->pixelConstant(diffusePs)[0], 0.25f);
+  EXPECT_EQ(recorded()->pixelConstant(tintRegister)[2], 0.3f);
+
   // Matrices go up transposed: each register holds one row of the
   // engine's row-vector matrix, so the shader's mul(matrix, v) is v x M.
   float m[16];

@@ -122,7 +122,8 @@ class Server {
     }
     close(fds[0]);
     if (number.find('\n') == std::string::npos) return false;
-    display = ":" + number.substr(0, number.find('\n'));
+    display = ":";
+    display.append(number, 0, number.find('\n'));
     setenv("DISPLAY", display.c_str(), 1);
     setenv("SDL_VIDEODRIVER", "x11", 1);
     return true;

@@ -27,6 +27,31 @@ inline UINT d3d9VerticesFor(D3DPRIMITIVETYPE type, UINT primitives) {
   }
 }
 
+// Size of one vertex of a flexible vertex format; 0 for an invalid one.
+inline UINT d3d9FvfVertexSize(DWORD fvf) {
+  UINT size = 0;
+  DWORD position = fvf & D3DFVF_POSITION_MASK;
+  if (position == D3DFVF_XYZ) size += 12;
+  else if (position == D3DFVF_XYZRHW || position == D3DFVF_XYZW) size += 16;
+  else if (position >= 0x006 && position <= 0x00e) size += 12 + 4 * ((position - 0x006) / 2 + 1);
+  else if (position != 0) return 0;
+  if (fvf & D3DFVF_NORMAL) size += 12;
+  if (fvf & D3DFVF_PSIZE) size += 4;
+  if (fvf & D3DFVF_DIFFUSE) size += 4;
+  if (fvf & D3DFVF_SPECULAR) size += 4;
+  UINT texCount = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
+  if (texCount > 8) return 0;
+  for (UINT t = 0; t < texCount; ++t) {
+    switch ((fvf >> (t * 2 + 16)) & 3) {
+    case D3DFVF_TEXTUREFORMAT1: size += 4; break;
+    case D3DFVF_TEXTUREFORMAT2: size += 8; break;
+    case D3DFVF_TEXTUREFORMAT3: size += 12; break;
+    case D3DFVF_TEXTUREFORMAT4: size += 16; break;
+    }
+  }
+  return size;
+}
+
 // Fills a 256-entry render-state table with a new device's defaults.
 inline void d3d9DefaultRenderStates(DWORD (&states)[256], bool autoDepthStencil) {
   std::memset(states, 0, sizeof states);

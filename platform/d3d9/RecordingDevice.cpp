@@ -201,43 +201,12 @@ HRESULT RecordingDevice::CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD U
   return logCall("CreateCubeTexture", a + " -> " + recordingName(*ppCubeTexture), S_OK);
 }
 
-// Size of one vertex of a flexible vertex format, 0 for an invalid one.
-static UINT fvfVertexSize(DWORD fvf) {
-  UINT size = 0;
-  switch (fvf & D3DFVF_POSITION_MASK) {
-  case 0: break;
-  case D3DFVF_XYZ: size += 12; break;
-  case D3DFVF_XYZRHW:
-  case D3DFVF_XYZW: size += 16; break;
-  default: {
-    DWORD p = fvf & D3DFVF_POSITION_MASK;
-    if (p >= 0x006 && p <= 0x00e) size += 12 + 4 * ((p - 0x006) / 2 + 1);
-    else return 0;
-  }
-  }
-  if (fvf & D3DFVF_NORMAL) size += 12;
-  if (fvf & D3DFVF_PSIZE) size += 4;
-  if (fvf & D3DFVF_DIFFUSE) size += 4;
-  if (fvf & D3DFVF_SPECULAR) size += 4;
-  UINT texCount = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
-  if (texCount > 8) return 0;
-  for (UINT t = 0; t < texCount; ++t) {
-    switch ((fvf >> (t * 2 + 16)) & 3) {
-    case D3DFVF_TEXTUREFORMAT1: size += 4; break;
-    case D3DFVF_TEXTUREFORMAT2: size += 8; break;
-    case D3DFVF_TEXTUREFORMAT3: size += 12; break;
-    case D3DFVF_TEXTUREFORMAT4: size += 16; break;
-    }
-  }
-  return size;
-}
-
 HRESULT RecordingDevice::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
                                             IDirect3DVertexBuffer9** ppVertexBuffer, HANDLE* pSharedHandle) {
   std::string a = args(u(Length), x(Usage), x(FVF), u(Pool), p(ppVertexBuffer), p(pSharedHandle));
   if (ppVertexBuffer) *ppVertexBuffer = nullptr;
   if (HRESULT hr = injected("CreateVertexBuffer")) return logCall("CreateVertexBuffer", a, hr);
-  UINT vertexSize = FVF ? fvfVertexSize(FVF) : 0;
+  UINT vertexSize = FVF ? d3d9FvfVertexSize(FVF) : 0;
   // A buffer with a vertex format must hold at least one vertex.
   if (!ppVertexBuffer || pSharedHandle || Length == 0 || (FVF && (vertexSize == 0 || Length < vertexSize)) ||
       ((Usage & D3DUSAGE_DYNAMIC) && Pool == D3DPOOL_MANAGED) ||

@@ -21,31 +21,6 @@ bool rectInside(const RECT* r, const D3DSURFACE_DESC& d) {
                 (UINT)r->right <= d.Width && (UINT)r->bottom <= d.Height);
 }
 
-// Size of one vertex of a flexible vertex format; 0 for an invalid one.
-UINT fvfVertexSize(DWORD fvf) {
-  UINT size = 0;
-  DWORD position = fvf & D3DFVF_POSITION_MASK;
-  if (position == D3DFVF_XYZ) size += 12;
-  else if (position == D3DFVF_XYZRHW || position == D3DFVF_XYZW) size += 16;
-  else if (position >= 0x006 && position <= 0x00e) size += 12 + 4 * ((position - 0x006) / 2 + 1);
-  else if (position != 0) return 0;
-  if (fvf & D3DFVF_NORMAL) size += 12;
-  if (fvf & D3DFVF_PSIZE) size += 4;
-  if (fvf & D3DFVF_DIFFUSE) size += 4;
-  if (fvf & D3DFVF_SPECULAR) size += 4;
-  UINT texCount = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
-  if (texCount > 8) return 0;
-  for (UINT t = 0; t < texCount; ++t) {
-    switch ((fvf >> (t * 2 + 16)) & 3) {
-    case D3DFVF_TEXTUREFORMAT1: size += 4; break;
-    case D3DFVF_TEXTUREFORMAT2: size += 8; break;
-    case D3DFVF_TEXTUREFORMAT3: size += 12; break;
-    case D3DFVF_TEXTUREFORMAT4: size += 16; break;
-    }
-  }
-  return size;
-}
-
 bool hasStencil(D3DFORMAT f) {
   const GlFormat* g = glFormatInfo(f);
   return g && g->stencil;
@@ -590,7 +565,7 @@ HRESULT GlDevice::CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD Usage, D
 HRESULT GlDevice::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
                                      IDirect3DVertexBuffer9** ppVertexBuffer, HANDLE* pSharedHandle) {
   if (ppVertexBuffer) *ppVertexBuffer = nullptr;
-  UINT vertexSize = FVF ? fvfVertexSize(FVF) : 0;
+  UINT vertexSize = FVF ? d3d9FvfVertexSize(FVF) : 0;
   // A buffer with a vertex format must hold at least one vertex.
   if (!ppVertexBuffer || pSharedHandle || Length == 0 || (FVF && (vertexSize == 0 || Length < vertexSize)) ||
       ((Usage & D3DUSAGE_DYNAMIC) && Pool == D3DPOOL_MANAGED) ||

@@ -1,26 +1,12 @@
-# Adds each listed folder that has a CMakeLists.txt of its own.
-function(vantrel_add_subdirectories)
-  foreach(dir IN LISTS ARGN)
-    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
-      add_subdirectory(${dir})
-    endif()
-  endforeach()
-endfunction()
-
-# An INTERFACE library standing for a whole layer: links whichever of the
-# subsystem libraries exist.
+# An INTERFACE library standing for a whole layer: links its subsystem libraries.
 function(vantrel_layer name)
   add_library(${name} INTERFACE)
-  foreach(lib IN LISTS ARGN)
-    if(TARGET ${lib})
-      target_link_libraries(${name} INTERFACE ${lib})
-    endif()
-  endforeach()
+  target_link_libraries(${name} INTERFACE ${ARGN})
 endfunction()
 
 # A static library of one subsystem; sources relative to the calling folder.
 # Include paths are rooted at the repository, so headers read
-# "engine/Array.h", "platform/d3d9/d3d9.h", "demo/Log.h".
+# "engine/Array.h", "platform/d3d9/d3d9.h", "engine/Log.h".
 function(vantrel_library name)
   cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
   add_library(${name} STATIC ${A_SOURCES})
@@ -59,12 +45,12 @@ function(vantrel_test name)
     PROPERTIES LABELS ${A_LABEL} TIMEOUT ${A_TIMEOUT})
 endfunction()
 
-# A libFuzzer target (clang builds with VANTREL_BUILD_FUZZ only), run by CTest
+# A libFuzzer target (builds with VANTREL_BUILD_FUZZ only, which need clang), run by CTest
 # under the label fuzz for a bounded time from its seed corpus.
 #   vantrel_fuzz(name SOURCES ... LIBS ... [CORPUS dir] [SECONDS n])
 # The CORPUS folder may be generated at build time; it is created if missing.
 function(vantrel_fuzz name)
-  if(NOT VANTREL_BUILD_FUZZ OR NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  if(NOT VANTREL_BUILD_FUZZ)
     return()
   endif()
   cmake_parse_arguments(A "" "CORPUS;SECONDS" "SOURCES;LIBS" ${ARGN})

@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "demo/DemoApplication.h"
-#include "demo/Log.h"
+#include "engine/Log.h"
 #include "demo/SetupDialog.h"
 #include "demo/resource.h"
 #include "engine/Memory.h"
@@ -14,6 +14,7 @@
 #include "engine/files/FileManager_zip.h"
 #include "engine/postfx/PostFX.h"
 #include "engine/render/RenderDeviceDX9.h"
+#include "engine/scene/BuiltInShaderTable.h"
 
 #ifndef VANTREL_USE_DEVELOPMENT_DIRECTORIES
 #define VANTREL_USE_DEVELOPMENT_DIRECTORIES 1
@@ -78,7 +79,8 @@ void demoOpenData() {
 DemoApplication* demoStart(const DisplayMode& mode, const DeviceSettings& settings, int windowKind) {
   demoWindow.create(50, 50, mode.width, mode.height, windowKind, nullptr);
 
-  getRenderDevice()->init(demoWindow.getHandle(), mode, settings, BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL);
+  getRenderDevice()->init(demoWindow.getHandle(), mode, settings, BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL,
+                          compileBuiltInShaders);
 
   postFXInit(float(unsigned(mode.width)), float(unsigned(mode.height)));
 

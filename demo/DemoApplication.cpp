@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "demo/Log.h"
+#include "engine/Log.h"
 #include "engine/Memory.h"
 #include "engine/postfx/PostFX.h"
 #include "engine/render/RenderDeviceDX9.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "demo/Log.h"
+#include "engine/Log.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 
 #include "AseGenerator.h"
 #include "BenchReport.h"
-#include "demo/Log.h"
-#include "engine/assets/ASELoader.h"
+#include "engine/Log.h"
+#include "engine/scene/ASELoader.h"
 #include "engine/scene/SGMesh.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "BenchReport.h"
-#include "demo/Log.h"
+#include "engine/Log.h"
 #include "engine/files/ByteOrder.h"
 #include "engine/files/FileManager.h"
 

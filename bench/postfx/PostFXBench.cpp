@@ -2,12 +2,10 @@
 // post-processing chains (chain 2, then chain 1) against the same frame
 // without them, measured in the same run with the two kinds interleaved.
 //
-// With the demo object built, the frame is the demo's own (station scene,
-// shadow pass, main pass) run from the run directory; the chains are taken
-// out of the frame by clearing the demo's chain pointers. Without it, a
-// stand-in scene is drawn: a full-screen gradient whose alpha drives the
-// depth blur, with bright blocks that bloom. Each frame ends with a one-pixel
-// read-back so that the GPU work is finished inside the timed region.
+// The frame is the demo's own (station scene, shadow pass, main pass) run
+// from the run directory; the chains are taken out of the frame by clearing
+// the demo's chain pointers. Each frame ends with a one-pixel read-back so
+// that the GPU work is finished inside the timed region.
 
 #include <unistd.h>
 
@@ -16,16 +14,15 @@
 #include <utility>
 
 #include "BenchReport.h"
-#include "demo/Log.h"
+#include "engine/Log.h"
 #include "engine/Window.h"
 #include "engine/postfx/PostFX.h"
 #include "engine/render/RenderDeviceDX9.h"
 
-#ifdef POSTFX_BENCH_DEMO_FRAME
 #include "demo/DemoApplication.h"
 #include "engine/files/ByteOrder.h"
 #include "engine/files/FileManager.h"
-#endif
+#include "engine/scene/BuiltInShaderTable.h"
 
 namespace {
 
@@ -68,55 +65,6 @@ class Frame {
   IDirect3DSurface9* readBack = nullptr;
 };
 
-class StandInFrame : public Frame {
- public:
-  StandInFrame() {
-    RenderDeviceDX9* device = getRenderDevice();
-    material = TRACKED_NEW(Material);
-    material->shader = device->createShader(sceneVS, scenePS);
-    material->renderFlags = RF_DEPTH_OFF | RF_CULL_NONE | RF_FILL_SOLID | RF_BLEND_OFF;
-    device->compileRenderStates(material);
-    chain1 = buildChain1();
-    chain2 = buildChain2();
-  }
-  ~StandInFrame() override {
-    releaseProbe();
-    chain1->release();
-    chain2->release();
-    TRACKED_DELETE(chain1);
-    TRACKED_DELETE(chain2);
-    releaseRef(material);
-  }
-  const char* name() const override { return "stand-in scene"; }
-
-  void draw(bool post) override {
-    RenderDeviceDX9* device = getRenderDevice();
-    device->clear(BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL, 0xFF000020, 0);
-    device->beginScene();
-    device->setMaterial(material);
-    const float w = float(kWidth), h = float(kHeight);
-    const float quad[4][6] = {{-0.5f, h - 0.5f, 0, 1, 0, 1},
-                              {-0.5f, -0.5f, 0, 1, 0, 0},
-                              {w - 0.5f, h - 0.5f, 0, 1, 1, 1},
-                              {w - 0.5f, -0.5f, 0, 1, 1, 0}};
-    device->SetVertexDecl(VERTEXFORMAT_SCREEN);
-    device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, 24);
-    device->endScene();
-    if (post) {
-      chain2->apply();
-      chain1->apply();
-    }
-    finish();
-    device->present();
-  }
-
- private:
-  Material* material;
-  PostChain* chain1;
-  PostChain* chain2;
-};
-
-#ifdef POSTFX_BENCH_DEMO_FRAME
 class DemoFrame : public Frame {
  public:
   DemoFrame() {
@@ -156,7 +104,6 @@ class DemoFrame : public Frame {
   PostChain* chain1;
   PostChain* chain2;
 };
-#endif
 
 double median(double* v, int n) {
   for (int i = 1; i < n; ++i)
@@ -168,27 +115,21 @@ double median(double* v, int n) {
 
 int main() {
   setenv("SDL_VIDEODRIVER", "dummy", 0);
-#ifdef POSTFX_BENCH_DEMO_FRAME
   if (chdir(VANTREL_RUN_DIR) != 0) {
     std::fprintf(stderr, "postfx_bench: cannot enter %s\n", VANTREL_RUN_DIR);
     return 1;
   }
-#endif
   logOpen();
   Window window;
   window.create(0, 0, kWidth, kHeight, 2, nullptr);
   RenderDeviceDX9* device = getRenderDevice();
   device->init(window.getHandle(), DisplayMode{kWidth, kHeight, 32, 60},
                DeviceSettings{false, false, 0, 1, float(kWidth) / float(kHeight)},
-               BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL);
+               BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL, compileBuiltInShaders);
   postFXInit(float(kWidth), float(kHeight));
 
   {
-#ifdef POSTFX_BENCH_DEMO_FRAME
     DemoFrame frame;
-#else
-    StandInFrame frame;
-#endif
     // Warm up both kinds (program links, first-use allocations).
     for (int i = 0; i < 3; ++i) {
       frame.draw(false);

@@ -4,7 +4,7 @@
 
 #include <limits>
 
-#include "demo/Log.h"
+#include "engine/Log.h"
 #include "engine/files/FileStream.h"
 
 std::string normalisePath(const std::string& path) {

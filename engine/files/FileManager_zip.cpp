@@ -6,7 +6,7 @@
 #include <cstring>
 #include <limits>
 
-#include "demo/Log.h"
+#include "engine/Log.h"
 #include "engine/files/ByteOrder.h"
 #include "engine/files/FileStream.h"
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "demo/Log.h"
+#include "engine/Log.h"
 #include "engine/files/ByteOrder.h"
 
 namespace {

@@ -93,7 +93,10 @@ class RenderDeviceDX9 {
   // Every mode of adapter 0 in A8R8G8B8, then X8R8G8B8, as listed (32 bits each).
   Array<DisplayMode> getDisplayModes();
   // Creates the device on the window; true, or the process ends with a message.
-  bool init(HWND window, DisplayMode mode, DeviceSettings settings, int bufferFlags);
+  // startupShaders, when given, is called as init's last step to compile the
+  // shaders its owner draws with (the scene passes compileBuiltInShaders).
+  bool init(HWND window, DisplayMode mode, DeviceSettings settings, int bufferFlags,
+            void (*startupShaders)() = nullptr);
   // Releases everything; a second call does nothing.
   void shutdown();
   void beginScene();

@@ -4,8 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "demo/Log.h"
-#include "engine/render/BuiltInShaders.h"
+#include "engine/Log.h"
 #include "engine/render/RenderDeviceDX9.h"
 #include "platform/d3dx/d3dx9.h"
 
@@ -102,7 +101,8 @@ Array<DisplayMode> RenderDeviceDX9::getDisplayModes() {
   return modes;
 }
 
-bool RenderDeviceDX9::init(HWND window, DisplayMode mode, DeviceSettings deviceSettings, int bufferFlags) {
+bool RenderDeviceDX9::init(HWND window, DisplayMode mode, DeviceSettings deviceSettings, int bufferFlags,
+                           void (*startupShaders)()) {
   settings = deviceSettings;
   width = mode.width;
   height = mode.height;
@@ -238,7 +238,7 @@ bool RenderDeviceDX9::init(HWND window, DisplayMode mode, DeviceSettings deviceS
   resetStateCache();
   initDynamicBuffers(64000, 64000);
   createQuadIndexBuffer(63996);
-  compileBuiltInShaders();
+  if (startupShaders) startupShaders();
   return true;
 }
 

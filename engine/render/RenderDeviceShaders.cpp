@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "demo/Log.h"
+#include "engine/Log.h"
 #include "engine/render/RenderDeviceDX9.h"
 #include "platform/d3dx/d3dx9.h"
 

@@ -1,10 +1,9 @@
 #pragma once
 // The built-in shader table: 14 slots of shader indices (createShader), -1
 // for an empty slot, filled once by compileBuiltInShaders when the render
-// device initialises. The scene draws with slot 4 (depth, the shadow pass)
-// and slot 13 (the shadowed spot light of every scene material). The filling
-// operation, compileBuiltInShaders, is declared by the render device
-// (engine/render/BuiltInShaders.h), which calls it.
+// device initialises (whoever starts the device passes it to
+// RenderDeviceDX9::init). The scene draws with slot 4 (depth, the shadow pass)
+// and slot 13 (the shadowed spot light of every scene material).
 
 #include <cstdint>
 
@@ -18,6 +17,9 @@ enum BuiltInShaderSlot {
 };
 
 extern int32_t builtInShaders[BUILT_IN_SHADER_SLOTS];
+
+// Fills the table on the process's render device; init's start-up step.
+void compileBuiltInShaders();
 
 // Compiles the lit vertex shader with the pixel shader generated for the
 // flags (bit 0: untextured); the shader index.

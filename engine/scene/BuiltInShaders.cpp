@@ -1,8 +1,6 @@
-// The built-in shader table and its compilation. The render device declares
-// compileBuiltInShaders and calls it from init; this definition replaces the
-// render library's empty default whenever the scene library is linked.
+// The built-in shader table and its compilation, the render device's last
+// start-up step (RenderDeviceDX9::init calls what it is given).
 
-#include "engine/render/BuiltInShaders.h"
 #include "engine/render/RenderDeviceDX9.h"
 #include "engine/scene/BuiltInShaderTable.h"
 

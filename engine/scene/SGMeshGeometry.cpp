@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "demo/Log.h"
+#include "engine/Log.h"
 #include "engine/Memory.h"
 #include "engine/assets/Mesh.h"
 #include "engine/render/VertexFormats.h"

@@ -1,8 +1,8 @@
 #include "engine/scene/SGScene.h"
 
-#include "demo/Log.h"
+#include "engine/Log.h"
 #include "engine/Memory.h"
-#include "engine/assets/ASELoader.h"
+#include "engine/scene/ASELoader.h"
 #include "engine/render/Material.h"
 #include "engine/render/RenderDeviceDX9.h"
 #include "engine/scene/BuiltInShaderTable.h"

@@ -1,0 +1,148 @@
+// The demo's life against the recording device, without a person: the paths
+// of camera and light, start-up in its order through the launcher to frames
+// and back down with nothing left alive, and Cancel leaving no window and no
+// device.
+
+#include <SDL.h>
+
+#include <cmath>
+
+#include "support/SceneTestSupport.h"
+#include "demo/DemoApp.h"
+#include "demo/DemoApplication.h"
+#include "demo/SetupDialog.h"
+#include "engine/postfx/PostFX.h"
+#include "platform/win32/Win32Sdl.h"
+
+namespace {
+
+const float pi = 3.14159265f;
+
+TEST(DemoPaths, CameraAndLightFollowTheirCircles) {
+  // At the start: radius 900 at angle 0, the light at 1000 on the x axis.
+  EXPECT_EQ(DemoApplication::cameraPositionAt(0.0f), D3DXVECTOR3(900.0f, 700.0f, 0.0f));
+  EXPECT_EQ(DemoApplication::lightPositionAt(0.0f), D3DXVECTOR3(1000.0f, 750.0f, 0.0f));
+
+  // The radius swings between 1150 and 650 with period 2 pi / 0.21.
+  auto radius = [](float t) {
+    D3DXVECTOR3 p = DemoApplication::cameraPositionAt(t);
+    return std::hypot(p.x, p.z);
+  };
+  EXPECT_NEAR(radius(0.5f * pi / 0.21f), 1150.0, 1e-2);
+  EXPECT_NEAR(radius(1.5f * pi / 0.21f), 650.0, 1e-2);
+  // A quarter turn of the camera after 2 pi / 0.15 / 4 seconds.
+  D3DXVECTOR3 quarter = DemoApplication::cameraPositionAt(0.5f * pi / 0.15f);
+  EXPECT_NEAR(quarter.x, 0.0, 0.05);
+  EXPECT_GT(quarter.z, 0.0f);
+  EXPECT_EQ(quarter.y, 700.0f);
+  // Half a light revolution after pi / 0.05 seconds.
+  D3DXVECTOR3 light = DemoApplication::lightPositionAt(pi / 0.05f);
+  EXPECT_NEAR(light.x, -1000.0, 1e-2);
+  EXPECT_NEAR(light.z, 0.0, 0.1);
+}
+
+class DemoStartupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    unsetenv("VANTREL_DEMO_FRAMES");
+    recordingReset();
+    recordingSelect();
+    resetRenderDevice();
+    resetWindowState();
+  }
+  void TearDown() override {
+    unsetenv("VANTREL_DEMO_FRAMES");
+    resetRenderDevice();
+    resetWindowState();
+  }
+
+  static std::string log() { return TestDir::read("log.txt"); }
+  // Index of the first call whose text starts so, or -1.
+  static long first(const std::string& prefix) {
+    const auto& all = recordingLog().calls();
+    for (size_t i = 0; i < all.size(); ++i)
+      if (startsWith(all[i].text, prefix)) return long(i);
+    return -1;
+  }
+
+  TestDir dir{"demo"};
+};
+
+TEST_F(DemoStartupTest, StartsInOrderRunsFramesAndShutsEverythingDown) {
+  writeTestScene();
+  setenv("VANTREL_DEMO_FRAMES", "3", 1);
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(demoMain(GetModuleHandleA(nullptr)), 0);
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(startsWith(out, "vantrel-demo: frames=4 first-frame-clock-ns=")) << out;
+
+  // The log: header, the file manager's paths, then the device.
+  const std::string text = log();
+  EXPECT_TRUE(startsWith(text,
+                         "Vantrel Engine Log\n\n"
+                         "FileManager: Add path ''.\n"
+                         "FileManager: Add path '../../data/'.\n"
+                         "FileManager: Add path '../../data/textures/'.\n"
+                         "Resolution: 640x480 60 Hz Format: A8R8G8B8\n"))
+      << text;
+  EXPECT_NE(text.find("PixelShaderVersion = 3.0\n"), std::string::npos) << text;
+
+  // Device, built-in shaders, post-processing targets (640 x 480 first), the
+  // scene's slide, the 1024 x 1024 shadow map, frames.
+  long device = first("CreateDevice(");
+  long shaders = first("CreateVertexShader(");
+  long postTarget = first("CreateTexture(640, 480, 1, 0x1,");
+  long shadowTarget = first("CreateTexture(1024, 1024, 1, 0x1,");
+  long present = first("Present(");
+  ASSERT_NE(device, -1) << recordingLog().dump();
+  EXPECT_LT(device, shaders);
+  EXPECT_LT(shaders, postTarget);
+  EXPECT_LT(postTarget, shadowTarget);
+  EXPECT_LT(shadowTarget, present);
+  EXPECT_GE(recordingLog().count("CreateVertexShader"), 11u + 9u);
+  // Escape after the third frame; the frame after its dispatch is the last.
+  EXPECT_EQ(recordingLog().count("Present"), 4u);
+  EXPECT_EQ(recordingLog().count("CreateDevice"), 1u);
+
+  // Down again: no window, no Direct3D object, nothing of the demo left.
+  EXPECT_FALSE(IsWindow(demoWindow.getHandle()));
+  EXPECT_EQ(recordingLiveObjects(), 0) << recordingLiveObjectList();
+  EXPECT_EQ(getRenderDevice()->device, nullptr);
+  EXPECT_EQ(getRenderDevice()->fileManager, nullptr);
+  EXPECT_EQ(fileManager, nullptr);
+  EXPECT_EQ(modeList.count, 0u);
+  EXPECT_EQ(postChain1, nullptr);
+  EXPECT_EQ(postChain2, nullptr);
+  EXPECT_EQ(postTargets.full0, -1);
+}
+
+TEST_F(DemoStartupTest, CancelLeavesNoWindowAndNoDevice) {
+  ASSERT_TRUE(initSdlVideo());
+  SDL_Event escape = {};
+  escape.type = SDL_KEYDOWN;
+  escape.key.state = SDL_PRESSED;
+  escape.key.keysym.sym = SDLK_ESCAPE;
+  escape.key.keysym.scancode = SDL_SCANCODE_ESCAPE;
+  ASSERT_EQ(SDL_PushEvent(&escape), 1);
+
+  EXPECT_EQ(demoMain(GetModuleHandleA(nullptr)), 0);
+  EXPECT_EQ(first("CreateDevice("), -1);
+  EXPECT_EQ(demoWindow.getHandle(), nullptr);
+  EXPECT_EQ(fileManager, nullptr);
+  EXPECT_EQ(modeList.count, 0u);
+  EXPECT_EQ(log(),
+            "Vantrel Engine Log\n\n"
+            "FileManager: Add path ''.\n"
+            "FileManager: Add path '../../data/'.\n"
+            "FileManager: Add path '../../data/textures/'.\n");
+}
+
+TEST_F(DemoStartupTest, WithoutItsSceneTheDemoEndsNamingTheFile) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  setenv("VANTREL_DEMO_FRAMES", "1", 1);
+  EXPECT_EXIT(demoMain(GetModuleHandleA(nullptr)), ::testing::ExitedWithCode(255),
+              "DemoApplication::init: Couldn't load scene './data/station03.ase'.");
+}
+
+}  // namespace

@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "engine/Log.h"
+#include "engine/files/ByteOrder.h"
+#include "engine/files/FileManager.h"
+#include "support/TestDir.h"
+
+namespace {
+
+std::string logBody() {
+  std::string log = TestDir::read("log.txt");
+  return log.substr(std::string("Vantrel Engine Log\n\n").size());
+}
+
+class FileManagerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    initByteOrder();
+    // Development layout: run/ is the working directory, data two levels up.
+    std::filesystem::create_directories("a/b/run");
+    std::filesystem::current_path("a/b/run");
+    logOpen();
+  }
+  TestDir dir{"fm"};
+};
+
+}  // namespace
+
+TEST_F(FileManagerTest, DevelopmentConfigurationLogsEachAddedPathOnce) {
+  FileManagerOS fm;
+  fm.setRoot("../../data/");
+  fm.addPath("../../data/textures/");
+  fm.addPath("..\\..\\Data\\Textures\\");  // normalises to an existing entry
+  fm.setRoot("../../data/");
+  EXPECT_EQ(fm.getRoot(), "../../data/");
+  ASSERT_EQ(fm.getPaths().size(), 3u);
+  EXPECT_EQ(fm.getPaths()[0], "");
+  EXPECT_EQ(fm.getPaths()[2], "../../data/textures/");
+  EXPECT_EQ(logBody(),
+            "FileManager: Add path ''.\n"
+            "FileManager: Add path '../../data/'.\n"
+            "FileManager: Add path '../../data/textures/'.\n");
+}
+
+TEST_F(FileManagerTest, NormalisesOnlyAsciiCapitalsAndBackslashes) {
+  EXPECT_EQ(normalisePath("Textures\\Rock.DDS"), "textures/rock.dds");
+  EXPECT_EQ(normalisePath("./A/../B\\\xC4x"), "./a/../b/\xC4x");
+}
+
+TEST_F(FileManagerTest, CandidatesInOrderRootFirst) {
+  TestDir::write("../../data/textures/rock.dds", "texdir");
+  TestDir::write("../../data/rock.dds", "root");
+  TestDir::write("local/rock.dds", "cwd");
+  FileManagerOS fm;
+  fm.setRoot("../../data/");
+  fm.addPath("../../data/textures/");
+  Array<uint8_t> out;
+  ASSERT_TRUE(fm.load(out, "Rock.DDS"));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(out.items), out.count), "root");
+  ASSERT_TRUE(fm.load(out, "Textures\\Rock.DDS"));  // root + textures/rock.dds
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(out.items), out.count), "texdir");
+  ASSERT_TRUE(fm.load(out, "LOCAL\\rock.dds"));  // only the working directory has it
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(out.items), out.count), "cwd");
+  std::filesystem::remove("../../data/rock.dds");
+  ASSERT_TRUE(fm.load(out, "rock.dds"));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(out.items), out.count), "texdir");
+}
+
+TEST_F(FileManagerTest, ResultHasExactSizeAndReusesFittingBlock) {
+  TestDir::write("ten.txt", "0123456789");
+  TestDir::write("other.txt", "abcdefghij");
+  FileManagerOS fm;
+  Array<uint8_t> out;
+  ASSERT_TRUE(fm.load(out, "ten.txt"));
+  EXPECT_EQ(out.count, 10u);
+  EXPECT_EQ(out.capacity, 10u);  // no terminating zero
+  uint8_t* block = out.items;
+  ASSERT_TRUE(fm.load(out, "other.txt"));
+  EXPECT_EQ(out.items, block);
+  EXPECT_EQ(out[9], 'j');
+  TestDir::write("five.txt", "12345");
+  ASSERT_TRUE(fm.load(out, "five.txt"));
+  EXPECT_EQ(out.capacity, 5u);
+  EXPECT_EQ(out.count, 5u);
+}
+
+TEST_F(FileManagerTest, MissingEmptyOrDirectoryFilesAreFatalWithTheirMessage) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  TestDir::write("empty.bin", "");
+  std::filesystem::create_directories("adir");
+  FileManagerOS fm;
+  Array<uint8_t> out;
+  EXPECT_EXIT(fm.load(out, "Missing\\File.DDS"), ::testing::ExitedWithCode(255),
+              "FileManagerOS::load: File not found: 'Missing\\\\File.DDS'");
+  EXPECT_EXIT(fm.load(out, "empty.bin"), ::testing::ExitedWithCode(255),
+              "FileManagerOS::load: File read failed: 'empty.bin'");
+  EXPECT_EXIT(fm.load(out, "adir"), ::testing::ExitedWithCode(255), "File not found: 'adir'");
+  std::string longName(5000, 'n');
+  EXPECT_EXIT(fm.load(out, longName.c_str()), ::testing::ExitedWithCode(255), "File not found: 'nnnn");
+}

@@ -1,0 +1,333 @@
+// Post-processing on the OpenGL implementation (Mesa's llvmpipe, no display):
+// inputs are written into the targets through a plain surface, the effects
+// run for real and their output is read back and checked pixel by pixel.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/Log.h"
+#include "engine/Window.h"
+#include "engine/postfx/PostFX.h"
+#include "engine/render/RenderDeviceDX9.h"
+#include "support/SurfaceReadback.h"
+#include "support/TestDir.h"
+
+#include <cmath>
+#include <filesystem>
+
+#include "demo/DemoApplication.h"
+#include "engine/files/ByteOrder.h"
+#include "engine/files/FileManager.h"
+#include "engine/scene/BuiltInShaderTable.h"
+#include "engine/scene/SGScene.h"
+
+namespace {
+
+// 0xAARRGGBB words, row 0 at the top.
+struct Image {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> pixels;
+
+  uint32_t at(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
+};
+
+int channel(uint32_t argb, int shift) { return int((argb >> shift) & 0xFF); }
+int red(uint32_t c) { return channel(c, 16); }
+int green(uint32_t c) { return channel(c, 8); }
+int blue(uint32_t c) { return channel(c, 0); }
+int alpha(uint32_t c) { return channel(c, 24); }
+
+uint32_t argb(int a, int r, int g, int b) { return uint32_t(a) << 24 | uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b); }
+uint32_t grey(int a, int v) { return argb(a, v, v, v); }
+
+class PostFXGlTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    logOpen();
+    resetRenderDevice();
+    ASSERT_TRUE(d3d9SelectImplementation("gl"));
+  }
+  void TearDown() override {
+    postFXShutdown();
+    resetRenderDevice();
+    d3d9SelectImplementation(nullptr);
+  }
+
+  void start(int width, int height) {
+    window.create(0, 0, width, height, 2, nullptr);
+    ASSERT_NE(window.getHandle(), nullptr);
+    device = getRenderDevice();
+    device->init(window.getHandle(), DisplayMode{width, height, 32, 60},
+                 DeviceSettings{false, false, 0, 1, float(width) / float(height)},
+                 BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL, compileBuiltInShaders);
+    ASSERT_NE(device->device, nullptr);
+    ASSERT_TRUE(postFXInit(float(width), float(height)));
+  }
+
+  IDirect3DSurface9* surfaceOf(int target) {
+    if (target != -1) {
+      device->renderTargets[target].surface->AddRef();
+      return device->renderTargets[target].surface;
+    }
+    IDirect3DSurface9* back = nullptr;
+    device->device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
+    return back;
+  }
+
+  // Writes pixel(x, y) into a target (-1: the back buffer) through a plain surface.
+  void fill(int target, const std::function<uint32_t(int, int)>& pixel) {
+    IDirect3DSurface9* surface = surfaceOf(target);
+    ASSERT_NE(surface, nullptr);
+    D3DSURFACE_DESC desc;
+    surface->GetDesc(&desc);
+    IDirect3DSurface9* plain = nullptr;
+    ASSERT_EQ(device->device->CreateOffscreenPlainSurface(desc.Width, desc.Height, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM,
+                                                          &plain, nullptr),
+              D3D_OK);
+    D3DLOCKED_RECT locked;
+    ASSERT_EQ(plain->LockRect(&locked, nullptr, 0), D3D_OK);
+    for (UINT y = 0; y < desc.Height; ++y) {
+      uint32_t* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + size_t(y) * size_t(locked.Pitch));
+      for (UINT x = 0; x < desc.Width; ++x) row[x] = pixel(int(x), int(y));
+    }
+    plain->UnlockRect();
+    EXPECT_EQ(device->device->StretchRect(plain, nullptr, surface, nullptr, D3DTEXF_POINT), D3D_OK);
+    plain->Release();
+    surface->Release();
+  }
+
+  Image read(int target) {
+    IDirect3DSurface9* surface = target == -1 ? nullptr : device->renderTargets[target].surface;
+    SurfacePixels pixels = readSurface(device->device, surface);
+    return Image{pixels.width, pixels.height, pixels.words()};
+  }
+
+  // Runs one effect the way a chain does.
+  void run(PostEffect& effect) {
+    device->beginScene();
+    device->setMaterial(&postMaterial);
+    effect.apply();
+    device->endScene();
+  }
+
+  // Every pixel where expected(x, y) and the image differ by more than the
+  // tolerance in any channel (alpha only where checkAlpha), as text.
+  static std::string differences(const Image& image, const std::function<uint32_t(int, int)>& expected, int tolerance,
+                                 bool checkAlpha = true) {
+    std::string out;
+    int count = 0;
+    for (int y = 0; y < image.height; ++y) {
+      for (int x = 0; x < image.width; ++x) {
+        uint32_t got = image.at(x, y), want = expected(x, y);
+        bool bad = std::abs(red(got) - red(want)) > tolerance || std::abs(green(got) - green(want)) > tolerance ||
+                   std::abs(blue(got) - blue(want)) > tolerance ||
+                   (checkAlpha && std::abs(alpha(got) - alpha(want)) > tolerance);
+        if (bad && ++count <= 8) {
+          char line[96];
+          std::snprintf(line, sizeof line, "(%d, %d): got %08x want %08x\n", x, y, got, want);
+          out += line;
+        }
+      }
+    }
+    if (image.pixels.empty()) return "no pixels read back\n";
+    if (count > 8) out += std::to_string(count) + " pixels differ\n";
+    return out;
+  }
+
+  TestDir dir{"postfx-gl"};
+  Window window;
+  RenderDeviceDX9* device = nullptr;
+};
+
+TEST_F(PostFXGlTest, DownsampleAveragesTheFourByFourBlock) {
+  start(1024, 768);
+  // quarter0 is 256 x 192, sixteenth0 64 x 48.
+  fill(postTargets.quarter0, [](int x, int y) { return x == 4 && y == 4 ? 0xFFFFFFFFu : 0xFF000000u; });
+  DownsampleEffect downsample(postTargets.quarter0, postTargets.sixteenth0);
+  run(downsample);
+  Image out = read(postTargets.sixteenth0);
+  ASSERT_EQ(out.width, 64);
+  EXPECT_EQ(differences(out, [](int x, int y) { return x == 1 && y == 1 ? grey(255, 16) : grey(255, 0); }, 1), "");
+}
+
+TEST_F(PostFXGlTest, BlurSpreadsOneTexelAlongItsAxisOnly) {
+  start(1024, 768);
+  const int weights[8] = {34, 32, 27, 21, 14, 8, 5, 2};  // w(k) x 255, rounded
+  // A faint alpha everywhere shows the unweighted sum; the dot's row saturates.
+  fill(postTargets.quarter0, [](int x, int y) { return x == 100 && y == 50 ? 0xFFFFFFFFu : argb(16, 0, 0, 0); });
+  for (int vertical = 0; vertical < 2; ++vertical) {
+    SCOPED_TRACE(vertical ? "vertical" : "horizontal");
+    BlurEffect blur(postTargets.quarter0, postTargets.quarter1, vertical);
+    run(blur);
+    Image out = read(postTargets.quarter1);
+    ASSERT_EQ(out.width, 256);
+    EXPECT_EQ(differences(out,
+                          [&](int x, int y) {
+                            int along = vertical ? y - 50 : x - 100, across = vertical ? x - 100 : y - 50;
+                            bool reached = across == 0 && along >= -7 && along <= 7;
+                            int v = reached ? weights[std::abs(along)] : 0;
+                            return argb(reached ? 255 : 15 * 16, v, v, v);
+                          },
+                          1),
+              "");
+  }
+}
+
+TEST_F(PostFXGlTest, BrightPassSubtractsTheThreshold) {
+  start(1024, 768);
+  // Left half mid-grey, right half exactly at the threshold's byte (84 / 255 < 0.33).
+  fill(postTargets.quarter0, [](int x, int) { return x < 128 ? argb(200, 128, 128, 128) : argb(200, 84, 200, 10); });
+  BrightPassEffect bright(postTargets.quarter0, postTargets.quarter1);
+  run(bright);
+  Image out = read(postTargets.quarter1);
+  // 128/255 - 0.33 = 0.172 -> 44; 200/255 - 0.33 = 0.454 -> 116; alpha passes.
+  EXPECT_EQ(differences(out, [](int x, int) { return x < 128 ? argb(200, 44, 44, 44) : argb(200, 0, 116, 0); }, 1), "");
+}
+
+TEST_F(PostFXGlTest, CombineSumsAndSaturates) {
+  start(1024, 768);
+  fill(postTargets.quarter0, [](int, int) { return argb(255, 153, 153, 20); });  // 0.6, 0.6, 0.08
+  fill(postTargets.quarter1, [](int, int) { return argb(255, 153, 40, 20); });   // 0.6, 0.16, 0.08
+  CombineEffect combine(postTargets.quarter0, postTargets.quarter1, postTargets.full1);
+  run(combine);
+  Image out = read(postTargets.full1);
+  ASSERT_EQ(out.width, 1024) << "stretched over the full-size destination";
+  EXPECT_EQ(differences(out, [](int, int) { return argb(255, 255, 193, 40); }, 1, false), "");
+}
+
+TEST_F(PostFXGlTest, AlphaBlendMixesByTheFirstInputsAlpha) {
+  start(256, 192);
+  fill(postTargets.full0, [](int x, int) { return x < 128 ? argb(64, 200, 0, 100) : argb(0, 200, 0, 100); });
+  fill(postTargets.quarter0, [](int, int) { return argb(255, 0, 240, 20); });
+  device->clear(BUFFER_COLOR, 0xFF102030, 0);
+  AlphaBlendEffect blend(postTargets.full0, postTargets.quarter0, -1);
+  run(blend);
+  Image out = read(-1);
+  ASSERT_EQ(out.width, 256);
+  // 64/255 = 0.251: 0.749 x first + 0.251 x second; alpha 0 keeps the first.
+  EXPECT_EQ(differences(out, [](int x, int) { return x < 128 ? argb(255, 150, 60, 80) : argb(255, 200, 0, 100); }, 1),
+            "");
+}
+
+TEST_F(PostFXGlTest, DepthBlurChainKeepsASceneOfAlphaZero) {
+  start(320, 240);
+  auto scene = [](int x, int y) { return argb(0, (x * 7) & 0xFF, (y * 5) & 0xFF, ((x ^ y) * 3) & 0xFF); };
+  fill(-1, scene);
+  PostChain* chain = buildChain2();
+  chain->apply();
+  Image out = read(-1);
+  EXPECT_EQ(differences(out, [&](int x, int y) { return scene(x, y) | 0xFF000000u; }, 1), "");
+  chain->release();
+  TRACKED_DELETE(chain);
+}
+
+TEST_F(PostFXGlTest, BloomChainAddsNothingToADarkScene) {
+  start(320, 240);
+  auto scene = [](int x, int y) { return argb(255, (x * 7) % 85, (y * 5) % 85, ((x ^ y) * 3) % 85); };
+  fill(-1, scene);
+  PostChain* chain = buildChain1();
+  chain->apply();
+  Image out = read(-1);
+  EXPECT_EQ(differences(out, scene, 1, false), "");
+
+  // A bright spot does bloom: its neighbourhood brightens.
+  fill(-1, [](int x, int y) { return std::abs(x - 160) < 4 && std::abs(y - 120) < 4 ? 0xFFFFFFFFu : 0xFF000000u; });
+  chain->apply();
+  out = read(-1);
+  EXPECT_GT(red(out.at(172, 120)), 0);
+  EXPECT_GT(red(out.at(160, 132)), 0);
+  EXPECT_EQ(red(out.at(10, 10)), 0);
+  chain->release();
+  TRACKED_DELETE(chain);
+}
+
+TEST_F(PostFXGlTest, QuadsCoverATargetWhoseWidthIsNoMultipleOfFour) {
+  start(1366, 768);
+  fill(postTargets.full0, [](int, int) { return 0xFFFFFFFFu; });
+  fill(postTargets.full1, [](int, int) { return 0xFF000000u; });
+  CopyEffect copy(postTargets.full0, postTargets.quarter0);
+  run(copy);
+  Image quarter = read(postTargets.quarter0);
+  ASSERT_EQ(quarter.width, 341);
+  EXPECT_EQ(differences(quarter, [](int, int) { return 0xFFFFFFFFu; }, 0), "");
+
+  device->clear(BUFFER_COLOR, 0xFFFF0000, 0);
+  CombineEffect combine(postTargets.full0, postTargets.full1, -1);
+  run(combine);
+  Image back = read(-1);
+  ASSERT_EQ(back.width, 1366);
+  EXPECT_EQ(differences(back, [](int, int) { return 0xFFFFFFFFu; }, 0, false), "");
+}
+
+// Chain 2 on the demo's own frame (station scene, both passes): every pixel
+// is the scene blended with the stretched quarter-size blur by the alpha the
+// scene's materials wrote, so parts in focus stay sharp and the rest blurs.
+TEST_F(PostFXGlTest, DepthBlurFollowsTheAlphaOfTheDemosFrame) {
+  std::filesystem::create_directory_symlink(std::filesystem::path(VANTREL_RUN_DIR) / "data", "data");
+  initByteOrder();
+  FileManagerOS files;
+  files.setRoot("../../data/");
+  start(320, 240);
+  device->fileManager = &files;
+  DemoApplication* demo = getDemoApplication();
+  demo->init();
+  // The frame up to the chains, with camera and light where they start.
+  demo->camera.setPosition(DemoApplication::cameraPositionAt(0.0f));
+  demo->light.position = DemoApplication::lightPositionAt(0.0f);
+  device->clear(BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL, 0xFF000020u, 0);
+  demo->scene->render(0.0f);
+  Image scene = read(-1);
+  postChain2->apply();
+  Image result = read(-1);
+  Image blur = read(postTargets.quarter0);
+  demo->shutdown();
+  destroyDemoApplication();
+  device->fileManager = nullptr;
+  ASSERT_EQ(scene.width, 320);
+  ASSERT_EQ(result.width, 320);
+  ASSERT_EQ(blur.width, 80);
+
+  // The blur stretched bilinearly over the screen, as the blend samples it.
+  auto blurred = [&](int x, int y, int shift) {
+    float u = (float(x) + 0.5f) / 4.0f - 0.5f, v = (float(y) + 0.5f) / 4.0f - 0.5f;
+    int x0 = int(std::floor(u)), y0 = int(std::floor(v));
+    float fx = u - float(x0), fy = v - float(y0);
+    auto texel = [&](int tx, int ty) {
+      return float(channel(blur.at(std::clamp(tx, 0, blur.width - 1), std::clamp(ty, 0, blur.height - 1)), shift));
+    };
+    return (texel(x0, y0) * (1 - fx) + texel(x0 + 1, y0) * fx) * (1 - fy) +
+           (texel(x0, y0 + 1) * (1 - fx) + texel(x0 + 1, y0 + 1) * fx) * fy;
+  };
+  int focused = 0, soft = 0, changed = 0;
+  std::string wrong = differences(result, [&](int x, int y) {
+    uint32_t s = scene.at(x, y);
+    float a = float(alpha(s)) / 255.0f;
+    focused += a < 0.5f;
+    soft += a > 0.9f;
+    int c[3];
+    for (int i = 0; i < 3; ++i) {
+      int shift = 16 - 8 * i;
+      c[i] = int(std::lround(float(channel(s, shift)) + (blurred(x, y, shift) - float(channel(s, shift))) * a));
+    }
+    changed += std::abs(c[0] - red(s)) + std::abs(c[1] - green(s)) + std::abs(c[2] - blue(s)) > 8;
+    return argb(255, c[0], c[1], c[2]);
+  }, 3);
+  EXPECT_EQ(wrong, "");
+  // Both kinds are in the frame, and the blur shows.
+  EXPECT_GT(focused, 500);
+  EXPECT_GT(soft, 320 * 240 / 10);
+  EXPECT_GT(changed, 100);
+  std::string log = TestDir::read("log.txt");
+  EXPECT_EQ(log.find("failed"), std::string::npos) << log;
+}
+
+}  // namespace

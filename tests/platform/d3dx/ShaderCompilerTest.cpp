@@ -1,0 +1,196 @@
+// The compiler's contract beyond the shader set: errors with line numbers,
+// profiles, register assignment and packing, defines and includes, semantics,
+// and blobs that devices accept (and malformed ones they refuse).
+
+#include "support/D3DXTestSupport.h"
+
+#include "platform/d3dx/ShaderCompiler.h"
+
+#include <vector>
+
+TEST(ShaderCompiler, SyntaxErrorGivesTheCompilerTextWithItsLine) {
+  const char* src = "float4 materialDiffuse;\nfloat4 main() : COLOR {\n\treturn materialDiffuse +;\n}\n";
+  Compiled bad(src, "ps_3_0");
+  EXPECT_EQ(bad.hr, E_FAIL);
+  EXPECT_EQ(bad.code, nullptr);
+  EXPECT_EQ(bad.table, nullptr);
+  EXPECT_NE(bad.messages.find("memory(3): error:"), std::string::npos) << bad.messages;
+
+  Compiled undeclared("float4 main() : COLOR {\n\n\n\treturn nothing;\n}\n", "ps_3_0");
+  EXPECT_EQ(undeclared.hr, E_FAIL);
+  EXPECT_NE(undeclared.messages.find("memory(4): error:"), std::string::npos) << undeclared.messages;
+  EXPECT_NE(undeclared.messages.find("nothing"), std::string::npos) << undeclared.messages;
+}
+
+TEST(ShaderCompiler, ProfilesAndArguments) {
+  const char* ps = "float4 main() : COLOR { return 1; }";
+  EXPECT_EQ(Compiled(ps, "ps_1_4").hr, D3DERR_INVALIDCALL);
+  EXPECT_EQ(Compiled(ps, "bogus").hr, D3DERR_INVALIDCALL);
+  Compiled two(ps, "ps_2_0");
+  ASSERT_TRUE(two.parsed);
+  EXPECT_EQ(two.view.header->version, (DWORD)D3DPS_VERSION(2, 0));
+  Compiled vs("float4 main(float4 p : POSITION) : POSITION { return p; }", "vs_3_0");
+  ASSERT_TRUE(vs.parsed);
+  EXPECT_EQ(vs.view.header->version, (DWORD)D3DVS_VERSION(3, 0));
+  EXPECT_EQ(D3DXCompileShader(nullptr, 0, nullptr, nullptr, "main", "ps_3_0", 0, nullptr, nullptr, nullptr),
+            D3DERR_INVALIDCALL);
+
+  // The length bounds the text: what follows is not read.
+  std::string padded = std::string(ps) + "garbage that does not parse";
+  ID3DXBuffer* code = nullptr;
+  EXPECT_EQ(D3DXCompileShader(padded.c_str(), (UINT)std::strlen(ps), nullptr, nullptr, "main", "ps_3_0", 0, &code,
+                              nullptr, nullptr),
+            S_OK);
+  if (code) code->Release();
+}
+
+TEST(ShaderCompiler, RegistersFollowDeclarationOrderAndExplicitBindings) {
+  const char* src =
+      "float4 a;\nfloat b;\nfloat4x4 m;\nfloat4 fixedOne : register(c2);\nfloat2 arr[3];\nfloat4x3 tall;\n"
+      "float4 main(float4 p : POSITION) : POSITION {\n"
+      " return a + b + mul(m, p) + fixedOne + arr[2].xyxy + mul(tall, p.xyz); }\n";
+  Compiled c(src, "vs_3_0");
+  ASSERT_EQ(c.hr, S_OK) << c.messages;
+  EXPECT_EQ(c.constant("a")->registerIndex, 0u);
+  EXPECT_EQ(c.constant("b")->registerIndex, 1u);
+  EXPECT_EQ(c.constant("fixedOne")->registerIndex, 2u);
+  EXPECT_EQ(c.constant("m")->registerIndex, 3u);
+  EXPECT_EQ(c.constant("m")->registerCount, 4u);
+  EXPECT_EQ(c.constant("arr")->registerIndex, 7u);
+  EXPECT_EQ(c.constant("arr")->registerCount, 3u);
+  EXPECT_EQ(c.constant("arr")->elements, 3u);
+  // A 4-row, 3-column matrix packed by columns takes 3 registers.
+  EXPECT_EQ(c.constant("tall")->registerIndex, 10u);
+  EXPECT_EQ(c.constant("tall")->registerCount, 3u);
+  EXPECT_EQ(c.constant("tall")->rows, 4u);
+  EXPECT_EQ(c.constant("tall")->columns, 3u);
+  EXPECT_EQ(c.view.header->registerCount, 13u);
+  EXPECT_NE(std::strstr(c.view.glsl, "uniform vec4 vs_c[13];"), nullptr) << c.view.glsl;
+
+  // Row-major packing: one register per row.
+  Compiled rows(src, "vs_3_0", D3DXSHADER_PACKMATRIX_ROWMAJOR);
+  ASSERT_EQ(rows.hr, S_OK) << rows.messages;
+  EXPECT_EQ(rows.constant("tall")->registerCount, 4u);
+  EXPECT_EQ(rows.constant("tall")->parameterClass, (DWORD)D3DXPC_MATRIX_ROWS);
+}
+
+TEST(ShaderCompiler, DefinesAndIncludes) {
+  D3DXMACRO defines[] = {{"SCALE", "0.5"}, {nullptr, nullptr}};
+  Compiled c("float4 main() : COLOR { return SCALE; }", "ps_3_0", 0, defines);
+  EXPECT_EQ(c.hr, S_OK) << c.messages;
+
+  struct Include : ID3DXInclude {
+    int opened = 0, closed = 0;
+    std::string text = "float4 tint;\n";
+    HRESULT Open(D3DXINCLUDE_TYPE, LPCSTR name, LPCVOID, LPCVOID* data, UINT* bytes) override {
+      if (std::strcmp(name, "tint.h") != 0) return E_FAIL;
+      ++opened;
+      *data = text.c_str();
+      *bytes = (UINT)text.size();
+      return S_OK;
+    }
+    HRESULT Close(LPCVOID) override {
+      ++closed;
+      return S_OK;
+    }
+  } include;
+  Compiled inc("#include \"tint.h\"\nfloat4 main() : COLOR { return tint; }", "ps_3_0", 0, nullptr, &include);
+  EXPECT_EQ(inc.hr, S_OK) << inc.messages;
+  EXPECT_NE(inc.constant("tint"), nullptr);
+  EXPECT_EQ(include.opened, 1);
+  EXPECT_EQ(include.closed, 1);
+  Compiled missing("#include \"other.h\"\nfloat4 main() : COLOR { return 1; }", "ps_3_0", 0, nullptr, &include);
+  EXPECT_EQ(missing.hr, E_FAIL);
+}
+
+TEST(ShaderCompiler, SemanticsMapToFixedLocationsAndBuiltIns) {
+  Compiled vs(
+      "struct O { float4 p : POSITION; float4 c : COLOR0; float2 t : TEXCOORD3; };\n"
+      "O main(float3 p : POSITION, float4 c : COLOR0, float2 t : TEXCOORD1, float3 n : NORMAL) {\n"
+      " O o; o.p = float4(p + n, 1); o.c = c; o.t = t; return o; }\n",
+      "vs_3_0");
+  ASSERT_EQ(vs.hr, S_OK) << vs.messages;
+  for (DWORD i = 0; i < vs.view.header->inputCount; ++i) {
+    const ShaderBlobVarying& in = vs.view.inputs[i];
+    EXPECT_EQ((int)in.location, d3d9AttributeLocation(in.usage, in.usageIndex));
+  }
+  EXPECT_EQ(vs.view.header->inputCount, 4u);
+  EXPECT_NE(std::strstr(vs.view.glsl, "layout(location = 5) in vec2 attr_TEXCOORD1;"), nullptr) << vs.view.glsl;
+  EXPECT_NE(std::strstr(vs.view.glsl, "out vec4 vary_COLOR0;"), nullptr);
+  EXPECT_NE(std::strstr(vs.view.glsl, "out vec2 vary_TEXCOORD3;"), nullptr);
+  EXPECT_TRUE(vs.view.header->flags & SHADER_BLOB_FLAG_CLIP_FIXUP);
+
+  Compiled ps("float4 main(float4 c : COLOR0, float4 pos : VPOS, out float d : DEPTH) : COLOR1 { d = 0.5; return c * pos.x; }",
+              "ps_3_0");
+  ASSERT_EQ(ps.hr, S_OK) << ps.messages;
+  EXPECT_NE(std::strstr(ps.view.glsl, "in vec4 vary_COLOR0;"), nullptr) << ps.view.glsl;
+  EXPECT_NE(std::strstr(ps.view.glsl, "gl_FragCoord"), nullptr);
+  EXPECT_NE(std::strstr(ps.view.glsl, "gl_FragDepth = 0.5"), nullptr);
+  EXPECT_NE(std::strstr(ps.view.glsl, "layout(location = 1) out vec4 colour1;"), nullptr);
+
+  // What Direct3D 9 cannot express is refused with a message.
+  Compiled intConstant("int count;\nfloat4 main() : COLOR { return count; }", "ps_3_0");
+  EXPECT_EQ(intConstant.hr, E_FAIL);
+  EXPECT_NE(intConstant.messages.find("'count'"), std::string::npos) << intConstant.messages;
+  Compiled tooMany("float4 big[300];\nfloat4 main(float4 p : POSITION) : POSITION { return big[299] * p; }", "vs_3_0");
+  EXPECT_EQ(tooMany.hr, E_FAIL);
+}
+
+TEST(ShaderCompiler, CompileTimesAreCounted) {
+  d3dxResetShaderCompileTimes();
+  Compiled c("float4 main() : COLOR { return 1; }", "ps_3_0");
+  D3DXShaderCompileTimes t;
+  d3dxGetShaderCompileTimes(&t);
+  EXPECT_EQ(t.shaders, 1);
+  EXPECT_GT(t.glslangMs, 0.0);
+  EXPECT_GT(t.spirvCrossMs, 0.0);
+}
+
+class ShaderBlobOnDevice : public RecordingFixture {};
+
+TEST_F(ShaderBlobOnDevice, DevicesTakeBlobsOfTheirStageAndRefuseDamagedOnes) {
+  Compiled vs("float4 main(float4 p : POSITION) : POSITION { return p; }", "vs_3_0");
+  Compiled ps("float4 main() : COLOR { return 1; }", "ps_3_0");
+  IDirect3DVertexShader9* v = nullptr;
+  IDirect3DPixelShader9* p = nullptr;
+  EXPECT_EQ(device->CreateVertexShader(vs.function(), &v), S_OK);
+  EXPECT_EQ(device->CreatePixelShader(ps.function(), &p), S_OK);
+  IDirect3DPixelShader9* wrong = nullptr;
+  EXPECT_EQ(device->CreatePixelShader(vs.function(), &wrong), D3DERR_INVALIDCALL);
+  EXPECT_EQ(wrong, nullptr);
+  UINT size = 0;
+  ASSERT_EQ(v->GetFunction(nullptr, &size), S_OK);
+  EXPECT_EQ(size, vs.code->GetBufferSize());
+
+  // Every truncation and a damaged offset are refused by the parser.
+  std::vector<uint8_t> bytes(static_cast<uint8_t*>(ps.code->GetBufferPointer()),
+                             static_cast<uint8_t*>(ps.code->GetBufferPointer()) + ps.code->GetBufferSize());
+  ShaderBlobView view;
+  for (size_t n = 4; n + 4 <= bytes.size(); n += 4) {
+    std::vector<DWORD> cut(n / 4);
+    std::memcpy(cut.data(), bytes.data(), n);
+    EXPECT_FALSE(shaderBlobParse(cut.data(), n, &view)) << n;
+  }
+  std::vector<DWORD> damaged(bytes.size() / 4);
+  std::memcpy(damaged.data(), bytes.data(), bytes.size());
+  reinterpret_cast<ShaderBlobHeader*>(damaged.data())->glslOffset = 0xFFFFFF00u;
+  EXPECT_FALSE(shaderBlobParse(damaged.data(), bytes.size(), &view));
+  EXPECT_EQ(device->CreatePixelShader(damaged.data(), &wrong), D3DERR_INVALIDCALL);
+
+  v->Release();
+  p->Release();
+}
+
+TEST_F(ShaderBlobOnDevice, ProfilesFollowTheDeviceCaps) {
+  EXPECT_STREQ(D3DXGetVertexShaderProfile(device), "vs_3_0");
+  EXPECT_STREQ(D3DXGetPixelShaderProfile(device), "ps_3_0");
+  recordingConfig().caps.VertexShaderVersion = D3DVS_VERSION(2, 0);
+  recordingConfig().caps.PixelShaderVersion = D3DPS_VERSION(1, 4);
+  D3DPRESENT_PARAMETERS pp = rec->presentParameters();
+  IDirect3DDevice9* older = nullptr;
+  ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window(), D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &older), S_OK);
+  EXPECT_STREQ(D3DXGetVertexShaderProfile(older), "vs_2_0");
+  EXPECT_EQ(D3DXGetPixelShaderProfile(older), nullptr);  // ps_1_x is not compiled
+  EXPECT_EQ(D3DXGetPixelShaderProfile(nullptr), nullptr);
+  older->Release();
+}

@@ -1,0 +1,223 @@
+// The demo's pictures on llvmpipe at 640 x 480.
+//
+// Golden frames: vantrel-capture renders the frames tests/golden/frames.txt
+// names, which are compared with tests/golden/*.png (scripts/refresh-golden
+// writes those, deliberately). llvmpipe builds differ in rounding and by a
+// pixel at edges, so frames are compared by their mean difference and by the
+// largest difference of 16 x 16 block averages, never pixel for pixel.
+//
+// Content: the demo's own frame at 0, 30, 60, 90 and 120 seconds. The scene
+// clears to a light grey, and the bloom lifts that and anything lit about as
+// brightly to white, so the station is judged on the scene pass before the
+// post-processing: how much of the frame it covers against the exact clear
+// colour, and that the spot light lights part of it and shadows the rest.
+// The final frames and scene passes are kept as artefacts.
+
+#include <gtest/gtest.h>
+#include <stb_image_write.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "CaptureTestSupport.h"
+#include "demo/DemoApp.h"
+#include "demo/DemoApplication.h"
+#include "engine/Log.h"
+#include "engine/render/RenderDeviceDX9.h"
+#include "engine/scene/SGScene.h"
+#include "platform/win32/Clock.h"
+#include "support/TestDir.h"
+#include "tools/capture/FrameGrabber.h"
+
+namespace {
+
+using namespace capture_test;
+
+const fs::path goldenDir = fs::path(VANTREL_SOURCE_DIR) / "tests" / "golden";
+// Every channel one step off still passes the mean; a frame rendered 0.2 s
+// late (the camera a few pixels on) gives 2 to 4 and blocks of 40 and more,
+// 0.01 s late about 0.4 and 6 to 13.
+const double meanTolerance = 1.0;
+const double blockTolerance = 12.0;
+
+// Kept after the test, next to its scratch folders.
+fs::path artefactDir(const char* name) {
+  fs::path dir = fs::current_path() / name;
+  fs::create_directories(dir);
+  return dir;
+}
+
+void writePng(const fs::path& file, const Picture& picture) {
+  stbi_write_png(file.c_str(), picture.width, picture.height, 3, picture.rgb.data(), picture.width * 3);
+}
+
+struct Difference {
+  double mean = 0.0;      // mean absolute channel difference over the frame
+  double blockMax = 0.0;  // largest channel difference of 16 x 16 block averages
+};
+
+Difference compare(const Picture& a, const Picture& b, Picture& map) {
+  Difference d;
+  map = a;
+  double sum = 0.0;
+  for (size_t i = 0; i < a.rgb.size(); ++i) {
+    int delta = std::abs(int(a.rgb[i]) - int(b.rgb[i]));
+    sum += delta;
+    map.rgb[i] = uint8_t(std::min(255, delta * 4));
+  }
+  d.mean = sum / double(a.rgb.size());
+  const int block = 16;
+  for (int by = 0; by < a.height; by += block) {
+    for (int bx = 0; bx < a.width; bx += block) {
+      for (int c = 0; c < 3; ++c) {
+        double total = 0.0;
+        int count = 0;
+        for (int y = by; y < std::min(by + block, a.height); ++y) {
+          for (int x = bx; x < std::min(bx + block, a.width); ++x) {
+            size_t at = (size_t(y) * size_t(a.width) + size_t(x)) * 3 + size_t(c);
+            total += int(a.rgb[at]) - int(b.rgb[at]);
+            ++count;
+          }
+        }
+        d.blockMax = std::max(d.blockMax, std::abs(total) / count);
+      }
+    }
+  }
+  return d;
+}
+
+std::vector<std::string> goldenArguments() {
+  std::ifstream in(goldenDir / "frames.txt");
+  std::vector<std::string> args;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream words(line);
+    for (std::string word; words >> word;) args.push_back(word);
+  }
+  return args;
+}
+
+TEST(CaptureGolden, DemoFramesMatchTheGoldenFrames) {
+  std::vector<fs::path> golden;
+  for (const auto& entry : fs::directory_iterator(goldenDir))
+    if (entry.path().extension() == ".png") golden.push_back(entry.path());
+  std::sort(golden.begin(), golden.end());
+  std::vector<std::string> args = goldenArguments();
+  ASSERT_FALSE(args.empty()) << "no options in " << goldenDir / "frames.txt";
+  ASSERT_FALSE(golden.empty()) << "no golden frames; scripts/refresh-golden writes them";
+
+  const fs::path failures = fs::current_path() / "golden-failures";
+  fs::remove_all(failures);
+  TestDir dir("capture-golden");
+  linkRunData(dir.path);
+  args.insert(args.end(), {"--out", "frames"});
+  Outcome run = runCapture(args, dir.path);
+  ASSERT_EQ(run.status, 0) << run.err;
+
+  size_t written = 0;
+  for (const auto& entry : fs::directory_iterator(dir.path / "frames")) written += entry.path().extension() == ".png";
+  EXPECT_EQ(written, golden.size());
+  for (const fs::path& file : golden) {
+    SCOPED_TRACE(file.filename().string());
+    Picture want = loadPng(file), got = loadPng(dir.path / "frames" / file.filename());
+    ASSERT_GT(want.width, 0);
+    ASSERT_EQ(got.width, want.width);
+    ASSERT_EQ(got.height, want.height);
+    Picture map;
+    Difference d = compare(got, want, map);
+    std::printf("%s: mean difference %.3f, largest block difference %.2f\n", file.filename().string().c_str(), d.mean,
+                d.blockMax);
+    EXPECT_LE(d.mean, meanTolerance);
+    EXPECT_LE(d.blockMax, blockTolerance);
+    if (d.mean > meanTolerance || d.blockMax > blockTolerance) {
+      fs::create_directories(failures);
+      writePng(failures / file.filename(), got);
+      writePng(failures / ("difference-" + file.filename().string()), map);
+      std::printf("kept in %s\n", failures.c_str());
+    }
+  }
+}
+
+// Share of pixels, and their luminance, in the scene pass.
+struct SceneCoverage {
+  double covered = 0.0;  // share of the frame not at the clear colour
+  double lit = 0.0;      // share of the station brighter than 0.2
+  double dark = 0.0;     // share of the station darker than 0.04 (in shadow)
+};
+
+SceneCoverage measure(const Picture& scene) {
+  SceneCoverage result;
+  size_t station = 0, lit = 0, dark = 0;
+  for (size_t i = 0; i < scene.rgb.size(); i += 3) {
+    const uint8_t* p = &scene.rgb[i];
+    if (p[0] == 0xF0 && p[1] == 0xF0 && p[2] == 0xF0) continue;
+    ++station;
+    double luminance = (0.2126 * p[0] + 0.7152 * p[1] + 0.0722 * p[2]) / 255.0;
+    lit += luminance > 0.2;
+    dark += luminance < 0.04;
+  }
+  const size_t pixels = scene.rgb.size() / 3;
+  result.covered = double(station) / double(pixels);
+  if (station) {
+    result.lit = double(lit) / double(station);
+    result.dark = double(dark) / double(station);
+  }
+  return result;
+}
+
+TEST(CaptureContent, TheStationFillsAndIsLitAlongTheDemosPaths) {
+  const fs::path artefacts = artefactDir("content");
+  TestDir dir("capture-content");
+  linkRunData(dir.path);
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  // The demo's own start-up and frame; init reads the start counter as 0 and
+  // each frame reads its time in nanoseconds.
+  useFixedStepClock(0, 0);
+  demoOpenData();
+  DemoApplication* demo =
+      demoStart(DisplayMode{640, 480, 32, 60}, DeviceSettings{false, false, 0, 1, 4.0f / 3.0f}, 1);
+  FrameGrabber grabber;
+  std::string error;
+  ASSERT_TRUE(grabber.open(getRenderDevice()->device, error)) << error;
+
+  for (int seconds : {0, 30, 60, 90, 120}) {
+    SCOPED_TRACE(seconds);
+    useFixedStepClock(0, int64_t(seconds) * 1000000000);
+    demo->frame();
+    ASSERT_FLOAT_EQ(demo->total, float(seconds));
+    Picture frame{640, 480, {}}, scene{640, 480, {}};
+    ASSERT_TRUE(grabber.readRgb(frame.rgb, error)) << error;
+    // The scene pass again, as the frame drew it before its post-processing.
+    getRenderDevice()->clear(BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL, 0xFF000020u, 0);
+    demo->scene->render(demo->total * 10000.0f);
+    ASSERT_TRUE(grabber.readRgb(scene.rgb, error)) << error;
+
+    char name[64];
+    std::snprintf(name, sizeof name, "demo-t%03ds.png", seconds);
+    writePng(artefacts / name, frame);
+    std::snprintf(name, sizeof name, "scene-t%03ds.png", seconds);
+    writePng(artefacts / name, scene);
+
+    SceneCoverage coverage = measure(scene);
+    std::printf("t = %3d s: station covers %.1f%% of the frame, %.1f%% of it lit, %.1f%% in shadow\n", seconds,
+                coverage.covered * 100.0, coverage.lit * 100.0, coverage.dark * 100.0);
+    // About a fifth of the frame along both paths; the lit share is lowest
+    // when the camera looks at the side facing away from the light.
+    EXPECT_GE(coverage.covered, 0.10);
+    EXPECT_GE(coverage.lit, 0.15);
+    EXPECT_GE(coverage.dark, 0.02);
+  }
+  std::printf("frames kept in %s\n", artefacts.c_str());
+  RecordProperty("artefacts", artefacts.string());
+
+  grabber.close();
+  demoStop();
+  EXPECT_EQ(TestDir::read("log.txt").find("failed"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,176 @@
+// The generated station as the demo's own reader takes it: every object a
+// node, every mesh accepted and welded within 16-bit indices, object spaces
+// that the node transforms carry back onto the file's world positions,
+// outward normals, materials and tracks as written.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+#include "support/AseText.h"
+#include "engine/Log.h"
+#include "engine/scene/ASELoader.h"
+#include "engine/assets/ImportMesh.h"
+#include "engine/scene/SGControllerQ4.h"
+#include "engine/scene/SGControllerV3.h"
+#include "engine/scene/SGMesh.h"
+#include "support/TestDir.h"
+
+namespace {
+
+const std::string kScene = std::string(VANTREL_RUN_DIR) + "/data/station03.ase";
+
+struct Loaded {
+  AseLine file;
+  std::vector<const AseLine*> objects;
+  Array<SGMesh*> nodes;
+  Array<ASEMaterial*> materials;
+  ASELoader loader;
+  bool ok = false;
+
+  Loaded() {
+    std::string error;
+    if (!parseAse(TestDir::read(kScene), file, error)) {
+      ADD_FAILURE() << error;
+      return;
+    }
+    int depth = 0;
+    collectObjects(file, objects, 0, depth);
+    ok = loader.load(kScene.c_str());
+    loader.getNodes(nodes);
+    loader.getMaterials(materials);
+  }
+  ~Loaded() {
+    for (SGMesh* n : nodes) delete n;
+  }
+};
+
+bool finite(const D3DXMATRIX& m) {
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j)
+      if (!std::isfinite(m.m[i][j])) return false;
+  return true;
+}
+
+}  // namespace
+
+TEST(StationScene, EveryObjectBecomesANodeWithItsMeshAccepted) {
+  TestDir dir("station-scene");
+  logOpen();
+  Loaded s;
+  ASSERT_TRUE(s.ok);
+  ASSERT_EQ(s.nodes.count, s.objects.size()) << "an object was left out: see log.txt\n" << TestDir::read("log.txt");
+  EXPECT_EQ(s.loader.version, 200);
+  EXPECT_GT(s.loader.lastFrame, s.loader.firstFrame);
+
+  for (uint32_t i = 0; i < s.nodes.count; ++i) {
+    SGMesh* node = s.nodes[i];
+    const AseLine& obj = *s.objects[i];
+    const AseLine& mesh = *obj.find("*MESH");
+    std::string name = obj.find("*NODE_NAME")->quoted();
+    ASSERT_STREQ(node->getName(), name.c_str());
+    ImportMesh& im = node->getImportMesh();
+    uint32_t nv = static_cast<uint32_t>(mesh.find("*MESH_NUMVERTEX")->numbers()[0]);
+    uint32_t nf = static_cast<uint32_t>(mesh.find("*MESH_NUMFACES")->numbers()[0]);
+    ASSERT_EQ(im.positions.count, nv) << name;
+    ASSERT_EQ(im.faces.count, 3 * nf) << name;
+    ASSERT_EQ(im.texFaces.count, 3 * nf) << name;
+    ASSERT_EQ(im.texFaces2.count, mesh.find("*MESH_MAPPINGCHANNEL") ? 3 * nf : 0u) << name;
+    ASSERT_EQ(im.check(), nullptr) << name;
+
+    // Welded within 16-bit indices, and no face collapses.
+    Array<ImportVertex> vertices;
+    Array<uint16_t> indices;
+    ASSERT_TRUE(im.build(vertices, indices)) << name;
+    constexpr uint32_t limit = ImportMesh::maxVertices;
+    EXPECT_LE(vertices.count, limit) << name;
+    EXPECT_EQ(indices.count, 3 * nf) << name;
+
+    // Object space: the node transform carries every position back onto the
+    // world position the file gives (with Y and Z exchanged).
+    const D3DXMATRIX& m = *node->getTransform();
+    ASSERT_TRUE(finite(m)) << name;
+    const auto& list = mesh.find("*MESH_VERTEX_LIST")->children;
+    for (uint32_t v = 0; v < nv; v += std::max(1u, nv / 16)) {
+      std::vector<double> w = list[v].numbers();
+      D3DXVECTOR3 back;
+      D3DXVec3TransformCoord(&back, &im.positions[v], &m);
+      EXPECT_NEAR(back.x, w[1], 0.02) << name << " vertex " << v;
+      EXPECT_NEAR(back.y, w[3], 0.02) << name << " vertex " << v;
+      EXPECT_NEAR(back.z, w[2], 0.02) << name << " vertex " << v;
+    }
+
+    // The reader's normals (from the stored corner order) point out of the
+    // object: its faces enclose a positive volume.
+    double volume = 0;
+    for (uint32_t f = 0; f < im.faces.count; f += 3) {
+      const D3DXVECTOR3& a = im.positions[im.faces[f]];
+      const D3DXVECTOR3& b = im.positions[im.faces[f + 1]];
+      const D3DXVECTOR3& c = im.positions[im.faces[f + 2]];
+      volume += a.x * (b.y * c.z - b.z * c.y) - a.y * (b.x * c.z - b.z * c.x) + a.z * (b.x * c.y - b.y * c.x);
+    }
+    EXPECT_GT(volume, 0.0) << name;
+  }
+}
+
+TEST(StationScene, MaterialsAndTracksAreReadAsWritten) {
+  TestDir dir("station-scene");
+  logOpen();
+  Loaded s;
+  ASSERT_TRUE(s.ok);
+  const AseLine& list = *s.file.find("*MATERIAL_LIST");
+  std::vector<const AseLine*> written = list.all("*MATERIAL");
+  ASSERT_EQ(s.materials.count, written.size());
+  for (uint32_t i = 0; i < s.materials.count; ++i) {
+    const ASEMaterial& m = *s.materials[i];
+    const AseLine& w = *written[i];
+    std::vector<double> diffuse = w.find("*MATERIAL_DIFFUSE")->numbers();
+    std::vector<double> specular = w.find("*MATERIAL_SPECULAR")->numbers();
+    double strength = std::clamp(w.find("*MATERIAL_SHINESTRENGTH")->numbers()[0], 0.0, 1.0);
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_NEAR(m.diffuse[k], diffuse[k], 1e-5) << "material " << i;
+      EXPECT_NEAR(m.specular[k], specular[k] * strength, 1e-5) << "material " << i;
+    }
+    EXPECT_NEAR(m.shine, w.find("*MATERIAL_SHINE")->numbers()[0], 1e-5);
+    const AseLine* map = w.find("*MAP_DIFFUSE");
+    EXPECT_STREQ(m.getBitmap(), map ? map->find("*BITMAP")->quoted().c_str() : "") << "material " << i;
+  }
+
+  std::map<std::string, SGMesh*> byName;
+  for (uint32_t i = 0; i < s.nodes.count; ++i) {
+    byName[s.nodes[i]->getName()] = s.nodes[i];
+    int ref = static_cast<int>(s.objects[i]->find("*MATERIAL_REF")->numbers()[0]);
+    EXPECT_EQ(s.nodes[i]->getMaterialIndex(), ref) << s.nodes[i]->getName();
+    bool animated = s.objects[i]->find("*TM_ANIMATION") != nullptr;
+    bool tracks = s.nodes[i]->getPositionTrack() || s.nodes[i]->getRotationTrack() || s.nodes[i]->getScaleTrack();
+    EXPECT_EQ(tracks, animated) << s.nodes[i]->getName();
+  }
+
+  const int span = s.loader.lastFrame * s.loader.ticksPerFrame;
+  // The ring turns once over the scene: half a turn about the up axis halfway.
+  SGMesh* ring = byName["Ring_A_Hull"];
+  ASSERT_TRUE(ring && ring->getRotationTrack());
+  D3DXQUATERNION half = ring->getRotationTrack()->sample(span / 2);
+  EXPECT_NEAR(std::fabs(half.y), 1.0, 1e-3);
+  EXPECT_NEAR(half.w, 0.0, 1e-3);
+  EXPECT_EQ(byName["Ring_A_Spokes"]->getRotationTrack()->keyCount(), ring->getRotationTrack()->keyCount());
+
+  // The shuttle closes on its port: it ends up nearer the lower node.
+  SGMesh* shuttle = byName["Shuttle_Hull"];
+  ASSERT_TRUE(shuttle && shuttle->getPositionTrack());
+  D3DXVECTOR3 from = shuttle->getPositionTrack()->sample(0), to = shuttle->getPositionTrack()->sample(span);
+  EXPECT_GT(std::hypot(from.x, from.z), std::hypot(to.x, to.z) + 100);
+
+  SGMesh* beacon = byName["Beacon_Top"];
+  ASSERT_TRUE(beacon && beacon->getScaleTrack() && beacon->getScaleAxisTrack());
+
+  // Animated nodes stay well formed over the whole span, identity keys included.
+  for (uint32_t i = 0; i < s.nodes.count; ++i) {
+    for (int t = 0; t <= span; t += span / 10) {
+      s.nodes[i]->animate(t);
+      ASSERT_TRUE(finite(s.nodes[i]->worldMatrix())) << s.nodes[i]->getName() << " at tick " << t;
+    }
+  }
+}

@@ -1,10 +1,13 @@
 #include "demo/DemoApp.h"
 
 #include <chrono>
+#include <filesystem>
 #include <cstdio>
-#include <cstdlib>
+#include <string>
 
 #include "demo/DemoApplication.h"
+#include "demo/DemoOptions.h"
+#include "demo/Screenshot.h"
 #include "engine/Log.h"
 #include "demo/SetupDialog.h"
 #include "demo/resource.h"
@@ -27,24 +30,19 @@ int chosenHeight = 480;
 float chosenAspect = 1.0f;
 FileManager* fileManager = nullptr;
 Window demoWindow;
+std::string installedDataFolder;
 
 namespace {
 
-// VANTREL_DEMO_FRAMES as a count; 0 when unset or not a positive number.
-long automatedFrames() {
-  const char* text = std::getenv("VANTREL_DEMO_FRAMES");
-  if (!text || !*text) return 0;
-  char* end = nullptr;
-  long frames = std::strtol(text, &end, 10);
-  return (*end == '\0' && frames > 0) ? frames : 0;
-}
+const char* const workingDirectoryScene = "./data/station03.ase";
+std::string installedScene;
 
-// The launcher as a person who presses Enter at once: OK reaches the dialog
-// procedure through the same command the button sends.
-INT_PTR CALLBACK acceptingSetupDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  INT_PTR result = SetupDialog(dialog, message, wParam, lParam);
-  if (message == WM_INITDIALOG) PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-  return result;
+// <prefix>/share/vantrel/ for a program in <prefix>/bin/.
+std::string dataFolderBesideProgram() {
+  char program[4096];
+  DWORD length = GetModuleFileNameA(nullptr, program, sizeof program);
+  if (length == 0 || length >= sizeof program) return std::string();
+  return (std::filesystem::path(program).parent_path().parent_path() / "share" / "vantrel").string() + "/";
 }
 
 void destroyFileManager() {
@@ -55,11 +53,25 @@ void destroyFileManager() {
 
 }  // namespace
 
+bool demoFindData() {
+  installedDataFolder.clear();
+  demoSceneFile = workingDirectoryScene;
+  std::error_code ignored;
+  if (std::filesystem::is_regular_file(workingDirectoryScene, ignored)) return true;
+  std::string folder = dataFolderBesideProgram();
+  if (folder.empty() || !std::filesystem::is_regular_file(folder + "data/station03.ase", ignored)) return false;
+  installedDataFolder = folder;
+  installedScene = folder + "data/station03.ase";
+  demoSceneFile = installedScene.c_str();
+  return true;
+}
+
 void demoOpenData() {
   logOpen();
   initByteOrder();
+  demoFindData();
 
-  if (useDevelopmentDirectories) {
+  if (useDevelopmentDirectories && installedDataFolder.empty()) {
     FileManagerOS* files = TRACKED_NEW(FileManagerOS);
     files->setRoot("../../data/");
     files->addPath("../../data/textures/");
@@ -67,7 +79,7 @@ void demoOpenData() {
   } else {
     FileManagerZIP* archive = TRACKED_NEW(FileManagerZIP);
     // A missing archive shows at the first load, which names the file.
-    archive->open("data.pak");
+    archive->open(installedDataFolder + "data.pak");
     archive->setRoot("");
     archive->addPath("textures/");
     fileManager = archive;
@@ -98,8 +110,30 @@ void demoStop() {
   destroyFileManager();
 }
 
-int demoMain(HINSTANCE instance) {
-  const long frameLimit = automatedFrames();
+namespace {
+
+long long steadyClockNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// Cancel, a launcher that could not be shown, or options that do not fit:
+// nothing was created yet but the data source.
+int leaveBeforeStart(int status) {
+  destroyFileManager();
+  modeList.clear();
+  return status;
+}
+
+}  // namespace
+
+int demoMain(HINSTANCE instance, const DemoOptions& options) {
+  if (GetSystemMetrics(SM_CMONITORS) == 0) {
+    std::fputs("vantrel-demo: no display to open a window on; start it from a desktop session, under Xvfb (see "
+               "the README), or render frames headless with vantrel-capture\n",
+               stderr);
+    return 2;
+  }
 
   demoOpenData();
 
@@ -107,13 +141,22 @@ int demoMain(HINSTANCE instance) {
   modeList = device->getDisplayModes();
   selectedMode = findDefaultMode(modeList);
 
-  INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_SETUP), nullptr,
-                                   frameLimit ? acceptingSetupDialog : SetupDialog, 0);
-  if (result != 1) {
-    // Cancel, or no launcher at all (-1): nothing was created to undo.
-    destroyFileManager();
-    modeList.clear();
-    return 0;
+  DEVMODEA desktop = {};
+  desktop.dmSize = sizeof desktop;
+  if (!EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &desktop)) desktop.dmPelsWidth = desktop.dmPelsHeight = 0;
+  std::string error;
+  if (!applyDemoOptions(options, int(desktop.dmPelsWidth), int(desktop.dmPelsHeight), error)) {
+    std::fprintf(stderr, "vantrel-demo: %s\n", error.c_str());
+    return leaveBeforeStart(2);
+  }
+
+  if (options.noLauncher) {
+    if (modeList.count == 0) {
+      std::fputs("vantrel-demo: the display offers no mode to start in\n", stderr);
+      return leaveBeforeStart(2);
+    }
+  } else if (DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_SETUP), nullptr, SetupDialog, 0) != 1) {
+    return leaveBeforeStart(0);
   }
 
   chosenAspect = aspectRatios[selectedAspect][0] / aspectRatios[selectedAspect][1];
@@ -124,31 +167,42 @@ int demoMain(HINSTANCE instance) {
   DemoApplication* demo = demoStart(DisplayMode{chosenWidth, chosenHeight, 32, chosen.refreshRate},
                                     DeviceSettings{fullscreen, vsync, antiAlias ? 4 : 0, 1, chosenAspect},
                                     fullscreen ? 0 : 1);
+  demo->animate = options.animate;
 
-  long frames = 0;
+  long long frames = 0;
   long long firstFrameClock = 0;
+  bool ending = false;
+  bool screenshotWanted = false;
   MSG message;
   for (;;) {
     if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
       if (message.message == WM_QUIT) break;
+      if (message.message == WM_KEYDOWN && message.wParam == VK_F12) screenshotWanted = true;
       TranslateMessage(&message);
       DispatchMessageA(&message);
     }
+    // Once the Escape that ends a counted run is on its way, no frame beyond
+    // the count is drawn.
+    if (ending) continue;
     demo->frame();
-    if (frameLimit) {
-      if (++frames == 1)
-        firstFrameClock = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                              std::chrono::steady_clock::now().time_since_epoch())
-                              .count();
-      if (frames == frameLimit) PostMessageA(demoWindow.getHandle(), WM_KEYDOWN, VK_ESCAPE, 1);
+    if (screenshotWanted) {
+      saveScreenshot(device->device);
+      screenshotWanted = false;
+    }
+    if (++frames == 1) firstFrameClock = steadyClockNs();
+    const bool due = (options.frames > 0 && frames >= options.frames) ||
+                     (options.seconds > 0.0 && double(demo->time) >= options.seconds);
+    if (due && !ending) {
+      PostMessageA(demoWindow.getHandle(), WM_KEYDOWN, VK_ESCAPE, 1);
+      ending = true;
     }
   }
 
   demoStop();
   modeList.clear();
 
-  if (frameLimit) {
-    std::printf("vantrel-demo: frames=%ld first-frame-clock-ns=%lld\n", frames, firstFrameClock);
+  if (options.endsByItself()) {
+    std::printf("vantrel-demo: frames=%lld first-frame-clock-ns=%lld\n", frames, firstFrameClock);
     std::fflush(stdout);
   }
   return 0;

@@ -2,15 +2,16 @@
 // The process's life on its one thread: log, data source, display modes, the
 // launcher, window, render device, post-processing, the demo object and its
 // message-pumping main loop, then everything torn down in reverse. The
-// launcher's own choices live in demo/SetupDialog.h.
+// launcher's own choices live in demo/SetupDialog.h, the command line in
+// demo/DemoOptions.h.
 //
-// Automation (benchmarks and tests only): when the environment variable
-// VANTREL_DEMO_FRAMES holds a positive count N, the launcher is answered with
-// OK at its defaults as soon as it opens, the window gets Escape after N
-// frames (the normal way out), and on exit one line goes to stdout:
+// A run that ends by itself (--frames or --seconds) gets Escape once it is
+// due (the normal way out) and on exit writes one line to stdout:
 //   vantrel-demo: frames=N first-frame-clock-ns=T
 // T is the steady (monotonic) clock when the first frame had been presented,
 // comparable with the same clock read in another process.
+
+#include <string>
 
 #include "engine/Window.h"
 #include "engine/render/DeviceTypes.h"
@@ -18,6 +19,7 @@
 
 class DemoApplication;
 class FileManager;
+struct DemoOptions;
 
 // Loose files under ../../data/ (true) or the archive data.pak, fixed when
 // the program is built (CMake option VANTREL_USE_DEVELOPMENT_DIRECTORIES).
@@ -31,9 +33,21 @@ extern FileManager* fileManager;
 // The one window; its destructor runs at process exit.
 extern Window demoWindow;
 
-// The entry point's work: returns 0 on every path that returns (Cancel
-// included); failures inside end the process through fatalError.
-int demoMain(HINSTANCE instance);
+// The entry point's work: 0 on every path that runs the demo or leaves the
+// launcher (Cancel included), 2 when there is no display or the options do
+// not fit it (one line on stderr says why); failures inside end the process
+// through fatalError.
+int demoMain(HINSTANCE instance, const DemoOptions& options);
+
+// Where the data is: the working directory when it holds the scene
+// (data/station03.ase, as in the build's run folder), else the data installed
+// beside the program (<prefix>/share/vantrel/: data.pak and the scene), which
+// is then read from its archive whatever the build's switch says. False when
+// neither holds the scene; demoSceneFile names what was found.
+bool demoFindData();
+// The installed data folder in use (ends with '/'), empty when the working
+// directory's data is used.
+extern std::string installedDataFolder;
 
 // demoMain's start-up and shutdown in pieces, for programs that make the
 // launcher's choices themselves (the capture tool renders without it).

@@ -9,7 +9,7 @@
 #include "engine/scene/SGScene.h"
 #include "platform/win32/windows.h"
 
-const char* const demoSceneFile = "./data/station03.ase";
+const char* demoSceneFile = "./data/station03.ase";
 
 PostChain* postChain1 = nullptr;
 PostChain* postChain2 = nullptr;
@@ -115,6 +115,7 @@ void DemoApplication::frame() {
   camera.setPosition(cameraPositionAt(total));
   light.position = lightPositionAt(total);
   light.target = D3DXVECTOR3(10.0f, 30.0f, 10.0f);
+  if (animate) scene->animate(total);
 
   RenderDeviceDX9* device = getRenderDevice();
   device->clear(BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL, 0xFF000020u, 0);

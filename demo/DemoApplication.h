@@ -34,6 +34,7 @@ class DemoApplication {
   static D3DXVECTOR3 lightPositionAt(float total);
 
   FileManager* fileManager;  // borrowed
+  bool animate = false;      // play the scene's tracks at the demo's time
   float time;                // seconds since the start counter, this frame
   float previousTime;
   float delta;
@@ -48,8 +49,9 @@ class DemoApplication {
   SGLight light;
 };
 
-// The scene file, relative to the working directory.
-extern const char* const demoSceneFile;
+// The scene file: ./data/station03.ase relative to the working directory,
+// unless start-up found the data installed (demoFindData).
+extern const char* demoSceneFile;
 
 // The two post-processing chains; process-wide, built by init.
 extern PostChain* postChain1;

@@ -1,6 +1,22 @@
-// The process entry: the command line and show state mean nothing to the
-// demo; everything happens in demoMain.
+// The process entry: the command line (demo/DemoOptions.h), then everything
+// happens in demoMain.
+
+#include <cstdio>
+#include <string>
 
 #include "demo/DemoApp.h"
+#include "demo/DemoOptions.h"
 
-int main() { return demoMain(GetModuleHandleA(nullptr)); }
+int main(int argc, char** argv) {
+  DemoOptions options;
+  std::string error;
+  if (!parseDemoOptions(argc, argv, options, error)) {
+    std::fprintf(stderr, "vantrel-demo: %s\n%s", error.c_str(), demoUsage());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(demoUsage(), stdout);
+    return 0;
+  }
+  return demoMain(GetModuleHandleA(nullptr), options);
+}

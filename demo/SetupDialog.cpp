@@ -51,7 +51,7 @@ INT_PTR CALLBACK SetupDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
         std::snprintf(line, sizeof(line), "%d:%d", int(ratio[0]), int(ratio[1]));
         SendDlgItemMessageA(dialog, IDC_ASPECT, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
       }
-      SendDlgItemMessageA(dialog, IDC_ASPECT, CB_SETCURSEL, 0, 0);
+      SendDlgItemMessageA(dialog, IDC_ASPECT, CB_SETCURSEL, WPARAM(selectedAspect), 0);
       // With no mode to start in, OK has nothing to give back.
       if (modeList.count == 0) EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
       return TRUE;

@@ -7,9 +7,9 @@
 //
 // startup_to_first_frame_ms: the real vantrel-demo, started as a process on
 // llvmpipe (SDL's offscreen driver), from just before the process is created
-// to the moment its first frame has been presented. The demo reports that
-// moment on the steady clock when VANTREL_DEMO_FRAMES is set, which also
-// makes it accept the launcher's defaults and end after the frames.
+// to the moment its first frame has been presented. Started with
+// --no-launcher --frames 1, the demo takes the launcher's defaults, ends after
+// the frame and reports that moment on the steady clock.
 
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -119,8 +119,7 @@ double startupMs(const fs::path& runDir) {
     }
     if (chdir(runDir.c_str()) != 0) _exit(126);
     setenv("SDL_VIDEODRIVER", "dummy", 1);
-    setenv("VANTREL_DEMO_FRAMES", "1", 1);
-    execl(DEMO, DEMO, static_cast<char*>(nullptr));
+    execl(DEMO, DEMO, "--no-launcher", "--frames", "1", static_cast<char*>(nullptr));
     _exit(127);
   }
   int status = 0;

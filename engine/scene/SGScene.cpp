@@ -1,5 +1,8 @@
 #include "engine/scene/SGScene.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "engine/Log.h"
 #include "engine/Memory.h"
 #include "engine/scene/ASELoader.h"
@@ -58,6 +61,10 @@ bool SGScene::load(const char* fileName) {
   }
 
   loader->getNodes(nodes);
+  firstFrame = loader->firstFrame;
+  lastFrame = loader->lastFrame;
+  frameSpeed = loader->frameSpeed;
+  ticksPerFrame = loader->ticksPerFrame;
 
   RenderDeviceDX9* device = getRenderDevice();
   Array<ASEMaterial*> fileMaterials;
@@ -151,6 +158,17 @@ void SGScene::addNodes(RenderQueue& queue) {
     item.world = node->worldMatrix();
     queue.addItem(item);
   }
+}
+
+void SGScene::animate(double seconds) {
+  const double start = double(firstFrame) * ticksPerFrame;
+  const double span = double(lastFrame - firstFrame) * ticksPerFrame;
+  const double ticksPerSecond = double(frameSpeed) * ticksPerFrame;
+  double tick = start;
+  if (span > 0.0 && ticksPerSecond > 0.0 && seconds > 0.0) tick += std::fmod(seconds * ticksPerSecond, span);
+  // A file's range may reach past what a tick can hold; the tracks end there.
+  tick = std::clamp(tick, double(INT32_MIN), double(INT32_MAX));
+  for (SGMesh* node : nodes) node->animate(int32_t(tick));
 }
 
 void SGScene::render(float) {

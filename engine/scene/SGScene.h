@@ -36,8 +36,13 @@ class SGScene {
   void createShadowResources();
   void releaseShadowResources();
 
+  // Sets every node to where its tracks have it `seconds` into the file's
+  // animation, played at the file's frame speed and looping over its frame
+  // range. Nodes without tracks, and files without a range, stay as loaded.
+  void animate(double seconds);
+
   // One frame: both passes. The frame time is the caller's clock (seconds x
-  // 10000); nodes are drawn as loaded, unanimated.
+  // 10000); nodes are drawn where they stand (as loaded unless animated).
   void render(float frameTime);
 
   SGLight* light;  // borrowed
@@ -46,6 +51,11 @@ class SGScene {
   Array<Material*> materials;   // one reference each, in file order
   SGCamera* camera;             // borrowed
   BoundingBox bounds;
+  // The file's animation range and speed (its SCENE block).
+  int32_t firstFrame = 0;
+  int32_t lastFrame = 0;
+  int32_t frameSpeed = 0;
+  int32_t ticksPerFrame = 0;
   float boxCorners[8][3];
   RenderQueue shadowQueue;
   RenderQueue mainQueue;

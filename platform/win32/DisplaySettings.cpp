@@ -102,6 +102,16 @@ float dialogDisplayScale() {
 
 }  // namespace win32
 
+int GetSystemMetrics(int index) {
+  Mode desktop;
+  switch (index) {
+    case SM_CXSCREEN: return desktopMode(desktop) ? desktop.width : 0;
+    case SM_CYSCREEN: return desktopMode(desktop) ? desktop.height : 0;
+    case SM_CMONITORS: return initSdlVideo() ? SDL_GetNumVideoDisplays() : 0;
+    default: return 0;
+  }
+}
+
 BOOL EnumDisplaySettingsA(LPCSTR, DWORD modeNumber, DEVMODEA* mode) {
   if (!mode) return FALSE;
   Mode m;

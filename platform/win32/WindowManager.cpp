@@ -2,6 +2,7 @@
 // pointers, so a stale or forged handle is simply not found.
 
 #include <strings.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -181,7 +182,18 @@ bool initSdlVideo() {
   // Ctrl+C in a terminal ends the process as usual rather than becoming an
   // SDL quit event nobody asked for.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  // Without a display SDL falls back to a driver that shows nothing; a window
+  // there waits for input nobody can give. Such drivers serve only whoever
+  // names them (tests, the capture tool).
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+  bool invisible = driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+  if (invisible && !(asked && SDL_strcasestr(asked, driver))) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return false;
+  }
+  return true;
 }
 
 void resetWindowState() {
@@ -207,6 +219,19 @@ void resetWindowState() {
 HMODULE GetModuleHandleA(LPCSTR moduleName) {
   // Only the program's own module exists; 0x400000 is where Windows maps it.
   return moduleName ? nullptr : reinterpret_cast<HMODULE>(uintptr_t(0x400000));
+}
+
+DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
+  if (module || !fileName || size == 0) return 0;
+  ssize_t length = readlink("/proc/self/exe", fileName, size);
+  if (length < 0) return 0;
+  // Windows truncates a path that does not fit and still terminates it.
+  if (DWORD(length) >= size) {
+    fileName[size - 1] = '\0';
+    return size;
+  }
+  fileName[length] = '\0';
+  return DWORD(length);
 }
 
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR cursorName) {

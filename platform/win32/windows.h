@@ -329,6 +329,9 @@ struct MSG {
 #define VK_OEM_7 0xDE
 
 HMODULE GetModuleHandleA(LPCSTR moduleName);
+// The program's own path (module null); the length copied, size when the
+// path was cut short to fit, 0 on failure.
+DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR cursorName);
 HGDIOBJ GetStockObject(int object);
 
@@ -471,3 +474,11 @@ struct DEVMODEA {
 // display with one mode, or modes without a refresh rate) the common sizes that
 // fit the desktop are listed at the desktop's rate, so there is a choice.
 BOOL EnumDisplaySettingsA(LPCSTR deviceName, DWORD modeNumber, DEVMODEA* mode);
+
+#define SM_CXSCREEN 0
+#define SM_CYSCREEN 1
+#define SM_CMONITORS 80
+// The primary display's size, and the number of displays: 0 where there is
+// none to show a window on (SDL could only offer a driver that shows nothing,
+// and nobody asked for it by name).
+int GetSystemMetrics(int index);

@@ -10,6 +10,7 @@
 #include "support/SceneTestSupport.h"
 #include "demo/DemoApp.h"
 #include "demo/DemoApplication.h"
+#include "demo/DemoOptions.h"
 #include "demo/SetupDialog.h"
 #include "engine/postfx/PostFX.h"
 #include "platform/win32/Win32Sdl.h"
@@ -45,14 +46,12 @@ class DemoStartupTest : public ::testing::Test {
  protected:
   void SetUp() override {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
-    unsetenv("VANTREL_DEMO_FRAMES");
     recordingReset();
     recordingSelect();
     resetRenderDevice();
     resetWindowState();
   }
   void TearDown() override {
-    unsetenv("VANTREL_DEMO_FRAMES");
     resetRenderDevice();
     resetWindowState();
   }
@@ -66,16 +65,23 @@ class DemoStartupTest : public ::testing::Test {
     return -1;
   }
 
+  // Started as `vantrel-demo --no-launcher --frames N`.
+  static DemoOptions unattended(int frames) {
+    DemoOptions options;
+    options.noLauncher = true;
+    options.frames = frames;
+    return options;
+  }
+
   TestDir dir{"demo"};
 };
 
 TEST_F(DemoStartupTest, StartsInOrderRunsFramesAndShutsEverythingDown) {
   writeTestScene();
-  setenv("VANTREL_DEMO_FRAMES", "3", 1);
   testing::internal::CaptureStdout();
-  EXPECT_EQ(demoMain(GetModuleHandleA(nullptr)), 0);
+  EXPECT_EQ(demoMain(GetModuleHandleA(nullptr), unattended(3)), 0);
   std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_TRUE(startsWith(out, "vantrel-demo: frames=4 first-frame-clock-ns=")) << out;
+  EXPECT_TRUE(startsWith(out, "vantrel-demo: frames=3 first-frame-clock-ns=")) << out;
 
   // The log: header, the file manager's paths, then the device.
   const std::string text = log();
@@ -101,8 +107,8 @@ TEST_F(DemoStartupTest, StartsInOrderRunsFramesAndShutsEverythingDown) {
   EXPECT_LT(postTarget, shadowTarget);
   EXPECT_LT(shadowTarget, present);
   EXPECT_GE(recordingLog().count("CreateVertexShader"), 11u + 9u);
-  // Escape after the third frame; the frame after its dispatch is the last.
-  EXPECT_EQ(recordingLog().count("Present"), 4u);
+  // Escape after the third frame, and no frame after it.
+  EXPECT_EQ(recordingLog().count("Present"), 3u);
   EXPECT_EQ(recordingLog().count("CreateDevice"), 1u);
 
   // Down again: no window, no Direct3D object, nothing of the demo left.
@@ -126,7 +132,7 @@ TEST_F(DemoStartupTest, CancelLeavesNoWindowAndNoDevice) {
   escape.key.keysym.scancode = SDL_SCANCODE_ESCAPE;
   ASSERT_EQ(SDL_PushEvent(&escape), 1);
 
-  EXPECT_EQ(demoMain(GetModuleHandleA(nullptr)), 0);
+  EXPECT_EQ(demoMain(GetModuleHandleA(nullptr), DemoOptions()), 0);
   EXPECT_EQ(first("CreateDevice("), -1);
   EXPECT_EQ(demoWindow.getHandle(), nullptr);
   EXPECT_EQ(fileManager, nullptr);
@@ -140,8 +146,7 @@ TEST_F(DemoStartupTest, CancelLeavesNoWindowAndNoDevice) {
 
 TEST_F(DemoStartupTest, WithoutItsSceneTheDemoEndsNamingTheFile) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  setenv("VANTREL_DEMO_FRAMES", "1", 1);
-  EXPECT_EXIT(demoMain(GetModuleHandleA(nullptr)), ::testing::ExitedWithCode(255),
+  EXPECT_EXIT(demoMain(GetModuleHandleA(nullptr), unattended(1)), ::testing::ExitedWithCode(255),
               "DemoApplication::init: Couldn't load scene './data/station03.ase'.");
 }
 

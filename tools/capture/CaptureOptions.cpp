@@ -1,11 +1,9 @@
 #include "tools/capture/CaptureOptions.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
+#include "demo/CommandLine.h"
 #include "demo/SetupDialog.h"
 
 namespace {
@@ -17,33 +15,11 @@ const int64_t maxFpsPart = 1000000;
 const double maxFps = 1000.0;
 const double maxSeconds = 1.0e6;
 
-// Plain digits only: no sign, blanks, or trailing text.
-bool wholeNumber(const char* text, int64_t low, int64_t high, int64_t& value) {
-  if (!text || *text < '0' || *text > '9') return false;
-  errno = 0;
-  char* end = nullptr;
-  long long parsed = std::strtoll(text, &end, 10);
-  if (errno != 0 || *end != '\0' || parsed < low || parsed > high) return false;
-  value = parsed;
-  return true;
-}
-
-// Decimal seconds: digits with an optional fraction, no sign or exponent.
-bool seconds(const char* text, double low, double high, double& value) {
-  if (!text || !*text) return false;
-  for (const char* c = text; *c; ++c)
-    if ((*c < '0' || *c > '9') && *c != '.') return false;
-  char* end = nullptr;
-  double parsed = std::strtod(text, &end);
-  if (*end != '\0' || !std::isfinite(parsed) || parsed < low || parsed > high) return false;
-  value = parsed;
-  return true;
-}
-
-std::string format(const char* pattern, const char* option, const char* text) {
-  char line[512];
-  std::snprintf(line, sizeof line, pattern, option, text);
-  return line;
+bool takesValue(const std::string& name) {
+  for (const char* option : {"--width", "--height", "--aspect", "--fps", "--start", "--seconds", "--frames", "--out",
+                             "--y4m"})
+    if (name == option) return true;
+  return false;
 }
 
 }  // namespace
@@ -63,122 +39,79 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
   double secondsWanted = -1.0;
   int64_t framesWanted = -1;
 
-  for (int i = 1; i < argc; ++i) {
-    std::string name = argv[i];
+  CommandLine line(argc, argv);
+  while (line.next()) {
+    const std::string& name = line.name();
     const char* value = nullptr;
-    bool inlineValue = false;
-    if (name.rfind("--", 0) == 0) {
-      size_t equals = name.find('=');
-      if (equals != std::string::npos) {
-        value = argv[i] + equals + 1;
-        name.resize(equals);
-        inlineValue = true;
-      }
-    }
-    auto noValue = [&]() {
-      if (inlineValue) error = name + " takes no value, but was given '" + value + "'";
-      return !inlineValue;
-    };
-    auto needValue = [&]() {
-      if (!inlineValue) {
-        if (i + 1 >= argc) {
-          error = name + " needs a value";
-          return false;
-        }
-        value = argv[++i];
-      }
-      return true;
-    };
-
-    if (name == "--help" || name == "-h") {
-      if (!noValue()) return false;
+    if (line.is("--help")) {
+      if (!line.noValue(error)) return false;
       options.help = true;
       return true;
-    } else if (name == "--msaa") {
-      if (!noValue()) return false;
-      options.msaa = true;
-    } else if (name == "--bench") {
-      if (!noValue()) return false;
-      options.bench = true;
-    } else if (name == "--width" || name == "--height") {
-      if (!needValue()) return false;
+    } else if (line.is("--msaa") || line.is("--bench") || line.is("--animate")) {
+      if (!line.noValue(error)) return false;
+      (line.is("--msaa") ? options.msaa : line.is("--bench") ? options.bench : options.animate) = true;
+    } else if (!takesValue(name)) {
+      error = line.unknown();
+      return false;
+    } else if (!(value = line.value(error))) {
+      return false;
+    } else if (line.is("--width") || line.is("--height")) {
       int64_t size = 0;
-      if (!wholeNumber(value, minSize, maxSize, size)) {
-        error = format("%s needs a whole number of pixels from 16 to 8192, not '%s'", name.c_str(), value);
+      if (!readWholeNumber(value, minSize, maxSize, size)) {
+        error = optionError("%s needs a whole number of pixels from 16 to 8192, not '%s'", name, value);
         return false;
       }
-      (name == "--width" ? options.width : options.height) = int(size);
-    } else if (name == "--aspect") {
-      if (!needValue()) return false;
-      bool found = false;
-      std::string offered;
-      // The launcher's list, written as its combo box shows it.
-      for (const auto& ratio : aspectRatios) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%d:%d", int(ratio[0]), int(ratio[1]));
-        offered += offered.empty() ? text : std::string(", ") + text;
-        if (std::strcmp(text, value) == 0) {
-          options.aspectNumerator = int(ratio[0]);
-          options.aspectDenominator = int(ratio[1]);
-          found = true;
-        }
-      }
-      if (!found) {
-        error = "--aspect must be one of " + offered + ", not '" + value + "'";
+      (line.is("--width") ? options.width : options.height) = int(size);
+    } else if (line.is("--aspect")) {
+      int aspect = readAspect(value);
+      if (aspect < 0) {
+        error = "--aspect must be one of " + aspectChoices() + ", not '" + value + "'";
         return false;
       }
-    } else if (name == "--fps") {
-      if (!needValue()) return false;
+      options.aspectNumerator = int(aspectRatios[aspect][0]);
+      options.aspectDenominator = int(aspectRatios[aspect][1]);
+    } else if (line.is("--fps")) {
       std::string text = value;
       size_t slash = text.find('/');
       std::string top = text.substr(0, slash), bottom = slash == std::string::npos ? "1" : text.substr(slash + 1);
       int64_t numerator = 0, denominator = 0;
-      if (!wholeNumber(top.c_str(), 1, maxFpsPart, numerator) ||
-          !wholeNumber(bottom.c_str(), 1, maxFpsPart, denominator) ||
+      if (!readWholeNumber(top.c_str(), 1, maxFpsPart, numerator) ||
+          !readWholeNumber(bottom.c_str(), 1, maxFpsPart, denominator) ||
           double(numerator) / double(denominator) > maxFps) {
-        error = format("%s needs frames per second as N or N/D (for example 30 or 30000/1001), above 0 and at most "
-                       "1000, not '%s'",
-                       name.c_str(), value);
+        error = optionError("%s needs frames per second as N or N/D (for example 30 or 30000/1001), above 0 and at "
+                            "most 1000, not '%s'",
+                            name, value);
         return false;
       }
       options.fpsNumerator = numerator;
       options.fpsDenominator = denominator;
-    } else if (name == "--start") {
-      if (!needValue()) return false;
-      if (!seconds(value, 0.0, maxSeconds, options.start)) {
-        error = format("%s needs seconds into the demo, 0 or more (for example 12.5), not '%s'", name.c_str(), value);
+    } else if (line.is("--start")) {
+      if (!readSeconds(value, 0.0, maxSeconds, options.start)) {
+        error = optionError("%s needs seconds into the demo, 0 or more (for example 12.5), not '%s'", name, value);
         return false;
       }
-    } else if (name == "--seconds") {
-      if (!needValue()) return false;
-      if (!seconds(value, 0.0, maxSeconds, secondsWanted) || secondsWanted <= 0.0) {
-        error = format("%s needs a length in seconds above 0, not '%s'", name.c_str(), value);
+    } else if (line.is("--seconds")) {
+      if (!readSeconds(value, 0.0, maxSeconds, secondsWanted) || secondsWanted <= 0.0) {
+        error = optionError("%s needs a length in seconds above 0, not '%s'", name, value);
         return false;
       }
-    } else if (name == "--frames") {
-      if (!needValue()) return false;
-      if (!wholeNumber(value, 1, maxFrames, framesWanted)) {
-        error = format("%s needs a whole number of frames from 1 to 10000000, not '%s'", name.c_str(), value);
+    } else if (line.is("--frames")) {
+      if (!readWholeNumber(value, 1, maxFrames, framesWanted)) {
+        error = optionError("%s needs a whole number of frames from 1 to 10000000, not '%s'", name, value);
         return false;
       }
-    } else if (name == "--out") {
-      if (!needValue()) return false;
+    } else if (line.is("--out")) {
       if (!*value) {
         error = "--out needs a folder name";
         return false;
       }
       options.outDir = value;
-    } else if (name == "--y4m") {
-      if (!needValue()) return false;
+    } else if (line.is("--y4m")) {
       if (!*value) {
         error = "--y4m needs a file name, or - for standard output";
         return false;
       }
       options.y4mFile = value;
-    } else {
-      error = name.rfind("-", 0) == 0 ? "unknown option '" + name + "'"
-                                      : "unexpected argument '" + name + "' (options start with --)";
-      return false;
     }
   }
 
@@ -222,6 +155,7 @@ const char* captureUsage() {
          "  --aspect R       projection aspect as the launcher offers it: 4:3, 16:10, 16:9 or 5:4\n"
          "                   (default width:height, square pixels)\n"
          "  --msaa           4x multisampling, as the launcher's Anti-Alias\n"
+         "  --animate        play the scene's animation tracks\n"
          "  --fps R          frames per second, N or N/D, at most 1000 (default 30)\n"
          "  --start S        seconds into the demo of the first frame (default 0)\n"
          "  --seconds S      length to render in seconds (default 10)\n"

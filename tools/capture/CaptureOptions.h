@@ -14,6 +14,7 @@ struct CaptureOptions {
   int aspectNumerator = 0;
   int aspectDenominator = 0;
   bool msaa = false;
+  bool animate = false;  // sample the scene's animation tracks
   // Frames per second as a fraction, so 30000/1001 and 1/30 are exact.
   int64_t fpsNumerator = 30;
   int64_t fpsDenominator = 1;

@@ -18,7 +18,7 @@
 #include "engine/render/RenderDeviceDX9.h"
 #include "platform/win32/Clock.h"
 #include "tools/capture/CaptureOptions.h"
-#include "tools/capture/FrameGrabber.h"
+#include "demo/FrameGrabber.h"
 #include "tools/capture/FrameWriters.h"
 
 namespace {
@@ -94,9 +94,10 @@ int main(int argc, char** argv) {
   }
   // The demo opens its scene relative to the working directory; saying so
   // here beats the engine's fatal error after the device is up.
-  if (!std::filesystem::is_regular_file(demoSceneFile))
+  if (!demoFindData())
     return usageError(std::string("no ") + demoSceneFile +
-                      " here: run from the folder that holds data/ (the build's run folder, build/run)");
+                      " here and no installed data: run from the folder that holds data/ (the build's run "
+                      "folder, build/run), or install the program");
 
   // Outputs first, so a bad path costs no start-up.
   PngFrameWriter png;
@@ -118,6 +119,7 @@ int main(int argc, char** argv) {
   DemoApplication* demo =
       demoStart(DisplayMode{options.width, options.height, 32, 60},
                 DeviceSettings{false, false, options.msaa ? 4 : 0, 1, options.aspectRatio()}, 1);
+  demo->animate = options.animate;
 
   FrameGrabber grabber;
   int status = 0;

@@ -1,13 +1,19 @@
 // vantrel-demo on its own Xvfb, driven with xdotool as a person would: the
 // launcher appears, Enter starts the demo, frames are drawn in its window,
 // Escape ends it with exit code 0, and log.txt tells what happened. A
-// screenshot of a frame is kept next to the test's working files.
+// screenshot of a frame is kept next to the test's working files. Also the
+// command line: usage, refusals, an unattended windowed run, F12, and the
+// one line a machine without a display gets.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <regex>
+#include <thread>
+#include <utility>
+#include <vector>
 #include <string>
 
 #define STB_IMAGE_IMPLEMENTATION
@@ -41,12 +47,41 @@ class DemoE2E : public ::testing::Test {
     if (demo > 0) waitFor(demo, 0);
   }
 
-  // The demo in a run folder of its own, the generated data linked in.
-  void startDemo() {
+  // The demo in a run folder of its own, the generated data linked in;
+  // `command` comes before the demo (an env that changes its environment).
+  void startDemo(std::vector<std::string> options = {}, std::vector<std::string> command = {}) {
     fs::remove_all(runDir);
     fs::create_directories(runDir);
     fs::create_directory_symlink(fs::path(VANTREL_RUN_DIR) / "data", fs::path(runDir) / "data");
-    demo = spawn({DEMO}, "demo.out", -1, runDir);
+    command.push_back(DEMO);
+    command.insert(command.end(), options.begin(), options.end());
+    demo = spawn(command, "demo.out", -1, runDir);
+  }
+
+  // The demo's exit status within `seconds`, and what it printed.
+  int finish(double seconds, std::string& out) {
+    int status = waitFor(demo, seconds);
+    demo = -1;
+    out = readFile(runDir + "/demo.out");
+    return status;
+  }
+
+  // log.txt of a run in `width` x `height`: header, the file manager, the
+  // device's lines, nothing failed.
+  void expectStartedLog(const std::string& resolution) {
+    const std::string log = readFile(runDir + "/log.txt");
+    EXPECT_EQ(log.rfind("Vantrel Engine Log\n\n"
+                        "FileManager: Add path ''.\n"
+                        "FileManager: Add path '../../data/'.\n"
+                        "FileManager: Add path '../../data/textures/'.\n"
+                        "Resolution: " + resolution,
+                        0),
+              0u)
+        << log;
+    for (const char* line : {" Hz Format: ", "PixelShaderVersion = ", "VertexShaderVersion = ", "TextureStages = ",
+                             "MaxAnisotropy = ", "CanAutoGenMipMap = "})
+      EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+    EXPECT_EQ(log.find("failed"), std::string::npos) << log;
   }
 
   std::string runDir = fs::absolute("run").string();
@@ -56,7 +91,6 @@ class DemoE2E : public ::testing::Test {
 
 TEST_F(DemoE2E, EnterStartsTheDemoFramesAreDrawnAndEscapeEndsIt) {
   ASSERT_TRUE(x.start()) << "Xvfb did not start: " << readFile("xvfb.log");
-  unsetenv("VANTREL_DEMO_FRAMES");
   startDemo();
   std::string launcher = findWindow("Vantrel demo", 20);
   ASSERT_FALSE(launcher.empty()) << "no launcher appeared";
@@ -79,22 +113,85 @@ TEST_F(DemoE2E, EnterStartsTheDemoFramesAreDrawnAndEscapeEndsIt) {
   EXPECT_GT(shot.brightest - shot.darkest, 64) << "the window shows no picture";
 
   press(window, "Escape");
-  EXPECT_EQ(waitFor(demo, 60), 0) << readFile(runDir + "/demo.out");
-  demo = -1;
+  std::string out;
+  EXPECT_EQ(finish(60, out), 0) << out;
+  expectStartedLog("");
+}
 
+TEST_F(DemoE2E, UsageAndRefusedOptions) {
+  std::string out;
+  startDemo({"--help"});
+  EXPECT_EQ(finish(20, out), 0) << out;
+  EXPECT_EQ(out.rfind("Usage: vantrel-demo [options]\n", 0), 0u) << out;
+
+  for (const auto& [options, reason] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"--bogus"}, "vantrel-demo: unknown option '--bogus'\nUsage: "},
+           {{"--mode", "640by480"}, "vantrel-demo: --mode needs a size as WxH or WxH@HZ"},
+           {{"--frames"}, "vantrel-demo: --frames needs a value\nUsage: "},
+           {{"--vsync=1"}, "vantrel-demo: --vsync takes no value"},
+           {{"--frames", "2", "--seconds", "1"}, "vantrel-demo: give --frames or --seconds, not both"}}) {
+    startDemo(options);
+    EXPECT_EQ(finish(20, out), 2) << out;
+    EXPECT_EQ(out.rfind(reason, 0), 0u) << out;
+    EXPECT_FALSE(fs::exists(runDir + "/log.txt"));
+  }
+}
+
+// An ssh session: no DISPLAY, no WAYLAND_DISPLAY, no driver asked for.
+TEST_F(DemoE2E, WithoutADisplayItSaysSoAndEnds) {
+  startDemo({"--windowed"}, {"env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "SDL_VIDEODRIVER"});
+  std::string out;
+  EXPECT_EQ(finish(30, out), 2) << out;
+  EXPECT_EQ(out.rfind("vantrel-demo: no display to open a window on; ", 0), 0u) << out;
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+}
+
+TEST_F(DemoE2E, UnattendedWindowedRunLogsLikeALauncherStart) {
+  ASSERT_TRUE(x.start()) << "Xvfb did not start: " << readFile("xvfb.log");
+  startDemo({"--no-launcher", "--windowed", "--mode", "640x480", "--frames", "5"});
+  std::string out;
+  ASSERT_EQ(finish(60, out), 0) << out;
+  EXPECT_NE(out.find("vantrel-demo: frames=5 first-frame-clock-ns="), std::string::npos) << out;
+  expectStartedLog("640x480 ");
+
+  // A fullscreen start needs a mode the display lists; a window only a size
+  // that fits the 1280x1024 desktop.
+  startDemo({"--no-launcher", "--fullscreen", "--mode", "1000x700", "--frames", "1"});
+  EXPECT_EQ(finish(30, out), 2) << out;
+  EXPECT_NE(out.find("--mode 1000x700 is not a fullscreen mode this display offers"), std::string::npos) << out;
+  startDemo({"--no-launcher", "--windowed", "--mode", "2000x700", "--frames", "1"});
+  EXPECT_EQ(finish(30, out), 2) << out;
+  EXPECT_NE(out.find("--mode 2000x700 does not fit the 1280x1024 desktop"), std::string::npos) << out;
+}
+
+TEST_F(DemoE2E, F12SavesTheFrameAsAPng) {
+  ASSERT_TRUE(x.start()) << "Xvfb did not start: " << readFile("xvfb.log");
+  startDemo({"--no-launcher", "--windowed", "--mode", "640x480", "--seconds", "120"});
+  std::string window = findWindow("engine", 60);
+  ASSERT_FALSE(window.empty()) << "no demo window appeared: " << readFile(runDir + "/demo.out");
+  std::vector<fs::path> shots;
+  for (auto end = Clock::now() + std::chrono::seconds(60); Clock::now() < end && shots.size() < 2;) {
+    press(window, "F12");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    shots.clear();
+    for (const auto& entry : fs::directory_iterator(runDir))
+      if (entry.path().filename().string().rfind("vantrel-", 0) == 0) shots.push_back(entry.path());
+  }
+  press(window, "Escape");
+  std::string out;
+  EXPECT_EQ(finish(60, out), 0) << out;
+  // Two presses, two files: none overwrote the other.
+  ASSERT_GE(shots.size(), 2u);
+  for (const fs::path& shot : shots) {
+    EXPECT_TRUE(std::regex_match(shot.filename().string(), std::regex(R"(vantrel-\d{8}-\d{6}-\d{3}\.png)")))
+        << shot;
+    Picture picture = loadPng(shot);
+    EXPECT_EQ(picture.width, 640) << shot;
+    EXPECT_EQ(picture.height, 480) << shot;
+  }
   const std::string log = readFile(runDir + "/log.txt");
-  EXPECT_EQ(log.rfind("Vantrel Engine Log\n\n"
-                      "FileManager: Add path ''.\n"
-                      "FileManager: Add path '../../data/'.\n"
-                      "FileManager: Add path '../../data/textures/'.\n"
-                      "Resolution: ",
-                      0),
-            0u)
+  EXPECT_NE(log.find("Screenshot: Saved '" + shots[0].filename().string() + "' (640x480).\n"), std::string::npos)
       << log;
-  for (const char* line : {" Hz Format: ", "PixelShaderVersion = ", "VertexShaderVersion = ", "TextureStages = ",
-                           "MaxAnisotropy = ", "CanAutoGenMipMap = "})
-    EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
-  EXPECT_EQ(log.find("failed"), std::string::npos) << log;
 }
 
 }  // namespace

@@ -138,6 +138,21 @@ TEST_F(LauncherE2E, OpensWithItsControlsAndEnterAcceptsTheDefaultMode) {
   EXPECT_GT(shot.darkPixels, 200);
 }
 
+TEST_F(LauncherE2E, TheDemosOptionsPreselectTheControls) {
+  startServer(96);
+  std::string window = openLauncher({"640x480x60", "1024x768x85", "1280x720x60", "--windowed", "--mode",
+                                     "1280x720", "--no-vsync", "--no-msaa", "--aspect", "16:9"});
+  ASSERT_FALSE(window.empty()) << "no launcher window appeared";
+  capture(window, "launcher-options.png");
+  press(window, "Return");
+  int status = 0;
+  std::string out = finish(status);
+  ASSERT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("result=1 mode=2 aspect=2 fullscreen=0 vsync=0 antialias=0 nosound=0 modes=3"),
+            std::string::npos)
+      << out;
+}
+
 TEST_F(LauncherE2E, EscapeCancels) {
   startServer(96);
   std::string window = openLauncher({});

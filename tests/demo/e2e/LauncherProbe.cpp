@@ -1,11 +1,16 @@
 // Shows the launcher exactly as start-up does and prints what it returned.
 // Modes come from the display (as the device lists them), or from the
-// arguments as WIDTHxHEIGHTxHZ. Before the dialog runs, the caption and the
-// controls it was created with are printed, one line each.
+// arguments as WIDTHxHEIGHTxHZ; arguments starting with -- are the demo's own
+// options, which preselect the controls as they do in the demo. Before the
+// dialog runs, the caption and the controls it was created with are printed,
+// one line each.
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "demo/DemoOptions.h"
 #include "demo/SetupDialog.h"
 #include "demo/resource.h"
 #include "platform/win32/windows.h"
@@ -37,11 +42,13 @@ INT_PTR CALLBACK describingProcedure(HWND dialog, UINT message, WPARAM wParam, L
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::vector<char*> optionArgs = {argv[0]};
   for (int i = 1; i < argc; ++i) {
     DisplayMode mode = {0, 0, 32, 0};
-    if (std::sscanf(argv[i], "%dx%dx%d", &mode.width, &mode.height, &mode.refreshRate) == 3) modeList.append(mode);
+    if (std::strncmp(argv[i], "--", 2) == 0) optionArgs.push_back(argv[i]);
+    else if (std::sscanf(argv[i], "%dx%dx%d", &mode.width, &mode.height, &mode.refreshRate) == 3) modeList.append(mode);
   }
-  if (argc <= 1) {
+  if (modeList.count == 0) {
     DEVMODEA settings;
     for (DWORD i = 0; EnumDisplaySettingsA(nullptr, i, &settings); ++i) {
       modeList.append({int32_t(settings.dmPelsWidth), int32_t(settings.dmPelsHeight), 32,
@@ -49,6 +56,13 @@ int main(int argc, char** argv) {
     }
   }
   selectedMode = findDefaultMode(modeList);
+  DemoOptions options;
+  std::string error;
+  if (!parseDemoOptions(int(optionArgs.size()), optionArgs.data(), options, error) ||
+      !applyDemoOptions(options, 1280, 1024, error)) {
+    std::printf("error=%s\n", error.c_str());
+    return 2;
+  }
   INT_PTR result =
       DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SETUP), nullptr, describingProcedure, 0);
   std::printf("result=%d mode=%d aspect=%d fullscreen=%d vsync=%d antialias=%d nosound=%d modes=%u\n", int(result),

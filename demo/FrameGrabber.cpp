@@ -1,4 +1,4 @@
-#include "tools/capture/FrameGrabber.h"
+#include "demo/FrameGrabber.h"
 
 #include <cstdio>
 

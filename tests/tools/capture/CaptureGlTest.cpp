@@ -31,7 +31,7 @@
 #include "engine/scene/SGScene.h"
 #include "platform/win32/Clock.h"
 #include "support/TestDir.h"
-#include "tools/capture/FrameGrabber.h"
+#include "demo/FrameGrabber.h"
 
 namespace {
 

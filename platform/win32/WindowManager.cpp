@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/win32/Win32Sdl.h"
@@ -182,12 +183,15 @@ bool initSdlVideo() {
   // Ctrl+C in a terminal ends the process as usual rather than becoming an
   // SDL quit event nobody asked for.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  // No window system to show on and no driver named (a console session can
+  // name kmsdrm): asking SDL would only print its drivers' complaints.
+  const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+  if (!(asked && *asked) && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) return false;
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
   // Without a display SDL falls back to a driver that shows nothing; a window
   // there waits for input nobody can give. Such drivers serve only whoever
   // names them (tests, the capture tool).
   const char* driver = SDL_GetCurrentVideoDriver();
-  const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
   bool invisible = driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
   if (invisible && !(asked && SDL_strcasestr(asked, driver))) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);

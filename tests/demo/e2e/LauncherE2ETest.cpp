@@ -140,8 +140,8 @@ TEST_F(LauncherE2E, OpensWithItsControlsAndEnterAcceptsTheDefaultMode) {
 
 TEST_F(LauncherE2E, TheDemosOptionsPreselectTheControls) {
   startServer(96);
-  std::string window = openLauncher({"640x480x60", "1024x768x85", "1280x720x60", "--windowed", "--mode",
-                                     "1280x720", "--no-vsync", "--no-msaa", "--aspect", "16:9"});
+  std::string window = openLauncher(
+      {"640x480x60", "1024x768x85", "1280x720x60", "--windowed", "--mode=1280x720", "--no-vsync", "--no-msaa", "--aspect=16:9"});
   ASSERT_FALSE(window.empty()) << "no launcher window appeared";
   capture(window, "launcher-options.png");
   press(window, "Return");

@@ -54,6 +54,34 @@ TEST(CaptureE2E, WritesTheAskedFramesAndTheSameBytesEveryRun) {
   EXPECT_NE(readFile(dir.path / "first" / expected[0]), readFile(dir.path / "first" / expected[1]));
 }
 
+// --animate plays the station's tracks (rings, antenna, beacon, the docking
+// approach): the same instant shows those parts elsewhere while the rest of
+// the frame stays as it was, and the animated frames repeat run after run.
+TEST(CaptureE2E, AnimateMovesOnlyTheAnimatedPartsAndRepeats) {
+  TestDir dir("capture-animate");
+  linkRunData(dir.path);
+  const std::vector<std::string> args = {"--width", "160", "--height", "120", "--start", "21", "--frames", "1"};
+  for (const char* run : {"plain", "animated", "again"}) {
+    std::vector<std::string> runArgs = args;
+    if (std::string(run) != "plain") runArgs.push_back("--animate");
+    runArgs.insert(runArgs.end(), {"--out", run});
+    Outcome outcome = runCapture(runArgs, dir.path);
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+  }
+  const std::string frame = "frame_000000.png";
+  EXPECT_EQ(readFile(dir.path / "animated" / frame), readFile(dir.path / "again" / frame));
+  Picture plain = loadPng(dir.path / "plain" / frame), animated = loadPng(dir.path / "animated" / frame);
+  ASSERT_EQ(plain.rgb.size(), animated.rgb.size());
+  size_t differing = 0;
+  for (size_t i = 0; i < plain.rgb.size(); i += 3)
+    if (std::abs(plain.rgb[i] - animated.rgb[i]) + std::abs(plain.rgb[i + 1] - animated.rgb[i + 1]) +
+            std::abs(plain.rgb[i + 2] - animated.rgb[i + 2]) > 24)
+      ++differing;
+  const size_t pixels = plain.rgb.size() / 3;
+  EXPECT_GT(differing, pixels / 200) << "the animated parts did not move";
+  EXPECT_LT(differing, pixels / 2) << "more than the animated parts changed";
+}
+
 TEST(CaptureE2E, Y4mStreamOnStandardOutputMatchesThePngFrames) {
   TestDir dir("capture-y4m");
   linkRunData(dir.path);

@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CTEST_ARGS ?=
 
-.PHONY: all deps configure build demo test bench clean
+.PHONY: all deps configure build demo test bench package clean
 
 all: build
 
@@ -25,6 +25,11 @@ demo: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) $(CTEST_ARGS)
+
+# The Debian package (build/vantrel_<version>_<arch>.deb), installable with
+# apt install ./build/vantrel_*.deb
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 bench: configure
 	cmake --build $(BUILD) -j $(JOBS) --target benchmarks

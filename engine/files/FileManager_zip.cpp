@@ -145,8 +145,16 @@ bool FileManagerZIP::open(const std::string& archivePath) {
     if (!archive) return false;
     archive->byteOrder = FileStream::LITTLE_ENDIAN_ORDER;
   }
-  std::string path = normalisePath(archivePath);
-  if (!archive->open(path, FileStream::MODE_READ)) return false;
+  // Paths match whatever their case, as on Windows: the archive's path as
+  // given first (a folder with capitals in its name stays reachable), then
+  // in the normalised lower case every name is compared in.
+  std::string path = archivePath;
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  if (!archive->open(path, FileStream::MODE_READ)) {
+    path = normalisePath(archivePath);
+    if (!archive->open(path, FileStream::MODE_READ)) return false;
+  }
 
   // Only a regular file counts (a directory opens but cannot be read), and
   // every position must fit the stream's signed 32-bit seek.

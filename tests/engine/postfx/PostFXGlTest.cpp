@@ -2,31 +2,16 @@
 // inputs are written into the targets through a plain surface, the effects
 // run for real and their output is read back and checked pixel by pixel.
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "engine/Log.h"
-#include "engine/Window.h"
 #include "engine/postfx/PostFX.h"
-#include "engine/render/RenderDeviceDX9.h"
+#include "support/GlRenderDeviceTest.h"
 #include "support/SurfaceReadback.h"
-#include "support/TestDir.h"
-
-#include <cmath>
-#include <filesystem>
-
-#include "demo/DemoApplication.h"
-#include "engine/files/ByteOrder.h"
-#include "engine/files/FileManager.h"
-#include "engine/scene/BuiltInShaderTable.h"
-#include "engine/scene/SGScene.h"
 
 namespace {
 
@@ -48,28 +33,15 @@ int alpha(uint32_t c) { return channel(c, 24); }
 uint32_t argb(int a, int r, int g, int b) { return uint32_t(a) << 24 | uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b); }
 uint32_t grey(int a, int v) { return argb(a, v, v, v); }
 
-class PostFXGlTest : public ::testing::Test {
+class PostFXGlTest : public GlRenderDeviceTest {
  protected:
-  void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    logOpen();
-    resetRenderDevice();
-    ASSERT_TRUE(d3d9SelectImplementation("gl"));
-  }
   void TearDown() override {
     postFXShutdown();
-    resetRenderDevice();
-    d3d9SelectImplementation(nullptr);
+    GlRenderDeviceTest::TearDown();
   }
 
   void start(int width, int height) {
-    window.create(0, 0, width, height, 2, nullptr);
-    ASSERT_NE(window.getHandle(), nullptr);
-    device = getRenderDevice();
-    device->init(window.getHandle(), DisplayMode{width, height, 32, 60},
-                 DeviceSettings{false, false, 0, 1, float(width) / float(height)},
-                 BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL, compileBuiltInShaders);
-    ASSERT_NE(device->device, nullptr);
+    ASSERT_NO_FATAL_FAILURE(GlRenderDeviceTest::start(width, height));
     ASSERT_TRUE(postFXInit(float(width), float(height)));
   }
 
@@ -143,9 +115,6 @@ class PostFXGlTest : public ::testing::Test {
     return out;
   }
 
-  TestDir dir{"postfx-gl"};
-  Window window;
-  RenderDeviceDX9* device = nullptr;
 };
 
 TEST_F(PostFXGlTest, DownsampleAveragesTheFourByFourBlock) {
@@ -266,68 +235,6 @@ TEST_F(PostFXGlTest, QuadsCoverATargetWhoseWidthIsNoMultipleOfFour) {
   Image back = read(-1);
   ASSERT_EQ(back.width, 1366);
   EXPECT_EQ(differences(back, [](int, int) { return 0xFFFFFFFFu; }, 0, false), "");
-}
-
-// Chain 2 on the demo's own frame (station scene, both passes): every pixel
-// is the scene blended with the stretched quarter-size blur by the alpha the
-// scene's materials wrote, so parts in focus stay sharp and the rest blurs.
-TEST_F(PostFXGlTest, DepthBlurFollowsTheAlphaOfTheDemosFrame) {
-  std::filesystem::create_directory_symlink(std::filesystem::path(VANTREL_RUN_DIR) / "data", "data");
-  initByteOrder();
-  FileManagerOS files;
-  files.setRoot("../../data/");
-  start(320, 240);
-  device->fileManager = &files;
-  DemoApplication* demo = getDemoApplication();
-  demo->init();
-  // The frame up to the chains, with camera and light where they start.
-  demo->camera.setPosition(DemoApplication::cameraPositionAt(0.0f));
-  demo->light.position = DemoApplication::lightPositionAt(0.0f);
-  device->clear(BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL, 0xFF000020u, 0);
-  demo->scene->render(0.0f);
-  Image scene = read(-1);
-  postChain2->apply();
-  Image result = read(-1);
-  Image blur = read(postTargets.quarter0);
-  demo->shutdown();
-  destroyDemoApplication();
-  device->fileManager = nullptr;
-  ASSERT_EQ(scene.width, 320);
-  ASSERT_EQ(result.width, 320);
-  ASSERT_EQ(blur.width, 80);
-
-  // The blur stretched bilinearly over the screen, as the blend samples it.
-  auto blurred = [&](int x, int y, int shift) {
-    float u = (float(x) + 0.5f) / 4.0f - 0.5f, v = (float(y) + 0.5f) / 4.0f - 0.5f;
-    int x0 = int(std::floor(u)), y0 = int(std::floor(v));
-    float fx = u - float(x0), fy = v - float(y0);
-    auto texel = [&](int tx, int ty) {
-      return float(channel(blur.at(std::clamp(tx, 0, blur.width - 1), std::clamp(ty, 0, blur.height - 1)), shift));
-    };
-    return (texel(x0, y0) * (1 - fx) + texel(x0 + 1, y0) * fx) * (1 - fy) +
-           (texel(x0, y0 + 1) * (1 - fx) + texel(x0 + 1, y0 + 1) * fx) * fy;
-  };
-  int focused = 0, soft = 0, changed = 0;
-  std::string wrong = differences(result, [&](int x, int y) {
-    uint32_t s = scene.at(x, y);
-    float a = float(alpha(s)) / 255.0f;
-    focused += a < 0.5f;
-    soft += a > 0.9f;
-    int c[3];
-    for (int i = 0; i < 3; ++i) {
-      int shift = 16 - 8 * i;
-      c[i] = int(std::lround(float(channel(s, shift)) + (blurred(x, y, shift) - float(channel(s, shift))) * a));
-    }
-    changed += std::abs(c[0] - red(s)) + std::abs(c[1] - green(s)) + std::abs(c[2] - blue(s)) > 8;
-    return argb(255, c[0], c[1], c[2]);
-  }, 3);
-  EXPECT_EQ(wrong, "");
-  // Both kinds are in the frame, and the blur shows.
-  EXPECT_GT(focused, 500);
-  EXPECT_GT(soft, 320 * 240 / 10);
-  EXPECT_GT(changed, 100);
-  std::string log = TestDir::read("log.txt");
-  EXPECT_EQ(log.find("failed"), std::string::npos) << log;
 }
 
 }  // namespace

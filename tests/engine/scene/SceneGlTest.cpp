@@ -6,10 +6,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "support/GlRenderDeviceTest.h"
 #include "support/SceneTestSupport.h"
-#include "engine/Window.h"
 #include "support/SurfaceReadback.h"
-#include "engine/files/FileManager.h"
 #include "engine/scene/SGCamera.h"
 #include "engine/scene/SGLight.h"
 #include "engine/scene/SGScene.h"
@@ -19,22 +18,11 @@ namespace {
 
 const int width = 256, height = 192;
 
-class SceneGlTest : public ::testing::Test {
+class SceneGlTest : public GlRenderDeviceTest {
  protected:
   void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    logOpen();
-    resetRenderDevice();
-    ASSERT_TRUE(d3d9SelectImplementation("gl"));
-    window.create(0, 0, width, height, 2, nullptr);
-    files.setRoot("");
-    device = getRenderDevice();
-    device->fileManager = &files;
-    device->init(window.getHandle(), DisplayMode{width, height, 32, 60},
-                 DeviceSettings{false, false, 0, 1, float(width) / float(height)},
-                 BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL, compileBuiltInShaders);
-    ASSERT_NE(device->device, nullptr);
-
+    GlRenderDeviceTest::SetUp();
+    ASSERT_NO_FATAL_FAILURE(start(width, height, compileBuiltInShaders));
     writeTestScene();
     scene = new SGScene;
     ASSERT_TRUE(scene->load("./data/station03.ase"));
@@ -58,8 +46,7 @@ class SceneGlTest : public ::testing::Test {
       scene->releaseShadowResources();
       delete scene;
     }
-    resetRenderDevice();
-    d3d9SelectImplementation(nullptr);
+    GlRenderDeviceTest::TearDown();
   }
 
   // Where a world point lands through a view and projection: pixel column
@@ -76,10 +63,6 @@ class SceneGlTest : public ::testing::Test {
     depth = eye.z;
   }
 
-  TestDir dir{"scene-gl"};
-  Window window;
-  FileManagerOS files;
-  RenderDeviceDX9* device = nullptr;
   SGScene* scene = nullptr;
   SGCamera camera;
   SGLight light;

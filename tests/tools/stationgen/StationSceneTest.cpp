@@ -1,7 +1,8 @@
 // The generated station as the demo's own reader takes it: every object a
-// node, every mesh accepted and welded within 16-bit indices, object spaces
-// that the node transforms carry back onto the file's world positions,
-// outward normals, materials and tracks as written.
+// node, every mesh accepted (indices in range) and welded within 16-bit
+// indices, node transforms that agree with the file's matrix rows and carry
+// the object spaces back onto the file's world positions, outward normals,
+// materials and tracks as written.
 
 #include <gtest/gtest.h>
 
@@ -92,6 +93,14 @@ TEST(StationScene, EveryObjectBecomesANodeWithItsMeshAccepted) {
     // world position the file gives (with Y and Z exchanged).
     const D3DXMATRIX& m = *node->getTransform();
     ASSERT_TRUE(finite(m)) << name;
+    // The matrix rows the file states agree with the transform the reader
+    // rebuilds from the decomposed parts.
+    const int swap[3] = {0, 2, 1};
+    for (int r = 0; r < 4; ++r) {
+      std::vector<double> row = obj.find("*NODE_TM")->find("*TM_ROW" + std::to_string(r))->numbers();
+      ASSERT_EQ(row.size(), 3u) << name;
+      for (int c = 0; c < 3; ++c) EXPECT_NEAR(m.m[r < 3 ? swap[r] : 3][swap[c]], row[c], 2e-3) << name << " row " << r;
+    }
     const auto& list = mesh.find("*MESH_VERTEX_LIST")->children;
     for (uint32_t v = 0; v < nv; v += std::max(1u, nv / 16)) {
       std::vector<double> w = list[v].numbers();

@@ -42,8 +42,3 @@ TEST(LogDeathTest, FatalErrorShowsTextAndExitsWithMinusOne) {
   EXPECT_EXIT(fatalError("FileManagerOS::load: File not found: '%s'.\n", "textures/rock.dds"),
               ::testing::ExitedWithCode(255), "error: FileManagerOS::load: File not found: 'textures/rock.dds'");
 }
-
-TEST(TestEnvironment, LauncherSetsPaths) {
-  ASSERT_NE(getenv("VANTREL_RUN_DIR"), nullptr);
-  EXPECT_STREQ(getenv("VANTREL_RUN_DIR"), VANTREL_RUN_DIR);
-}

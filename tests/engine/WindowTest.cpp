@@ -90,20 +90,6 @@ TEST_F(WindowTest, KindsGiveTheirStylesAtTheOuterRectangle) {
   }
 }
 
-TEST_F(WindowTest, ClassIsNamedAfterTheIdCounter) {
-  Window first;
-  Window second;
-  EXPECT_EQ(second.id, first.id + 1);
-  second.create(0, 0, 320, 200, 1, nullptr);
-  // The class "<id>" exists and is in use by the window.
-  std::string name = std::to_string(second.id);
-  HWND other = CreateWindowExA(0, name.c_str(), "x", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-  EXPECT_NE(other, nullptr);
-  DestroyWindow(other);
-  EXPECT_FALSE(UnregisterClassA(name.c_str(), nullptr));
-  EXPECT_FALSE(IsWindow(first.getHandle()));
-}
-
 TEST_F(WindowTest, SecondCreateOnlyMovesResizesAndLogs) {
   TestDir dir("window-twice");
   logOpen();

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "engine/files/ByteOrder.h"
 #include "engine/files/FileStream.h"
 #include "support/TestDir.h"
@@ -95,15 +93,6 @@ TEST_F(FileStreamTest, BadModeKeepsOpenFileAndCloseIsIdempotent) {
   EXPECT_EQ(s.path, "a.bin");
   s.close();
   s.close();
-}
-
-TEST_F(FileStreamTest, SwapArrayReversesEachElement) {
-  unsigned char data[6] = {1, 2, 3, 4, 5, 6};
-  swapArray(data, 3, 2);
-  const unsigned char expected[6] = {3, 2, 1, 6, 5, 4};
-  EXPECT_EQ(std::memcmp(data, expected, 6), 0);
-  EXPECT_EQ(swap16(0x1234), 0x3412);
-  EXPECT_EQ(swap32(0x11223344u), 0x44332211u);
 }
 
 TEST(FileStreamDeathTest, FailedSeekAndUnopenedCopyAreFatal) {

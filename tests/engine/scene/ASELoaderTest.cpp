@@ -104,10 +104,8 @@ TEST(ASELoader, ExportedSceneReadsAsWritten) {
   logOpen();
   Loaded in(exportedScene());
   ASSERT_TRUE(in.ok);
-  EXPECT_EQ(in.loader.version, 200);
-  EXPECT_EQ(in.loader.lastFrame, 100);
-  EXPECT_EQ(in.loader.frameSpeed, 30);
-  EXPECT_EQ(in.loader.ticksPerFrame, 160);
+  EXPECT_EQ((std::vector<int>{in.loader.version, in.loader.lastFrame, in.loader.frameSpeed, in.loader.ticksPerFrame}),
+            (std::vector<int>{200, 100, 30, 160}));
 
   // Materials: the shine strength scales the specular colour (1.5 clamps to
   // 1); sub-materials and other maps are never read.
@@ -126,13 +124,11 @@ TEST(ASELoader, ExportedSceneReadsAsWritten) {
 
   // Both objects are roots in file order, whatever their groups and parents.
   ASSERT_EQ(in.nodes.count, 2u);
-  SGMesh* ring = in.nodes[0];
-  SGMesh* hatch = in.nodes[1];
+  SGMesh *ring = in.nodes[0], *hatch = in.nodes[1];
   EXPECT_STREQ(ring->getName(), "Ring01");
   EXPECT_STREQ(hatch->getName(), "Hatch01");
   EXPECT_STREQ(hatch->getParentName(), "");
-  EXPECT_EQ(ring->getMaterialIndex(), 0);
-  EXPECT_EQ(hatch->getMaterialIndex(), 1);
+  EXPECT_EQ((std::pair{ring->getMaterialIndex(), hatch->getMaterialIndex()}), (std::pair{0, 1}));
 
   // Ring01: translated by (10, 30, 20) (y and z exchanged); vertices stored in
   // object space, faces and texture faces in corner order A, C, B.
@@ -143,13 +139,9 @@ TEST(ASELoader, ExportedSceneReadsAsWritten) {
   ASSERT_EQ(rm.positions.count, 4u);
   expectVector(rm.positions[1], 2, 0, 0);
   expectVector(rm.positions[2], 0, 0, 2);
-  const int32_t faces[6] = {0, 2, 1, 3, 1, 2};
-  ASSERT_EQ(rm.faces.count, 6u);
-  ASSERT_EQ(rm.texFaces.count, 6u);
-  for (int i = 0; i < 6; ++i) {
-    EXPECT_EQ(rm.faces[i], faces[i]);
-    EXPECT_EQ(rm.texFaces[i], faces[i]);
-  }
+  const std::vector<int32_t> faces = {0, 2, 1, 3, 1, 2};
+  EXPECT_EQ(std::vector<int32_t>(rm.faces.items, rm.faces.items + rm.faces.count), faces);
+  EXPECT_EQ(std::vector<int32_t>(rm.texFaces.items, rm.texFaces.items + rm.texFaces.count), faces);
   // Normals: area-weighted sums, not normalised; the shared edge adds twice.
   ASSERT_EQ(rm.normals.count, 4u);
   expectVector(rm.normals[0], 0, 4, 0);
@@ -168,8 +160,7 @@ TEST(ASELoader, ExportedSceneReadsAsWritten) {
   expectVector(vertices[1].position, 0, 0, 2);
   EXPECT_EQ(vertices[1].texCoord, D3DXVECTOR2(0, 1));
   EXPECT_EQ(vertices[1].texCoord2, D3DXVECTOR2(0.75f, 0.75f));
-  const uint16_t expectedIndices[6] = {0, 1, 2, 3, 2, 1};
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(indices[i], expectedIndices[i]);
+  EXPECT_EQ(std::vector<uint16_t>(indices.items, indices.items + 6), (std::vector<uint16_t>{0, 1, 2, 3, 2, 1}));
 
   // Hatch01: scaled by 2, turned a quarter about y, moved to (0, 5, 0); its
   // world-space vertices come back to unit points in object space.
@@ -186,10 +177,7 @@ TEST(ASELoader, ExportedSceneReadsAsWritten) {
 
   // Tracks: all four, with the transform parts still as read, so the
   // composed world matrix equals the node transform.
-  ASSERT_NE(hatch->getPositionTrack(), nullptr);
-  ASSERT_NE(hatch->getRotationTrack(), nullptr);
-  ASSERT_NE(hatch->getScaleTrack(), nullptr);
-  ASSERT_NE(hatch->getScaleAxisTrack(), nullptr);
+  ASSERT_TRUE(hatch->getPositionTrack() && hatch->getRotationTrack() && hatch->getScaleTrack() && hatch->getScaleAxisTrack());
   EXPECT_EQ(ring->getPositionTrack(), nullptr);
   EXPECT_EQ(hatch->worldMatrix(), *hatch->getTransform());
   EXPECT_EQ(hatch->getPositionTrack()->sample(160), D3DXVECTOR3(5, 5, 0));

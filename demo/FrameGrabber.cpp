@@ -2,15 +2,9 @@
 
 #include <cstdio>
 
-namespace {
+#include "platform/d3d9/ReleaseCom.h"
 
-template <typename T>
-void releaseCom(T*& object) {
-  if (object) {
-    object->Release();
-    object = nullptr;
-  }
-}
+namespace {
 
 std::string failure(const char* call, HRESULT result) {
   char line[128];

@@ -5,6 +5,7 @@
 
 #include "engine/Log.h"
 #include "engine/render/RenderDeviceDX9.h"
+#include "platform/d3d9/ReleaseCom.h"
 
 namespace {
 
@@ -77,12 +78,7 @@ void RenderDeviceDX9::createVertexDeclarations() {
 }
 
 void RenderDeviceDX9::releaseVertexDeclarations() {
-  for (auto& declaration : declarations) {
-    if (declaration) {
-      declaration->Release();
-      declaration = nullptr;
-    }
-  }
+  for (auto& declaration : declarations) releaseCom(declaration);
 }
 
 IDirect3DVertexBuffer9* RenderDeviceDX9::createVertexBuffer(uint32_t bytes, uint32_t format, bool dynamic) {

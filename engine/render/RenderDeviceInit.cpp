@@ -6,17 +6,10 @@
 
 #include "engine/Log.h"
 #include "engine/render/RenderDeviceDX9.h"
+#include "platform/d3d9/ReleaseCom.h"
 #include "platform/d3dx/d3dx9.h"
 
 namespace {
-
-template <typename T>
-void releaseCom(T*& object) {
-  if (object) {
-    object->Release();
-    object = nullptr;
-  }
-}
 
 // Display formats tried for a fullscreen mode, best first.
 const D3DFORMAT fullscreenFormats[] = {D3DFMT_A8R8G8B8,    D3DFMT_X8R8G8B8, D3DFMT_A2B10G10R10,
@@ -262,14 +255,7 @@ void RenderDeviceDX9::shutdown() {
   for (uint32_t index = 0; index < shaders.count; ++index) releaseShader(int(index));
   shaders.clear();
 
-  for (RenderTarget& target : renderTargets) {
-    releaseCom(target.texture);
-    releaseCom(target.surface);
-    releaseCom(target.depthSurface);
-    releaseCom(target.savedTarget);
-    releaseCom(target.savedDepthSurface);
-    target.format = 0;
-  }
+  for (uint32_t index = 0; index < renderTargets.count; ++index) releaseRenderTarget(int(index));
   renderTargets.clear();
 
   releaseVertexDeclarations();

@@ -5,17 +5,10 @@
 
 #include "engine/Log.h"
 #include "engine/render/RenderDeviceDX9.h"
+#include "platform/d3d9/ReleaseCom.h"
 #include "platform/d3dx/d3dx9.h"
 
 namespace {
-
-template <typename T>
-void releaseCom(T*& object) {
-  if (object) {
-    object->Release();
-    object = nullptr;
-  }
-}
 
 // Compiles one stage; a compile error ends the process with the compiler's
 // own text. The compiled code is returned for the caller to turn into a

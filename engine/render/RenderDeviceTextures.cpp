@@ -6,17 +6,10 @@
 #include "engine/Log.h"
 #include "engine/files/FileManager.h"
 #include "engine/render/RenderDeviceDX9.h"
+#include "platform/d3d9/ReleaseCom.h"
 #include "platform/d3dx/d3dx9.h"
 
 namespace {
-
-template <typename T>
-void releaseCom(T*& object) {
-  if (object) {
-    object->Release();
-    object = nullptr;
-  }
-}
 
 char* copyName(const char* name) {
   size_t length = std::strlen(name);

@@ -23,7 +23,12 @@ enum SamplerFlags : int32_t {
 };
 
 // renderFlags fields: depth in bits 0-1, cull in 2-3, fill in 4-5, blend in 6-9.
+// A field's values without a name select nothing: its states are left alone.
 enum RenderFlags : int32_t {
+  RF_DEPTH_MASK = 3,
+  RF_CULL_MASK = 3 << 2,
+  RF_FILL_MASK = 3 << 4,
+  RF_BLEND_MASK = 15 << 6,
   RF_DEPTH_OFF = 1,          // ZENABLE FALSE
   RF_DEPTH_TEST = 2,         // ZENABLE TRUE, ZWRITEENABLE FALSE, ZFUNC LESSEQUAL
   RF_DEPTH_WRITE = 3,        // ZENABLE TRUE, ZWRITEENABLE TRUE, ZFUNC LESS

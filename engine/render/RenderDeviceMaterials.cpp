@@ -28,42 +28,42 @@ void RenderDeviceDX9::compileRenderStates(Material* material) {
   PairWriter out{material};
   int flags = material->renderFlags;
 
-  switch (flags & 3) {
-  case 1: out.add(D3DRS_ZENABLE, D3DZB_FALSE); break;
-  case 2:
+  switch (flags & RF_DEPTH_MASK) {
+  case RF_DEPTH_OFF: out.add(D3DRS_ZENABLE, D3DZB_FALSE); break;
+  case RF_DEPTH_TEST:
     out.add(D3DRS_ZENABLE, D3DZB_TRUE);
     out.add(D3DRS_ZWRITEENABLE, FALSE);
     out.add(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
     break;
-  case 3:
+  case RF_DEPTH_WRITE:
     out.add(D3DRS_ZENABLE, D3DZB_TRUE);
     out.add(D3DRS_ZWRITEENABLE, TRUE);
     out.add(D3DRS_ZFUNC, D3DCMP_LESS);
     break;
   }
 
-  switch ((flags >> 2) & 3) {
-  case 1: out.add(D3DRS_CULLMODE, D3DCULL_NONE); break;
-  case 2: out.add(D3DRS_CULLMODE, D3DCULL_CW); break;
-  case 3: out.add(D3DRS_CULLMODE, D3DCULL_CCW); break;
+  switch (flags & RF_CULL_MASK) {
+  case RF_CULL_NONE: out.add(D3DRS_CULLMODE, D3DCULL_NONE); break;
+  case RF_CULL_CW: out.add(D3DRS_CULLMODE, D3DCULL_CW); break;
+  case RF_CULL_CCW: out.add(D3DRS_CULLMODE, D3DCULL_CCW); break;
   }
 
-  switch ((flags >> 4) & 3) {
-  case 1: out.add(D3DRS_FILLMODE, D3DFILL_WIREFRAME); break;
-  case 2: out.add(D3DRS_FILLMODE, D3DFILL_SOLID); break;
+  switch (flags & RF_FILL_MASK) {
+  case RF_FILL_WIREFRAME: out.add(D3DRS_FILLMODE, D3DFILL_WIREFRAME); break;
+  case RF_FILL_SOLID: out.add(D3DRS_FILLMODE, D3DFILL_SOLID); break;
   }
 
-  switch ((flags >> 6) & 15) {
-  case 1: out.add(D3DRS_ALPHABLENDENABLE, FALSE); break;
-  case 3: addBlend(out, D3DBLENDOP_ADD, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA); break;
-  case 4: addBlend(out, D3DBLENDOP_ADD, D3DBLEND_SRCALPHA, D3DBLEND_ONE); break;
-  case 5: addBlend(out, D3DBLENDOP_ADD, D3DBLEND_ONE, D3DBLEND_ONE); break;
-  case 6: addBlend(out, D3DBLENDOP_ADD, D3DBLEND_DESTCOLOR, D3DBLEND_ZERO); break;
-  case 7: addBlend(out, D3DBLENDOP_ADD, D3DBLEND_ZERO, D3DBLEND_SRCCOLOR); break;
-  case 8: addBlend(out, D3DBLENDOP_REVSUBTRACT, D3DBLEND_ONE, D3DBLEND_ONE); break;
-  case 9: addBlend(out, D3DBLENDOP_MAX, D3DBLEND_ONE, D3DBLEND_ONE); break;
-  case 10: addBlend(out, D3DBLENDOP_MIN, D3DBLEND_ONE, D3DBLEND_ONE); break;
-  case 11: addBlend(out, D3DBLENDOP_ADD, D3DBLEND_INVDESTCOLOR, D3DBLEND_ONE); break;
+  switch (flags & RF_BLEND_MASK) {
+  case RF_BLEND_OFF: out.add(D3DRS_ALPHABLENDENABLE, FALSE); break;
+  case RF_BLEND_ALPHA: addBlend(out, D3DBLENDOP_ADD, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA); break;
+  case RF_BLEND_ALPHA_ADD: addBlend(out, D3DBLENDOP_ADD, D3DBLEND_SRCALPHA, D3DBLEND_ONE); break;
+  case RF_BLEND_ADD: addBlend(out, D3DBLENDOP_ADD, D3DBLEND_ONE, D3DBLEND_ONE); break;
+  case RF_BLEND_MULTIPLY: addBlend(out, D3DBLENDOP_ADD, D3DBLEND_DESTCOLOR, D3DBLEND_ZERO); break;
+  case RF_BLEND_MULTIPLY_SRC: addBlend(out, D3DBLENDOP_ADD, D3DBLEND_ZERO, D3DBLEND_SRCCOLOR); break;
+  case RF_BLEND_REVSUBTRACT: addBlend(out, D3DBLENDOP_REVSUBTRACT, D3DBLEND_ONE, D3DBLEND_ONE); break;
+  case RF_BLEND_MAX: addBlend(out, D3DBLENDOP_MAX, D3DBLEND_ONE, D3DBLEND_ONE); break;
+  case RF_BLEND_MIN: addBlend(out, D3DBLENDOP_MIN, D3DBLEND_ONE, D3DBLEND_ONE); break;
+  case RF_BLEND_SCREEN: addBlend(out, D3DBLENDOP_ADD, D3DBLEND_INVDESTCOLOR, D3DBLEND_ONE); break;
   }
 }
 

@@ -5,14 +5,6 @@
 
 namespace {
 
-std::vector<int> pairsOf(int renderFlags) {
-  Material material;
-  material.renderFlags = renderFlags;
-  material.statePairBytes = 3;  // stale contents must not survive a compile
-  getRenderDevice()->compileRenderStates(&material);
-  return std::vector<int>(material.statePairs, material.statePairs + material.statePairBytes);
-}
-
 const char* vertexSource =
     "float4x4 matrixTotal;\n"
     "float4 materialDiffuse;\n"
@@ -27,48 +19,85 @@ const char* pixelSource =
 
 }  // namespace
 
-TEST(MaterialStates, EveryRenderFlagsGroupCompilesToItsPairs) {
-  struct Case {
-    int flags;
-    std::vector<int> pairs;
+class RenderFlagsTest : public RenderDeviceTest {
+ protected:
+  void SetUp() override {
+    RenderDeviceTest::SetUp();
+    d = initDevice();
+  }
+  // Compiles a material of the flags and applies it to a cache that knows no
+  // render state; the states it sent, in order.
+  std::vector<D3DRENDERSTATETYPE> apply(int renderFlags) {
+    Material material;
+    material.renderFlags = renderFlags;
+    material.statePairBytes = 3;  // stale contents must not survive a compile
+    d->compileRenderStates(&material);
+    d->resetStateCache();
+    size_t from = calls().size();
+    d->setMaterial(&material);
+    std::vector<D3DRENDERSTATETYPE> sent;
+    for (const std::string& text : calls().textsOf("SetRenderState", from))
+      sent.push_back(D3DRENDERSTATETYPE(std::stoi(text.substr(std::string("SetRenderState(").size()))));
+    return sent;
+  }
+  DWORD state(D3DRENDERSTATETYPE type) { return recorded()->renderState(type); }
+  RenderDeviceDX9* d = nullptr;
+};
+
+TEST_F(RenderFlagsTest, EachFieldSetsTheStatesItsNameSays) {
+  apply(RF_DEPTH_OFF);
+  EXPECT_EQ(state(D3DRS_ZENABLE), DWORD(D3DZB_FALSE));
+  apply(RF_DEPTH_TEST);
+  EXPECT_EQ(state(D3DRS_ZENABLE), DWORD(D3DZB_TRUE));
+  EXPECT_EQ(state(D3DRS_ZWRITEENABLE), DWORD(FALSE));
+  EXPECT_EQ(state(D3DRS_ZFUNC), DWORD(D3DCMP_LESSEQUAL));
+  apply(RF_DEPTH_WRITE);
+  EXPECT_EQ(state(D3DRS_ZWRITEENABLE), DWORD(TRUE));
+  EXPECT_EQ(state(D3DRS_ZFUNC), DWORD(D3DCMP_LESS));
+
+  for (auto [flag, cull] : {std::pair{RF_CULL_NONE, D3DCULL_NONE}, {RF_CULL_CW, D3DCULL_CW}, {RF_CULL_CCW, D3DCULL_CCW}}) {
+    apply(flag);
+    EXPECT_EQ(state(D3DRS_CULLMODE), DWORD(cull)) << flag;
+  }
+  for (auto [flag, fill] : {std::pair{RF_FILL_WIREFRAME, D3DFILL_WIREFRAME}, {RF_FILL_SOLID, D3DFILL_SOLID}}) {
+    apply(flag);
+    EXPECT_EQ(state(D3DRS_FILLMODE), DWORD(fill)) << flag;
+  }
+
+  apply(RF_BLEND_OFF);
+  EXPECT_EQ(state(D3DRS_ALPHABLENDENABLE), DWORD(FALSE));
+  struct Blend {
+    int flag;
+    D3DBLENDOP op;
+    D3DBLEND source, destination;
   };
-  const Case cases[] = {
-      {0, {}},
-      // depth
-      {1, {7, 0}},
-      {2, {7, 1, 14, 0, 23, 4}},
-      {3, {7, 1, 14, 1, 23, 2}},
-      // cull
-      {4, {22, 1}},
-      {8, {22, 2}},
-      {12, {22, 3}},
-      // fill; 3 selects nothing
-      {16, {8, 2}},
-      {32, {8, 3}},
-      {48, {}},
-      // blend: enable, op, source, destination
-      {64, {27, 0}},
-      {128, {}},
-      {192, {27, 1, 171, 1, 19, 5, 20, 6}},
-      {256, {27, 1, 171, 1, 19, 5, 20, 2}},
-      {320, {27, 1, 171, 1, 19, 2, 20, 2}},
-      {384, {27, 1, 171, 1, 19, 9, 20, 1}},
-      {448, {27, 1, 171, 1, 19, 1, 20, 3}},
-      {512, {27, 1, 171, 3, 19, 2, 20, 2}},
-      {576, {27, 1, 171, 5, 19, 2, 20, 2}},
-      {640, {27, 1, 171, 4, 19, 2, 20, 2}},
-      {704, {27, 1, 171, 1, 19, 10, 20, 2}},
-      {768, {}},
-      {960, {}},
-      // groups in the order depth, cull, fill, blend
-      {111, {7, 1, 14, 1, 23, 2, 22, 3, 8, 3, 27, 0}},
-      {101, {7, 0, 22, 1, 8, 3, 27, 0}},
-      {3 | 12 | 32 | 192, {7, 1, 14, 1, 23, 2, 22, 3, 8, 3, 27, 1, 171, 1, 19, 5, 20, 6}},
-      // bits above the blend field select nothing
-      {1024 | 1, {7, 0}},
+  const Blend blends[] = {
+      {RF_BLEND_ALPHA, D3DBLENDOP_ADD, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA},
+      {RF_BLEND_ALPHA_ADD, D3DBLENDOP_ADD, D3DBLEND_SRCALPHA, D3DBLEND_ONE},
+      {RF_BLEND_ADD, D3DBLENDOP_ADD, D3DBLEND_ONE, D3DBLEND_ONE},
+      {RF_BLEND_MULTIPLY, D3DBLENDOP_ADD, D3DBLEND_DESTCOLOR, D3DBLEND_ZERO},
+      {RF_BLEND_MULTIPLY_SRC, D3DBLENDOP_ADD, D3DBLEND_ZERO, D3DBLEND_SRCCOLOR},
+      {RF_BLEND_REVSUBTRACT, D3DBLENDOP_REVSUBTRACT, D3DBLEND_ONE, D3DBLEND_ONE},
+      {RF_BLEND_MAX, D3DBLENDOP_MAX, D3DBLEND_ONE, D3DBLEND_ONE},
+      {RF_BLEND_MIN, D3DBLENDOP_MIN, D3DBLEND_ONE, D3DBLEND_ONE},
+      {RF_BLEND_SCREEN, D3DBLENDOP_ADD, D3DBLEND_INVDESTCOLOR, D3DBLEND_ONE},
   };
-  for (const Case& c : cases) EXPECT_EQ(pairsOf(c.flags), c.pairs) << "renderFlags " << c.flags;
-  EXPECT_EQ(Material().renderFlags, 111);
+  for (const Blend& b : blends) {
+    apply(b.flag);
+    EXPECT_EQ(state(D3DRS_ALPHABLENDENABLE), DWORD(TRUE)) << b.flag;
+    EXPECT_EQ(state(D3DRS_BLENDOP), DWORD(b.op)) << b.flag;
+    EXPECT_EQ(state(D3DRS_SRCBLEND), DWORD(b.source)) << b.flag;
+    EXPECT_EQ(state(D3DRS_DESTBLEND), DWORD(b.destination)) << b.flag;
+  }
+}
+
+TEST_F(RenderFlagsTest, FieldsGoOutInOrderAndUnnamedValuesSelectNothing) {
+  EXPECT_EQ(apply(RF_DEPTH_TEST | RF_CULL_NONE | RF_FILL_WIREFRAME | RF_BLEND_ADD),
+            (std::vector<D3DRENDERSTATETYPE>{D3DRS_ZENABLE, D3DRS_ZWRITEENABLE, D3DRS_ZFUNC, D3DRS_CULLMODE,
+                                             D3DRS_FILLMODE, D3DRS_ALPHABLENDENABLE, D3DRS_BLENDOP, D3DRS_SRCBLEND,
+                                             D3DRS_DESTBLEND}));
+  for (int flags : {0, int(RF_FILL_MASK), 2 << 6, 12 << 6, int(RF_BLEND_MASK), 1 << 10})
+    EXPECT_TRUE(apply(flags).empty()) << flags;
 }
 
 class MaterialTest : public RenderDeviceTest {
@@ -115,7 +144,7 @@ TEST_F(MaterialTest, TheSameMaterialTwiceSendsOnlyTheColours) {
 TEST_F(MaterialTest, MaterialWithoutShaderKeepsTheBoundOneAndSetsNoColours) {
   d->setMaterial(&material);
   Material plain;
-  plain.renderFlags = 101;
+  plain.renderFlags = RF_DEPTH_OFF | RF_CULL_NONE | RF_FILL_SOLID | RF_BLEND_OFF;
   d->compileRenderStates(&plain);
   size_t from = calls().size();
   d->setMaterial(&plain);

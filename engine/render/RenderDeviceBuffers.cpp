@@ -81,6 +81,11 @@ void RenderDeviceDX9::releaseVertexDeclarations() {
   for (auto& declaration : declarations) releaseCom(declaration);
 }
 
+IDirect3DVertexDeclaration9* RenderDeviceDX9::declaration(uint32_t format) const {
+  int slot = declarationSlot(format);
+  return slot >= 0 ? declarations[slot] : nullptr;
+}
+
 IDirect3DVertexBuffer9* RenderDeviceDX9::createVertexBuffer(uint32_t bytes, uint32_t format, bool dynamic) {
   IDirect3DVertexBuffer9* buffer = nullptr;
   DWORD usage = D3DUSAGE_WRITEONLY | (dynamic ? D3DUSAGE_DYNAMIC : 0);
@@ -137,21 +142,23 @@ void RenderDeviceDX9::setIndexBuffer(IDirect3DIndexBuffer9* buffer) {
 }
 
 void RenderDeviceDX9::setVertexStream(IDirect3DVertexBuffer9* buffer, uint32_t format, uint32_t stride) {
-  if (buffer == currentStream) return;
-  if (!device || FAILED(device->SetStreamSource(0, buffer, 0, stride)))
-    fatalError("RenderDeviceDX9::setVertexStream failed!");
-  currentStream = buffer;
-  SetVertexDecl(format);
-  ++statistics[STAT_STREAM_CHANGES];
+  bool sent = sendChanged(CACHED_STREAM, currentStream, buffer, [&] {
+    if (!device || FAILED(device->SetStreamSource(0, buffer, 0, stride)))
+      fatalError("RenderDeviceDX9::setVertexStream failed!");
+  });
+  // The declaration follows the stream only when the stream changed.
+  if (sent) SetVertexDecl(format);
 }
 
 void RenderDeviceDX9::SetVertexDecl(uint32_t format) {
+  // An unknown code is sent nowhere but still remembered, so the next known
+  // one always reaches the device.
   int slot = declarationSlot(format);
-  if (slot >= 0 && format != currentFormat) {
+  sendChanged(CACHED_DECLARATION, currentFormat, format, [&] {
+    if (slot < 0) return;
     if (!device || FAILED(device->SetVertexDeclaration(declarations[slot])))
       fatalError("RenderDeviceDX9::SetVertexDecl failed!");
-  }
-  currentFormat = format;
+  });
 }
 
 void RenderDeviceDX9::draw(const DrawCall* call) {

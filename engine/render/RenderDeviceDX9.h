@@ -14,6 +14,7 @@
 // RenderDeviceMaterials.cpp (materials, sampler flags, state cache).
 
 #include <cstdint>
+#include <type_traits>
 
 #include "engine/Array.h"
 #include "engine/render/DeviceTypes.h"
@@ -72,11 +73,30 @@ struct ShaderRecord {
   uint32_t handleCount = 0;
 };
 
-// Slots of RenderDeviceDX9::statistics that are counted.
+// Slots of RenderDeviceDX9::statistic that are counted: changes sent to the
+// device since beginScene.
 enum {
   STAT_STREAM_CHANGES = 2,
   STAT_SHADER_CHANGES = 4,
   RENDER_STATISTICS = 7,
+};
+
+// The kinds of state the render device caches.
+enum CachedState {
+  CACHED_RENDER_STATE,
+  CACHED_SAMPLER_FLAGS,
+  CACHED_TEXTURE,
+  CACHED_SHADER,
+  CACHED_STREAM,
+  CACHED_DECLARATION,
+  CACHED_STATES,
+};
+
+// What one kind of cached state sent to the device and what it kept back,
+// since beginScene.
+struct CacheCounts {
+  int32_t sent;
+  int32_t skipped;
 };
 
 #define RENDER_CACHED_STAGES 8
@@ -158,12 +178,21 @@ class RenderDeviceDX9 {
   void setSamplerFlags(int stage, int flags);
   void resetStateCache();
 
+  // --- what the state cache holds and counts ---
+  // What the cache takes the device to hold; null / -1 where it knows nothing.
+  IDirect3DVertexBuffer9* cachedStream() const { return currentStream; }
+  int32_t cachedShader() const { return currentShader; }
+  // A STAT_* slot; 0 for slots that are not counted.
+  int32_t statistic(int slot) const;
+  CacheCounts cacheCounts(CachedState kind) const { return counts[kind]; }
+  // The declaration of a vertex format; null for a code that is none of the four.
+  IDirect3DVertexDeclaration9* declaration(uint32_t format) const;
+
   // --- fields (plain data; other parts read settings and sizes) ---
   int32_t width;
   int32_t height;
   bool fullscreen;
   bool inScene;
-  int32_t statistics[RENDER_STATISTICS];
   int32_t pixelShaderMajor;
   int32_t pixelShaderMinor;
   int32_t vertexShaderMajor;
@@ -182,6 +211,37 @@ class RenderDeviceDX9 {
   IDirect3DIndexBuffer9* dynamicIndexBuffer;
   IDirect3DIndexBuffer9* quadIndexBuffer;
 
+  IDirect3D9* d3d;
+  IDirect3DDevice9* device;
+  D3DDISPLAYMODE adapterMode;  // its format is the adapter format of every check
+  D3DCAPS9 caps;
+  D3DPRESENT_PARAMETERS presentParameters;
+
+ private:
+  // The state cache's one compare-then-call step: send() runs only when value
+  // differs from what the cache holds, and the cache holds value afterwards.
+  // send() may still read the old value. True when it ran.
+  template <typename T, typename Send>
+  bool sendChanged(CachedState kind, T& cached, std::type_identity_t<T> value, Send&& send) {
+    CacheCounts& count = counts[kind];
+    if (cached == value) {
+      ++count.skipped;
+      return false;
+    }
+    send();
+    cached = value;
+    ++count.sent;
+    return true;
+  }
+  void setRenderState(D3DRENDERSTATETYPE state, uint32_t value) {
+    sendChanged(CACHED_RENDER_STATE, renderStates[state], value, [&] { device->SetRenderState(state, value); });
+  }
+  void createVertexDeclarations();
+  void releaseVertexDeclarations();
+  bool validTexture(int index) const { return index >= 0 && uint32_t(index) < textures.count; }
+  bool validRenderTarget(int index) const { return index >= 0 && uint32_t(index) < renderTargets.count; }
+  bool validShader(int index) const { return index >= 0 && uint32_t(index) < shaders.count; }
+
   // State cache.
   IDirect3DVertexBuffer9* currentStream;
   uint32_t currentFormat;
@@ -189,25 +249,13 @@ class RenderDeviceDX9 {
   int32_t currentTextures[RENDER_CACHED_STAGES];
   int32_t currentSamplerFlags[RENDER_CACHED_STAGES];
   uint32_t renderStates[256];
+  CacheCounts counts[CACHED_STATES];
 
   uint32_t dynamicVertexPosition;
   uint32_t dynamicIndexPosition;
 
-  IDirect3D9* d3d;
-  IDirect3DDevice9* device;
-  D3DDISPLAYMODE adapterMode;  // its format is the adapter format of every check
-  D3DCAPS9 caps;
-  D3DPRESENT_PARAMETERS presentParameters;
-
   // One declaration per vertex format: screen, default, mesh, coloured.
   IDirect3DVertexDeclaration9* declarations[4];
-
- private:
-  void createVertexDeclarations();
-  void releaseVertexDeclarations();
-  bool validTexture(int index) const { return index >= 0 && uint32_t(index) < textures.count; }
-  bool validRenderTarget(int index) const { return index >= 0 && uint32_t(index) < renderTargets.count; }
-  bool validShader(int index) const { return index >= 0 && uint32_t(index) < shaders.count; }
 };
 
 // The process's render device.

@@ -29,7 +29,7 @@ RenderDeviceDX9::RenderDeviceDX9() {
   height = 0;
   fullscreen = false;
   inScene = false;
-  std::memset(statistics, 0, sizeof statistics);
+  std::memset(counts, 0, sizeof counts);
   pixelShaderMajor = pixelShaderMinor = 0;
   vertexShaderMajor = vertexShaderMinor = 0;
   textureStages = 0;
@@ -213,7 +213,7 @@ bool RenderDeviceDX9::init(HWND window, DisplayMode mode, DeviceSettings deviceS
   if (pixelShaderMajor < 3) {
     if (SUCCEEDED(d3d->CheckDeviceFormat(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 0, D3DRTYPE_SURFACE,
                                          D3DFORMAT(instancingFourCC)))) {
-      device->SetRenderState(D3DRS_POINTSIZE, instancingFourCC);
+      setRenderState(D3DRS_POINTSIZE, instancingFourCC);
       logPrintf("ATI Instancing enabled.\n");
     }
     logPrintf("WARNING: Graphics adapter does not support HW Instancing!\n");
@@ -225,7 +225,7 @@ bool RenderDeviceDX9::init(HWND window, DisplayMode mode, DeviceSettings deviceS
   }
 
   // All lighting happens in shaders.
-  device->SetRenderState(D3DRS_LIGHTING, FALSE);
+  setRenderState(D3DRS_LIGHTING, FALSE);
 
   createVertexDeclarations();
   resetStateCache();
@@ -273,7 +273,15 @@ void RenderDeviceDX9::beginScene() {
   if (!device) return;
   device->BeginScene();
   inScene = true;
-  std::memset(statistics, 0, sizeof statistics);
+  std::memset(counts, 0, sizeof counts);
+}
+
+int32_t RenderDeviceDX9::statistic(int slot) const {
+  switch (slot) {
+  case STAT_STREAM_CHANGES: return counts[CACHED_STREAM].sent;
+  case STAT_SHADER_CHANGES: return counts[CACHED_SHADER].sent;
+  default: return 0;
+  }
 }
 
 void RenderDeviceDX9::endScene() {

@@ -70,17 +70,11 @@ void RenderDeviceDX9::compileRenderStates(Material* material) {
 void RenderDeviceDX9::setMaterial(const Material* material) {
   if (!material || !device) return;
 
-  for (uint32_t i = 0; i + 1 < material->statePairBytes && i + 1 < sizeof material->statePairs; i += 2) {
-    uint8_t state = material->statePairs[i];
-    uint32_t value = material->statePairs[i + 1];
-    if (renderStates[state] != value) {
-      renderStates[state] = value;
-      device->SetRenderState(D3DRENDERSTATETYPE(state), value);
-    }
-  }
+  for (uint32_t i = 0; i + 1 < material->statePairBytes && i + 1 < sizeof material->statePairs; i += 2)
+    setRenderState(D3DRENDERSTATETYPE(material->statePairs[i]), material->statePairs[i + 1]);
 
   if (material->shader != -1) {
-    if (material->shader != currentShader) setShader(material->shader);
+    setShader(material->shader);
     setShaderVector(material->shader, "materialAmbient", material->ambient);
     setShaderVector(material->shader, "materialDiffuse", material->diffuse);
     setShaderVector(material->shader, "materialSpecular", material->specular);
@@ -90,50 +84,47 @@ void RenderDeviceDX9::setMaterial(const Material* material) {
     int texture = material->textures[stage];
     if (texture == -1) continue;
     setSamplerFlags(stage, material->samplerFlags[stage]);
-    if (texture != currentTextures[stage] && validTexture(texture)) {
-      device->SetTexture(DWORD(stage), textures[texture].texture);
-      currentTextures[stage] = texture;
-    }
+    if (!validTexture(texture)) continue;
+    sendChanged(CACHED_TEXTURE, currentTextures[stage], texture,
+                [&] { device->SetTexture(DWORD(stage), textures[texture].texture); });
   }
 }
 
 void RenderDeviceDX9::setSamplerFlags(int stage, int flags) {
   if (!device || stage < 0 || stage >= RENDER_CACHED_STAGES) return;
-  int changed = flags ^ currentSamplerFlags[stage];
-  if (!changed) return;
-  DWORD sampler = DWORD(stage);
+  sendChanged(CACHED_SAMPLER_FLAGS, currentSamplerFlags[stage], flags, [&] {
+    // Only the groups whose bits changed are sent.
+    int changed = flags ^ currentSamplerFlags[stage];
+    DWORD sampler = DWORD(stage);
+    if (changed & SAMPLER_LINEAR) {
+      DWORD filter = (flags & SAMPLER_LINEAR) ? D3DTEXF_LINEAR : D3DTEXF_POINT;
+      device->SetSamplerState(sampler, D3DSAMP_MINFILTER, filter);
+      device->SetSamplerState(sampler, D3DSAMP_MAGFILTER, filter);
+    }
+    if (changed & SAMPLER_MIPMAP)
+      device->SetSamplerState(sampler, D3DSAMP_MIPFILTER, (flags & SAMPLER_MIPMAP) ? D3DTEXF_LINEAR : D3DTEXF_NONE);
 
-  if (changed & SAMPLER_LINEAR) {
-    DWORD filter = (flags & SAMPLER_LINEAR) ? D3DTEXF_LINEAR : D3DTEXF_POINT;
-    device->SetSamplerState(sampler, D3DSAMP_MINFILTER, filter);
-    device->SetSamplerState(sampler, D3DSAMP_MAGFILTER, filter);
-  }
-  if (changed & SAMPLER_MIPMAP)
-    device->SetSamplerState(sampler, D3DSAMP_MIPFILTER, (flags & SAMPLER_MIPMAP) ? D3DTEXF_LINEAR : D3DTEXF_NONE);
-
-  // Border addressing takes precedence over clamping; whichever of the two
-  // bits changed, the address mode sent is the one both bits together ask
-  // for, so dropping the border falls back to clamping when that is set.
-  DWORD address = (flags & SAMPLER_BORDER) ? D3DTADDRESS_BORDER
-                  : (flags & SAMPLER_CLAMP) ? D3DTADDRESS_CLAMP
-                                            : D3DTADDRESS_WRAP;
-  if (changed & SAMPLER_CLAMP) {
-    device->SetSamplerState(sampler, D3DSAMP_ADDRESSU, address);
-    device->SetSamplerState(sampler, D3DSAMP_ADDRESSV, address);
-  }
-  if (changed & SAMPLER_BORDER) {
-    device->SetSamplerState(sampler, D3DSAMP_ADDRESSU, address);
-    device->SetSamplerState(sampler, D3DSAMP_ADDRESSV, address);
-    if (flags & SAMPLER_BORDER) device->SetSamplerState(sampler, D3DSAMP_BORDERCOLOR, 0xFFFFFFFF);
-  }
-  if (changed & SAMPLER_SRGB) device->SetSamplerState(sampler, D3DSAMP_SRGBTEXTURE, (flags & SAMPLER_SRGB) ? 1 : 0);
-  if (changed & (SAMPLER_WRAP_U | SAMPLER_WRAP_V)) {
-    DWORD wrap = ((flags & SAMPLER_WRAP_U) ? D3DWRAP_U : 0) | ((flags & SAMPLER_WRAP_V) ? D3DWRAP_V : 0);
-    D3DRENDERSTATETYPE state = D3DRENDERSTATETYPE(D3DRS_WRAP0 + stage);
-    device->SetRenderState(state, wrap);
-    renderStates[state] = wrap;
-  }
-  currentSamplerFlags[stage] = flags;
+    // Border addressing takes precedence over clamping; whichever of the two
+    // bits changed, the address mode sent is the one both bits together ask
+    // for, so dropping the border falls back to clamping when that is set.
+    DWORD address = (flags & SAMPLER_BORDER) ? D3DTADDRESS_BORDER
+                    : (flags & SAMPLER_CLAMP) ? D3DTADDRESS_CLAMP
+                                              : D3DTADDRESS_WRAP;
+    if (changed & SAMPLER_CLAMP) {
+      device->SetSamplerState(sampler, D3DSAMP_ADDRESSU, address);
+      device->SetSamplerState(sampler, D3DSAMP_ADDRESSV, address);
+    }
+    if (changed & SAMPLER_BORDER) {
+      device->SetSamplerState(sampler, D3DSAMP_ADDRESSU, address);
+      device->SetSamplerState(sampler, D3DSAMP_ADDRESSV, address);
+      if (flags & SAMPLER_BORDER) device->SetSamplerState(sampler, D3DSAMP_BORDERCOLOR, 0xFFFFFFFF);
+    }
+    if (changed & SAMPLER_SRGB)
+      device->SetSamplerState(sampler, D3DSAMP_SRGBTEXTURE, (flags & SAMPLER_SRGB) ? 1 : 0);
+    if (changed & (SAMPLER_WRAP_U | SAMPLER_WRAP_V))
+      setRenderState(D3DRENDERSTATETYPE(D3DRS_WRAP0 + stage),
+                     ((flags & SAMPLER_WRAP_U) ? D3DWRAP_U : 0) | ((flags & SAMPLER_WRAP_V) ? D3DWRAP_V : 0));
+  });
 }
 
 void RenderDeviceDX9::resetStateCache() {

@@ -67,11 +67,11 @@ int RenderDeviceDX9::createShader(const char* vertexSource, const char* pixelSou
 }
 
 void RenderDeviceDX9::setShader(int index) {
-  if (!validShader(index) || index == currentShader || !device) return;
-  device->SetVertexShader(shaders[index].vertexShader);
-  device->SetPixelShader(shaders[index].pixelShader);
-  ++statistics[STAT_SHADER_CHANGES];
-  currentShader = index;
+  if (!validShader(index) || !device) return;
+  sendChanged(CACHED_SHADER, currentShader, index, [&] {
+    device->SetVertexShader(shaders[index].vertexShader);
+    device->SetPixelShader(shaders[index].pixelShader);
+  });
 }
 
 void RenderDeviceDX9::releaseShader(int index) {

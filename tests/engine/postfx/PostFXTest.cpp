@@ -203,7 +203,7 @@ TEST_F(PostFXTest, QuadCoversTheDestinationWithHalfPixelShift) {
   EXPECT_EQ(lastQuad(), (std::vector<float>{-0.5f, 191.5f, 0, 1, 0, 1, -0.5f, -0.5f, 0, 1, 0, 0,  //
                                             340.5f, 191.5f, 0, 1, 1, 1, 340.5f, -0.5f, 0, 1, 1, 0}));
   EXPECT_EQ(recordingLog().textsOf("DrawPrimitiveUP", from), (std::vector<std::string>{"DrawPrimitiveUP(5, 2, ptr, 24)"}));
-  EXPECT_EQ(recordingDevice()->vertexDeclaration(), device->declarations[0]) << "the screen-vertex declaration";
+  EXPECT_EQ(recordingDevice()->vertexDeclaration(), device->declaration(VERTEXFORMAT_SCREEN));
   combine.apply();
   EXPECT_EQ(lastQuad(), (std::vector<float>{-0.5f, 767.5f, 0, 1, 0, 1, -0.5f, -0.5f, 0, 1, 0, 0,  //
                                             1365.5f, 767.5f, 0, 1, 1, 1, 1365.5f, -0.5f, 0, 1, 1, 0}));

@@ -24,11 +24,7 @@ IndexBuffer* makeIndices(int count, int vertexCount) {
 }
 
 std::string declarationOf(uint32_t format) {
-  RenderDeviceDX9* d = getRenderDevice();
-  const uint32_t order[4] = {VERTEXFORMAT_SCREEN, VERTEXFORMAT_DEFAULT, VERTEXFORMAT_MESH, VERTEXFORMAT_COLORED};
-  for (int i = 0; i < 4; ++i)
-    if (order[i] == format) return "SetVertexDeclaration(" + recordingName(d->declarations[i]) + ")";
-  return "";
+  return "SetVertexDeclaration(" + recordingName(getRenderDevice()->declaration(format)) + ")";
 }
 
 }  // namespace
@@ -46,7 +42,7 @@ TEST_F(RenderDeviceTest, StreamAndDeclarationAreSentOnlyWhenTheyChange) {
   d->SetVertexDecl(VERTEXFORMAT_MESH);
   EXPECT_EQ(calls().texts(from), (std::vector<std::string>{"SetStreamSource(0, " + recordingName(mesh->handle) + ", 0, 60)",
                                                             declarationOf(VERTEXFORMAT_MESH)}));
-  EXPECT_EQ(d->statistics[STAT_STREAM_CHANGES], 1);
+  EXPECT_EQ(d->statistic(STAT_STREAM_CHANGES), 1);
 
   // An unknown code sends nothing but is remembered, so the next known one is sent.
   from = calls().size();

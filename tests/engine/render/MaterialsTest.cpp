@@ -118,6 +118,7 @@ class MaterialTest : public RenderDeviceTest {
 };
 
 TEST_F(MaterialTest, TheSameMaterialTwiceSendsOnlyTheColours) {
+  d->beginScene();  // the cache counts start afresh
   size_t from = calls().size();
   d->setMaterial(&material);
   EXPECT_EQ(calls().count("SetRenderState", from), 6u);
@@ -139,6 +140,11 @@ TEST_F(MaterialTest, TheSameMaterialTwiceSendsOnlyTheColours) {
   EXPECT_EQ(methods, (std::vector<std::string>{"SetPixelShaderConstantF", "SetVertexShaderConstantF",
                                                "SetPixelShaderConstantF", "SetPixelShaderConstantF"}));
   EXPECT_TRUE(calls().texts(from)[1].find("[0.9, 0.5, 0.5, 1]") != std::string::npos) << calls().texts(from)[1];
+  // What the first application sent, the second kept back.
+  for (CachedState kind : {CACHED_RENDER_STATE, CACHED_SHADER, CACHED_TEXTURE, CACHED_SAMPLER_FLAGS})
+    EXPECT_EQ(d->cacheCounts(kind).skipped, d->cacheCounts(kind).sent) << kind;
+  EXPECT_EQ(d->statistic(STAT_SHADER_CHANGES), 1);
+  d->endScene();
 }
 
 TEST_F(MaterialTest, MaterialWithoutShaderKeepsTheBoundOneAndSetsNoColours) {
@@ -150,14 +156,13 @@ TEST_F(MaterialTest, MaterialWithoutShaderKeepsTheBoundOneAndSetsNoColours) {
   d->setMaterial(&plain);
   // Only the pairs that differ from the cache: ZENABLE and CULLMODE.
   EXPECT_EQ(calls().texts(from), (std::vector<std::string>{"SetRenderState(7, 0)", "SetRenderState(22, 1)"}));
-  EXPECT_EQ(d->currentShader, material.shader);
+  EXPECT_EQ(d->cachedShader(), material.shader);
 }
 
 TEST_F(MaterialTest, ResetStateCacheMakesTheNextMaterialSendEverything) {
   d->setMaterial(&material);
   d->resetStateCache();
-  EXPECT_EQ(d->currentFormat, uint32_t(VERTEXFORMAT_DEFAULT));
-  EXPECT_EQ(d->currentStream, nullptr);
+  EXPECT_EQ(d->cachedStream(), nullptr);
   size_t from = calls().size();
   d->setMaterial(&material);
   EXPECT_EQ(calls().count("SetRenderState", from), 6u);
@@ -165,6 +170,15 @@ TEST_F(MaterialTest, ResetStateCacheMakesTheNextMaterialSendEverything) {
   EXPECT_EQ(calls().count("SetTexture", from), 1u);
   // The reset put stage 1 back to flags 3, so sRGB reads are sent again.
   EXPECT_EQ(calls().textsOf("SetSamplerState", from), std::vector<std::string>{"SetSamplerState(1, 11, 1)"});
+}
+
+TEST_F(MaterialTest, ATargetBoundOnAStageMakesTheMaterialBindItsTextureAgain) {
+  int target = d->createRenderTarget(TEXFMT_A8R8G8B8, 4, 4, 0);
+  d->setMaterial(&material);
+  d->setRenderTargetTexture(1, target);
+  EXPECT_EQ(recorded()->texture(1), d->renderTargets[target].texture);
+  d->setMaterial(&material);
+  EXPECT_EQ(recorded()->texture(1), d->textures[material.textures[1]].texture);
 }
 
 TEST_F(RenderDeviceTest, SamplerFlagGroupsAreSentOnlyWhenTheyChange) {
@@ -186,7 +200,6 @@ TEST_F(RenderDeviceTest, SamplerFlagGroupsAreSentOnlyWhenTheyChange) {
        {"SetSamplerState(0, 6, 1)", "SetSamplerState(0, 5, 1)", "SetSamplerState(0, 7, 0)", "SetSamplerState(0, 11, 0)",
         "SetRenderState(128, 0)"}},
       {3, 16 | 3, {"SetRenderState(131, 1)"}},
-      {3, 3, {"SetRenderState(131, 0)"}},
       // Stage 1 of the scene material, then the post-processing flags.
       {1, 67, {"SetSamplerState(1, 1, 4)", "SetSamplerState(1, 2, 4)", "SetSamplerState(1, 4, 0xffffffff)"}},
       {1, 5,

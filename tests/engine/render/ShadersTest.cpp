@@ -68,7 +68,7 @@ TEST_F(RenderDeviceTest, ShaderPairsAndTheirMinusOnePaths) {
                                       "SetPixelShader(" + recordingName(d->shaders[pair].pixelShader) + ")",
                                       "SetVertexShader(null)",
                                       "SetPixelShader(" + recordingName(d->shaders[pixelOnly].pixelShader) + ")"}));
-  EXPECT_EQ(d->statistics[STAT_SHADER_CHANGES], 2);
+  EXPECT_EQ(d->statistic(STAT_SHADER_CHANGES), 2);
 
   // -1 and indices outside the table set nothing.
   from = calls().size();
@@ -80,7 +80,7 @@ TEST_F(RenderDeviceTest, ShaderPairsAndTheirMinusOnePaths) {
   d->releaseShader(-1);
   d->releaseShader(9);
   EXPECT_EQ(calls().size(), from);
-  EXPECT_EQ(d->currentShader, pixelOnly);
+  EXPECT_EQ(d->cachedShader(), pixelOnly);
 
   // A released pair keeps its index with nothing in it.
   d->releaseShader(pixelOnly);

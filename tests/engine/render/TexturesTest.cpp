@@ -109,11 +109,8 @@ TEST_F(RenderDeviceTest, RenderTargetsSaveAndRestoreTargetDepthAndViewport) {
   EXPECT_EQ(calls().count("SetDepthStencilSurface", from) + calls().count("GetDepthStencilSurface", from), 0u);
   EXPECT_EQ(viewportText(recorded()->viewport()), viewportText(custom));
 
-  // Binding a target as a texture forgets the stage's cached texture.
-  d->currentTextures[2] = 5;
   d->setRenderTargetTexture(2, shadow);
   EXPECT_EQ(recorded()->texture(2), d->renderTargets[shadow].texture);
-  EXPECT_EQ(d->currentTextures[2], -1);
   d->setRenderTargetTexture(2, -1);
   EXPECT_EQ(recorded()->texture(2), nullptr);
 

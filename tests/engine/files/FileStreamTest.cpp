@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "engine/files/ByteOrder.h"
 #include "engine/files/FileStream.h"
 #include "support/TestDir.h"
@@ -56,9 +58,7 @@ TEST_F(FileStreamTest, ReadArrayConvertsOnlyWhatWasRead) {
   s.byteOrder = 1;
   uint32_t out[3] = {0, 0, 0xDEADBEEF};
   EXPECT_EQ(s.readArray(out, 4, 3), 2u);
-  EXPECT_EQ(out[0], 1u);
-  EXPECT_EQ(out[1], 2u);
-  EXPECT_EQ(out[2], 0xDEADBEEFu);
+  EXPECT_EQ((std::array{out[0], out[1], out[2]}), (std::array{1u, 2u, 0xDEADBEEFu}));
 }
 
 TEST_F(FileStreamTest, SizeKeepsPositionAndCopyReadsFromHere) {

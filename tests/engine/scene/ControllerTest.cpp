@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -35,28 +36,17 @@ TEST(SGControllerV3, SortsByTimeAndInterpolatesClamped) {
   addV3(track, 10, 100);
   track.sortKeys();
   ASSERT_EQ(track.keyCount(), 3u);
-  EXPECT_EQ(track.keyAt(0)->time, 0);
-  EXPECT_EQ(track.keyAt(1)->time, 10);
-  EXPECT_EQ(track.keyAt(2)->time, 20);
+  EXPECT_EQ((std::array{track.keyAt(0)->time, track.keyAt(1)->time, track.keyAt(2)->time}), (std::array{0, 10, 20}));
   EXPECT_EQ(track.sample(5), D3DXVECTOR3(50, 100, -50));
-  EXPECT_EQ(track.sample(15).x, 150.0f);
-  EXPECT_EQ(track.sample(-5).x, 0.0f);
-  EXPECT_EQ(track.sample(25).x, 200.0f);
-  EXPECT_EQ(track.sample(INT32_MIN).x, 0.0f);
-  EXPECT_EQ(track.sample(INT32_MAX).x, 200.0f);
-}
+  for (auto [time, x] : {std::pair{15, 150.0f}, {-5, 0.0f}, {25, 200.0f}, {INT32_MIN, 0.0f}, {INT32_MAX, 200.0f}})
+    EXPECT_EQ(track.sample(time).x, x) << time;
 
-TEST(SGControllerV3, EqualTimesJumpWithoutDividingByZero) {
-  SGControllerV3 track;
-  addV3(track, 0, 0);
-  addV3(track, 10, 1);
-  addV3(track, 10, 5);
-  addV3(track, 20, 6);
-  track.sortKeys();
-  EXPECT_EQ(track.keyAt(1)->value.x, 1.0f);  // equal times keep their order
-  EXPECT_EQ(track.sample(9).x, 0.9f);
-  EXPECT_EQ(track.sample(10).x, 5.0f);
-  EXPECT_EQ(track.sample(15).x, 5.5f);
+  // Equal times keep their order and jump without dividing by zero.
+  SGControllerV3 jump;
+  for (auto [time, x] : {std::pair{0, 0.0f}, {10, 1.0f}, {10, 5.0f}, {20, 6.0f}}) addV3(jump, time, x);
+  jump.sortKeys();
+  EXPECT_EQ(jump.keyAt(1)->value.x, 1.0f);
+  for (auto [time, x] : {std::pair{9, 0.9f}, {10, 5.0f}, {15, 5.5f}}) EXPECT_EQ(jump.sample(time).x, x) << time;
 }
 
 TEST(SGControllerQ4, PrepareChainsRotationsAndLogsEveryKey) {

@@ -3,6 +3,7 @@
 // range fitted to the box, and the shadow matrix.
 
 #include <algorithm>
+#include <cmath>
 
 #include "support/SceneTestSupport.h"
 #include "engine/render/Material.h"
@@ -134,8 +135,10 @@ TEST_F(SceneTest, TheFarPlaneFollowsTheBoxAndTheShadowMatrixAddsHalfATexel) {
   for (int r = 0; r < 4; ++r)
     for (int c = 0; c < 4; ++c) EXPECT_FLOAT_EQ(light.shadowMatrix.m[r][c], expected.m[r][c]);
 
-  // A point 401 units down the light's axis maps to the middle of the map at
-  // half the light's depth range.
+  // The shadow map's field is the light's cone. A point 401 units down the
+  // light's axis maps to the middle of the map at half the light's linear
+  // depth range, before the divide.
+  EXPECT_NEAR(light.projection._22, 1.0f / std::tan(30.0f * 0.017453292f), 1e-5f);
   D3DXVECTOR4 p;
   D3DXVECTOR3 floorPoint(0, 0, 1);
   D3DXVec3Transform(&p, &floorPoint, &light.shadowMatrix);

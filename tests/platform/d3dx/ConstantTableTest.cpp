@@ -5,6 +5,7 @@
 #include "support/D3DXTestSupport.h"
 
 #include <array>
+#include <tuple>
 
 namespace {
 
@@ -76,8 +77,7 @@ TEST_F(ConstantTable, ScalarsVectorsAndArrays) {
   const std::string last = recordingLog().textsOf("SetVertexShaderConstantF", mark).back();
   EXPECT_EQ(last.substr(last.size() - 4), ", 3)") << last;
   ASSERT_EQ(t->SetVectorArray(device, "palette", reinterpret_cast<const D3DXVECTOR4*>(many + 16), 2), S_OK);
-  EXPECT_EQ(vsReg(rec, reg("palette")), (Reg{16, 17, 18, 19}));
-  EXPECT_EQ(vsReg(rec, reg("palette") + 1), (Reg{20, 21, 22, 23}));
+  for (UINT i = 0; i < 2; ++i) EXPECT_EQ(vsReg(rec, reg("palette") + i), (Reg{many[16 + 4 * i], many[17 + 4 * i], many[18 + 4 * i], many[19 + 4 * i]}));
 
   // Element handles address one element.
   D3DXHANDLE third = t->GetConstantElement("palette", 2);
@@ -116,16 +116,12 @@ TEST_F(ConstantTable, MatricesAndTheirTranspose) {
 TEST_F(ConstantTable, DescriptionsHandlesAndMisses) {
   D3DXCONSTANTTABLE_DESC desc;
   ASSERT_EQ(t->GetDesc(&desc), S_OK);
-  EXPECT_EQ(desc.Constants, 6u);
-  EXPECT_EQ(desc.Version, (DWORD)D3DVS_VERSION(3, 0));
+  EXPECT_EQ((std::pair{desc.Constants, desc.Version}), (std::pair{6u, DWORD(D3DVS_VERSION(3, 0))}));
   D3DXCONSTANT_DESC c;
   UINT count = 1;
   ASSERT_EQ(t->GetConstantDesc("matrixTotal", &c, &count), S_OK);
   EXPECT_STREQ(c.Name, "matrixTotal");
-  EXPECT_EQ(c.RegisterSet, D3DXRS_FLOAT4);
-  EXPECT_EQ(c.RegisterCount, 4u);
-  EXPECT_EQ(c.Class, D3DXPC_MATRIX_COLUMNS);
-  EXPECT_EQ(c.Bytes, 64u);
+  EXPECT_EQ((std::tuple{c.RegisterSet, c.RegisterCount, c.Class, c.Bytes}), (std::tuple{D3DXRS_FLOAT4, 4u, D3DXPC_MATRIX_COLUMNS, 64u}));
   EXPECT_EQ(t->GetConstant(nullptr, 0), t->GetConstantByName(nullptr, "scale"));
 
   // An unknown name has no handle and changes nothing.
@@ -154,7 +150,6 @@ TEST_F(ConstantTable, PixelShaderTablesWritePixelRegistersAndNameSamplers) {
   D3DXCONSTANT_DESC c;
   UINT count = 1;
   ASSERT_EQ(ps.table->GetConstantDesc("base", &c, &count), S_OK);
-  EXPECT_EQ(c.RegisterSet, D3DXRS_SAMPLER);
-  EXPECT_EQ(c.Type, D3DXPT_SAMPLER2D);
+  EXPECT_EQ((std::pair{c.RegisterSet, c.Type}), (std::pair{D3DXRS_SAMPLER, D3DXPT_SAMPLER2D}));
   EXPECT_EQ(ps.table->SetFloat(device, "base", 1.0f), D3DERR_INVALIDCALL);
 }

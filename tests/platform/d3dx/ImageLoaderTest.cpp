@@ -7,6 +7,7 @@
 
 #include <stb_image_write.h>
 
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -72,19 +73,15 @@ TEST_F(ImageLoader, PngAndJpegDecodeWithFullMipChains) {
   std::vector<uint8_t> png = encode(true, 4, 2, 4, rgba);
   D3DXIMAGE_INFO info;
   ASSERT_EQ(D3DXGetImageInfoFromFileInMemory(png.data(), (UINT)png.size(), &info), S_OK);
-  EXPECT_EQ(info.Width, 4u);
-  EXPECT_EQ(info.Height, 2u);
-  EXPECT_EQ(info.Format, D3DFMT_A8R8G8B8);
-  EXPECT_EQ(info.ResourceType, D3DRTYPE_TEXTURE);
-  EXPECT_EQ(info.ImageFileFormat, D3DXIFF_PNG);
+  EXPECT_EQ((std::tuple{info.Width, info.Height, info.Format, info.ResourceType, info.ImageFileFormat}),
+            (std::tuple{4u, 2u, D3DFMT_A8R8G8B8, D3DRTYPE_TEXTURE, D3DXIFF_PNG}));
 
   RecordingTexture* tex = load(png);
   ASSERT_NE(tex, nullptr);
   ASSERT_EQ(tex->GetLevelCount(), 3u);  // 4x2, 2x1, 1x1
   D3DSURFACE_DESC desc;
   tex->GetLevelDesc(0, &desc);
-  EXPECT_EQ(desc.Format, D3DFMT_A8R8G8B8);
-  EXPECT_EQ(desc.Pool, D3DPOOL_MANAGED);
+  EXPECT_EQ((std::pair{desc.Format, desc.Pool}), (std::pair{D3DFMT_A8R8G8B8, D3DPOOL_MANAGED}));
   EXPECT_EQ(texel(tex->levelData(0), 4, 0, 0), 0xFFFF0000u);  // ARGB red: bytes B, G, R, A
   EXPECT_EQ(texel(tex->levelData(0), 4, 2, 0), 0xFF0000FFu);
   EXPECT_EQ(texel(tex->levelData(0), 4, 3, 1), 0x80808080u);
@@ -94,12 +91,8 @@ TEST_F(ImageLoader, PngAndJpegDecodeWithFullMipChains) {
   EXPECT_EQ(desc.Width, 1u);
 
   // An opaque RGB JPEG loads as X8R8G8B8 with its colours close to the source.
-  std::vector<uint8_t> rgb(16 * 16 * 3);
-  for (size_t i = 0; i < 16 * 16; ++i) {
-    rgb[i * 3] = 200;
-    rgb[i * 3 + 1] = 100;
-    rgb[i * 3 + 2] = 50;
-  }
+  std::vector<uint8_t> rgb;
+  for (int i = 0; i < 16 * 16; ++i) rgb.insert(rgb.end(), {200, 100, 50});
   std::vector<uint8_t> jpg = encode(false, 16, 16, 3, rgb);
   RecordingTexture* photo = load(jpg);
   ASSERT_NE(photo, nullptr);
@@ -107,13 +100,16 @@ TEST_F(ImageLoader, PngAndJpegDecodeWithFullMipChains) {
   EXPECT_EQ(desc.Format, D3DFMT_X8R8G8B8);
   EXPECT_EQ(photo->GetLevelCount(), 5u);
   uint32_t t = texel(photo->levelData(0), 16, 7, 7);
-  EXPECT_NEAR((int)((t >> 16) & 255), 200, 4);
-  EXPECT_NEAR((int)((t >> 8) & 255), 100, 4);
-  EXPECT_NEAR((int)(t & 255), 50, 4);
   EXPECT_EQ(t >> 24, 255u);
+  for (auto [shift, value] : {std::pair{16, 200}, {8, 100}, {0, 50}}) EXPECT_NEAR(int((t >> shift) & 255), value, 4) << shift;
 }
 
 TEST_F(ImageLoader, DdsFormatsLevelsAndCubeMaps) {
+  auto format = [](RecordingTexture* t) {
+    D3DSURFACE_DESC desc;
+    t->GetLevelDesc(0, &desc);
+    return desc.Format;
+  };
   // A8R8G8B8 2x2 with both levels stored: the file's level 1 is used as is.
   std::vector<uint8_t> argb = ddsHeader(2, 2, 2, 0, 32, 0xff0000, 0xff00, 0xff, 0xff000000, false);
   for (uint32_t v : {0x11223344u, 0x55667788u, 0x99AABBCCu, 0xDDEEFF00u, 0xCAFEBABEu}) put32(argb, v);
@@ -125,41 +121,31 @@ TEST_F(ImageLoader, DdsFormatsLevelsAndCubeMaps) {
 
   // R5G6B5 4x4 without levels: the chain is generated in the file's format.
   std::vector<uint8_t> r565 = ddsHeader(4, 4, 1, 0, 16, 0xf800, 0x7e0, 0x1f, 0, false);
-  for (int i = 0; i < 16; ++i) {
-    r565.push_back(0x00);
-    r565.push_back(0xF8);  // pure red
-  }
+  for (int i = 0; i < 16; ++i) r565.insert(r565.end(), {0x00, 0xF8});  // pure red
   tex = load(r565);
   ASSERT_NE(tex, nullptr);
-  D3DSURFACE_DESC desc;
-  tex->GetLevelDesc(0, &desc);
-  EXPECT_EQ(desc.Format, D3DFMT_R5G6B5);
+  EXPECT_EQ(format(tex), D3DFMT_R5G6B5);
   ASSERT_EQ(tex->GetLevelCount(), 3u);
-  EXPECT_EQ(tex->levelData(2)[0], 0x00);
-  EXPECT_EQ(tex->levelData(2)[1], 0xF8);
+  EXPECT_EQ(tex->levelData(2), (std::vector<uint8_t>{0x00, 0xF8}));
 
   // X1R5G5B5 and A4R4G4B4 keep their formats and texels.
   std::vector<uint8_t> x1555 = ddsHeader(1, 1, 1, 0, 16, 0x7c00, 0x3e0, 0x1f, 0, false);
   std::vector<uint8_t> a4444 = ddsHeader(1, 1, 1, 0, 16, 0xf00, 0xf0, 0xf, 0xf000, false);
-  for (auto [file, format] : {std::pair{&x1555, D3DFMT_X1R5G5B5}, std::pair{&a4444, D3DFMT_A4R4G4B4}}) {
+  for (auto [file, expected] : {std::pair{&x1555, D3DFMT_X1R5G5B5}, std::pair{&a4444, D3DFMT_A4R4G4B4}}) {
     file->insert(file->end(), {0x34, 0x12});
     tex = load(*file);
     ASSERT_NE(tex, nullptr);
-    tex->GetLevelDesc(0, &desc);
-    EXPECT_EQ(desc.Format, format);
-    EXPECT_EQ(tex->levelData(0)[0], 0x34);
+    EXPECT_EQ(format(tex), expected);
+    EXPECT_EQ(tex->levelData(0), (std::vector<uint8_t>{0x34, 0x12}));
   }
 
   // DXT1 8x8 with its full chain stays compressed.
   std::vector<uint8_t> dxt1 = ddsHeader(8, 8, 4, MAKEFOURCC('D', 'X', 'T', '1'), 0, 0, 0, 0, 0, false);
-  for (int block = 0; block < 4 + 1 + 1 + 1; ++block) {
-    put32(dxt1, 0x001F001Fu);  // both colours pure blue
-    put32(dxt1, 0);
-  }
+  for (int block = 0; block < 4 + 1 + 1 + 1; ++block)
+    for (uint32_t word : {0x001F001Fu, 0u}) put32(dxt1, word);  // both colours pure blue
   tex = load(dxt1);
   ASSERT_NE(tex, nullptr);
-  tex->GetLevelDesc(0, &desc);
-  EXPECT_EQ(desc.Format, D3DFMT_DXT1);
+  EXPECT_EQ(format(tex), D3DFMT_DXT1);
   EXPECT_EQ(tex->GetLevelCount(), 4u);
   EXPECT_EQ(tex->levelData(0).size(), 32u);
 
@@ -169,8 +155,7 @@ TEST_F(ImageLoader, DdsFormatsLevelsAndCubeMaps) {
   dxt5.insert(dxt5.end(), block, block + 16);
   tex = load(dxt5);
   ASSERT_NE(tex, nullptr);
-  tex->GetLevelDesc(0, &desc);
-  EXPECT_EQ(desc.Format, D3DFMT_A8R8G8B8);
+  EXPECT_EQ(format(tex), D3DFMT_A8R8G8B8);
   EXPECT_EQ(tex->GetLevelCount(), 3u);
   EXPECT_EQ(texel(tex->levelData(0), 4, 3, 3), 0x80FF0000u);
   EXPECT_EQ(texel(tex->levelData(2), 1, 0, 0), 0x80FF0000u);
@@ -181,8 +166,7 @@ TEST_F(ImageLoader, DdsFormatsLevelsAndCubeMaps) {
     for (int i = 0; i < 4; ++i) put32(cube, 0xFF000000u | face);
   D3DXIMAGE_INFO info;
   ASSERT_EQ(D3DXGetImageInfoFromFileInMemory(cube.data(), (UINT)cube.size(), &info), S_OK);
-  EXPECT_EQ(info.ResourceType, D3DRTYPE_CUBETEXTURE);
-  EXPECT_EQ(info.Width, 2u);
+  EXPECT_EQ((std::pair{info.ResourceType, info.Width}), (std::pair{D3DRTYPE_CUBETEXTURE, 2u}));
   IDirect3DCubeTexture9* cubeTex = nullptr;
   ASSERT_EQ(D3DXCreateCubeTextureFromFileInMemory(device, cube.data(), (UINT)cube.size(), &cubeTex), S_OK);
   RecordingCubeTexture* rc = dynamic_cast<RecordingCubeTexture*>(recordingObject(cubeTex));

@@ -6,14 +6,14 @@
 
 #include "platform/d3dx/ShaderCompiler.h"
 
+#include <tuple>
 #include <vector>
 
 TEST(ShaderCompiler, SyntaxErrorGivesTheCompilerTextWithItsLine) {
   const char* src = "float4 materialDiffuse;\nfloat4 main() : COLOR {\n\treturn materialDiffuse +;\n}\n";
   Compiled bad(src, "ps_3_0");
   EXPECT_EQ(bad.hr, E_FAIL);
-  EXPECT_EQ(bad.code, nullptr);
-  EXPECT_EQ(bad.table, nullptr);
+  EXPECT_TRUE(!bad.code && !bad.table);
   EXPECT_NE(bad.messages.find("memory(3): error:"), std::string::npos) << bad.messages;
 
   Compiled undeclared("float4 main() : COLOR {\n\n\n\treturn nothing;\n}\n", "ps_3_0");
@@ -51,27 +51,24 @@ TEST(ShaderCompiler, RegistersFollowDeclarationOrderAndExplicitBindings) {
       " return a + b + mul(m, p) + fixedOne + arr[2].xyxy + mul(tall, p.xyz); }\n";
   Compiled c(src, "vs_3_0");
   ASSERT_EQ(c.hr, S_OK) << c.messages;
-  EXPECT_EQ(c.constant("a")->registerIndex, 0u);
-  EXPECT_EQ(c.constant("b")->registerIndex, 1u);
-  EXPECT_EQ(c.constant("fixedOne")->registerIndex, 2u);
-  EXPECT_EQ(c.constant("m")->registerIndex, 3u);
-  EXPECT_EQ(c.constant("m")->registerCount, 4u);
-  EXPECT_EQ(c.constant("arr")->registerIndex, 7u);
-  EXPECT_EQ(c.constant("arr")->registerCount, 3u);
+  // First register and register count of each; a 4-row, 3-column matrix
+  // packed by columns takes 3 registers.
+  for (auto [name, index, count] : {std::tuple{"a", 0u, 1u}, {"b", 1u, 1u}, {"fixedOne", 2u, 1u}, {"m", 3u, 4u},
+                                    {"arr", 7u, 3u}, {"tall", 10u, 3u}}) {
+    ASSERT_NE(c.constant(name), nullptr) << name;
+    EXPECT_EQ((std::pair{c.constant(name)->registerIndex, c.constant(name)->registerCount}), (std::pair{index, count}))
+        << name;
+  }
   EXPECT_EQ(c.constant("arr")->elements, 3u);
-  // A 4-row, 3-column matrix packed by columns takes 3 registers.
-  EXPECT_EQ(c.constant("tall")->registerIndex, 10u);
-  EXPECT_EQ(c.constant("tall")->registerCount, 3u);
-  EXPECT_EQ(c.constant("tall")->rows, 4u);
-  EXPECT_EQ(c.constant("tall")->columns, 3u);
+  EXPECT_EQ((std::pair{c.constant("tall")->rows, c.constant("tall")->columns}), (std::pair{4u, 3u}));
   EXPECT_EQ(c.view.header->registerCount, 13u);
   EXPECT_NE(std::strstr(c.view.glsl, "uniform vec4 vs_c[13];"), nullptr) << c.view.glsl;
 
   // Row-major packing: one register per row.
   Compiled rows(src, "vs_3_0", D3DXSHADER_PACKMATRIX_ROWMAJOR);
   ASSERT_EQ(rows.hr, S_OK) << rows.messages;
-  EXPECT_EQ(rows.constant("tall")->registerCount, 4u);
-  EXPECT_EQ(rows.constant("tall")->parameterClass, (DWORD)D3DXPC_MATRIX_ROWS);
+  EXPECT_EQ((std::pair{rows.constant("tall")->registerCount, rows.constant("tall")->parameterClass}),
+            (std::pair{4u, DWORD(D3DXPC_MATRIX_ROWS)}));
 }
 
 TEST(ShaderCompiler, DefinesAndIncludes) {
@@ -97,8 +94,7 @@ TEST(ShaderCompiler, DefinesAndIncludes) {
   Compiled inc("#include \"tint.h\"\nfloat4 main() : COLOR { return tint; }", "ps_3_0", 0, nullptr, &include);
   EXPECT_EQ(inc.hr, S_OK) << inc.messages;
   EXPECT_NE(inc.constant("tint"), nullptr);
-  EXPECT_EQ(include.opened, 1);
-  EXPECT_EQ(include.closed, 1);
+  EXPECT_EQ((std::pair{include.opened, include.closed}), (std::pair{1, 1}));
   Compiled missing("#include \"other.h\"\nfloat4 main() : COLOR { return 1; }", "ps_3_0", 0, nullptr, &include);
   EXPECT_EQ(missing.hr, E_FAIL);
 }
@@ -115,18 +111,15 @@ TEST(ShaderCompiler, SemanticsMapToFixedLocationsAndBuiltIns) {
     EXPECT_EQ((int)in.location, d3d9AttributeLocation(in.usage, in.usageIndex));
   }
   EXPECT_EQ(vs.view.header->inputCount, 4u);
-  EXPECT_NE(std::strstr(vs.view.glsl, "layout(location = 5) in vec2 attr_TEXCOORD1;"), nullptr) << vs.view.glsl;
-  EXPECT_NE(std::strstr(vs.view.glsl, "out vec4 vary_COLOR0;"), nullptr);
-  EXPECT_NE(std::strstr(vs.view.glsl, "out vec2 vary_TEXCOORD3;"), nullptr);
+  for (const char* line : {"layout(location = 5) in vec2 attr_TEXCOORD1;", "out vec4 vary_COLOR0;", "out vec2 vary_TEXCOORD3;"})
+    EXPECT_NE(std::strstr(vs.view.glsl, line), nullptr) << line << "\n" << vs.view.glsl;
   EXPECT_TRUE(vs.view.header->flags & SHADER_BLOB_FLAG_CLIP_FIXUP);
 
   Compiled ps("float4 main(float4 c : COLOR0, float4 pos : VPOS, out float d : DEPTH) : COLOR1 { d = 0.5; return c * pos.x; }",
               "ps_3_0");
   ASSERT_EQ(ps.hr, S_OK) << ps.messages;
-  EXPECT_NE(std::strstr(ps.view.glsl, "in vec4 vary_COLOR0;"), nullptr) << ps.view.glsl;
-  EXPECT_NE(std::strstr(ps.view.glsl, "gl_FragCoord"), nullptr);
-  EXPECT_NE(std::strstr(ps.view.glsl, "gl_FragDepth = 0.5"), nullptr);
-  EXPECT_NE(std::strstr(ps.view.glsl, "layout(location = 1) out vec4 colour1;"), nullptr);
+  for (const char* text : {"in vec4 vary_COLOR0;", "gl_FragCoord", "gl_FragDepth = 0.5", "layout(location = 1) out vec4 colour1;"})
+    EXPECT_NE(std::strstr(ps.view.glsl, text), nullptr) << text << "\n" << ps.view.glsl;
 
   // What Direct3D 9 cannot express is refused with a message.
   Compiled intConstant("int count;\nfloat4 main() : COLOR { return count; }", "ps_3_0");
@@ -142,8 +135,7 @@ TEST(ShaderCompiler, CompileTimesAreCounted) {
   D3DXShaderCompileTimes t;
   d3dxGetShaderCompileTimes(&t);
   EXPECT_EQ(t.shaders, 1);
-  EXPECT_GT(t.glslangMs, 0.0);
-  EXPECT_GT(t.spirvCrossMs, 0.0);
+  EXPECT_TRUE(t.glslangMs > 0.0 && t.spirvCrossMs > 0.0);
 }
 
 class ShaderBlobOnDevice : public RecordingFixture {};

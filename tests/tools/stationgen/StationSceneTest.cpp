@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 
@@ -75,26 +76,24 @@ TEST(StationScene, EveryObjectBecomesANodeWithItsMeshAccepted) {
     ImportMesh& im = node->getImportMesh();
     uint32_t nv = static_cast<uint32_t>(mesh.find("*MESH_NUMVERTEX")->numbers()[0]);
     uint32_t nf = static_cast<uint32_t>(mesh.find("*MESH_NUMFACES")->numbers()[0]);
-    ASSERT_EQ(im.positions.count, nv) << name;
-    ASSERT_EQ(im.faces.count, 3 * nf) << name;
-    ASSERT_EQ(im.texFaces.count, 3 * nf) << name;
-    ASSERT_EQ(im.texFaces2.count, mesh.find("*MESH_MAPPINGCHANNEL") ? 3 * nf : 0u) << name;
+    ASSERT_EQ((std::array{im.positions.count, im.faces.count, im.texFaces.count, im.texFaces2.count}),
+              (std::array{nv, 3 * nf, 3 * nf, mesh.find("*MESH_MAPPINGCHANNEL") ? 3 * nf : 0u}))
+        << name;
     ASSERT_EQ(im.check(), nullptr) << name;
 
     // Welded within 16-bit indices, and no face collapses.
     Array<ImportVertex> vertices;
     Array<uint16_t> indices;
     ASSERT_TRUE(im.build(vertices, indices)) << name;
-    constexpr uint32_t limit = ImportMesh::maxVertices;
-    EXPECT_LE(vertices.count, limit) << name;
+    EXPECT_LE(vertices.count, uint32_t(ImportMesh::maxVertices)) << name;
     EXPECT_EQ(indices.count, 3 * nf) << name;
 
-    // Object space: the node transform carries every position back onto the
-    // world position the file gives (with Y and Z exchanged).
+    // The matrix rows the file states agree with the transform the reader
+    // rebuilds from the decomposed parts (Y and Z exchanged), and it carries
+    // every position in object space back onto the world position the file
+    // gives.
     const D3DXMATRIX& m = *node->getTransform();
     ASSERT_TRUE(finite(m)) << name;
-    // The matrix rows the file states agree with the transform the reader
-    // rebuilds from the decomposed parts.
     const int swap[3] = {0, 2, 1};
     for (int r = 0; r < 4; ++r) {
       std::vector<double> row = obj.find("*NODE_TM")->find("*TM_ROW" + std::to_string(r))->numbers();

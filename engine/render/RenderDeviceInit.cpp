@@ -229,6 +229,8 @@ bool RenderDeviceDX9::init(HWND window, DisplayMode mode, DeviceSettings deviceS
 
   createVertexDeclarations();
   resetStateCache();
+  // createVertexDeclarations bound the default declaration.
+  currentFormat = VERTEXFORMAT_DEFAULT;
   initDynamicBuffers(64000, 64000);
   createQuadIndexBuffer(63996);
   if (startupShaders) startupShaders();

@@ -128,7 +128,8 @@ void RenderDeviceDX9::setSamplerFlags(int stage, int flags) {
 }
 
 void RenderDeviceDX9::resetStateCache() {
-  currentFormat = VERTEXFORMAT_DEFAULT;
+  // Forgotten, not assumed: the device may hold any declaration by now.
+  currentFormat = 0;
   currentStream = nullptr;
   currentShader = -1;
   for (int stage = 0; stage < RENDER_CACHED_STAGES; ++stage) {

@@ -159,15 +159,20 @@ TEST_F(MaterialTest, MaterialWithoutShaderKeepsTheBoundOneAndSetsNoColours) {
   EXPECT_EQ(d->cachedShader(), material.shader);
 }
 
-TEST_F(MaterialTest, ResetStateCacheMakesTheNextMaterialSendEverything) {
+TEST_F(MaterialTest, ResetStateCacheForgetsWhatTheDeviceHolds) {
   d->setMaterial(&material);
+  d->SetVertexDecl(VERTEXFORMAT_SCREEN);
   d->resetStateCache();
   EXPECT_EQ(d->cachedStream(), nullptr);
   size_t from = calls().size();
   d->setMaterial(&material);
+  // The device still holds the screen declaration: the default one must go out.
+  d->SetVertexDecl(VERTEXFORMAT_DEFAULT);
   EXPECT_EQ(calls().count("SetRenderState", from), 6u);
   EXPECT_EQ(calls().count("SetVertexShader", from), 1u);
   EXPECT_EQ(calls().count("SetTexture", from), 1u);
+  EXPECT_EQ(calls().textsOf("SetVertexDeclaration", from),
+            std::vector<std::string>{"SetVertexDeclaration(" + recordingName(d->declaration(VERTEXFORMAT_DEFAULT)) + ")"});
   // The reset put stage 1 back to flags 3, so sRGB reads are sent again.
   EXPECT_EQ(calls().textsOf("SetSamplerState", from), std::vector<std::string>{"SetSamplerState(1, 11, 1)"});
 }

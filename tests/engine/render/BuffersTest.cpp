@@ -92,16 +92,6 @@ TEST_F(RenderDeviceTest, QuadIndexBufferHoldsTwoTrianglesPerQuad) {
     if (indices[i] != (i / 6) * 4 + size_t(pattern[i % 6])) allMatch = false;
   EXPECT_TRUE(allMatch);
   EXPECT_EQ(indices[63996 - 2], 42663);  // the highest vertex, well inside 16 bits
-
-  // The dynamic buffers: 64000 mesh vertices and 64000 16-bit indices.
-  D3DVERTEXBUFFER_DESC vd;
-  d->dynamicVertexBuffer->GetDesc(&vd);
-  EXPECT_EQ(vd.Size, 64000u * 60);
-  EXPECT_EQ(vd.FVF, DWORD(VERTEXFORMAT_MESH));
-  EXPECT_EQ(vd.Usage, DWORD(D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY));
-  d->dynamicIndexBuffer->GetDesc(&desc);
-  EXPECT_EQ(desc.Size, 128000u);
-  EXPECT_EQ(desc.Pool, D3DPOOL_DEFAULT);
 }
 
 TEST_F(RenderDeviceTest, DrawCallsCountPrimitivesFromTheirBuffers) {

@@ -27,7 +27,7 @@ class RenderFlagsTest : public RenderDeviceTest {
   }
   // Compiles a material of the flags and applies it to a cache that knows no
   // render state; the states it sent, in order.
-  std::vector<D3DRENDERSTATETYPE> apply(int renderFlags) {
+  std::vector<DWORD> apply(int renderFlags) {
     Material material;
     material.renderFlags = renderFlags;
     material.statePairBytes = 3;  // stale contents must not survive a compile
@@ -35,67 +35,34 @@ class RenderFlagsTest : public RenderDeviceTest {
     d->resetStateCache();
     size_t from = calls().size();
     d->setMaterial(&material);
-    std::vector<D3DRENDERSTATETYPE> sent;
+    std::vector<DWORD> sent;
     for (const std::string& text : calls().textsOf("SetRenderState", from))
-      sent.push_back(D3DRENDERSTATETYPE(std::stoi(text.substr(std::string("SetRenderState(").size()))));
+      sent.push_back(DWORD(std::stoul(text.substr(std::string("SetRenderState(").size()))));
     return sent;
   }
-  DWORD state(D3DRENDERSTATETYPE type) { return recorded()->renderState(type); }
+  // What the device holds for each state.
+  std::vector<DWORD> held(std::initializer_list<D3DRENDERSTATETYPE> states) {
+    std::vector<DWORD> values;
+    for (D3DRENDERSTATETYPE state : states) values.push_back(recorded()->renderState(state));
+    return values;
+  }
   RenderDeviceDX9* d = nullptr;
 };
 
-TEST_F(RenderFlagsTest, EachFieldSetsTheStatesItsNameSays) {
-  apply(RF_DEPTH_OFF);
-  EXPECT_EQ(state(D3DRS_ZENABLE), DWORD(D3DZB_FALSE));
-  apply(RF_DEPTH_TEST);
-  EXPECT_EQ(state(D3DRS_ZENABLE), DWORD(D3DZB_TRUE));
-  EXPECT_EQ(state(D3DRS_ZWRITEENABLE), DWORD(FALSE));
-  EXPECT_EQ(state(D3DRS_ZFUNC), DWORD(D3DCMP_LESSEQUAL));
-  apply(RF_DEPTH_WRITE);
-  EXPECT_EQ(state(D3DRS_ZWRITEENABLE), DWORD(TRUE));
-  EXPECT_EQ(state(D3DRS_ZFUNC), DWORD(D3DCMP_LESS));
+TEST_F(RenderFlagsTest, EachFieldSetsTheStatesItsNamesSayInFieldOrder) {
+  const std::initializer_list<D3DRENDERSTATETYPE> all = {
+      D3DRS_ZENABLE, D3DRS_ZWRITEENABLE, D3DRS_ZFUNC, D3DRS_CULLMODE, D3DRS_FILLMODE,
+      D3DRS_ALPHABLENDENABLE, D3DRS_BLENDOP, D3DRS_SRCBLEND, D3DRS_DESTBLEND};
+  EXPECT_EQ(apply(RF_DEPTH_TEST | RF_CULL_NONE | RF_FILL_WIREFRAME | RF_BLEND_ALPHA), std::vector<DWORD>(all.begin(), all.end()));
+  EXPECT_EQ(held(all), (std::vector<DWORD>{D3DZB_TRUE, FALSE, D3DCMP_LESSEQUAL, D3DCULL_NONE, D3DFILL_WIREFRAME, TRUE,
+                                          D3DBLENDOP_ADD, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA}));
+  apply(RF_DEPTH_WRITE | RF_CULL_CW | RF_FILL_SOLID | RF_BLEND_OFF);
+  EXPECT_EQ(held({D3DRS_ZENABLE, D3DRS_ZWRITEENABLE, D3DRS_ZFUNC, D3DRS_CULLMODE, D3DRS_FILLMODE, D3DRS_ALPHABLENDENABLE}),
+            (std::vector<DWORD>{D3DZB_TRUE, TRUE, D3DCMP_LESS, D3DCULL_CW, D3DFILL_SOLID, FALSE}));
+  apply(RF_DEPTH_OFF | RF_CULL_CCW);
+  EXPECT_EQ(held({D3DRS_ZENABLE, D3DRS_CULLMODE}), (std::vector<DWORD>{D3DZB_FALSE, D3DCULL_CCW}));
 
-  for (auto [flag, cull] : {std::pair{RF_CULL_NONE, D3DCULL_NONE}, {RF_CULL_CW, D3DCULL_CW}, {RF_CULL_CCW, D3DCULL_CCW}}) {
-    apply(flag);
-    EXPECT_EQ(state(D3DRS_CULLMODE), DWORD(cull)) << flag;
-  }
-  for (auto [flag, fill] : {std::pair{RF_FILL_WIREFRAME, D3DFILL_WIREFRAME}, {RF_FILL_SOLID, D3DFILL_SOLID}}) {
-    apply(flag);
-    EXPECT_EQ(state(D3DRS_FILLMODE), DWORD(fill)) << flag;
-  }
-
-  apply(RF_BLEND_OFF);
-  EXPECT_EQ(state(D3DRS_ALPHABLENDENABLE), DWORD(FALSE));
-  struct Blend {
-    int flag;
-    D3DBLENDOP op;
-    D3DBLEND source, destination;
-  };
-  const Blend blends[] = {
-      {RF_BLEND_ALPHA, D3DBLENDOP_ADD, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA},
-      {RF_BLEND_ALPHA_ADD, D3DBLENDOP_ADD, D3DBLEND_SRCALPHA, D3DBLEND_ONE},
-      {RF_BLEND_ADD, D3DBLENDOP_ADD, D3DBLEND_ONE, D3DBLEND_ONE},
-      {RF_BLEND_MULTIPLY, D3DBLENDOP_ADD, D3DBLEND_DESTCOLOR, D3DBLEND_ZERO},
-      {RF_BLEND_MULTIPLY_SRC, D3DBLENDOP_ADD, D3DBLEND_ZERO, D3DBLEND_SRCCOLOR},
-      {RF_BLEND_REVSUBTRACT, D3DBLENDOP_REVSUBTRACT, D3DBLEND_ONE, D3DBLEND_ONE},
-      {RF_BLEND_MAX, D3DBLENDOP_MAX, D3DBLEND_ONE, D3DBLEND_ONE},
-      {RF_BLEND_MIN, D3DBLENDOP_MIN, D3DBLEND_ONE, D3DBLEND_ONE},
-      {RF_BLEND_SCREEN, D3DBLENDOP_ADD, D3DBLEND_INVDESTCOLOR, D3DBLEND_ONE},
-  };
-  for (const Blend& b : blends) {
-    apply(b.flag);
-    EXPECT_EQ(state(D3DRS_ALPHABLENDENABLE), DWORD(TRUE)) << b.flag;
-    EXPECT_EQ(state(D3DRS_BLENDOP), DWORD(b.op)) << b.flag;
-    EXPECT_EQ(state(D3DRS_SRCBLEND), DWORD(b.source)) << b.flag;
-    EXPECT_EQ(state(D3DRS_DESTBLEND), DWORD(b.destination)) << b.flag;
-  }
-}
-
-TEST_F(RenderFlagsTest, FieldsGoOutInOrderAndUnnamedValuesSelectNothing) {
-  EXPECT_EQ(apply(RF_DEPTH_TEST | RF_CULL_NONE | RF_FILL_WIREFRAME | RF_BLEND_ADD),
-            (std::vector<D3DRENDERSTATETYPE>{D3DRS_ZENABLE, D3DRS_ZWRITEENABLE, D3DRS_ZFUNC, D3DRS_CULLMODE,
-                                             D3DRS_FILLMODE, D3DRS_ALPHABLENDENABLE, D3DRS_BLENDOP, D3DRS_SRCBLEND,
-                                             D3DRS_DESTBLEND}));
+  // A field's values without a name leave its states alone.
   for (int flags : {0, int(RF_FILL_MASK), 2 << 6, 12 << 6, int(RF_BLEND_MASK), 1 << 10})
     EXPECT_TRUE(apply(flags).empty()) << flags;
 }

@@ -45,32 +45,6 @@ TEST_F(TextureTest, TexturesAreLoadedOncePerExactName) {
   EXPECT_EQ(record.texture->GetType(), D3DRTYPE_TEXTURE);
 }
 
-TEST_F(TextureTest, DdsCubeAndSixteenBitFormatsReportTheirSizesAndCodes) {
-  // Full mip chains, so that the loader keeps each file's own format.
-  TestDir::write("cube.dds", makeDds(ddsA8R8G8B8, 8, 8, true));
-  TestDir::write("x1.dds", makeDds(ddsX1R5G5B5, 8, 4, false));
-  TestDir::write("a4.dds", makeDds(ddsA4R4G4B4, 4, 8, false));
-  TestDir::write("dxt.dds", makeDds(ddsDXT1, 16, 8, false));
-  RenderDeviceDX9* d = initDevice();
-
-  int cube = d->createTexture("cube.dds");
-  EXPECT_EQ(d->textures[cube].texture->GetType(), D3DRTYPE_CUBETEXTURE);
-  EXPECT_EQ(d->textures[cube].width, 8);  // one face
-  EXPECT_EQ(d->textures[cube].height, 8);
-  EXPECT_EQ(d->textures[cube].format, TEXFMT_A8R8G8B8);
-
-  // Loaded, but without a reverse entry for their format.
-  int x1 = d->createTexture("x1.dds");
-  EXPECT_EQ(d->textures[x1].width, 8);
-  EXPECT_EQ(d->textures[x1].height, 4);
-  EXPECT_EQ(d->textures[x1].format, 0);
-  int a4 = d->createTexture("a4.dds");
-  EXPECT_EQ(d->textures[a4].height, 8);
-  EXPECT_EQ(d->textures[a4].format, 0);
-
-  EXPECT_EQ(d->textures[d->createTexture("dxt.dds")].format, TEXFMT_DXT1);
-}
-
 TEST_F(RenderDeviceTest, RenderTargetsSaveAndRestoreTargetDepthAndViewport) {
   RenderDeviceDX9* d = initDevice();
   int shadow = d->createRenderTarget(TEXFMT_R32F, 256, 128, TEXFMT_D24S8);

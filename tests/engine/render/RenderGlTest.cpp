@@ -7,8 +7,7 @@
 #include <cstring>
 
 #include "RenderTestSupport.h"
-#include "engine/Window.h"
-#include "engine/files/FileManager.h"
+#include "support/GlRenderDeviceTest.h"
 #include "support/SurfaceReadback.h"
 
 namespace {
@@ -29,35 +28,17 @@ std::string makeJpeg(int width, int height) {
   return out;
 }
 
-class RenderGlTest : public ::testing::Test {
+class RenderGlTest : public GlRenderDeviceTest {
  protected:
   void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    logOpen();
-    resetRenderDevice();
-    ASSERT_TRUE(d3d9SelectImplementation("gl"));
-    window.create(0, 0, 64, 64, 2, nullptr);
-    ASSERT_NE(window.getHandle(), nullptr);
-    files.setRoot("");
-    device = getRenderDevice();
-    device->fileManager = &files;
-    device->init(window.getHandle(), DisplayMode{64, 64, 32, 60}, testSettings(), BUFFER_COLOR | BUFFER_DEPTH);
+    GlRenderDeviceTest::SetUp();
+    ASSERT_NO_FATAL_FAILURE(start(64, 64));
   }
-  void TearDown() override {
-    resetRenderDevice();
-    d3d9SelectImplementation(nullptr);
-  }
-
-  TestDir dir{"render-gl"};
-  Window window;
-  FileManagerOS files;
-  RenderDeviceDX9* device = nullptr;
 };
 
 }  // namespace
 
 TEST_F(RenderGlTest, TexturedQuadThroughAMaterial) {
-  ASSERT_NE(device->device, nullptr);
   // Red, green / blue, white.
   TestDir::write("quad.bmp", makeBmp(2, 2, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}));
   Material material;
@@ -100,7 +81,6 @@ TEST_F(RenderGlTest, TexturedQuadThroughAMaterial) {
 }
 
 TEST_F(RenderGlTest, TexturesReportTheirSizesAndFormats) {
-  ASSERT_NE(device->device, nullptr);
   TestDir::write("textures/plain.dds", makeDds(ddsA8R8G8B8, 16, 8, false));
   TestDir::write("textures/sky.dds", makeDds(ddsA8R8G8B8, 8, 8, true));
   TestDir::write("textures/x1.dds", makeDds(ddsX1R5G5B5, 8, 4, false));

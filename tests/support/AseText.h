@@ -48,58 +48,39 @@ struct AseLine {
 inline bool parseAse(const std::string& text, AseLine& root, std::string& error) {
   std::vector<AseLine*> stack{&root};
   size_t pos = 0, number = 0;
+  auto fail = [&](const std::string& why) {
+    error = "line " + std::to_string(number) + ": " + why;
+    return false;
+  };
   while (pos < text.size()) {
     size_t end = text.find("\r\n", pos);
     ++number;
-    std::string where = "line " + std::to_string(number) + ": ";
-    if (end == std::string::npos) {
-      error = where + "does not end in CR LF";
-      return false;
-    }
+    if (end == std::string::npos) return fail("does not end in CR LF");
     std::string line = text.substr(pos, end - pos);
     pos = end + 2;
-    if (line.find_first_of("\r\n") != std::string::npos) {
-      error = where + "holds a bare CR or LF";
-      return false;
-    }
-    if (line.size() > 1000) {
-      error = where + "longer than 1000 characters";
-      return false;
-    }
+    if (line.find_first_of("\r\n") != std::string::npos) return fail("holds a bare CR or LF");
+    if (line.size() > 1000) return fail("longer than 1000 characters");
     size_t tabs = line.find_first_not_of('\t');
-    if (tabs == std::string::npos) {
-      error = where + "empty";
-      return false;
-    }
+    if (tabs == std::string::npos) return fail("empty");
     std::string body = line.substr(tabs);
     if (body == "}") {
-      if (stack.size() == 1) {
-        error = where + "closes a block that was never opened";
-        return false;
-      }
+      if (stack.size() == 1) return fail("closes a block that was never opened");
       stack.pop_back();
-      if (tabs != stack.size() - 1) {
-        error = where + "closing brace indented wrongly";
-        return false;
-      }
+      if (tabs != stack.size() - 1) return fail("closing brace indented wrongly");
       continue;
     }
     // The exporter sets each vertex normal one tab in under its face normal.
     bool vertexNormal = body.rfind("*MESH_VERTEXNORMAL", 0) == 0;
-    if (tabs != stack.size() - 1 + (vertexNormal ? 1 : 0)) {
-      error = where + "indented " + std::to_string(tabs) + " tabs at depth " + std::to_string(stack.size() - 1);
-      return false;
-    }
+    if (tabs != stack.size() - 1 + (vertexNormal ? 1 : 0))
+      return fail("indented " + std::to_string(tabs) + " tabs at depth " + std::to_string(stack.size() - 1));
     AseLine l;
     l.number = number;
     size_t sp = body.find_first_of(" \t");
     l.keyword = body.substr(0, sp);
     l.rest = sp == std::string::npos ? "" : body.substr(sp + 1);
     size_t open = body.find('{'), close = body.find('}');
-    if (close != std::string::npos || (open != std::string::npos && open != body.size() - 1)) {
-      error = where + "brace inside a line";
-      return false;
-    }
+    if (close != std::string::npos || (open != std::string::npos && open != body.size() - 1))
+      return fail("brace inside a line");
     l.block = open != std::string::npos;
     if (l.block) l.rest = l.rest.substr(0, l.rest.size() - 1);
     stack.back()->children.push_back(std::move(l));

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <map>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "engine/assets/ImportMesh.h"
@@ -24,11 +25,11 @@ struct KeyLess {
 };
 
 void referenceWeld(const ImportMesh& m, std::vector<ImportVertex>& vertices, std::vector<uint16_t>& indices) {
-  std::map<ImportVertex, int, KeyLess> map;
-  std::vector<std::map<ImportVertex, int, KeyLess>::iterator> corners;
-  std::vector<int> triangles;
+  using Map = std::map<ImportVertex, int, KeyLess>;
+  Map map;
+  std::vector<Map::iterator> kept;  // the corners of the faces that stay
   for (uint32_t j = 0; j + 2 < m.faces.count; j += 3) {
-    std::map<ImportVertex, int, KeyLess>::iterator e[3];
+    Map::iterator e[3];
     for (int k = 0; k < 3; ++k) {
       ImportVertex v;
       v.position = m.positions[m.faces[j + k]];
@@ -36,18 +37,15 @@ void referenceWeld(const ImportMesh& m, std::vector<ImportVertex>& vertices, std
       v.texCoord = m.texFaces.count ? m.texCoords[m.texFaces[j + k]] : D3DXVECTOR2(0, 0);
       v.texCoord2 = m.texFaces2.count ? m.texCoords2[m.texFaces2[j + k]] : D3DXVECTOR2(0, 0);
       e[k] = map.emplace(v, 0).first;
-      corners.push_back(e[k]);
     }
-    if (e[0] != e[1] && e[0] != e[2] && e[1] != e[2]) {
-      for (int k = 0; k < 3; ++k) triangles.push_back(int(corners.size()) - 3 + k);
-    }
+    if (e[0] != e[1] && e[0] != e[2] && e[1] != e[2]) kept.insert(kept.end(), e, e + 3);
   }
   int n = 0;
   for (auto& entry : map) {
     entry.second = n++;
     vertices.push_back(entry.first);
   }
-  for (int c : triangles) indices.push_back(uint16_t(corners[c]->second));
+  for (Map::iterator corner : kept) indices.push_back(uint16_t(corner->second));
 }
 
 void addPosition(ImportMesh& m, float x, float y, float z) {
@@ -56,17 +54,12 @@ void addPosition(ImportMesh& m, float x, float y, float z) {
 }
 
 void addFace(Array<int32_t>& list, int a, int b, int c) {
-  list.append(a);
-  list.append(b);
-  list.append(c);
+  for (int i : {a, b, c}) list.append(i);
 }
 
 // Two triangles over the unit square sharing the edge 1-2.
 void square(ImportMesh& m) {
-  addPosition(m, 0, 0, 0);
-  addPosition(m, 1, 0, 0);
-  addPosition(m, 0, 1, 0);
-  addPosition(m, 1, 1, 0);
+  for (int i = 0; i < 4; ++i) addPosition(m, float(i % 2), float(i / 2), 0);
   addFace(m.faces, 0, 1, 2);
   addFace(m.faces, 3, 2, 1);
   for (int i = 0; i < 4; ++i) m.texCoords.append(D3DXVECTOR2(float(i), 0));
@@ -83,17 +76,14 @@ TEST(ImportMesh, EmptyMeshAndAppendingOutputs) {
   Array<ImportVertex> vertices;
   Array<uint16_t> indices;
   ASSERT_TRUE(empty.build(vertices, indices));
-  EXPECT_EQ(vertices.count, 0u);
-  EXPECT_EQ(indices.count, 0u);
+  EXPECT_EQ((std::pair{vertices.count, indices.count}), (std::pair{0u, 0u}));
 
   ImportMesh m;
   square(m);
   vertices.append(ImportVertex{});
   indices.append(77);
   ASSERT_TRUE(m.build(vertices, indices));
-  EXPECT_EQ(vertices.count, 5u);
-  EXPECT_EQ(indices.count, 7u);
-  EXPECT_EQ(indices[0], 77);
+  EXPECT_EQ((std::tuple{vertices.count, indices.count, indices[0]}), (std::tuple{5u, 7u, uint16_t(77)}));
 }
 
 TEST(ImportMesh, IndicesOutsideTheirArraysAreRejected) {
@@ -122,8 +112,7 @@ TEST(ImportMesh, IndicesOutsideTheirArraysAreRejected) {
     Array<ImportVertex> vertices;
     Array<uint16_t> indices;
     EXPECT_FALSE(m.build(vertices, indices));
-    EXPECT_EQ(vertices.count, 0u);
-    EXPECT_EQ(indices.count, 0u);
+    EXPECT_EQ((std::pair{vertices.count, indices.count}), (std::pair{0u, 0u}));
   }
 }
 

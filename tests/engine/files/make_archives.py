@@ -72,14 +72,13 @@ def main():
         ("empty.txt", "src/empty.txt"),
     ]
 
-    # Info-ZIP: deflated, stored-because-incompressible, folder entries.
-    subprocess.run([args.zip, "-q", "-r", os.path.join(out, "zip_tool.zip"), *members], cwd=src, check=True)
-    write_list(out, "zip_tool.zip", tool_list)
-    subprocess.run([args.zip, "-q", "-r", "-0", os.path.join(out, "zip_stored.zip"), *members], cwd=src, check=True)
-    write_list(out, "zip_stored.zip", tool_list)
-    subprocess.run([args.zip, "-q", "-r", "-z", os.path.join(out, "zip_comment.zip"), *members], cwd=src,
-                   input=b"An archive comment,\nover two lines.\n", check=True)
-    write_list(out, "zip_comment.zip", tool_list)
+    # Info-ZIP: deflated, stored-because-incompressible, folder entries; all
+    # stored; with an archive comment.
+    for name, options, comment in [("zip_tool.zip", [], None), ("zip_stored.zip", ["-0"], None),
+                                   ("zip_comment.zip", ["-z"], b"An archive comment,\nover two lines.\n")]:
+        subprocess.run([args.zip, "-q", "-r", *options, os.path.join(out, name), *members], cwd=src, input=comment,
+                       check=True)
+        write_list(out, name, tool_list)
     # From a pipe into a pipe: zip cannot seek back, so the member "-" gets a
     # data descriptor and zero sizes in its local header.
     piped = subprocess.run([args.zip, "-q", "-", "-"], cwd=src, input=readme, stdout=subprocess.PIPE, check=True)

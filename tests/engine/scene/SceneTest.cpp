@@ -3,6 +3,7 @@
 // range fitted to the box, and the shadow matrix.
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "support/SceneTestSupport.h"
@@ -39,6 +40,10 @@ class SceneTest : public SceneDeviceTest {
     SceneDeviceTest::TearDown();
   }
 
+  void loadTestScene() {
+    writeTestScene("scene.ase", "data/fajna.jpg");
+    load("scene.ase");
+  }
   SGScene* load(const char* file) {
     scene = new SGScene;
     loaded = scene->load(file);
@@ -70,8 +75,7 @@ class SceneTest : public SceneDeviceTest {
 };
 
 TEST_F(SceneTest, LoadingMakesOneSpotLightMaterialPerFileMaterialAndTheBox) {
-  writeTestScene("scene.ase", "data/fajna.jpg");
-  load("scene.ase");
+  loadTestScene();
   ASSERT_TRUE(loaded);
   ASSERT_EQ(scene->nodes.count, 2u);
   ASSERT_EQ(scene->materials.count, 2u);
@@ -87,15 +91,12 @@ TEST_F(SceneTest, LoadingMakesOneSpotLightMaterialPerFileMaterialAndTheBox) {
   EXPECT_NEAR(scene->bounds.maximum[1], 100, 1e-3);
   const float* lo = scene->bounds.minimum;
   const float* hi = scene->bounds.maximum;
-  EXPECT_EQ(scene->boxCorners[1][0], hi[0]);
-  EXPECT_EQ(scene->boxCorners[2][2], hi[2]);
-  EXPECT_EQ(scene->boxCorners[4][1], hi[1]);
-  EXPECT_EQ(scene->boxCorners[6][0], lo[0]);
+  EXPECT_EQ((std::array{scene->boxCorners[1][0], scene->boxCorners[2][2], scene->boxCorners[4][1], scene->boxCorners[6][0]}),
+            (std::array{hi[0], hi[2], hi[1], lo[0]}));
 }
 
 TEST_F(SceneTest, AFrameDrawsTheShadowMapThenTheLitPassWithTheMapOnStageZero) {
-  writeTestScene("scene.ase", "data/fajna.jpg");
-  load("scene.ase");
+  loadTestScene();
   size_t from = calls().size();
   scene->render(12345.0f);
 
@@ -115,13 +116,12 @@ TEST_F(SceneTest, AFrameDrawsTheShadowMapThenTheLitPassWithTheMapOnStageZero) {
   // back to linear wrapping afterwards.
   long border = calls().indexOf("SetSamplerState(0, 1, 4)", size_t(calls().indexOf(outline[9], from)));
   EXPECT_NE(border, -1) << calls().dump(from);
-  EXPECT_EQ(recordingDevice()->samplerState(0, D3DSAMP_MAGFILTER), DWORD(D3DTEXF_LINEAR));
-  EXPECT_EQ(recordingDevice()->samplerState(0, D3DSAMP_ADDRESSU), DWORD(D3DTADDRESS_WRAP));
+  EXPECT_EQ((std::pair{recordingDevice()->samplerState(0, D3DSAMP_MAGFILTER), recordingDevice()->samplerState(0, D3DSAMP_ADDRESSU)}),
+            (std::pair{DWORD(D3DTEXF_LINEAR), DWORD(D3DTADDRESS_WRAP)}));
 }
 
 TEST_F(SceneTest, TheFarPlaneFollowsTheBoxAndTheShadowMatrixAddsHalfATexel) {
-  writeTestScene("scene.ase", "data/fajna.jpg");
-  load("scene.ase");
+  loadTestScene();
   scene->render(0.0f);
   // The deepest corner is 1000 beyond the origin, seen from 2000 in front.
   ASSERT_NE(scene->depthRange, nullptr);

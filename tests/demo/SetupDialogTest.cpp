@@ -67,9 +67,7 @@ class SetupDialogTest : public ::testing::Test {
     for (const DisplayMode& m : modes) modeList.append(m);
     selectedMode = findDefaultMode(modeList);
     selectedAspect = 0;
-    fullscreen = true;
-    vsync = true;
-    antiAlias = true;
+    fullscreen = vsync = antiAlias = true;
     noSound = false;
   }
   void TearDown() override {
@@ -81,19 +79,16 @@ class SetupDialogTest : public ::testing::Test {
 
 TEST_F(SetupDialogTest, DefaultModeIsTheLastExactMatchElseTheFirst) {
   EXPECT_EQ(selectedMode, 4);  // 16 bits at index 3 does not count
-  Array<DisplayMode> none;
-  none.append({1024, 768, 32, 60});
-  none.append({1280, 1024, 32, 85});
-  EXPECT_EQ(findDefaultMode(none), 0);
-  Array<DisplayMode> empty;
-  EXPECT_EQ(findDefaultMode(empty), 0);
+  Array<DisplayMode> none, empty;
+  for (DisplayMode m : {DisplayMode{1024, 768, 32, 60}, DisplayMode{1280, 1024, 32, 85}}) none.append(m);
+  EXPECT_EQ((std::pair{findDefaultMode(none), findDefaultMode(empty)}), (std::pair{0, 0}));
 }
 
 TEST_F(SetupDialogTest, InitialisationFillsTheControlsAndEnterAcceptsThem) {
   fullscreen = false;
   noSound = true;
   std::vector<std::string> lines, ratios;
-  int listSelection = -2, comboSelection = -2;
+  std::pair<int, int> selections;  // list, combo box
   std::vector<UINT> checks;
   std::string comboText;
   INT_PTR result = runLauncher([&](HWND dialog) {
@@ -101,13 +96,12 @@ TEST_F(SetupDialogTest, InitialisationFillsTheControlsAndEnterAcceptsThem) {
     for (int i = 0; i < count; ++i) lines.push_back(lineOf(dialog, IDC_MODELIST, LB_GETTEXT, i));
     count = int(SendDlgItemMessageA(dialog, IDC_ASPECT, CB_GETCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) ratios.push_back(lineOf(dialog, IDC_ASPECT, CB_GETLBTEXT, i));
-    listSelection = int(SendDlgItemMessageA(dialog, IDC_MODELIST, LB_GETCURSEL, 0, 0));
-    comboSelection = int(SendDlgItemMessageA(dialog, IDC_ASPECT, CB_GETCURSEL, 0, 0));
+    selections = {int(SendDlgItemMessageA(dialog, IDC_MODELIST, LB_GETCURSEL, 0, 0)),
+                  int(SendDlgItemMessageA(dialog, IDC_ASPECT, CB_GETCURSEL, 0, 0))};
     char text[32];
     GetWindowTextA(GetDlgItem(dialog, IDC_ASPECT), text, sizeof(text));
     comboText = text;
-    const int ids[4] = {IDC_FULLSCREEN, IDC_VSYNC, IDC_ANTIALIAS, IDC_NOSOUND};
-    for (int id : ids) checks.push_back(IsDlgButtonChecked(dialog, id));
+    for (int id : {IDC_FULLSCREEN, IDC_VSYNC, IDC_ANTIALIAS, IDC_NOSOUND}) checks.push_back(IsDlgButtonChecked(dialog, id));
     // Enter through SDL, as a key press on the dialog's window.
     pushKey(dialog, SDLK_RETURN, SDL_SCANCODE_RETURN);
   });
@@ -115,14 +109,11 @@ TEST_F(SetupDialogTest, InitialisationFillsTheControlsAndEnterAcceptsThem) {
   EXPECT_EQ(lines, (std::vector<std::string>{"640x480 60 Hz", "1024x768 85 Hz", "800x600 75 Hz", "1024x768 85 Hz",
                                              "1024x768 85 Hz"}));
   EXPECT_EQ(ratios, (std::vector<std::string>{"4:3", "16:10", "16:9", "5:4"}));
-  EXPECT_EQ(listSelection, 4);
-  EXPECT_EQ(comboSelection, 0);
+  EXPECT_EQ(selections, (std::pair{4, 0}));
   EXPECT_EQ(comboText, "4:3");
   EXPECT_EQ(checks, (std::vector<UINT>{BST_UNCHECKED, BST_CHECKED, BST_CHECKED, BST_CHECKED}));
-  EXPECT_EQ(selectedMode, 4);
-  EXPECT_EQ(selectedAspect, 0);
-  EXPECT_FALSE(fullscreen);
-  EXPECT_TRUE(noSound);
+  EXPECT_EQ((std::pair{selectedMode, selectedAspect}), (std::pair{4, 0}));
+  EXPECT_EQ((std::pair{fullscreen, noSound}), (std::pair{false, true}));
 }
 
 TEST_F(SetupDialogTest, OkReadsTheSelectionsAndCheckBoxes) {
@@ -130,9 +121,7 @@ TEST_F(SetupDialogTest, OkReadsTheSelectionsAndCheckBoxes) {
     // What clicks in the view send.
     SendDlgItemMessageA(dialog, IDC_MODELIST, LB_SETCURSEL, 2, 0);
     SendDlgItemMessageA(dialog, IDC_ASPECT, CB_SETCURSEL, 2, 0);
-    for (int id : {IDC_FULLSCREEN, IDC_VSYNC, IDC_ANTIALIAS, IDC_NOSOUND}) {
-      SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
-    }
+    for (int id : {IDC_FULLSCREEN, IDC_VSYNC, IDC_ANTIALIAS, IDC_NOSOUND}) SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
     PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
   });
   EXPECT_EQ(result, 1);
@@ -168,8 +157,7 @@ TEST_F(SetupDialogTest, NoSelectionComesBackAsDefaultModeAndFourToThree) {
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
   });
   EXPECT_EQ(result, 1);
-  EXPECT_EQ(selectedMode, 4);
-  EXPECT_EQ(selectedAspect, 0);
+  EXPECT_EQ((std::pair{selectedMode, selectedAspect}), (std::pair{4, 0}));
   EXPECT_TRUE(notified(IDC_ASPECT, CBN_EDITCHANGE));
 }
 
@@ -183,8 +171,7 @@ TEST_F(SetupDialogTest, EmptyModeListLeavesOnlyCancel) {
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 1);
   });
-  EXPECT_FALSE(okEnabled);
-  EXPECT_EQ(result, 0);
+  EXPECT_EQ((std::pair{okEnabled, result}), (std::pair{false, INT_PTR(0)}));
 }
 
 TEST_F(SetupDialogTest, KeyboardAloneChoosesAMode) {
@@ -200,8 +187,7 @@ TEST_F(SetupDialogTest, KeyboardAloneChoosesAMode) {
   });
   // WM_INITDIALOG answered TRUE: the first tab stop (OK) had the focus.
   EXPECT_EQ(notedFocus, okButton);
-  EXPECT_EQ(result, 1);
-  EXPECT_EQ(selectedMode, 2);
+  EXPECT_EQ((std::pair{result, selectedMode}), (std::pair{INT_PTR(1), 2}));
   EXPECT_TRUE(notified(IDC_MODELIST, LBN_SELCHANGE));
 }
 

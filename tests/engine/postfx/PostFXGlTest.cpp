@@ -15,15 +15,6 @@
 
 namespace {
 
-// 0xAARRGGBB words, row 0 at the top.
-struct Image {
-  int width = 0;
-  int height = 0;
-  std::vector<uint32_t> pixels;
-
-  uint32_t at(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
-};
-
 int channel(uint32_t argb, int shift) { return int((argb >> shift) & 0xFF); }
 int red(uint32_t c) { return channel(c, 16); }
 int green(uint32_t c) { return channel(c, 8); }
@@ -45,19 +36,13 @@ class PostFXGlTest : public GlRenderDeviceTest {
     ASSERT_TRUE(postFXInit(float(width), float(height)));
   }
 
-  IDirect3DSurface9* surfaceOf(int target) {
-    if (target != -1) {
-      device->renderTargets[target].surface->AddRef();
-      return device->renderTargets[target].surface;
-    }
-    IDirect3DSurface9* back = nullptr;
-    device->device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
-    return back;
-  }
-
   // Writes pixel(x, y) into a target (-1: the back buffer) through a plain surface.
   void fill(int target, const std::function<uint32_t(int, int)>& pixel) {
-    IDirect3DSurface9* surface = surfaceOf(target);
+    IDirect3DSurface9* surface = nullptr;
+    if (target == -1)
+      device->device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface);
+    else
+      (surface = device->renderTargets[target].surface)->AddRef();
     ASSERT_NE(surface, nullptr);
     D3DSURFACE_DESC desc;
     surface->GetDesc(&desc);
@@ -77,10 +62,9 @@ class PostFXGlTest : public GlRenderDeviceTest {
     surface->Release();
   }
 
-  Image read(int target) {
-    IDirect3DSurface9* surface = target == -1 ? nullptr : device->renderTargets[target].surface;
-    SurfacePixels pixels = readSurface(device->device, surface);
-    return Image{pixels.width, pixels.height, pixels.words()};
+  // A target (-1: the back buffer) as 0xAARRGGBB words, row 0 at the top.
+  SurfacePixels read(int target) {
+    return readSurface(device->device, target == -1 ? nullptr : device->renderTargets[target].surface);
   }
 
   // Runs one effect the way a chain does.
@@ -93,13 +77,13 @@ class PostFXGlTest : public GlRenderDeviceTest {
 
   // Every pixel where expected(x, y) and the image differ by more than the
   // tolerance in any channel (alpha only where checkAlpha), as text.
-  static std::string differences(const Image& image, const std::function<uint32_t(int, int)>& expected, int tolerance,
+  static std::string differences(const SurfacePixels& image, const std::function<uint32_t(int, int)>& expected, int tolerance,
                                  bool checkAlpha = true) {
     std::string out;
     int count = 0;
     for (int y = 0; y < image.height; ++y) {
       for (int x = 0; x < image.width; ++x) {
-        uint32_t got = image.at(x, y), want = expected(x, y);
+        uint32_t got = image.word(x, y), want = expected(x, y);
         bool bad = std::abs(red(got) - red(want)) > tolerance || std::abs(green(got) - green(want)) > tolerance ||
                    std::abs(blue(got) - blue(want)) > tolerance ||
                    (checkAlpha && std::abs(alpha(got) - alpha(want)) > tolerance);
@@ -110,7 +94,7 @@ class PostFXGlTest : public GlRenderDeviceTest {
         }
       }
     }
-    if (image.pixels.empty()) return "no pixels read back\n";
+    if (image.bytes.empty()) return "no pixels read back\n";
     if (count > 8) out += std::to_string(count) + " pixels differ\n";
     return out;
   }
@@ -123,7 +107,7 @@ TEST_F(PostFXGlTest, DownsampleAveragesTheFourByFourBlock) {
   fill(postTargets.quarter0, [](int x, int y) { return x == 4 && y == 4 ? 0xFFFFFFFFu : 0xFF000000u; });
   DownsampleEffect downsample(postTargets.quarter0, postTargets.sixteenth0);
   run(downsample);
-  Image out = read(postTargets.sixteenth0);
+  SurfacePixels out = read(postTargets.sixteenth0);
   ASSERT_EQ(out.width, 64);
   EXPECT_EQ(differences(out, [](int x, int y) { return x == 1 && y == 1 ? grey(255, 16) : grey(255, 0); }, 1), "");
 }
@@ -137,7 +121,7 @@ TEST_F(PostFXGlTest, BlurSpreadsOneTexelAlongItsAxisOnly) {
     SCOPED_TRACE(vertical ? "vertical" : "horizontal");
     BlurEffect blur(postTargets.quarter0, postTargets.quarter1, vertical);
     run(blur);
-    Image out = read(postTargets.quarter1);
+    SurfacePixels out = read(postTargets.quarter1);
     ASSERT_EQ(out.width, 256);
     EXPECT_EQ(differences(out,
                           [&](int x, int y) {
@@ -157,7 +141,7 @@ TEST_F(PostFXGlTest, BrightPassSubtractsTheThreshold) {
   fill(postTargets.quarter0, [](int x, int) { return x < 128 ? argb(200, 128, 128, 128) : argb(200, 84, 200, 10); });
   BrightPassEffect bright(postTargets.quarter0, postTargets.quarter1);
   run(bright);
-  Image out = read(postTargets.quarter1);
+  SurfacePixels out = read(postTargets.quarter1);
   // 128/255 - 0.33 = 0.172 -> 44; 200/255 - 0.33 = 0.454 -> 116; alpha passes.
   EXPECT_EQ(differences(out, [](int x, int) { return x < 128 ? argb(200, 44, 44, 44) : argb(200, 0, 116, 0); }, 1), "");
 }
@@ -168,7 +152,7 @@ TEST_F(PostFXGlTest, CombineSumsAndSaturates) {
   fill(postTargets.quarter1, [](int, int) { return argb(255, 153, 40, 20); });   // 0.6, 0.16, 0.08
   CombineEffect combine(postTargets.quarter0, postTargets.quarter1, postTargets.full1);
   run(combine);
-  Image out = read(postTargets.full1);
+  SurfacePixels out = read(postTargets.full1);
   ASSERT_EQ(out.width, 1024) << "stretched over the full-size destination";
   EXPECT_EQ(differences(out, [](int, int) { return argb(255, 255, 193, 40); }, 1, false), "");
 }
@@ -180,7 +164,7 @@ TEST_F(PostFXGlTest, AlphaBlendMixesByTheFirstInputsAlpha) {
   device->clear(BUFFER_COLOR, 0xFF102030, 0);
   AlphaBlendEffect blend(postTargets.full0, postTargets.quarter0, -1);
   run(blend);
-  Image out = read(-1);
+  SurfacePixels out = read(-1);
   ASSERT_EQ(out.width, 256);
   // 64/255 = 0.251: 0.749 x first + 0.251 x second; alpha 0 keeps the first.
   EXPECT_EQ(differences(out, [](int x, int) { return x < 128 ? argb(255, 150, 60, 80) : argb(255, 200, 0, 100); }, 1),
@@ -193,7 +177,7 @@ TEST_F(PostFXGlTest, DepthBlurChainKeepsASceneOfAlphaZero) {
   fill(-1, scene);
   PostChain* chain = buildChain2();
   chain->apply();
-  Image out = read(-1);
+  SurfacePixels out = read(-1);
   EXPECT_EQ(differences(out, [&](int x, int y) { return scene(x, y) | 0xFF000000u; }, 1), "");
   chain->release();
   TRACKED_DELETE(chain);
@@ -205,16 +189,16 @@ TEST_F(PostFXGlTest, BloomChainAddsNothingToADarkScene) {
   fill(-1, scene);
   PostChain* chain = buildChain1();
   chain->apply();
-  Image out = read(-1);
+  SurfacePixels out = read(-1);
   EXPECT_EQ(differences(out, scene, 1, false), "");
 
   // A bright spot does bloom: its neighbourhood brightens.
   fill(-1, [](int x, int y) { return std::abs(x - 160) < 4 && std::abs(y - 120) < 4 ? 0xFFFFFFFFu : 0xFF000000u; });
   chain->apply();
   out = read(-1);
-  EXPECT_GT(red(out.at(172, 120)), 0);
-  EXPECT_GT(red(out.at(160, 132)), 0);
-  EXPECT_EQ(red(out.at(10, 10)), 0);
+  EXPECT_GT(red(out.word(172, 120)), 0);
+  EXPECT_GT(red(out.word(160, 132)), 0);
+  EXPECT_EQ(red(out.word(10, 10)), 0);
   chain->release();
   TRACKED_DELETE(chain);
 }
@@ -225,14 +209,14 @@ TEST_F(PostFXGlTest, QuadsCoverATargetWhoseWidthIsNoMultipleOfFour) {
   fill(postTargets.full1, [](int, int) { return 0xFF000000u; });
   CopyEffect copy(postTargets.full0, postTargets.quarter0);
   run(copy);
-  Image quarter = read(postTargets.quarter0);
+  SurfacePixels quarter = read(postTargets.quarter0);
   ASSERT_EQ(quarter.width, 341);
   EXPECT_EQ(differences(quarter, [](int, int) { return 0xFFFFFFFFu; }, 0), "");
 
   device->clear(BUFFER_COLOR, 0xFFFF0000, 0);
   CombineEffect combine(postTargets.full0, postTargets.full1, -1);
   run(combine);
-  Image back = read(-1);
+  SurfacePixels back = read(-1);
   ASSERT_EQ(back.width, 1366);
   EXPECT_EQ(differences(back, [](int, int) { return 0xFFFFFFFFu; }, 0, false), "");
 }

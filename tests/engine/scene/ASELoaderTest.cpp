@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <array>
 #include <string>
+#include <vector>
 
 #include "engine/Log.h"
 #include "engine/scene/ASELoader.h"
@@ -32,6 +34,12 @@ struct Loaded {
   }
   const ImportMesh& mesh(uint32_t i) const { return nodes[i]->getImportMesh(); }
 };
+
+std::vector<std::string> names(const Loaded& in) {
+  std::vector<std::string> out;
+  for (SGMesh* node : in.nodes) out.push_back(node->getName());
+  return out;
+}
 
 std::string exportedScene() {
   return TestDir::read(std::string(VANTREL_SOURCE_DIR) + "/tests/engine/scene/data/station_export.ase");
@@ -123,10 +131,8 @@ TEST(ASELoader, ExportedSceneReadsAsWritten) {
   EXPECT_FLOAT_EQ(canopy->specular[1], 0.9f);
 
   // Both objects are roots in file order, whatever their groups and parents.
-  ASSERT_EQ(in.nodes.count, 2u);
+  ASSERT_EQ(names(in), (std::vector<std::string>{"Ring01", "Hatch01"}));
   SGMesh *ring = in.nodes[0], *hatch = in.nodes[1];
-  EXPECT_STREQ(ring->getName(), "Ring01");
-  EXPECT_STREQ(hatch->getName(), "Hatch01");
   EXPECT_STREQ(hatch->getParentName(), "");
   EXPECT_EQ((std::pair{ring->getMaterialIndex(), hatch->getMaterialIndex()}), (std::pair{0, 1}));
 
@@ -225,12 +231,10 @@ TEST(ASELoader, KeywordsAreWholeTokensAndUnknownBlocksAreSkipped) {
                   "\t*SCENE_TICKSPERFRAMES 3", "\t*UNKNOWN { *SCENE_FRAMESPEED 2 }", "\t*SCENE_FRAMESPEED 4", "}", "}",
                   "*GEOMOBJECT {", "\t*MESH_NUMVERTEX 3", "\t*MESH {", "\t\t*MESH_NUMVERTEX 1", "\t\t*MESH_VERTEX_LIST {",
                   "\t\t\t*MESH_VERTEX 0 1.0 2.0 3.0", "\t\t}", "\t}", "}"}));
-  EXPECT_EQ(in.loader.firstFrame, 0);
-  EXPECT_EQ(in.loader.lastFrame, 7);
-  EXPECT_EQ(in.loader.ticksPerFrame, 0);
   // "{ ... }" on one line opens a block: the next "}" closes it, so the
   // frame speed line after it is read inside that skipped block.
-  EXPECT_EQ(in.loader.frameSpeed, 0);
+  EXPECT_EQ((std::array{in.loader.firstFrame, in.loader.lastFrame, in.loader.ticksPerFrame, in.loader.frameSpeed}),
+            (std::array{0, 7, 0, 0}));
   ASSERT_EQ(in.nodes.count, 1u);
   ASSERT_EQ(in.mesh(0).positions.count, 1u);
   EXPECT_EQ(in.mesh(0).positions[0], D3DXVECTOR3(1, 3, 2));
@@ -242,9 +246,7 @@ TEST(ASELoader, GroupsNestAndATopLevelBraceEndsTheFile) {
                   "*NODE_NAME \"B\"", "}", "}", "*GEOMOBJECT {", "*NODE_NAME \"C\"", "}", "}", "}",
                   "*GEOMOBJECT {", "*NODE_NAME \"never\"", "}"}));
   EXPECT_TRUE(in.ok);
-  ASSERT_EQ(in.nodes.count, 3u);
-  EXPECT_STREQ(in.nodes[1]->getName(), "B");
-  EXPECT_STREQ(in.nodes[2]->getName(), "C");
+  EXPECT_EQ(names(in), (std::vector<std::string>{"A", "B", "C"}));
 }
 
 TEST(ASELoader, ListsReadTheirCountedLinesWithTheirFixedFormats) {
@@ -269,16 +271,13 @@ TEST(ASELoader, ListsReadTheirCountedLinesWithTheirFixedFormats) {
   ASSERT_EQ(fixed.nodes.count, 1u);
   const ImportMesh& m = fixed.mesh(0);
   // Failed scans give zeros, a short one keeps what it read.
-  ASSERT_EQ(m.positions.count, 3u);
-  EXPECT_EQ(m.positions[0], D3DXVECTOR3(1, 3, 2));
-  EXPECT_EQ(m.positions[1], D3DXVECTOR3(0, 0, 0));
-  EXPECT_EQ(m.positions[2], D3DXVECTOR3(7, 0, 8));
+  EXPECT_EQ(std::vector<D3DXVECTOR3>(m.positions.items, m.positions.items + m.positions.count),
+            (std::vector<D3DXVECTOR3>{{1, 3, 2}, {0, 0, 0}, {7, 0, 8}}));
   // The first occurrence of each label counts, even inside "CA:"; a missing
   // label gives 0; "A:1" is one token, so the scan after it meets "B:" and
   // fails, leaving 0.
-  const int32_t faces[9] = {0, 2, 1, 1, 1, 0, 0, 0, 2};
-  ASSERT_EQ(m.faces.count, 9u);
-  for (int i = 0; i < 9; ++i) EXPECT_EQ(m.faces[i], faces[i]) << i;
+  EXPECT_EQ(std::vector<int32_t>(m.faces.items, m.faces.items + m.faces.count),
+            (std::vector<int32_t>{0, 2, 1, 1, 1, 0, 0, 0, 2}));
   EXPECT_EQ(m.texCoords[0], D3DXVECTOR2(0.25f, 0.75f));
 }
 
@@ -308,9 +307,7 @@ TEST(ASELoader, ObjectsWithUnusableMeshesAreSkippedWithALogLine) {
                 "*MESH_NUMTVERTEX 1", "*MESH_TVERTLIST {", "*MESH_TVERT 0 0 0 0", "}", "*MESH_NUMTVFACES 1",
                 "*MESH_TFACELIST {", "*MESH_TFACE 0 0 0 0", "}", "}", "}"});
   Loaded in(text);
-  ASSERT_EQ(in.nodes.count, 2u);
-  EXPECT_STREQ(in.nodes[0]->getName(), "Good");
-  EXPECT_STREQ(in.nodes[1]->getName(), "Plain");
+  EXPECT_EQ(names(in), (std::vector<std::string>{"Good", "Plain"}));
   EXPECT_EQ(TestDir::read("log.txt"),
             "Vantrel Engine Log\n\n"
             "ASELoader::load: Object 'FaceOut' skipped: face index out of range.\n"
@@ -334,8 +331,7 @@ TEST(ASELoader, MeshesBeyondSixteenBitIndicesAreSkipped) {
     return text + "}\r\n}\r\n}\r\n";
   };
   Loaded in(mesh("Fits", 65536) + mesh("TooBig", 65537));
-  ASSERT_EQ(in.nodes.count, 1u);
-  EXPECT_STREQ(in.nodes[0]->getName(), "Fits");
+  EXPECT_EQ(names(in), (std::vector<std::string>{"Fits"}));
   EXPECT_EQ(TestDir::read("log.txt"),
             "Vantrel Engine Log\n\nASELoader::load: Object 'TooBig' skipped: more than 65536 vertices.\n");
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "engine/Array.h"
 #include "engine/RefCounted.h"
 
@@ -21,16 +23,12 @@ TEST(Array, ResizeKeepsOrDropsAndAlwaysSetsCount) {
   for (int i = 0; i < 6; ++i) a.append(i);
   int* block = a.items;
   a.resize(8, true);  // capacity already 8: same block
-  EXPECT_EQ(a.items, block);
-  EXPECT_EQ(a.count, 8u);
+  EXPECT_EQ((std::pair{a.items, a.count}), (std::pair{block, 8u}));
   a.resize(3, true);
-  EXPECT_EQ(a.capacity, 3u);
-  EXPECT_EQ(a.count, 3u);
-  EXPECT_EQ(a[0], 0);
-  EXPECT_EQ(a[2], 2);
+  EXPECT_EQ((std::array{a.capacity, a.count}), (std::array{3u, 3u}));
+  EXPECT_EQ((std::array{a[0], a[1], a[2]}), (std::array{0, 1, 2}));
   a.resize(0, false);
-  EXPECT_EQ(a.items, nullptr);
-  EXPECT_EQ(a.count, 0u);
+  EXPECT_EQ((std::pair{a.items, a.count}), (std::pair{static_cast<int*>(nullptr), 0u}));
 }
 
 TEST(Array, BorrowedStorageIsNeverFreed) {
@@ -41,8 +39,7 @@ TEST(Array, BorrowedStorageIsNeverFreed) {
     a.append(5);  // moves to an owned block; the borrowed one is left alone
     EXPECT_FALSE(a.borrowed);
     EXPECT_EQ(a.capacity, 8u);
-    EXPECT_EQ(a[4], 5);
-    EXPECT_EQ(a[0], 1);
+    EXPECT_EQ((std::array{a[0], a[4]}), (std::array{1, 5}));
   }
   EXPECT_EQ(storage[3], 4);
 }

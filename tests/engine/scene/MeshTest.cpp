@@ -24,8 +24,7 @@ TEST(BoundingBox, MergeGrowsByBothCornersAndTheEmptyBoxSpansEverything) {
   EXPECT_EQ(0, std::memcmp(box.minimum, lo, sizeof lo));
   EXPECT_EQ(0, std::memcmp(box.maximum, hi, sizeof hi));
   box.merge(BoundingBox());  // its corners count as points
-  EXPECT_EQ(box.minimum[1], -999999.875f);
-  EXPECT_EQ(box.maximum[1], 999999.875f);
+  EXPECT_EQ((std::pair{box.minimum[1], box.maximum[1]}), (std::pair{-999999.875f, 999999.875f}));
 }
 
 TEST_F(MeshTest, DrawCallsFollowTheStorageAreMadeOnceAndFreedWithTheLastReference) {
@@ -95,8 +94,7 @@ TEST_F(MeshTest, NodeGeometryIsSixtyByteVerticesInOneUploadedMesh) {
   node->setTransform(&transform);
   D3DXVECTOR3 lo, hi;
   node->computeBounds(&lo, &hi);
-  EXPECT_EQ(lo, D3DXVECTOR3(100, 200, 300));
-  EXPECT_EQ(hi, D3DXVECTOR3(110, 200, 310));
+  EXPECT_EQ((std::pair{lo, hi}), (std::pair{D3DXVECTOR3(100, 200, 300), D3DXVECTOR3(110, 200, 310)}));
 
   int live = recordingLiveObjects();
   delete node;

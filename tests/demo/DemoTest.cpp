@@ -6,6 +6,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <array>
 
 #include "support/SceneTestSupport.h"
 #include "demo/DemoApp.h"
@@ -84,13 +85,10 @@ TEST_F(DemoStartupTest, StartsInOrderRunsFramesAndShutsEverythingDown) {
   // Down again: no window, no Direct3D object, nothing of the demo left.
   EXPECT_FALSE(IsWindow(demoWindow.getHandle()));
   EXPECT_EQ(recordingLiveObjects(), 0) << recordingLiveObjectList();
-  EXPECT_EQ(getRenderDevice()->device, nullptr);
-  EXPECT_EQ(getRenderDevice()->fileManager, nullptr);
-  EXPECT_EQ(fileManager, nullptr);
-  EXPECT_EQ(modeList.count, 0u);
-  EXPECT_EQ(postChain1, nullptr);
-  EXPECT_EQ(postChain2, nullptr);
-  EXPECT_EQ(postTargets.full0, -1);
+  EXPECT_EQ((std::array<const void*, 5>{getRenderDevice()->device, getRenderDevice()->fileManager, fileManager, postChain1,
+                                        postChain2}),
+            (std::array<const void*, 5>{}));
+  EXPECT_EQ((std::pair{modeList.count, postTargets.full0}), (std::pair{0u, -1}));
 }
 
 TEST_F(DemoStartupTest, CancelLeavesNoWindowAndNoDevice) {
@@ -99,8 +97,7 @@ TEST_F(DemoStartupTest, CancelLeavesNoWindowAndNoDevice) {
 
   EXPECT_EQ(demoMain(GetModuleHandleA(nullptr), DemoOptions()), 0);
   EXPECT_EQ(first("CreateDevice("), -1);
-  EXPECT_EQ(demoWindow.getHandle(), nullptr);
-  EXPECT_EQ(fileManager, nullptr);
+  EXPECT_EQ((std::array<const void*, 2>{demoWindow.getHandle(), fileManager}), (std::array<const void*, 2>{}));
   EXPECT_EQ(modeList.count, 0u);
   EXPECT_EQ(log(),
             "Vantrel Engine Log\n\n"

@@ -88,7 +88,8 @@ void demoOpenData() {
   getRenderDevice()->fileManager = fileManager;
 }
 
-DemoApplication* demoStart(const DisplayMode& mode, const DeviceSettings& settings, int windowKind) {
+DemoApplication* demoStart(const DisplayMode& mode, const DeviceSettings& settings, int windowKind,
+                           const DemoScene& shown) {
   demoWindow.create(50, 50, mode.width, mode.height, windowKind, nullptr);
 
   getRenderDevice()->init(demoWindow.getHandle(), mode, settings, BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL,
@@ -98,8 +99,12 @@ DemoApplication* demoStart(const DisplayMode& mode, const DeviceSettings& settin
 
   DemoApplication* demo = getDemoApplication();
   demo->fileManager = fileManager;
+  demo->animate = shown.animate;
+  demo->slide = shown.slide;
+  demo->viewing = shown.viewFile != nullptr;
+  if (shown.viewFile) demoSceneFile = shown.viewFile;
   demo->init();
-  return demo;
+  return demo->scene ? demo : nullptr;
 }
 
 void demoStop() {
@@ -117,6 +122,24 @@ long long steadyClockNs() {
       .count();
 }
 
+}  // namespace
+
+void demoOpenDrop(DemoApplication* demo, HDROP drop) {
+  char file[4096] = "";
+  DragQueryFileA(drop, 0, file, sizeof file);
+  DragFinish(drop);
+  const std::string name = std::filesystem::path(file).filename().string();
+  if (demo->openScene(file)) {
+    logPrintf("Scene: Opened '%s'.\n", file);
+    SetWindowTextA(demoWindow.getHandle(), ("engine - " + name).c_str());
+  } else {
+    logPrintf("Scene: Couldn't open '%s': %s.\n", file, demo->sceneError.c_str());
+    SetWindowTextA(demoWindow.getHandle(), ("engine - couldn't open " + name + ": " + demo->sceneError).c_str());
+  }
+}
+
+namespace {
+
 // Cancel, a launcher that could not be shown, or options that do not fit:
 // nothing was created yet but the data source.
 int leaveBeforeStart(int status) {
@@ -128,6 +151,11 @@ int leaveBeforeStart(int status) {
 }  // namespace
 
 int demoMain(HINSTANCE instance, const DemoOptions& options) {
+  std::error_code missing;
+  if (!options.sceneFile.empty() && !std::filesystem::is_regular_file(options.sceneFile, missing)) {
+    std::fprintf(stderr, "vantrel-demo: %s: no such file\n", options.sceneFile.c_str());
+    return 2;
+  }
   if (GetSystemMetrics(SM_CMONITORS) == 0) {
     std::fputs("vantrel-demo: no display to open a window on; start it from a desktop session, under Xvfb (see "
                "the README), or render frames headless with vantrel-capture\n",
@@ -164,10 +192,20 @@ int demoMain(HINSTANCE instance, const DemoOptions& options) {
   chosenWidth = chosen.width;
   chosenHeight = chosen.height;
 
+  DemoScene shown;
+  shown.viewFile = options.sceneFile.empty() ? nullptr : options.sceneFile.c_str();
+  shown.slide = options.slide;
+  shown.animate = options.animate;
   DemoApplication* demo = demoStart(DisplayMode{chosenWidth, chosenHeight, 32, chosen.refreshRate},
                                     DeviceSettings{fullscreen, vsync, antiAlias ? 4 : 0, 1, chosenAspect},
-                                    fullscreen ? 0 : 1);
-  demo->animate = options.animate;
+                                    fullscreen ? 0 : 1, shown);
+  if (!demo) {
+    std::fprintf(stderr, "vantrel-demo: %s: %s\n", options.sceneFile.c_str(), getDemoApplication()->sceneError.c_str());
+    demoStop();
+    modeList.clear();
+    return 2;
+  }
+  DragAcceptFiles(demoWindow.getHandle(), TRUE);
 
   long long frames = 0;
   long long firstFrameClock = 0;
@@ -178,6 +216,11 @@ int demoMain(HINSTANCE instance, const DemoOptions& options) {
     if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
       if (message.message == WM_QUIT) break;
       if (message.message == WM_KEYDOWN && message.wParam == VK_F12) screenshotWanted = true;
+      if (message.message == WM_DROPFILES) {
+        demoOpenDrop(demo, reinterpret_cast<HDROP>(message.wParam));
+        continue;
+      }
+      demo->handleMessage(message);
       TranslateMessage(&message);
       DispatchMessageA(&message);
     }

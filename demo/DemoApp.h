@@ -54,8 +54,24 @@ extern std::string installedDataFolder;
 // Before the launcher: the log, byte order and the data source, lent to the
 // render device.
 void demoOpenData();
+// What the demo shows: its station, or a scene file of one's own (viewFile,
+// framed by the scaled paths, the slide projected or not); animated or still.
+struct DemoScene {
+  const char* viewFile = nullptr;
+  bool slide = true;
+  bool animate = false;
+};
+
 // After the launcher: the window (kind as Window::create takes it), the
-// render device, post-processing and the initialised demo object.
-DemoApplication* demoStart(const DisplayMode& mode, const DeviceSettings& settings, int windowKind);
+// render device, post-processing and the initialised demo object. Null when
+// a scene to view cannot be used: the demo object's sceneError says why, and
+// demoStop takes down what was started.
+DemoApplication* demoStart(const DisplayMode& mode, const DeviceSettings& settings, int windowKind,
+                           const DemoScene& scene = DemoScene());
 // What demoOpenData and demoStart made, torn down in reverse.
 void demoStop();
+
+// A drop on the demo's window (WM_DROPFILES): its first file opened as the
+// scene to view, the drop finished. A file that cannot be used leaves the
+// scene as it was; log.txt and the window's title say why.
+void demoOpenDrop(DemoApplication* demo, HDROP drop);

@@ -95,13 +95,56 @@ void DemoApplication::init() {
   light.defaultDistance = 400.0f;
   light.farPlane = 800.0f;
 
-  scene = TRACKED_NEW(SGScene);
-  // Without its scene the demo has nothing to draw and no box to fit.
-  if (!scene->load(demoSceneFile)) fatalError("DemoApplication::init: Couldn't load scene '%s'.\n", demoSceneFile);
-  scene->createShadowResources();
+  // Without its scene the demo has nothing to draw and no box to fit; a
+  // viewed scene's failure is the caller's to report.
+  if (!loadScene(demoSceneFile, viewing) && !viewing)
+    fatalError("DemoApplication::init: Couldn't load scene '%s'.\n", demoSceneFile);
+}
 
+bool DemoApplication::openScene(const char* fileName) { return loadScene(fileName, true); }
+
+bool DemoApplication::loadScene(const char* fileName, bool viewed) {
+  SGScene* next = TRACKED_NEW(SGScene);
+  next->viewed = viewed;
+  next->slide = slide;
+  if (!next->load(fileName)) {
+    sceneError = next->loadError;
+    TRACKED_DELETE(next);
+    return false;
+  }
+  next->createShadowResources();
+  if (scene) {
+    scene->releaseShadowResources();
+    TRACKED_DELETE(scene);
+  }
+  scene = next;
   scene->camera = &camera;
   scene->light = &light;
+  viewing = viewed;
+  if (viewing) frameScene();
+  return true;
+}
+
+void DemoApplication::frameScene() {
+  const BoundingBox& box = scene->bounds;
+  const D3DXVECTOR3 low(box.minimum[0], box.minimum[1], box.minimum[2]);
+  const D3DXVECTOR3 high(box.maximum[0], box.maximum[1], box.maximum[2]);
+  const D3DXVECTOR3 half = (high - low) * 0.5f;
+  const float radius = D3DXVec3Length(&half);
+  pathCentre = low + half;
+  // A scene of one point still gets a camera that can see it.
+  pathScale = radius > 0.0f ? radius / stationRadius : 1.0f / stationRadius;
+
+  camera.setProjection(60.0f, getRenderDevice()->settings.aspectRatio, 1.0f * pathScale, 5500.0f * pathScale);
+  light.range = 2500.0f * pathScale;
+  light.nearPlane = 2.0f * pathScale;
+  light.defaultDistance = 400.0f * pathScale;
+  light.farPlane = 800.0f * pathScale;
+  scene->setDepthBlurScale(pathScale);
+}
+
+void DemoApplication::handleMessage(const MSG& message) {
+  freeCamera.handle(message, camera, place(D3DXVECTOR3(0.0f, 0.0f, 0.0f)), stationRadius * (viewing ? pathScale : 1.0f));
 }
 
 void DemoApplication::frame() {
@@ -112,9 +155,11 @@ void DemoApplication::frame() {
   delta = time - previousTime;
   total = total + delta;
 
-  camera.setPosition(cameraPositionAt(total));
-  light.position = lightPositionAt(total);
-  light.target = D3DXVECTOR3(10.0f, 30.0f, 10.0f);
+  camera.setPosition(place(cameraPositionAt(total)));
+  camera.setTarget(place(D3DXVECTOR3(0.0f, 0.0f, 0.0f)));
+  if (freeCamera.active()) freeCamera.apply(camera, delta);
+  light.position = place(lightPositionAt(total));
+  light.target = place(D3DXVECTOR3(10.0f, 30.0f, 10.0f));
   if (animate) scene->animate(total);
 
   RenderDeviceDX9* device = getRenderDevice();

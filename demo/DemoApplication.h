@@ -3,11 +3,19 @@
 // the spot light and the scene, builds the two post-processing chains, and
 // each frame moves camera and light along their fixed paths, clears, draws
 // the scene, applies the chains (2, then 1) and presents.
+//
+// Viewing a scene of one's own (viewing on), the paths are scaled and moved
+// to the scene's bounding box, so the motion that frames the station frames
+// any scene; its materials show their own colours and bitmaps. A free camera
+// (F2) can take over from the path.
 
 #include <cstdint>
+#include <string>
 
+#include "demo/FreeCamera.h"
 #include "engine/scene/SGCamera.h"
 #include "engine/scene/SGLight.h"
+#include "platform/win32/windows.h"
 
 class FileManager;
 class PostChain;
@@ -21,8 +29,9 @@ class DemoApplication {
   DemoApplication(const DemoApplication&) = delete;
   DemoApplication& operator=(const DemoApplication&) = delete;
 
-  // Chains, start counter, camera, light, scene (a scene that cannot be read
-  // ends the process), shadow resources.
+  // Chains, start counter, camera, light, scene (the demo's own scene that
+  // cannot be read ends the process; a viewed one leaves scene null and the
+  // reason in sceneError), shadow resources.
   virtual void init();
   virtual void frame();
   // Chains released and deleted, shadow resources released, scene deleted.
@@ -33,8 +42,17 @@ class DemoApplication {
   static D3DXVECTOR3 cameraPositionAt(float total);
   static D3DXVECTOR3 lightPositionAt(float total);
 
+  // Replaces the scene with the file, viewed; false, with the scene as it
+  // was and the reason in sceneError, when the file cannot be used.
+  bool openScene(const char* fileName);
+  // The window's messages as the main loop sees them (the free camera's).
+  void handleMessage(const MSG& message);
+
   FileManager* fileManager;  // borrowed
   bool animate = false;      // play the scene's tracks at the demo's time
+  bool viewing = false;      // the scene is the user's, not the demo's station
+  bool slide = true;         // a viewed scene gets the projected slide
+  std::string sceneError;
   float time;                // seconds since the start counter, this frame
   float previousTime;
   float delta;
@@ -47,10 +65,27 @@ class DemoApplication {
   SGCamera camera;
   SGScene* scene;  // owned
   SGLight light;
+  FreeCamera freeCamera;
+  // Where the paths are placed: around pathCentre, pathScale times the size
+  // they have around the station (viewed scenes only).
+  D3DXVECTOR3 pathCentre{0.0f, 0.0f, 0.0f};
+  float pathScale = 1.0f;
+
+ private:
+  bool loadScene(const char* fileName, bool viewed);
+  void frameScene();
+  D3DXVECTOR3 place(const D3DXVECTOR3& point) const {
+    return viewing ? pathCentre + point * pathScale : point;
+  }
 };
 
+// Half the diagonal of the station's bounding box: the size the paths were
+// made for.
+constexpr float stationRadius = 781.6f;
+
 // The scene file: ./data/station03.ase relative to the working directory,
-// unless start-up found the data installed (demoFindData).
+// unless start-up found the data installed (demoFindData), or the file to
+// view (--scene).
 extern const char* demoSceneFile;
 
 // The two post-processing chains; process-wide, built by init.

@@ -43,7 +43,7 @@ bool parseDemoOptions(int argc, char** argv, DemoOptions& options, std::string& 
   CommandLine line(argc, argv);
   while (line.next()) {
     const std::string& name = line.name();
-    if (line.is("--help") || line.is("--no-launcher") || line.is("--animate") ||
+    if (line.is("--help") || line.is("--no-launcher") || line.is("--animate") || line.is("--no-slide") ||
         readSwitch(line, "--fullscreen", "--windowed", options.fullscreen) ||
         readSwitch(line, "--vsync", "--no-vsync", options.vsync) || readSwitch(line, "--msaa", "--no-msaa", options.msaa)) {
       if (!line.noValue(error)) return false;
@@ -53,15 +53,23 @@ bool parseDemoOptions(int argc, char** argv, DemoOptions& options, std::string& 
       }
       if (line.is("--no-launcher")) options.noLauncher = true;
       if (line.is("--animate")) options.animate = true;
+      if (line.is("--no-slide")) options.slide = false;
       continue;
     }
-    if (!line.is("--mode") && !line.is("--aspect") && !line.is("--frames") && !line.is("--seconds")) {
+    if (!line.is("--mode") && !line.is("--aspect") && !line.is("--frames") && !line.is("--seconds") &&
+        !line.is("--scene")) {
       error = line.unknown();
       return false;
     }
     const char* value = line.value(error);
     if (!value) return false;
-    if (line.is("--mode")) {
+    if (line.is("--scene")) {
+      if (!*value) {
+        error = "--scene needs a file name";
+        return false;
+      }
+      options.sceneFile = value;
+    } else if (line.is("--mode")) {
       if (!readMode(value, options.width, options.height, options.refreshRate)) {
         error = optionError("%s needs a size as WxH or WxH@HZ (for example 1280x720 or 1024x768@85), not '%s'", name,
                             value);
@@ -144,11 +152,17 @@ const char* demoUsage() {
          "  --msaa, --no-msaa    4x anti-aliasing, or not\n"
          "  --aspect R           projection aspect: 4:3, 16:10, 16:9 or 5:4\n"
          "  --animate            play the scene's animation tracks\n"
+         "  --scene FILE         view that ASE scene instead of the station: its colours and\n"
+         "                       bitmaps, the demo's light and paths fitted to its size;\n"
+         "                       dropping a file on the window opens it too\n"
+         "  --no-slide           no slide projected through the spot light\n"
          "  --frames N           end after N frames\n"
          "  --seconds S          end after S seconds\n"
          "  --help               this text\n"
          "\n"
          "With the launcher shown, the display options preselect its controls.\n"
-         "Exit status: 0 done, 2 bad options or no display; the engine's own fatal\n"
-         "errors exit 255.\n";
+         "Keys: F12 screenshot, F2 free camera (drag to orbit, wheel to zoom, W/A/S/D/Q/E\n"
+         "to move, Home back to the path), Escape ends.\n"
+         "Exit status: 0 done, 2 bad options, a scene that cannot be shown or no display;\n"
+         "the engine's own fatal errors exit 255.\n";
 }

@@ -22,6 +22,9 @@ struct DemoOptions {
   int msaa = -1;
   int aspect = -1;  // index into aspectRatios
   bool animate = false;
+  // --scene: a scene file to view instead of the station; --no-slide.
+  std::string sceneFile;
+  bool slide = true;
   // Where the demo ends by itself (0: only on Escape or the close box).
   int64_t frames = 0;
   double seconds = 0.0;

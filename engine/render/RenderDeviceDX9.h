@@ -148,6 +148,10 @@ class RenderDeviceDX9 {
   // --- textures and render targets ---
   // Loads through the file manager once per exact name; the index of the record.
   int createTexture(const char* name);
+  // The same from an image file's bytes already in memory (a file outside
+  // the data source), named for later lookups; -1, with nothing kept, when
+  // they do not decode, where createTexture ends the process.
+  int createTextureFromMemory(const char* name, const void* bytes, uint32_t size);
   int createRenderTarget(int format, int width, int height, int depthFormat);
   void beginRenderTarget(int index, int slot);
   void endRenderTarget(int index, int slot);
@@ -218,6 +222,9 @@ class RenderDeviceDX9 {
   D3DPRESENT_PARAMETERS presentParameters;
 
  private:
+  int findTexture(const char* name) const;
+  int decodeTexture(const char* name, const void* bytes, uint32_t size, bool fatal);
+
   // The state cache's one compare-then-call step: send() runs only when value
   // differs from what the cache holds, and the cache holds value afterwards.
   // send() may still read the old value. True when it ran.

@@ -20,20 +20,39 @@ char* copyName(const char* name) {
 
 }  // namespace
 
-int RenderDeviceDX9::createTexture(const char* name) {
-  if (!name) name = "";
+int RenderDeviceDX9::findTexture(const char* name) const {
   for (uint32_t index = 0; index < textures.count; ++index)
     if (textures[index].name && std::strcmp(textures[index].name, name) == 0) return int(index);
+  return -1;
+}
+
+int RenderDeviceDX9::createTexture(const char* name) {
+  if (!name) name = "";
+  int known = findTexture(name);
+  if (known >= 0) return known;
 
   if (!fileManager) fatalError("RenderDeviceDX9::createTexture: No file manager for '%s'.", name);
   Array<uint8_t> bytes;
   // A missing file ends the process inside the file manager; any other
   // failure to read leaves nothing to decode.
   if (!fileManager->load(bytes, name)) fatalError("RenderDeviceDX9::createTexture: Failed to obtain image information.");
+  return decodeTexture(name, bytes.items, bytes.count, true);
+}
 
+int RenderDeviceDX9::createTextureFromMemory(const char* name, const void* bytes, uint32_t size) {
+  if (!name) name = "";
+  int known = findTexture(name);
+  return known >= 0 ? known : decodeTexture(name, bytes, size, false);
+}
+
+int RenderDeviceDX9::decodeTexture(const char* name, const void* bytes, uint32_t size, bool fatal) {
+  auto fail = [fatal](const char* message) {
+    if (fatal) fatalError("%s", message);
+    return -1;
+  };
   D3DXIMAGE_INFO info;
-  if (FAILED(D3DXGetImageInfoFromFileInMemory(bytes.items, bytes.count, &info)))
-    fatalError("RenderDeviceDX9::createTexture: Failed to obtain image information.");
+  if (!bytes || FAILED(D3DXGetImageInfoFromFileInMemory(bytes, size, &info)))
+    return fail("RenderDeviceDX9::createTexture: Failed to obtain image information.");
 
   TextureRecord record;
   std::memset(&record, 0, sizeof record);
@@ -41,14 +60,14 @@ int RenderDeviceDX9::createTexture(const char* name) {
   std::memset(&level0, 0, sizeof level0);
   if (info.ResourceType == D3DRTYPE_CUBETEXTURE) {
     IDirect3DCubeTexture9* cube = nullptr;
-    if (FAILED(D3DXCreateCubeTextureFromFileInMemory(device, bytes.items, bytes.count, &cube)) || !cube)
-      fatalError("RenderDeviceDX9::createTexture: Failed to create cube texture.");
+    if (FAILED(D3DXCreateCubeTextureFromFileInMemory(device, bytes, size, &cube)) || !cube)
+      return fail("RenderDeviceDX9::createTexture: Failed to create cube texture.");
     cube->GetLevelDesc(0, &level0);
     record.texture = cube;
   } else {
     IDirect3DTexture9* texture = nullptr;
-    if (FAILED(D3DXCreateTextureFromFileInMemory(device, bytes.items, bytes.count, &texture)) || !texture)
-      fatalError("RenderDeviceDX9::createTexture: Failed to create texture.");
+    if (FAILED(D3DXCreateTextureFromFileInMemory(device, bytes, size, &texture)) || !texture)
+      return fail("RenderDeviceDX9::createTexture: Failed to create texture.");
     texture->GetLevelDesc(0, &level0);
     record.texture = texture;
   }

@@ -78,11 +78,19 @@ struct ASELoader::ObjectState {
 
 ASEMaterial::ASEMaterial() : ambient{0, 0, 0}, diffuse{0, 0, 0}, specular{0, 0, 0}, shine(0) {}
 
-void ASEMaterial::setBitmap(const char* text) {
+namespace {
+
+void copyText(Array<char>& to, const char* text) {
   size_t length = std::strlen(text);
-  bitmap.resize(uint32_t(length + 1), false);
-  std::memcpy(bitmap.items, text, length + 1);
+  to.resize(uint32_t(length + 1), false);
+  std::memcpy(to.items, text, length + 1);
 }
+
+}  // namespace
+
+void ASEMaterial::setBitmap(const char* text) { copyText(bitmap, text); }
+
+void ASEMaterial::setName(const char* text) { copyText(name, text); }
 
 void* ASEMaterial::operator new(size_t size) noexcept { return TRACKED_ALLOC(size); }
 
@@ -117,6 +125,7 @@ bool ASELoader::load(const char* fileName) {
   block = static_cast<char*>(TRACKED_ALLOC(blockSize + 1));
   blockPos = blockFill = 0;
   atEnd = afterCR = false;
+  refusal = nullptr;
   if (block) readTopLevel();
   TRACKED_FREE(block);
   block = nullptr;
@@ -124,7 +133,10 @@ bool ASELoader::load(const char* fileName) {
   line = "";
   std::fclose(file);
   file = nullptr;
-  return true;
+  if (!refusal) return true;
+  for (uint32_t i = 0; i < nodes.count; ++i) delete nodes.items[i];
+  nodes.clear();
+  return false;
 }
 
 void ASELoader::getNodes(Array<SGMesh*>& out) const {
@@ -363,6 +375,8 @@ void ASELoader::readMaterial(ASEMaterial* material) {
     readLine();
     if (isKeyword("*MAP_DIFFUSE")) {
       readMapDiffuse(material);
+    } else if (isKeyword("*MATERIAL_NAME")) {
+      material->setName(quotedText());
     } else if (isKeyword("*MATERIAL_SHINE")) {
       scanFloats(&material->shine, 1);
     } else if (isKeyword("*MATERIAL_SHINESTRENGTH")) {
@@ -575,19 +589,26 @@ void ASELoader::finishMesh(ImportMesh& mesh, ObjectState& state) {
   }
 }
 
+void ASELoader::refuse(const char* why) {
+  if (unsupportedIsFatal) fatalError("%s", why);
+  // Every reading loop ends at the end of the file.
+  refusal = why;
+  atEnd = true;
+}
+
 void ASELoader::readAnimation(SGMesh* node) {
   for (;;) {
     readLine();
     if (isKeyword("*CONTROL_POS_TCB")) {
-      fatalError("TCB controllers not supported, only sampled!");
+      refuse("TCB controllers not supported, only sampled!");
     } else if (isKeyword("*CONTROL_POS_TRACK")) {
       readPositionTrack(node);
     } else if (isKeyword("*CONTROL_ROT_TCB")) {
-      fatalError("TCB controllers not supported, only sampled!");
+      refuse("TCB controllers not supported, only sampled!");
     } else if (isKeyword("*CONTROL_ROT_TRACK")) {
       readRotationTrack(node);
     } else if (isKeyword("*CONTROL_SCALE_TCB")) {
-      fatalError("TCB controllers not supported, only sampled!");
+      refuse("TCB controllers not supported, only sampled!");
     } else if (isKeyword("*CONTROL_SCALE_TRACK")) {
       readScaleTrack(node);
     } else if (opensBlock()) {

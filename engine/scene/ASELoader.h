@@ -31,9 +31,13 @@ class ASEMaterial {
   // exporter wrote it); empty when the material has none.
   const char* getBitmap() const { return bitmap.count ? bitmap.items : ""; }
   void setBitmap(const char* text);
+  // The *MATERIAL_NAME text; empty when the file gives none.
+  const char* getName() const { return name.count ? name.items : ""; }
+  void setName(const char* text);
 
   // Colours the file does not give stay black, a missing shine 0.
   Array<char> bitmap;
+  Array<char> name;
   float ambient[3];
   float diffuse[3];
   float specular[3];  // scaled by the clamped shine strength
@@ -56,8 +60,13 @@ class ASELoader {
   // and what was read before an early end of the file is kept. An object whose
   // mesh cannot be used (an index outside its array, more vertices than
   // 16-bit indices reach, a node transform without an inverse) is left out,
-  // with a log line naming it. TCB controllers end the process.
+  // with a log line naming it. TCB controllers end the process, unless
+  // unsupportedIsFatal is off: then reading stops there, what was read is
+  // dropped, refusal says why and load returns false.
   bool load(const char* fileName);
+
+  bool unsupportedIsFatal = true;
+  const char* refusal = nullptr;
 
   // Replace the output list's contents with the reader's root nodes (in file
   // order) or materials. Materials stay valid while the reader lives.
@@ -106,6 +115,7 @@ class ASELoader {
   void readMappingChannel(ImportMesh& mesh);
   void finishMesh(ImportMesh& mesh, ObjectState& state);
   void readAnimation(SGMesh* node);
+  void refuse(const char* why);
   void readPositionTrack(SGMesh* node);
   void readRotationTrack(SGMesh* node);
   void readScaleTrack(SGMesh* node);

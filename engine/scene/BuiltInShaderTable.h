@@ -21,6 +21,11 @@ extern int32_t builtInShaders[BUILT_IN_SHADER_SLOTS];
 // Fills the table on the process's render device; init's start-up step.
 void compileBuiltInShaders();
 
+// The shadowed spot light of the demo's scene with a material's own colour,
+// and its diffuse bitmap on sampler 2 when `textured`: the shader pair a
+// viewed scene draws with. The shader index (createShader).
+int createViewedSceneShader(bool textured);
+
 // Compiles the lit vertex shader with the pixel shader generated for the
 // flags (bit 0: untextured); the shader index.
 int generateLitPixelShader(int flags);

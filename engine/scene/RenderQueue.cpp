@@ -8,7 +8,8 @@
 
 const float renderQueueDofParams[4] = {500.0f, 1000.0f, 1500.0f, 0.79f};
 
-RenderQueue::RenderQueue() : clearColor(0xFF000000u), clearFlags(BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL) {}
+RenderQueue::RenderQueue()
+    : clearColor(0xFF000000u), clearFlags(BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL), dofParams(renderQueueDofParams) {}
 
 RenderQueue::~RenderQueue() { reset(); }
 
@@ -44,7 +45,7 @@ void RenderQueue::drawQueue(Material* overrideMaterial) {
     device->setShaderMatrix(shader, "matrixTotal", total);
     const float camera[4] = {eyePosition.x, eyePosition.y, eyePosition.z, 1.0f};
     device->setShaderVector(shader, "cameraPosition", camera);
-    device->setShaderVector(shader, "dofParams", renderQueueDofParams);
+    device->setShaderVector(shader, "dofParams", dofParams);
 
     if (lights.count != 0) {
       const SGLight* light = lights[0];

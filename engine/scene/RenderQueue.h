@@ -50,6 +50,9 @@ class RenderQueue {
   D3DXMATRIX projection;
   D3DXVECTOR3 eyePosition;
   Array<SGLight*> lights;
+  // The depth-blur parameters the items get; renderQueueDofParams unless the
+  // owner scales them to its scene (borrowed).
+  const float* dofParams;
 };
 
 // The depth-blur parameters every item gets ("dofParams"): in focus at 1000,

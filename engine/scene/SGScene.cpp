@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
 
 #include "engine/Log.h"
 #include "engine/Memory.h"
@@ -12,6 +15,7 @@
 #include "engine/scene/SGCamera.h"
 #include "engine/scene/SGLight.h"
 #include "engine/scene/SGMesh.h"
+#include "engine/scene/SceneBitmaps.h"
 
 const char* const sceneProjectorTexture = "./data/fajna.jpg";
 
@@ -39,6 +43,7 @@ SGScene::SGScene()
   }
   // Defined before any load, so a frame after a failed load has a box.
   storeCorners();
+  for (int i = 0; i < 4; ++i) depthBlurParams[i] = renderQueueDofParams[i];
 }
 
 SGScene::~SGScene() {
@@ -51,11 +56,35 @@ SGScene::~SGScene() {
   materials.clear();
   if (depthRange) TRACKED_FREE(depthRange);
   depthRange = nullptr;
+  for (int32_t shader : viewedShaders)
+    if (shader >= 0) getRenderDevice()->releaseShader(shader);
 }
 
+namespace {
+
+// A viewed scene's bitmap, read straight from the disk (it is not in the
+// demo's data source); -1 when it cannot be read or does not decode.
+int loadTextureFile(const char* path) {
+  FILE* file = std::fopen(path, "rb");
+  if (!file) return -1;
+  std::vector<uint8_t> bytes;
+  uint8_t chunk[65536];
+  size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+  bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (failed || bytes.empty() || bytes.size() > UINT32_MAX) return -1;
+  return getRenderDevice()->createTextureFromMemory(path, bytes.data(), uint32_t(bytes.size()));
+}
+
+}  // namespace
+
 bool SGScene::load(const char* fileName) {
+  loadError[0] = '\0';
   ASELoader* loader = TRACKED_NEW(ASELoader);
+  loader->unsupportedIsFatal = !viewed;
   if (!loader->load(fileName)) {
+    std::snprintf(loadError, sizeof loadError, "%s", loader->refusal ? loader->refusal : "cannot be opened");
     TRACKED_DELETE(loader);
     return false;
   }
@@ -78,11 +107,15 @@ bool SGScene::load(const char* fileName) {
       material->specular[c] = source->specular[c];
     }
     material->ambient[3] = material->diffuse[3] = material->specular[3] = 1.0f;
-    // Every material projects the same slide; the file's own bitmaps are not used.
-    material->textures[1] = device->createTexture(sceneProjectorTexture);
-    material->samplerFlags[1] = SAMPLER_LINEAR | SAMPLER_MIPMAP | SAMPLER_BORDER;
-    material->samplerFlags[0] = SAMPLER_BORDER;
-    material->shader = builtInShaders[SHADER_SPOT_LIGHT_SHADOW];
+    if (viewed) {
+      viewedMaterial(material, source, fileName, materials.count);
+    } else {
+      // Every material projects the same slide; the file's own bitmaps are not used.
+      material->textures[1] = device->createTexture(sceneProjectorTexture);
+      material->samplerFlags[1] = SAMPLER_LINEAR | SAMPLER_MIPMAP | SAMPLER_BORDER;
+      material->samplerFlags[0] = SAMPLER_BORDER;
+      material->shader = builtInShaders[SHADER_SPOT_LIGHT_SHADOW];
+    }
     device->compileRenderStates(material);
     materials.append(material);
   }
@@ -111,7 +144,48 @@ bool SGScene::load(const char* fileName) {
 
   fileMaterials.clear();
   TRACKED_DELETE(loader);
+  if (viewed) {
+    bool any = false;
+    for (const SGMesh* node : nodes) any = any || drawable(node);
+    if (!any) {
+      std::snprintf(loadError, sizeof loadError, "no drawable mesh");
+      return false;
+    }
+  }
   return true;
+}
+
+void SGScene::viewedMaterial(Material* material, const ASEMaterial* source, const char* fileName, uint32_t index) {
+  RenderDeviceDX9* device = getRenderDevice();
+  int base = -1;
+  const char* bitmap = source->getBitmap();
+  if (*bitmap) {
+    std::string found = findSceneBitmap(fileName, bitmap);
+    if (!found.empty()) base = loadTextureFile(found.c_str());
+    if (base < 0)
+      logPrintf("SGScene::load: Material %u '%s': bitmap '%s' %s, drawn in its colour.\n", index, source->getName(),
+                bitmap, found.empty() ? "not found" : "does not decode");
+  }
+  material->textures[1] = slide ? device->createTexture(sceneProjectorTexture) : whiteTexture();
+  material->samplerFlags[1] = SAMPLER_LINEAR | SAMPLER_MIPMAP | SAMPLER_BORDER;
+  material->samplerFlags[0] = SAMPLER_BORDER;
+  if (base >= 0) {
+    material->textures[2] = base;
+    material->samplerFlags[2] = SAMPLER_LINEAR | SAMPLER_MIPMAP;
+  }
+  material->shader = viewedShader(base >= 0);
+}
+
+int SGScene::viewedShader(bool textured) {
+  int32_t& shader = viewedShaders[textured ? 1 : 0];
+  if (shader < 0) shader = createViewedSceneShader(textured);
+  return shader;
+}
+
+int SGScene::whiteTexture() {
+  // One white texel as a TGA file (uncompressed true colour, 24 bits).
+  static const uint8_t white[18 + 3] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 24, 0x20, 255, 255, 255};
+  return getRenderDevice()->createTextureFromMemory("(white)", white, sizeof white);
 }
 
 void SGScene::storeCorners() {
@@ -158,6 +232,13 @@ void SGScene::addNodes(RenderQueue& queue) {
     item.world = node->worldMatrix();
     queue.addItem(item);
   }
+}
+
+void SGScene::setDepthBlurScale(float scale) {
+  for (int i = 0; i < 3; ++i) depthBlurParams[i] = renderQueueDofParams[i] * scale;
+  depthBlurParams[3] = renderQueueDofParams[3];
+  mainQueue.dofParams = depthBlurParams;
+  shadowQueue.dofParams = depthBlurParams;
 }
 
 void SGScene::animate(double seconds) {

@@ -30,7 +30,19 @@ class SGScene {
   // Reads the ASE file: nodes with their geometry, one material per file
   // material, the bounding box. False, with the scene as it was, when the
   // file cannot be read.
+  //
+  // The demo's own scene (viewed off): every material projects the slide and
+  // the file's bitmaps go unused; what the reader cannot read ends the
+  // process. A viewed scene (viewed on): each material is drawn in its own
+  // colour and with its diffuse bitmap where findSceneBitmap finds one that
+  // decodes (a log line names the material and the file otherwise), under the
+  // same light; the slide only with slide on. A file the reader refuses, or
+  // one without a drawable mesh, fails with the reason in loadError; such a
+  // scene is only good for deleting.
   bool load(const char* fileName);
+  bool viewed = false;
+  bool slide = true;
+  char loadError[256] = "";
   // The shadow-map target (R32F, shadowMapSize square, D24S8) and the depth
   // material. Once, after load.
   void createShadowResources();
@@ -63,11 +75,20 @@ class SGScene {
   int32_t shadowTarget;
   int32_t shadowMapSize;
   float* depthRange;  // near, far of the main pass; replaced every frame
+  // Depth blur distances scaled to the scene (setDepthBlurScale); the
+  // demo's own scene keeps renderQueueDofParams.
+  void setDepthBlurScale(float scale);
+  float depthBlurParams[4];
+  // A viewed scene's two shaders (colour only, textured); -1 until needed.
+  int32_t viewedShaders[2] = {-1, -1};
 
  private:
   void storeCorners();
   // Whether the node can be queued: it has geometry and a material.
   bool drawable(const SGMesh* node) const;
+  void viewedMaterial(Material* material, const class ASEMaterial* source, const char* fileName, uint32_t index);
+  int viewedShader(bool textured);
+  int whiteTexture();
   void addNodes(RenderQueue& queue);
 };
 

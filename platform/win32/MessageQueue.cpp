@@ -82,10 +82,14 @@ WPARAM mouseKeys(Uint32 buttons) {
   return keys;
 }
 
+}  // namespace
+
 void post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   MSG m = {window, message, wParam, lParam, SDL_GetTicks(), lastCursor};
   state().queue.push_back(m);
 }
+
+namespace {
 
 void postInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   MSG m = {window, message, wParam, lParam, SDL_GetTicks(), lastCursor};
@@ -170,11 +174,20 @@ Uint32 eventWindowId(const SDL_Event& e) {
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: return e.button.windowID;
     case SDL_MOUSEWHEEL: return e.wheel.windowID;
+    case SDL_DROPBEGIN:
+    case SDL_DROPFILE:
+    case SDL_DROPTEXT:
+    case SDL_DROPCOMPLETE: return e.drop.windowID;
     default: return 0;
   }
 }
 
 void translate(const SDL_Event& e) {
+  // A drop's file name is the receiver's to free, whoever turns out to be.
+  struct DropName {
+    char* file;
+    ~DropName() { SDL_free(file); }
+  } dropName{(e.type == SDL_DROPFILE || e.type == SDL_DROPTEXT) ? e.drop.file : nullptr};
   Uint32 id = eventWindowId(e);
   WindowObject* w = lookupSdl(id);
   if (!w) {
@@ -209,6 +222,11 @@ void translate(const SDL_Event& e) {
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
       if (!w->dialog) translateButton(w, e.button);
+      break;
+    case SDL_DROPBEGIN:
+    case SDL_DROPFILE:
+    case SDL_DROPCOMPLETE:
+      translateDrop(w, e.drop);
       break;
     case SDL_MOUSEWHEEL:
       if (!w->dialog && e.wheel.y) {

@@ -212,6 +212,7 @@ void resetWindowState() {
   s.systemClassesRegistered = false;
   s.queue.clear();
   s.input.clear();
+  forgetDrops();
   s.quitPosted = false;
   s.quitCode = 0;
   s.focus = nullptr;

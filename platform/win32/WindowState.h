@@ -109,6 +109,11 @@ HWND createWindow(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD styl
 
 // Translates waiting SDL events into posted window messages.
 void pumpSdlEvents();
+void post(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// SDL's drop events for a window (DropFiles.cpp); forgetDrops drops any
+// drop still in progress.
+void translateDrop(WindowObject* w, const SDL_DropEvent& event);
+void forgetDrops();
 
 // Window procedures of the predefined control classes and of dialogs.
 LRESULT CALLBACK buttonProc(HWND, UINT, WPARAM, LPARAM);

@@ -170,6 +170,7 @@ struct MSG {
   (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
 #define WS_EX_DLGMODALFRAME 0x00000001L
 #define WS_EX_TOPMOST 0x00000008L
+#define WS_EX_ACCEPTFILES 0x00000010L
 #define WS_EX_CLIENTEDGE 0x00000200L
 #define WS_EX_APPWINDOW 0x00040000L
 #define CW_USEDEFAULT ((int)0x80000000)
@@ -263,9 +264,11 @@ struct MSG {
 #define WM_MBUTTONUP 0x0208
 #define WM_MBUTTONDBLCLK 0x0209
 #define WM_MOUSEWHEEL 0x020A
+#define WM_DROPFILES 0x0233
 #define WM_USER 0x0400
 #define SC_CLOSE 0xF060
 #define WHEEL_DELTA 120
+#define GET_WHEEL_DELTA_WPARAM(wp) ((short)HIWORD(wp))
 
 // Mouse key flags in wParam of mouse messages.
 #define MK_LBUTTON 0x0001
@@ -306,6 +309,7 @@ struct MSG {
 #define VK_DECIMAL 0x6E
 #define VK_DIVIDE 0x6F
 #define VK_F1 0x70
+#define VK_F2 0x71
 #define VK_F4 0x73
 #define VK_F12 0x7B
 #define VK_NUMLOCK 0x90
@@ -329,6 +333,17 @@ struct MSG {
 #define VK_OEM_7 0xDE
 
 HMODULE GetModuleHandleA(LPCSTR moduleName);
+
+// --- dropped files -----------------------------------------------------------
+struct HDROP__;
+typedef HDROP__* HDROP;
+// A window that accepts files gets WM_DROPFILES with an HDROP in wParam for
+// every drop on it; the receiver ends with DragFinish.
+void DragAcceptFiles(HWND window, BOOL accept);
+// index 0xFFFFFFFF: the number of files; file null: the length of the name;
+// otherwise the name copied (cut to size - 1 characters) and its length.
+UINT DragQueryFileA(HDROP drop, UINT index, LPSTR file, UINT size);
+void DragFinish(HDROP drop);
 // The program's own path (module null); the length copied, size when the
 // path was cut short to fit, 0 on failure.
 DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);

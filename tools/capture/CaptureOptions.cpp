@@ -17,7 +17,7 @@ const double maxSeconds = 1.0e6;
 
 bool takesValue(const std::string& name) {
   for (const char* option : {"--width", "--height", "--aspect", "--fps", "--start", "--seconds", "--frames", "--out",
-                             "--y4m"})
+                             "--y4m", "--scene"})
     if (name == option) return true;
   return false;
 }
@@ -50,6 +50,9 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
     } else if (line.is("--msaa") || line.is("--bench") || line.is("--animate")) {
       if (!line.noValue(error)) return false;
       (line.is("--msaa") ? options.msaa : line.is("--bench") ? options.bench : options.animate) = true;
+    } else if (line.is("--no-slide")) {
+      if (!line.noValue(error)) return false;
+      options.slide = false;
     } else if (!takesValue(name)) {
       error = line.unknown();
       return false;
@@ -106,6 +109,12 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
         return false;
       }
       options.outDir = value;
+    } else if (line.is("--scene")) {
+      if (!*value) {
+        error = "--scene needs a file name";
+        return false;
+      }
+      options.sceneFile = value;
     } else if (line.is("--y4m")) {
       if (!*value) {
         error = "--y4m needs a file name, or - for standard output";
@@ -156,6 +165,8 @@ const char* captureUsage() {
          "                   (default width:height, square pixels)\n"
          "  --msaa           4x multisampling, as the launcher's Anti-Alias\n"
          "  --animate        play the scene's animation tracks\n"
+         "  --scene FILE     view that ASE scene instead of the station, the paths fitted to it\n"
+         "  --no-slide       no slide projected through the spot light\n"
          "  --fps R          frames per second, N or N/D, at most 1000 (default 30)\n"
          "  --start S        seconds into the demo of the first frame (default 0)\n"
          "  --seconds S      length to render in seconds (default 10)\n"

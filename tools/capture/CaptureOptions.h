@@ -15,6 +15,8 @@ struct CaptureOptions {
   int aspectDenominator = 0;
   bool msaa = false;
   bool animate = false;  // sample the scene's animation tracks
+  std::string sceneFile;  // a scene to view instead of the station
+  bool slide = true;
   // Frames per second as a fraction, so 30000/1001 and 1/30 are exact.
   int64_t fpsNumerator = 30;
   int64_t fpsDenominator = 1;

@@ -99,6 +99,10 @@ int main(int argc, char** argv) {
                       " here and no installed data: run from the folder that holds data/ (the build's run "
                       "folder, build/run), or install the program");
 
+  std::error_code missing;
+  if (!options.sceneFile.empty() && !std::filesystem::is_regular_file(options.sceneFile, missing))
+    return usageError(options.sceneFile + ": no such file");
+
   // Outputs first, so a bad path costs no start-up.
   PngFrameWriter png;
   Y4mWriter y4m;
@@ -116,10 +120,18 @@ int main(int argc, char** argv) {
   useFixedStepClock(step, 0);
 
   demoOpenData();
+  DemoScene shown;
+  shown.viewFile = options.sceneFile.empty() ? nullptr : options.sceneFile.c_str();
+  shown.slide = options.slide;
+  shown.animate = options.animate;
   DemoApplication* demo =
       demoStart(DisplayMode{options.width, options.height, 32, 60},
-                DeviceSettings{false, false, options.msaa ? 4 : 0, 1, options.aspectRatio()}, 1);
-  demo->animate = options.animate;
+                DeviceSettings{false, false, options.msaa ? 4 : 0, 1, options.aspectRatio()}, 1, shown);
+  if (!demo) {
+    std::string why = options.sceneFile + ": " + getDemoApplication()->sceneError;
+    demoStop();
+    return usageError(why);
+  }
 
   FrameGrabber grabber;
   int status = 0;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <thread>
 #include <utility>
@@ -84,7 +85,9 @@ class DemoE2E : public ::testing::Test {
     EXPECT_EQ(log.find("failed"), std::string::npos) << log;
   }
 
-  std::string runDir = fs::absolute("run").string();
+  // A folder per case: CTest runs the cases side by side.
+  std::string runDir =
+      fs::absolute(std::string("run-") + ::testing::UnitTest::GetInstance()->current_test_info()->name()).string();
   Server x;
   pid_t demo = -1;
 };
@@ -192,6 +195,61 @@ TEST_F(DemoE2E, F12SavesTheFrameAsAPng) {
   const std::string log = readFile(runDir + "/log.txt");
   EXPECT_NE(log.find("Screenshot: Saved '" + shots[0].filename().string() + "' (640x480).\n"), std::string::npos)
       << log;
+}
+
+// A scene of one's own that cannot be shown ends the start with the reason.
+TEST_F(DemoE2E, ASceneThatCannotBeShownEndsTheStart) {
+  ASSERT_TRUE(x.start()) << "Xvfb did not start: " << readFile("xvfb.log");
+  std::string out;
+  startDemo({"--no-launcher", "--windowed", "--scene", "nowhere/scene.ase"});
+  EXPECT_EQ(finish(30, out), 2) << out;
+  EXPECT_EQ(out, "vantrel-demo: nowhere/scene.ase: no such file\n");
+
+  const std::string empty = fs::absolute("empty.ase").string();
+  std::ofstream(empty) << "*3DSMAX_ASCIIEXPORT 200\n*SCENE {\n *SCENE_FIRSTFRAME 0\n}\n";
+  startDemo({"--no-launcher", "--windowed", "--mode", "320x240", "--scene", empty});
+  std::string shown;
+  EXPECT_EQ(finish(60, shown), 2) << shown;
+  EXPECT_NE(shown.find("vantrel-demo: " + empty + ": no drawable mesh\n"), std::string::npos) << shown;
+}
+
+// F2 hands the camera to the mouse: dragging with the left button orbits it,
+// which changes the frame far more than the moving light does meanwhile.
+TEST_F(DemoE2E, F2AndADragOrbitTheCamera) {
+  ASSERT_TRUE(x.start()) << "Xvfb did not start: " << readFile("xvfb.log");
+  startDemo({"--no-launcher", "--windowed", "--mode", "640x480", "--seconds", "120"});
+  std::string window = findWindow("engine", 60);
+  ASSERT_FALSE(window.empty()) << "no demo window appeared: " << readFile(runDir + "/demo.out");
+  const std::string before = fs::absolute("orbit-before.png").string(), still = fs::absolute("orbit-still.png").string(),
+                    after = fs::absolute("orbit-after.png").string();
+  // The main loop takes one message a frame, and llvmpipe frames are slow:
+  // each step gets a few seconds to be seen.
+  const auto settle = std::chrono::seconds(3);
+  press(window, "F2");
+  std::this_thread::sleep_for(settle);
+  screenshot(window, before);
+  std::this_thread::sleep_for(settle);
+  screenshot(window, still);
+  run("xdotool mousemove --window " + window + " 320 240 mousedown 1 mousemove_relative --sync 40 0 "
+      "mousemove_relative --sync 40 0 mousemove_relative --sync 40 0 mousemove_relative --sync 40 0 mouseup 1");
+  std::this_thread::sleep_for(settle);
+  screenshot(window, after);
+  press(window, "Escape");
+  std::string out;
+  EXPECT_EQ(finish(60, out), 0) << out;
+
+  Picture a = loadPng(before), b = loadPng(still), c = loadPng(after);
+  ASSERT_EQ(a.rgb.size(), c.rgb.size());
+  ASSERT_EQ(a.rgb.size(), b.rgb.size());
+  auto changed = [](const Picture& p, const Picture& q) {
+    size_t count = 0;
+    for (size_t i = 0; i < p.rgb.size(); i += 3)
+      count += std::abs(p.rgb[i] - q.rgb[i]) + std::abs(p.rgb[i + 1] - q.rgb[i + 1]) > 48;
+    return count;
+  };
+  const size_t drift = changed(a, b), orbit = changed(b, c);
+  std::printf("pixels changed: %zu with the camera still, %zu after the drag\n", drift, orbit);
+  EXPECT_GT(orbit, 2 * drift + 5000);
 }
 
 }  // namespace

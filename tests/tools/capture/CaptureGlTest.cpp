@@ -37,59 +37,6 @@ namespace {
 
 using namespace capture_test;
 
-const fs::path goldenDir = fs::path(VANTREL_SOURCE_DIR) / "tests" / "golden";
-// Every channel one step off still passes the mean; a frame rendered 0.2 s
-// late (the camera a few pixels on) gives 2 to 4 and blocks of 40 and more,
-// 0.01 s late about 0.4 and 6 to 13.
-const double meanTolerance = 1.0;
-const double blockTolerance = 12.0;
-
-// Kept after the test, next to its scratch folders.
-fs::path artefactDir(const char* name) {
-  fs::path dir = fs::current_path() / name;
-  fs::create_directories(dir);
-  return dir;
-}
-
-void writePng(const fs::path& file, const Picture& picture) {
-  stbi_write_png(file.c_str(), picture.width, picture.height, 3, picture.rgb.data(), picture.width * 3);
-}
-
-struct Difference {
-  double mean = 0.0;      // mean absolute channel difference over the frame
-  double blockMax = 0.0;  // largest channel difference of 16 x 16 block averages
-};
-
-Difference compare(const Picture& a, const Picture& b, Picture& map) {
-  Difference d;
-  map = a;
-  double sum = 0.0;
-  for (size_t i = 0; i < a.rgb.size(); ++i) {
-    int delta = std::abs(int(a.rgb[i]) - int(b.rgb[i]));
-    sum += delta;
-    map.rgb[i] = uint8_t(std::min(255, delta * 4));
-  }
-  d.mean = sum / double(a.rgb.size());
-  const int block = 16;
-  for (int by = 0; by < a.height; by += block) {
-    for (int bx = 0; bx < a.width; bx += block) {
-      for (int c = 0; c < 3; ++c) {
-        double total = 0.0;
-        int count = 0;
-        for (int y = by; y < std::min(by + block, a.height); ++y) {
-          for (int x = bx; x < std::min(bx + block, a.width); ++x) {
-            size_t at = (size_t(y) * size_t(a.width) + size_t(x)) * 3 + size_t(c);
-            total += int(a.rgb[at]) - int(b.rgb[at]);
-            ++count;
-          }
-        }
-        d.blockMax = std::max(d.blockMax, std::abs(total) / count);
-      }
-    }
-  }
-  return d;
-}
-
 std::vector<std::string> goldenArguments() {
   std::ifstream in(goldenDir / "frames.txt");
   std::vector<std::string> args;

@@ -1,0 +1,197 @@
+// Scenes of one's own on llvmpipe, through the demo's start-up as the capture
+// tool runs it: the scaled paths frame a scene of any size, materials show
+// their bitmaps found beside the scene whatever path the exporter wrote, and
+// a missing bitmap leaves the material in its colour with a log line.
+
+#include <gtest/gtest.h>
+#include <stb_image_write.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "CaptureTestSupport.h"
+#include "demo/DemoApp.h"
+#include "demo/DemoApplication.h"
+#include "demo/FrameGrabber.h"
+#include "engine/render/RenderDeviceDX9.h"
+#include "engine/scene/SGScene.h"
+#include "platform/win32/Clock.h"
+#include "support/TestDir.h"
+#include "tools/stationgen/AseWriter.h"
+#include "tools/stationgen/Primitives.h"
+
+namespace {
+
+using namespace capture_test;
+
+// A floor with a block and a pillar on it, `size` units across, one material
+// per part; materials are given as (name, diffuse, bitmap).
+struct Part {
+  const char* name;
+  stationgen::Colour diffuse;
+  std::string bitmap;
+};
+
+void writeScene(const std::string& file, double size, const std::vector<Part>& parts) {
+  using namespace stationgen;
+  Scene scene;
+  for (const Part& part : parts) {
+    stationgen::Material material;
+    material.name = part.name;
+    material.diffuse = part.diffuse;
+    material.bitmap = part.bitmap;
+    scene.materials.push_back(material);
+  }
+  const double u = size / 100.0;  // the floor is 100 u across
+  SceneObject floor, block, pillar;
+  floor.name = "Floor";
+  box(floor.mesh, Xform::at({0, 0, -u}), {50 * u, 50 * u, u}, 0);
+  block.name = "Block";
+  box(block.mesh, Xform::at({-15 * u, 0, 10 * u}), {10 * u, 10 * u, 10 * u}, 0);
+  block.material = 1 % int(parts.size());
+  pillar.name = "Pillar";
+  cylinder(pillar.mesh, Xform::at({20 * u, 10 * u, 0}), 5 * u, 0, 40 * u, 24, 0);
+  pillar.material = 2 % int(parts.size());
+  scene.objects = {floor, block, pillar};
+  std::string text;
+  writeAse(scene, text);
+  TestDir::write(file, text);
+}
+
+// A 16 x 16 checker in two colours (RGB).
+std::vector<uint8_t> checker(uint32_t a, uint32_t b) {
+  std::vector<uint8_t> rgb;
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 16; ++x) {
+      uint32_t c = ((x / 4 + y / 4) % 2) ? a : b;
+      rgb.insert(rgb.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)});
+    }
+  return rgb;
+}
+
+void writeTga(const std::string& file, const std::vector<uint8_t>& rgb) {
+  stbi_write_tga(file.c_str(), 16, 16, 3, rgb.data());
+}
+
+// An uncompressed A8R8G8B8 DDS of one level, as its documented header lays it out.
+void writeDds(const std::string& file, const std::vector<uint8_t>& rgb) {
+  std::vector<uint32_t> words = {0x20534444, 124, 0x100F, 16, 16, 64, 0, 1};
+  words.resize(1 + 18, 0);
+  words.insert(words.end(), {32, 0x41, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 0x1000, 0, 0, 0, 0});
+  std::string bytes(reinterpret_cast<const char*>(words.data()), words.size() * 4);
+  for (size_t i = 0; i < rgb.size(); i += 3) bytes += {char(rgb[i + 2]), char(rgb[i + 1]), char(rgb[i]), char(0xFF)};
+  TestDir::write(file, bytes);
+}
+
+class ViewerGlTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    linkRunData(dir.path);
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    useFixedStepClock(0, 0);
+  }
+  void TearDown() override {
+    if (started) demoStop();
+  }
+
+  DemoApplication* start(const char* scene) {
+    demoOpenData();
+    DemoScene shown;
+    shown.viewFile = scene;
+    DemoApplication* demo =
+        demoStart(DisplayMode{320, 240, 32, 60}, DeviceSettings{false, false, 0, 1, 4.0f / 3.0f}, 1, shown);
+    started = true;
+    return demo;
+  }
+
+  // The scene pass alone at `seconds`, as the frame drew it before its
+  // post-processing.
+  Picture scenePass(DemoApplication* demo, int seconds) {
+    useFixedStepClock(0, int64_t(seconds) * 1000000000);
+    demo->frame();
+    getRenderDevice()->clear(BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL, 0xFF000020u, 0);
+    demo->scene->render(demo->total * 10000.0f);
+    Picture picture{320, 240, {}};
+    FrameGrabber grabber;
+    std::string error;
+    EXPECT_TRUE(grabber.open(getRenderDevice()->device, error) && grabber.readRgb(picture.rgb, error)) << error;
+    return picture;
+  }
+
+  TestDir dir{"viewer-gl"};
+  bool started = false;
+};
+
+double coverage(const Picture& picture) {
+  size_t covered = 0;
+  for (size_t i = 0; i < picture.rgb.size(); i += 3)
+    covered += !(picture.rgb[i] == 0xF0 && picture.rgb[i + 1] == 0xF0 && picture.rgb[i + 2] == 0xF0);
+  return double(covered) / double(picture.rgb.size() / 3);
+}
+
+class ViewerFraming : public ViewerGlTest, public ::testing::WithParamInterface<double> {};
+
+// From a few units to tens of thousands across, the same motion keeps the
+// scene in view and filling a fair part of the frame.
+TEST_P(ViewerFraming, TheScaledPathsFrameTheScene) {
+  writeScene("scene.ase", GetParam(), {{"Grey", {0.6, 0.6, 0.6}, ""}});
+  DemoApplication* demo = start("scene.ase");
+  ASSERT_NE(demo, nullptr) << getDemoApplication()->sceneError;
+  for (int seconds : {0, 10, 20}) {
+    double share = coverage(scenePass(demo, seconds));
+    std::printf("%g units across, t = %d s: the scene covers %.1f%% of the frame\n", GetParam(), seconds,
+                share * 100.0);
+    EXPECT_GT(share, 0.10) << seconds << " s";
+    EXPECT_LT(share, 0.95) << seconds << " s";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, ViewerFraming, ::testing::Values(4.0, 1500.0, 60000.0));
+
+// Bitmaps named by a Windows path and by a game-relative one, found whatever
+// their case: a TGA in textures/ beside the scene, a DDS in the folder the
+// path names. The frame matches its golden image.
+TEST_F(ViewerGlTest, MaterialsShowTheirBitmapsFoundBesideTheScene) {
+  writeScene("level/scene.ase", 1500.0,
+             {{"Floor", {1, 1, 1}, "C:\\Game\\Textures\\Checker.TGA"},
+              {"Block", {1, 1, 1}, "maps\\stone\\Blocks.dds"},
+              {"Pillar", {0.9, 0.3, 0.2}, ""}});
+  std::filesystem::create_directories(dir.path / "level/textures");
+  std::filesystem::create_directories(dir.path / "level/Maps/stone");
+  writeTga((dir.path / "level/textures/checker.tga").string(), checker(0x2060E0, 0xF0F0F0));
+  writeDds((dir.path / "level/Maps/stone/BLOCKS.DDS").string(), checker(0x20C040, 0x101010));
+  DemoApplication* demo = start("level/scene.ase");
+  ASSERT_NE(demo, nullptr) << getDemoApplication()->sceneError;
+  const std::string log = TestDir::read("log.txt");
+  EXPECT_EQ(log.find("bitmap"), std::string::npos) << log;
+
+  Picture frame = scenePass(demo, 5);
+  // Beside the scratch folder, which goes at the end of the test.
+  const fs::path artefacts = dir.path.parent_path() / "viewer";
+  fs::create_directories(artefacts);
+  writePng(artefacts / "viewer-textured.png", frame);
+  expectMatchesGolden(frame, "viewer/textured.png", artefacts);
+}
+
+TEST_F(ViewerGlTest, AMissingBitmapIsLoggedAndTheMaterialDrawnInItsColour) {
+  writeScene("scene.ase", 1500.0, {{"Red", {0.9, 0.1, 0.1}, "C:\\nowhere\\lost.png"}});
+  DemoApplication* demo = start("scene.ase");
+  ASSERT_NE(demo, nullptr) << getDemoApplication()->sceneError;
+  EXPECT_NE(TestDir::read("log.txt").find(
+                "SGScene::load: Material 0 'Red': bitmap 'C:\\nowhere\\lost.png' not found, drawn in its colour.\n"),
+            std::string::npos);
+  Picture frame = scenePass(demo, 5);
+  size_t red = 0, lit = 0;
+  for (size_t i = 0; i < frame.rgb.size(); i += 3) {
+    const uint8_t* p = &frame.rgb[i];
+    if (p[0] == 0xF0 && p[1] == 0xF0 && p[2] == 0xF0) continue;
+    if (p[0] + p[1] + p[2] < 60) continue;
+    ++lit;
+    red += p[0] > 2 * p[1] && p[0] > 2 * p[2];
+  }
+  ASSERT_GT(lit, 1000u);
+  EXPECT_GT(double(red) / double(lit), 0.9);
+}
+
+}  // namespace

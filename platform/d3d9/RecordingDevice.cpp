@@ -1,8 +1,7 @@
 // The recording IDirect3DDevice9: logs every call, keeps the device state and
-// validates calls as Direct3D 9 does.
+// refuses calls through the checks every device shares (D3D9Rules.h).
 
 #include "platform/d3d9/RecordingDirect3D9.h"
-#include "platform/d3d9/D3D9Defaults.h"
 #include "platform/d3d9/RecordingInternal.h"
 #include "platform/d3d9/ShaderBlob.h"
 
@@ -16,13 +15,11 @@ RecordingDevice*& lastDevice() {
   return device;
 }
 
-UINT verticesFor(D3DPRIMITIVETYPE type, UINT primitives) { return d3d9VerticesFor(type, primitives); }
-
-bool hasStencil(D3DFORMAT f) {
-  return f == D3DFMT_D24S8 || f == D3DFMT_D24X4S4 || f == D3DFMT_D15S1 || f == D3DFMT_D24FS8;
-}
-
 RecordingSurface* asSurface(IDirect3DSurface9* s) { return dynamic_cast<RecordingSurface*>(recordingObject(s)); }
+
+const D3DSURFACE_DESC* descOf(RecordingSurface* s) { return s ? &s->desc() : nullptr; }
+
+D3D9SurfaceArg argOf(RecordingSurface* s) { return {descOf(s), s && s->container()}; }
 }  // namespace
 
 RecordingDevice* recordingDevice() { return lastDevice(); }
@@ -95,8 +92,13 @@ void RecordingDevice::resourceDestroyed() {
 }
 
 DWORD RecordingDevice::samplerState(DWORD sampler, D3DSAMPLERSTATETYPE type) const {
-  if (sampler >= 16 || type < 1 || type > 13) return 0;
-  return samplerStates[sampler][type];
+  if (d3d9CheckSetSamplerState(sampler, type)) return 0;
+  return samplerStates[d3d9StageIndex(sampler)][type];
+}
+
+IDirect3DBaseTexture9* RecordingDevice::texture(DWORD stage) const {
+  int i = d3d9StageIndex(stage);
+  return i < 0 ? nullptr : textures[i];
 }
 
 HRESULT RecordingDevice::TestCooperativeLevel() {
@@ -107,7 +109,7 @@ HRESULT RecordingDevice::TestCooperativeLevel() {
 HRESULT RecordingDevice::GetDirect3D(IDirect3D9** ppD3D9) {
   std::string a = p(ppD3D9);
   if (HRESULT hr = injected("GetDirect3D")) return logCall("GetDirect3D", a, hr);
-  if (!ppD3D9) return logCall("GetDirect3D", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckOut(ppD3D9)) return logCall("GetDirect3D", a, hr);
   d3d->AddRef();
   *ppD3D9 = d3d;
   return logCall("GetDirect3D", a, S_OK);
@@ -116,7 +118,7 @@ HRESULT RecordingDevice::GetDirect3D(IDirect3D9** ppD3D9) {
 HRESULT RecordingDevice::GetDeviceCaps(D3DCAPS9* pCaps) {
   std::string a = p(pCaps);
   if (HRESULT hr = injected("GetDeviceCaps")) return logCall("GetDeviceCaps", a, hr);
-  if (!pCaps) return logCall("GetDeviceCaps", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckOut(pCaps)) return logCall("GetDeviceCaps", a, hr);
   *pCaps = caps;
   return logCall("GetDeviceCaps", a, S_OK);
 }
@@ -124,7 +126,7 @@ HRESULT RecordingDevice::GetDeviceCaps(D3DCAPS9* pCaps) {
 HRESULT RecordingDevice::GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode) {
   std::string a = args(u(iSwapChain), p(pMode));
   if (HRESULT hr = injected("GetDisplayMode")) return logCall("GetDisplayMode", a, hr);
-  if (iSwapChain != 0 || !pMode) return logCall("GetDisplayMode", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckGetDisplayMode(iSwapChain, pMode)) return logCall("GetDisplayMode", a, hr);
   if (pp.Windowed)
     *pMode = recordingConfig().adapterMode;
   else
@@ -137,6 +139,7 @@ HRESULT RecordingDevice::Present(const RECT* pSourceRect, const RECT* pDestRect,
                                  const RGNDATA* pDirtyRegion) {
   std::string a = args(rect(pSourceRect), rect(pDestRect), p(hDestWindowOverride), p(pDirtyRegion));
   if (HRESULT hr = injected("Present")) return logCall("Present", a, hr);
+  if (HRESULT hr = d3d9CheckPresent(pSourceRect, back->desc())) return logCall("Present", a, hr);
   ++presents;
   return logCall("Present", a, S_OK);
 }
@@ -146,8 +149,8 @@ HRESULT RecordingDevice::GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBAC
   std::string a = args(u(iSwapChain), u(iBackBuffer), u(Type), p(ppBackBuffer));
   if (ppBackBuffer) *ppBackBuffer = nullptr;
   if (HRESULT hr = injected("GetBackBuffer")) return logCall("GetBackBuffer", a, hr);
-  if (iSwapChain != 0 || iBackBuffer >= pp.BackBufferCount || Type != D3DBACKBUFFER_TYPE_MONO || !ppBackBuffer)
-    return logCall("GetBackBuffer", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckGetBackBuffer(iSwapChain, iBackBuffer, Type, pp.BackBufferCount, ppBackBuffer))
+    return logCall("GetBackBuffer", a, hr);
   back->AddRef();
   *ppBackBuffer = back;
   return logCall("GetBackBuffer", a, S_OK);
@@ -172,15 +175,11 @@ HRESULT RecordingDevice::CreateTexture(UINT Width, UINT Height, UINT Levels, DWO
   std::string a = args(u(Width), u(Height), u(Levels), x(Usage), u(Format), u(Pool), p(ppTexture), p(pSharedHandle));
   if (ppTexture) *ppTexture = nullptr;
   if (HRESULT hr = injected("CreateTexture")) return logCall("CreateTexture", a, hr);
-  bool gpuOnly = (Usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) != 0;
-  UINT full = recordingFullMipCount(Width, Height);
-  if (!ppTexture || pSharedHandle || Width == 0 || Height == 0 || Width > caps.MaxTextureWidth ||
-      Height > caps.MaxTextureHeight || Levels > full || (gpuOnly && Pool != D3DPOOL_DEFAULT) ||
-      ((Usage & D3DUSAGE_DYNAMIC) && Pool == D3DPOOL_MANAGED) || !textureFormatAllowed(Usage, Format))
-    return logCall("CreateTexture", a, D3DERR_INVALIDCALL);
-  if ((Usage & D3DUSAGE_AUTOGENMIPMAP) && Levels > 1) return logCall("CreateTexture", a, D3DERR_INVALIDCALL);
-  UINT levels = (Usage & D3DUSAGE_AUTOGENMIPMAP) ? 1 : (Levels == 0 ? full : Levels);
-  *ppTexture = new RecordingTexture(this, Width, Height, levels, Usage, Format, Pool);
+  if (HRESULT hr = d3d9CheckCreateTexture(Width, Height, Levels, Usage, Pool, textureFormatAllowed(Usage, Format),
+                                          ppTexture, pSharedHandle))
+    return logCall("CreateTexture", a, hr);
+  *ppTexture = new RecordingTexture(this, Width, Height, d3d9LevelCount(Width, Height, Levels, Usage), Usage, Format,
+                                    Pool);
   return logCall("CreateTexture", a + " -> " + recordingName(*ppTexture), S_OK);
 }
 
@@ -189,15 +188,11 @@ HRESULT RecordingDevice::CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD U
   std::string a = args(u(EdgeLength), u(Levels), x(Usage), u(Format), u(Pool), p(ppCubeTexture), p(pSharedHandle));
   if (ppCubeTexture) *ppCubeTexture = nullptr;
   if (HRESULT hr = injected("CreateCubeTexture")) return logCall("CreateCubeTexture", a, hr);
-  UINT full = recordingFullMipCount(EdgeLength, EdgeLength);
-  bool gpuOnly = (Usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) != 0;
-  if (!ppCubeTexture || pSharedHandle || EdgeLength == 0 || EdgeLength > caps.MaxTextureWidth || Levels > full ||
-      (gpuOnly && Pool != D3DPOOL_DEFAULT) || (Usage & D3DUSAGE_DEPTHSTENCIL) ||
-      ((Usage & D3DUSAGE_DYNAMIC) && Pool == D3DPOOL_MANAGED) || !textureFormatAllowed(Usage, Format) ||
-      !(caps.TextureCaps & D3DPTEXTURECAPS_CUBEMAP))
-    return logCall("CreateCubeTexture", a, D3DERR_INVALIDCALL);
-  UINT levels = (Usage & D3DUSAGE_AUTOGENMIPMAP) ? 1 : (Levels == 0 ? full : Levels);
-  *ppCubeTexture = new RecordingCubeTexture(this, EdgeLength, levels, Usage, Format, Pool);
+  if (HRESULT hr = d3d9CheckCreateCubeTexture(EdgeLength, Levels, Usage, Pool, textureFormatAllowed(Usage, Format),
+                                              ppCubeTexture, pSharedHandle))
+    return logCall("CreateCubeTexture", a, hr);
+  *ppCubeTexture = new RecordingCubeTexture(this, EdgeLength, d3d9LevelCount(EdgeLength, EdgeLength, Levels, Usage),
+                                            Usage, Format, Pool);
   return logCall("CreateCubeTexture", a + " -> " + recordingName(*ppCubeTexture), S_OK);
 }
 
@@ -206,12 +201,8 @@ HRESULT RecordingDevice::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF,
   std::string a = args(u(Length), x(Usage), x(FVF), u(Pool), p(ppVertexBuffer), p(pSharedHandle));
   if (ppVertexBuffer) *ppVertexBuffer = nullptr;
   if (HRESULT hr = injected("CreateVertexBuffer")) return logCall("CreateVertexBuffer", a, hr);
-  UINT vertexSize = FVF ? d3d9FvfVertexSize(FVF) : 0;
-  // A buffer with a vertex format must hold at least one vertex.
-  if (!ppVertexBuffer || pSharedHandle || Length == 0 || (FVF && (vertexSize == 0 || Length < vertexSize)) ||
-      ((Usage & D3DUSAGE_DYNAMIC) && Pool == D3DPOOL_MANAGED) ||
-      (Usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)))
-    return logCall("CreateVertexBuffer", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckCreateVertexBuffer(Length, Usage, FVF, Pool, ppVertexBuffer, pSharedHandle))
+    return logCall("CreateVertexBuffer", a, hr);
   *ppVertexBuffer = new RecordingVertexBuffer(this, Length, Usage, FVF, Pool);
   return logCall("CreateVertexBuffer", a + " -> " + recordingName(*ppVertexBuffer), S_OK);
 }
@@ -221,11 +212,8 @@ HRESULT RecordingDevice::CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT F
   std::string a = args(u(Length), x(Usage), u(Format), u(Pool), p(ppIndexBuffer), p(pSharedHandle));
   if (ppIndexBuffer) *ppIndexBuffer = nullptr;
   if (HRESULT hr = injected("CreateIndexBuffer")) return logCall("CreateIndexBuffer", a, hr);
-  UINT indexSize = Format == D3DFMT_INDEX16 ? 2 : Format == D3DFMT_INDEX32 ? 4 : 0;
-  if (!ppIndexBuffer || pSharedHandle || indexSize == 0 || Length < indexSize ||
-      ((Usage & D3DUSAGE_DYNAMIC) && Pool == D3DPOOL_MANAGED) ||
-      (Usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)))
-    return logCall("CreateIndexBuffer", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckCreateIndexBuffer(Length, Usage, Format, Pool, ppIndexBuffer, pSharedHandle))
+    return logCall("CreateIndexBuffer", a, hr);
   *ppIndexBuffer = new RecordingIndexBuffer(this, Length, Usage, Format, Pool);
   return logCall("CreateIndexBuffer", a + " -> " + recordingName(*ppIndexBuffer), S_OK);
 }
@@ -237,9 +225,11 @@ HRESULT RecordingDevice::CreateRenderTarget(UINT Width, UINT Height, D3DFORMAT F
                        p(ppSurface), p(pSharedHandle));
   if (ppSurface) *ppSurface = nullptr;
   if (HRESULT hr = injected("CreateRenderTarget")) return logCall("CreateRenderTarget", a, hr);
-  if (!ppSurface || pSharedHandle || Width == 0 || Height == 0 || MultiSample > recordingConfig().maxMultiSample ||
-      !inList(recordingConfig().renderTargetFormats, Format))
-    return logCall("CreateRenderTarget", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckCreateRenderTarget(Width, Height, MultiSample, MultisampleQuality, Lockable,
+                                               inList(recordingConfig().renderTargetFormats, Format),
+                                               MultiSample <= recordingConfig().maxMultiSample, ppSurface,
+                                               pSharedHandle))
+    return logCall("CreateRenderTarget", a, hr);
   D3DSURFACE_DESC d = {Format, D3DRTYPE_SURFACE, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT, MultiSample,
                        MultisampleQuality, Width, Height};
   *ppSurface = new RecordingSurface(this, d, nullptr, Lockable != 0, nullptr, 0);
@@ -253,9 +243,11 @@ HRESULT RecordingDevice::CreateDepthStencilSurface(UINT Width, UINT Height, D3DF
                        p(ppSurface), p(pSharedHandle));
   if (ppSurface) *ppSurface = nullptr;
   if (HRESULT hr = injected("CreateDepthStencilSurface")) return logCall("CreateDepthStencilSurface", a, hr);
-  if (!ppSurface || pSharedHandle || Width == 0 || Height == 0 || MultiSample > recordingConfig().maxMultiSample ||
-      !inList(recordingConfig().depthFormats, Format))
-    return logCall("CreateDepthStencilSurface", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckCreateDepthStencilSurface(Width, Height, MultisampleQuality,
+                                                      inList(recordingConfig().depthFormats, Format),
+                                                      MultiSample <= recordingConfig().maxMultiSample, ppSurface,
+                                                      pSharedHandle))
+    return logCall("CreateDepthStencilSurface", a, hr);
   D3DSURFACE_DESC d = {Format, D3DRTYPE_SURFACE, D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT, MultiSample,
                        MultisampleQuality, Width, Height};
   *ppSurface = new RecordingSurface(this, d, nullptr, false, nullptr, 0);
@@ -267,9 +259,8 @@ HRESULT RecordingDevice::CreateOffscreenPlainSurface(UINT Width, UINT Height, D3
   std::string a = args(u(Width), u(Height), u(Format), u(Pool), p(ppSurface), p(pSharedHandle));
   if (ppSurface) *ppSurface = nullptr;
   if (HRESULT hr = injected("CreateOffscreenPlainSurface")) return logCall("CreateOffscreenPlainSurface", a, hr);
-  if (!ppSurface || pSharedHandle || Width == 0 || Height == 0 || Pool == D3DPOOL_MANAGED ||
-      recordingPitch(Format, Width) == 0)
-    return logCall("CreateOffscreenPlainSurface", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckCreateOffscreenPlainSurface(Width, Height, Format, Pool, true, ppSurface, pSharedHandle))
+    return logCall("CreateOffscreenPlainSurface", a, hr);
   D3DSURFACE_DESC d = {Format, D3DRTYPE_SURFACE, 0, Pool, D3DMULTISAMPLE_NONE, 0, Width, Height};
   *ppSurface = new RecordingSurface(this, d, nullptr, true, nullptr, 0);
   return logCall("CreateOffscreenPlainSurface", a + " -> " + recordingName(*ppSurface), S_OK);
@@ -278,20 +269,12 @@ HRESULT RecordingDevice::CreateOffscreenPlainSurface(UINT Width, UINT Height, D3
 HRESULT RecordingDevice::GetRenderTargetData(IDirect3DSurface9* pRenderTarget, IDirect3DSurface9* pDestSurface) {
   std::string a = args(obj(pRenderTarget), obj(pDestSurface));
   if (HRESULT hr = injected("GetRenderTargetData")) return logCall("GetRenderTargetData", a, hr);
-  RecordingSurface* src = asSurface(pRenderTarget);
   RecordingSurface* dst = asSurface(pDestSurface);
-  if (!src || !dst || !(src->desc().Usage & D3DUSAGE_RENDERTARGET) || src->desc().MultiSampleType != 0 ||
-      dst->desc().Pool != D3DPOOL_SYSTEMMEM || src->desc().Width != dst->desc().Width ||
-      src->desc().Height != dst->desc().Height || src->desc().Format != dst->desc().Format)
-    return logCall("GetRenderTargetData", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckGetRenderTargetData(argOf(asSurface(pRenderTarget)), argOf(dst)))
+    return logCall("GetRenderTargetData", a, hr);
   // The recording device draws nothing: the copy reads back zeros.
   if (dst->storage()) std::fill(dst->storage()->begin(), dst->storage()->end(), 0);
   return logCall("GetRenderTargetData", a, S_OK);
-}
-
-static bool rectInside(const RECT* r, const D3DSURFACE_DESC& d) {
-  return !r || (r->left >= 0 && r->top >= 0 && r->left < r->right && r->top < r->bottom && (UINT)r->right <= d.Width &&
-                (UINT)r->bottom <= d.Height);
 }
 
 HRESULT RecordingDevice::StretchRect(IDirect3DSurface9* pSourceSurface, const RECT* pSourceRect,
@@ -299,14 +282,9 @@ HRESULT RecordingDevice::StretchRect(IDirect3DSurface9* pSourceSurface, const RE
                                      D3DTEXTUREFILTERTYPE Filter) {
   std::string a = args(obj(pSourceSurface), rect(pSourceRect), obj(pDestSurface), rect(pDestRect), u(Filter));
   if (HRESULT hr = injected("StretchRect")) return logCall("StretchRect", a, hr);
-  RecordingSurface* src = asSurface(pSourceSurface);
-  RecordingSurface* dst = asSurface(pDestSurface);
-  if (!src || !dst || src == dst || !(dst->desc().Usage & D3DUSAGE_RENDERTARGET) ||
-      dst->desc().MultiSampleType != D3DMULTISAMPLE_NONE || !rectInside(pSourceRect, src->desc()) ||
-      !rectInside(pDestRect, dst->desc()) || Filter > D3DTEXF_LINEAR ||
-      (src->desc().Usage & D3DUSAGE_DEPTHSTENCIL) || (dst->desc().Usage & D3DUSAGE_DEPTHSTENCIL))
-    return logCall("StretchRect", a, D3DERR_INVALIDCALL);
-  return logCall("StretchRect", a, S_OK);
+  return logCall("StretchRect", a,
+                 d3d9CheckStretchRect(argOf(asSurface(pSourceSurface)), pSourceRect, argOf(asSurface(pDestSurface)),
+                                      pDestRect, Filter));
 }
 
 // --- targets and viewport -------------------------------------------------------------
@@ -314,9 +292,8 @@ HRESULT RecordingDevice::SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurfa
   std::string a = args(u(RenderTargetIndex), obj(pRenderTarget));
   if (HRESULT hr = injected("SetRenderTarget")) return logCall("SetRenderTarget", a, hr);
   RecordingSurface* s = asSurface(pRenderTarget);
-  if (RenderTargetIndex >= caps.NumSimultaneousRTs || RenderTargetIndex >= 4 || (RenderTargetIndex == 0 && !s) ||
-      (pRenderTarget && (!s || !(s->desc().Usage & D3DUSAGE_RENDERTARGET))))
-    return logCall("SetRenderTarget", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckSetRenderTarget(RenderTargetIndex, pRenderTarget, descOf(s)))
+    return logCall("SetRenderTarget", a, hr);
   hold(targets[RenderTargetIndex], s);
   // Setting render target 0 resets the viewport to the whole target.
   if (RenderTargetIndex == 0) view = {0, 0, s->desc().Width, s->desc().Height, 0.0f, 1.0f};
@@ -327,7 +304,8 @@ HRESULT RecordingDevice::GetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurfa
   std::string a = args(u(RenderTargetIndex), p(ppRenderTarget));
   if (ppRenderTarget) *ppRenderTarget = nullptr;
   if (HRESULT hr = injected("GetRenderTarget")) return logCall("GetRenderTarget", a, hr);
-  if (RenderTargetIndex >= 4 || !ppRenderTarget) return logCall("GetRenderTarget", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckGetRenderTarget(RenderTargetIndex, ppRenderTarget))
+    return logCall("GetRenderTarget", a, hr);
   if (!targets[RenderTargetIndex]) return logCall("GetRenderTarget", a, D3DERR_NOTFOUND);
   targets[RenderTargetIndex]->AddRef();
   *ppRenderTarget = targets[RenderTargetIndex];
@@ -338,8 +316,8 @@ HRESULT RecordingDevice::SetDepthStencilSurface(IDirect3DSurface9* pNewZStencil)
   std::string a = obj(pNewZStencil);
   if (HRESULT hr = injected("SetDepthStencilSurface")) return logCall("SetDepthStencilSurface", a, hr);
   RecordingSurface* s = asSurface(pNewZStencil);
-  if (pNewZStencil && (!s || !(s->desc().Usage & D3DUSAGE_DEPTHSTENCIL)))
-    return logCall("SetDepthStencilSurface", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckSetDepthStencilSurface(pNewZStencil, descOf(s)))
+    return logCall("SetDepthStencilSurface", a, hr);
   hold(depth, s);
   return logCall("SetDepthStencilSurface", a, S_OK);
 }
@@ -348,7 +326,7 @@ HRESULT RecordingDevice::GetDepthStencilSurface(IDirect3DSurface9** ppZStencilSu
   std::string a = p(ppZStencilSurface);
   if (ppZStencilSurface) *ppZStencilSurface = nullptr;
   if (HRESULT hr = injected("GetDepthStencilSurface")) return logCall("GetDepthStencilSurface", a, hr);
-  if (!ppZStencilSurface) return logCall("GetDepthStencilSurface", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckOut(ppZStencilSurface)) return logCall("GetDepthStencilSurface", a, hr);
   if (!depth) return logCall("GetDepthStencilSurface", a, D3DERR_NOTFOUND);
   depth->AddRef();
   *ppZStencilSurface = depth;
@@ -357,14 +335,14 @@ HRESULT RecordingDevice::GetDepthStencilSurface(IDirect3DSurface9** ppZStencilSu
 
 HRESULT RecordingDevice::BeginScene() {
   if (HRESULT hr = injected("BeginScene")) return logCall("BeginScene", "", hr);
-  if (sceneOpen) return logCall("BeginScene", "", D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckScene(sceneOpen, true)) return logCall("BeginScene", "", hr);
   sceneOpen = true;
   return logCall("BeginScene", "", S_OK);
 }
 
 HRESULT RecordingDevice::EndScene() {
   if (HRESULT hr = injected("EndScene")) return logCall("EndScene", "", hr);
-  if (!sceneOpen) return logCall("EndScene", "", D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckScene(sceneOpen, false)) return logCall("EndScene", "", hr);
   sceneOpen = false;
   return logCall("EndScene", "", S_OK);
 }
@@ -373,20 +351,13 @@ HRESULT RecordingDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, 
                                DWORD Stencil) {
   std::string a = args(u(Count), p(pRects), x(Flags), x(Color), f(Z), u(Stencil));
   if (HRESULT hr = injected("Clear")) return logCall("Clear", a, hr);
-  bool ok = (Count == 0) == (pRects == nullptr) && Flags != 0 &&
-            (Flags & ~(DWORD)(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) == 0 && Z >= 0.0f && Z <= 1.0f;
-  if ((Flags & D3DCLEAR_ZBUFFER) && !depth) ok = false;
-  if ((Flags & D3DCLEAR_STENCIL) && (!depth || !hasStencil(depth->desc().Format))) ok = false;
-  return logCall("Clear", a, ok ? S_OK : D3DERR_INVALIDCALL);
+  return logCall("Clear", a, d3d9CheckClear(Count, pRects, Flags, Z, descOf(depth)));
 }
 
 HRESULT RecordingDevice::SetViewport(const D3DVIEWPORT9* v) {
   std::string a = v ? std::string("{") + args(u(v->X), u(v->Y), u(v->Width), u(v->Height), f(v->MinZ), f(v->MaxZ)) + "}" : "null";
   if (HRESULT hr = injected("SetViewport")) return logCall("SetViewport", a, hr);
-  const D3DSURFACE_DESC& t = targets[0]->desc();
-  if (!v || v->Width == 0 || v->Height == 0 || (uint64_t)v->X + v->Width > t.Width ||
-      (uint64_t)v->Y + v->Height > t.Height || v->MinZ < 0.0f || v->MaxZ > 1.0f || v->MinZ > v->MaxZ)
-    return logCall("SetViewport", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckSetViewport(v, targets[0]->desc())) return logCall("SetViewport", a, hr);
   view = *v;
   return logCall("SetViewport", a, S_OK);
 }
@@ -394,7 +365,7 @@ HRESULT RecordingDevice::SetViewport(const D3DVIEWPORT9* v) {
 HRESULT RecordingDevice::GetViewport(D3DVIEWPORT9* pViewport) {
   std::string a = p(pViewport);
   if (HRESULT hr = injected("GetViewport")) return logCall("GetViewport", a, hr);
-  if (!pViewport) return logCall("GetViewport", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckOut(pViewport)) return logCall("GetViewport", a, hr);
   *pViewport = view;
   return logCall("GetViewport", a, S_OK);
 }
@@ -403,7 +374,7 @@ HRESULT RecordingDevice::GetViewport(D3DVIEWPORT9* pViewport) {
 HRESULT RecordingDevice::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) {
   std::string a = args(u(State), u(Value));
   if (HRESULT hr = injected("SetRenderState")) return logCall("SetRenderState", a, hr);
-  if (State >= 256 || State == 0) return logCall("SetRenderState", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckSetRenderState(State)) return logCall("SetRenderState", a, hr);
   renderStates[State] = Value;
   return logCall("SetRenderState", a, S_OK);
 }
@@ -411,8 +382,7 @@ HRESULT RecordingDevice::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) {
 HRESULT RecordingDevice::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) {
   std::string a = args(u(State), p(pValue));
   if (HRESULT hr = injected("GetRenderState")) return logCall("GetRenderState", a, hr);
-  // A pure device answers no Get of states (Direct3D 9 behaviour).
-  if (State >= 256 || !pValue || (behavior & D3DCREATE_PUREDEVICE)) return logCall("GetRenderState", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckGetRenderState(State, pValue, behavior)) return logCall("GetRenderState", a, hr);
   *pValue = renderStates[State];
   return logCall("GetRenderState", a, S_OK);
 }
@@ -421,86 +391,44 @@ HRESULT RecordingDevice::GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTextu
   std::string a = args(u(Stage), p(ppTexture));
   if (ppTexture) *ppTexture = nullptr;
   if (HRESULT hr = injected("GetTexture")) return logCall("GetTexture", a, hr);
-  if (Stage >= 16 || !ppTexture || (behavior & D3DCREATE_PUREDEVICE)) return logCall("GetTexture", a, D3DERR_INVALIDCALL);
-  if (textures[Stage]) textures[Stage]->AddRef();
-  *ppTexture = textures[Stage];
+  if (HRESULT hr = d3d9CheckGetTexture(Stage, ppTexture, behavior)) return logCall("GetTexture", a, hr);
+  IDirect3DBaseTexture9* t = textures[d3d9StageIndex(Stage)];
+  if (t) t->AddRef();
+  *ppTexture = t;
   return logCall("GetTexture", a, S_OK);
 }
 
 HRESULT RecordingDevice::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) {
   std::string a = args(u(Stage), obj(pTexture));
   if (HRESULT hr = injected("SetTexture")) return logCall("SetTexture", a, hr);
-  if (Stage >= 16 || (pTexture && !recordingObject(pTexture))) return logCall("SetTexture", a, D3DERR_INVALIDCALL);
-  hold(textures[Stage], pTexture);
+  if (HRESULT hr = d3d9CheckSetTexture(Stage, pTexture, recordingObject(pTexture))) return logCall("SetTexture", a, hr);
+  hold(textures[d3d9StageIndex(Stage)], pTexture);
   return logCall("SetTexture", a, S_OK);
 }
 
 HRESULT RecordingDevice::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) {
   std::string a = args(u(Sampler), u(Type), p(pValue));
   if (HRESULT hr = injected("GetSamplerState")) return logCall("GetSamplerState", a, hr);
-  if (Sampler >= 16 || Type < 1 || Type > 13 || !pValue || (behavior & D3DCREATE_PUREDEVICE))
-    return logCall("GetSamplerState", a, D3DERR_INVALIDCALL);
-  *pValue = samplerStates[Sampler][Type];
+  if (HRESULT hr = d3d9CheckGetSamplerState(Sampler, Type, pValue, behavior)) return logCall("GetSamplerState", a, hr);
+  *pValue = samplerStates[d3d9StageIndex(Sampler)][Type];
   return logCall("GetSamplerState", a, S_OK);
 }
 
 HRESULT RecordingDevice::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) {
   std::string a = args(u(Sampler), u(Type), Type == D3DSAMP_BORDERCOLOR ? x(Value) : u(Value));
   if (HRESULT hr = injected("SetSamplerState")) return logCall("SetSamplerState", a, hr);
-  if (Sampler >= 16 || Type < 1 || Type > 13) return logCall("SetSamplerState", a, D3DERR_INVALIDCALL);
-  samplerStates[Sampler][Type] = Value;
+  if (HRESULT hr = d3d9CheckSetSamplerState(Sampler, Type)) return logCall("SetSamplerState", a, hr);
+  samplerStates[d3d9StageIndex(Sampler)][Type] = Value;
   return logCall("SetSamplerState", a, S_OK);
 }
 
 // --- draws -------------------------------------------------------------------------
-HRESULT RecordingDevice::validateDraw(const char* method, D3DPRIMITIVETYPE type, UINT primitiveCount, bool indexed,
-                                      INT base, UINT minIndex, UINT numVertices, UINT startIndex) {
-  (void)method;
-  if (!sceneOpen || !declaration || primitiveCount == 0 || verticesFor(type, primitiveCount) == 0)
-    return D3DERR_INVALIDCALL;
-  if (!streams[0].buffer || streams[0].stride == 0) return D3DERR_INVALIDCALL;
-  if (streams[0].buffer->isLocked()) return D3DERR_INVALIDCALL;
-  uint64_t vbBytes = streams[0].buffer->data().size();
-  uint64_t stride = streams[0].stride;
-  if (!indexed) {
-    uint64_t end = (uint64_t)minIndex + verticesFor(type, primitiveCount);
-    return streams[0].offset + end * stride <= vbBytes ? S_OK : D3DERR_INVALIDCALL;
-  }
-  if (!indexBuffer || indexBuffer->isLocked()) return D3DERR_INVALIDCALL;
-  D3DINDEXBUFFER_DESC id;
-  indexBuffer->GetDesc(&id);
-  UINT indexSize = id.Format == D3DFMT_INDEX32 ? 4 : 2;
-  uint64_t indexCount = verticesFor(type, primitiveCount);
-  if (((uint64_t)startIndex + indexCount) * indexSize > id.Size) return D3DERR_INVALIDCALL;
-  if ((int64_t)base + (int64_t)minIndex < 0 || numVertices == 0) return D3DERR_INVALIDCALL;
-  if (streams[0].offset + ((uint64_t)((int64_t)base + minIndex) + numVertices) * stride > vbBytes)
-    return D3DERR_INVALIDCALL;
-  // Every index must fall in [minIndex, minIndex + numVertices).
-  uint64_t rangeKey = ((uint64_t)startIndex << 32) | (uint32_t)indexCount;
-  auto checked = indexBuffer->checkedRanges.find(rangeKey);
-  if (checked != indexBuffer->checkedRanges.end() && checked->second.minIndex == minIndex &&
-      checked->second.numVertices == numVertices)
-    return S_OK;
-  const uint8_t* ib = indexBuffer->data().data() + (size_t)startIndex * indexSize;
-  for (uint64_t i = 0; i < indexCount; ++i) {
-    uint32_t v;
-    if (indexSize == 2) {
-      uint16_t s;
-      std::memcpy(&s, ib + i * 2, 2);
-      v = s;
-    } else {
-      std::memcpy(&v, ib + i * 4, 4);
-    }
-    if (v < minIndex || (uint64_t)v >= (uint64_t)minIndex + numVertices) return D3DERR_INVALIDCALL;
-  }
-  indexBuffer->checkedRanges[rangeKey] = {minIndex, numVertices};
-  return S_OK;
-}
-
 HRESULT RecordingDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount) {
   std::string a = args(u(PrimitiveType), u(StartVertex), u(PrimitiveCount));
   if (HRESULT hr = injected("DrawPrimitive")) return logCall("DrawPrimitive", a, hr);
-  HRESULT hr = validateDraw("DrawPrimitive", PrimitiveType, PrimitiveCount, false, 0, StartVertex, 0, 0);
+  D3D9Draw draw = {PrimitiveType, PrimitiveCount, false, 0, StartVertex, 0, 0};
+  HRESULT hr = d3d9CheckDraw(draw, sceneOpen, declaration, declaration ? declaration->streams() : 0, streams,
+                             indexBuffer);
   if (hr == S_OK) ++draws;
   return logCall("DrawPrimitive", a, hr);
 }
@@ -509,8 +437,9 @@ HRESULT RecordingDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, IN
                                               UINT NumVertices, UINT startIndex, UINT primCount) {
   std::string a = args(u(PrimitiveType), i(BaseVertexIndex), u(MinVertexIndex), u(NumVertices), u(startIndex), u(primCount));
   if (HRESULT hr = injected("DrawIndexedPrimitive")) return logCall("DrawIndexedPrimitive", a, hr);
-  HRESULT hr = validateDraw("DrawIndexedPrimitive", PrimitiveType, primCount, true, BaseVertexIndex, MinVertexIndex,
-                            NumVertices, startIndex);
+  D3D9Draw draw = {PrimitiveType, primCount, true, BaseVertexIndex, MinVertexIndex, NumVertices, startIndex};
+  HRESULT hr = d3d9CheckDraw(draw, sceneOpen, declaration, declaration ? declaration->streams() : 0, streams,
+                             indexBuffer);
   if (hr == S_OK) ++draws;
   return logCall("DrawIndexedPrimitive", a, hr);
 }
@@ -519,12 +448,12 @@ HRESULT RecordingDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT Pr
                                          const void* pVertexStreamZeroData, UINT VertexStreamZeroStride) {
   std::string a = args(u(PrimitiveType), u(PrimitiveCount), p(pVertexStreamZeroData), u(VertexStreamZeroStride));
   if (HRESULT hr = injected("DrawPrimitiveUP")) return logCall("DrawPrimitiveUP", a, hr);
-  if (!sceneOpen || !declaration || !pVertexStreamZeroData || VertexStreamZeroStride == 0 || PrimitiveCount == 0 ||
-      verticesFor(PrimitiveType, PrimitiveCount) == 0)
-    return logCall("DrawPrimitiveUP", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckDrawUP(PrimitiveType, PrimitiveCount, pVertexStreamZeroData, VertexStreamZeroStride,
+                                   sceneOpen, declaration, declaration ? declaration->streams() : 0))
+    return logCall("DrawPrimitiveUP", a, hr);
   ++draws;
   const uint8_t* bytes = static_cast<const uint8_t*>(pVertexStreamZeroData);
-  userVertices.assign(bytes, bytes + size_t(verticesFor(PrimitiveType, PrimitiveCount)) * VertexStreamZeroStride);
+  userVertices.assign(bytes, bytes + size_t(d3d9VerticesFor(PrimitiveType, PrimitiveCount)) * VertexStreamZeroStride);
   // The user-pointer draw leaves stream 0 unbound.
   hold(streams[0].buffer, (RecordingVertexBuffer*)nullptr);
   streams[0].offset = 0;
@@ -538,21 +467,17 @@ HRESULT RecordingDevice::CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVerte
   if (ppDecl) *ppDecl = nullptr;
   if (HRESULT hr = injected("CreateVertexDeclaration")) return logCall("CreateVertexDeclaration", a, hr);
   if (!pVertexElements || !ppDecl) return logCall("CreateVertexDeclaration", a, D3DERR_INVALIDCALL);
+  // The log shows the elements read, up to the one refused.
   UINT count = 0;
+  HRESULT hr = d3d9CheckVertexElements(pVertexElements, ppDecl, &count);
   std::string text = "{";
-  while (count < MAXD3DDECLLENGTH && pVertexElements[count].Stream != 0xFF) {
-    const D3DVERTEXELEMENT9& e = pVertexElements[count];
-    if (count) text += ", ";
+  for (UINT i = 0; i < count && logging(); ++i) {
+    const D3DVERTEXELEMENT9& e = pVertexElements[i];
+    if (i) text += ", ";
     text += std::string("{") + args(u(e.Stream), u(e.Offset), u(e.Type), u(e.Method), u(e.Usage), u(e.UsageIndex)) + "}";
-    bool ok = e.Stream < 16 && e.Type < D3DDECLTYPE_UNUSED && e.Method <= D3DDECLMETHOD_LOOKUPPRESAMPLED &&
-              e.Usage <= MAXD3DDECLUSAGE && e.UsageIndex <= MAXD3DDECLUSAGEINDEX && (e.Offset & 3) == 0;
-    for (UINT k = 0; k < count && ok; ++k)
-      if (pVertexElements[k].Usage == e.Usage && pVertexElements[k].UsageIndex == e.UsageIndex) ok = false;
-    if (!ok) return logCall("CreateVertexDeclaration", text + "}, " + p(ppDecl), D3DERR_INVALIDCALL);
-    ++count;
   }
   text += "}";
-  if (count == MAXD3DDECLLENGTH) return logCall("CreateVertexDeclaration", text + ", " + p(ppDecl), D3DERR_INVALIDCALL);
+  if (hr) return logCall("CreateVertexDeclaration", text + ", " + p(ppDecl), hr);
   *ppDecl = new RecordingVertexDeclaration(this, pVertexElements, count);
   return logCall("CreateVertexDeclaration", text + ", " + p(ppDecl) + " -> " + recordingName(*ppDecl), S_OK);
 }
@@ -561,7 +486,7 @@ HRESULT RecordingDevice::SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl
   std::string a = obj(pDecl);
   if (HRESULT hr = injected("SetVertexDeclaration")) return logCall("SetVertexDeclaration", a, hr);
   RecordingVertexDeclaration* d = dynamic_cast<RecordingVertexDeclaration*>(recordingObject(pDecl));
-  if (pDecl && !d) return logCall("SetVertexDeclaration", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckObject(pDecl, d)) return logCall("SetVertexDeclaration", a, hr);
   hold(declaration, d);
   return logCall("SetVertexDeclaration", a, S_OK);
 }
@@ -570,24 +495,18 @@ HRESULT RecordingDevice::GetVertexDeclaration(IDirect3DVertexDeclaration9** ppDe
   std::string a = p(ppDecl);
   if (ppDecl) *ppDecl = nullptr;
   if (HRESULT hr = injected("GetVertexDeclaration")) return logCall("GetVertexDeclaration", a, hr);
-  if (!ppDecl) return logCall("GetVertexDeclaration", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckOut(ppDecl)) return logCall("GetVertexDeclaration", a, hr);
   if (declaration) declaration->AddRef();
   *ppDecl = declaration;
   return logCall("GetVertexDeclaration", a, S_OK);
 }
 
 // --- shaders and constants ------------------------------------------------------------
-static bool blobIs(const DWORD* function, bool pixel) {
-  UINT size = shaderBlobSize(function);
-  ShaderBlobView view;
-  return size != 0 && shaderBlobParse(function, size, &view) && view.isPixelShader() == pixel;
-}
-
 HRESULT RecordingDevice::CreateVertexShader(const DWORD* pFunction, IDirect3DVertexShader9** ppShader) {
   std::string a = args(p(pFunction), p(ppShader));
   if (ppShader) *ppShader = nullptr;
   if (HRESULT hr = injected("CreateVertexShader")) return logCall("CreateVertexShader", a, hr);
-  if (!ppShader || !blobIs(pFunction, false)) return logCall("CreateVertexShader", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckShaderFunction(pFunction, false, ppShader)) return logCall("CreateVertexShader", a, hr);
   *ppShader = new RecordingVertexShader(this, pFunction, shaderBlobSize(pFunction));
   return logCall("CreateVertexShader", a + " -> " + recordingName(*ppShader), S_OK);
 }
@@ -596,7 +515,7 @@ HRESULT RecordingDevice::SetVertexShader(IDirect3DVertexShader9* pShader) {
   std::string a = obj(pShader);
   if (HRESULT hr = injected("SetVertexShader")) return logCall("SetVertexShader", a, hr);
   RecordingVertexShader* s = dynamic_cast<RecordingVertexShader*>(recordingObject(pShader));
-  if (pShader && !s) return logCall("SetVertexShader", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckObject(pShader, s)) return logCall("SetVertexShader", a, hr);
   hold(vs, s);
   return logCall("SetVertexShader", a, S_OK);
 }
@@ -605,7 +524,7 @@ HRESULT RecordingDevice::GetVertexShader(IDirect3DVertexShader9** ppShader) {
   std::string a = p(ppShader);
   if (ppShader) *ppShader = nullptr;
   if (HRESULT hr = injected("GetVertexShader")) return logCall("GetVertexShader", a, hr);
-  if (!ppShader) return logCall("GetVertexShader", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckOut(ppShader)) return logCall("GetVertexShader", a, hr);
   if (vs) vs->AddRef();
   *ppShader = vs;
   return logCall("GetVertexShader", a, S_OK);
@@ -614,8 +533,9 @@ HRESULT RecordingDevice::GetVertexShader(IDirect3DVertexShader9** ppShader) {
 HRESULT RecordingDevice::SetVertexShaderConstantF(UINT StartRegister, const float* pConstantData, UINT Vector4fCount) {
   std::string a = args(u(StartRegister), floats4(pConstantData, Vector4fCount), u(Vector4fCount));
   if (HRESULT hr = injected("SetVertexShaderConstantF")) return logCall("SetVertexShaderConstantF", a, hr);
-  if (!pConstantData || (uint64_t)StartRegister + Vector4fCount > 256)
-    return logCall("SetVertexShaderConstantF", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr =
+          d3d9CheckSetConstants(StartRegister, pConstantData, Vector4fCount, D3D9_VERTEX_SHADER_CONSTANT_REGISTERS))
+    return logCall("SetVertexShaderConstantF", a, hr);
   std::memcpy(vsConstants[StartRegister], pConstantData, (size_t)Vector4fCount * 16);
   return logCall("SetVertexShaderConstantF", a, S_OK);
 }
@@ -623,8 +543,9 @@ HRESULT RecordingDevice::SetVertexShaderConstantF(UINT StartRegister, const floa
 HRESULT RecordingDevice::GetVertexShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount) {
   std::string a = args(u(StartRegister), p(pConstantData), u(Vector4fCount));
   if (HRESULT hr = injected("GetVertexShaderConstantF")) return logCall("GetVertexShaderConstantF", a, hr);
-  if (!pConstantData || (uint64_t)StartRegister + Vector4fCount > 256 || (behavior & D3DCREATE_PUREDEVICE))
-    return logCall("GetVertexShaderConstantF", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckGetConstants(StartRegister, pConstantData, Vector4fCount,
+                                         D3D9_VERTEX_SHADER_CONSTANT_REGISTERS, behavior))
+    return logCall("GetVertexShaderConstantF", a, hr);
   std::memcpy(pConstantData, vsConstants[StartRegister], (size_t)Vector4fCount * 16);
   return logCall("GetVertexShaderConstantF", a, S_OK);
 }
@@ -634,8 +555,8 @@ HRESULT RecordingDevice::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffe
   std::string a = args(u(StreamNumber), obj(pStreamData), u(OffsetInBytes), u(Stride));
   if (HRESULT hr = injected("SetStreamSource")) return logCall("SetStreamSource", a, hr);
   RecordingVertexBuffer* b = dynamic_cast<RecordingVertexBuffer*>(recordingObject(pStreamData));
-  if (StreamNumber >= 16 || (pStreamData && !b) || (OffsetInBytes & 3) != 0 || Stride > 255)
-    return logCall("SetStreamSource", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckSetStreamSource(StreamNumber, pStreamData, b, OffsetInBytes, Stride))
+    return logCall("SetStreamSource", a, hr);
   hold(streams[StreamNumber].buffer, b);
   streams[StreamNumber].offset = OffsetInBytes;
   streams[StreamNumber].stride = Stride;
@@ -647,8 +568,8 @@ HRESULT RecordingDevice::GetStreamSource(UINT StreamNumber, IDirect3DVertexBuffe
   std::string a = args(u(StreamNumber), p(ppStreamData), p(pOffsetInBytes), p(pStride));
   if (ppStreamData) *ppStreamData = nullptr;
   if (HRESULT hr = injected("GetStreamSource")) return logCall("GetStreamSource", a, hr);
-  if (StreamNumber >= 16 || !ppStreamData || !pOffsetInBytes || !pStride)
-    return logCall("GetStreamSource", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckGetStreamSource(StreamNumber, ppStreamData, pOffsetInBytes, pStride))
+    return logCall("GetStreamSource", a, hr);
   if (streams[StreamNumber].buffer) streams[StreamNumber].buffer->AddRef();
   *ppStreamData = streams[StreamNumber].buffer;
   *pOffsetInBytes = streams[StreamNumber].offset;
@@ -660,7 +581,7 @@ HRESULT RecordingDevice::SetIndices(IDirect3DIndexBuffer9* pIndexData) {
   std::string a = obj(pIndexData);
   if (HRESULT hr = injected("SetIndices")) return logCall("SetIndices", a, hr);
   RecordingIndexBuffer* b = dynamic_cast<RecordingIndexBuffer*>(recordingObject(pIndexData));
-  if (pIndexData && !b) return logCall("SetIndices", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckObject(pIndexData, b)) return logCall("SetIndices", a, hr);
   hold(indexBuffer, b);
   return logCall("SetIndices", a, S_OK);
 }
@@ -669,7 +590,7 @@ HRESULT RecordingDevice::GetIndices(IDirect3DIndexBuffer9** ppIndexData) {
   std::string a = p(ppIndexData);
   if (ppIndexData) *ppIndexData = nullptr;
   if (HRESULT hr = injected("GetIndices")) return logCall("GetIndices", a, hr);
-  if (!ppIndexData) return logCall("GetIndices", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckOut(ppIndexData)) return logCall("GetIndices", a, hr);
   if (indexBuffer) indexBuffer->AddRef();
   *ppIndexData = indexBuffer;
   return logCall("GetIndices", a, S_OK);
@@ -679,7 +600,7 @@ HRESULT RecordingDevice::CreatePixelShader(const DWORD* pFunction, IDirect3DPixe
   std::string a = args(p(pFunction), p(ppShader));
   if (ppShader) *ppShader = nullptr;
   if (HRESULT hr = injected("CreatePixelShader")) return logCall("CreatePixelShader", a, hr);
-  if (!ppShader || !blobIs(pFunction, true)) return logCall("CreatePixelShader", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckShaderFunction(pFunction, true, ppShader)) return logCall("CreatePixelShader", a, hr);
   *ppShader = new RecordingPixelShader(this, pFunction, shaderBlobSize(pFunction));
   return logCall("CreatePixelShader", a + " -> " + recordingName(*ppShader), S_OK);
 }
@@ -688,7 +609,7 @@ HRESULT RecordingDevice::SetPixelShader(IDirect3DPixelShader9* pShader) {
   std::string a = obj(pShader);
   if (HRESULT hr = injected("SetPixelShader")) return logCall("SetPixelShader", a, hr);
   RecordingPixelShader* s = dynamic_cast<RecordingPixelShader*>(recordingObject(pShader));
-  if (pShader && !s) return logCall("SetPixelShader", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckObject(pShader, s)) return logCall("SetPixelShader", a, hr);
   hold(ps, s);
   return logCall("SetPixelShader", a, S_OK);
 }
@@ -697,7 +618,7 @@ HRESULT RecordingDevice::GetPixelShader(IDirect3DPixelShader9** ppShader) {
   std::string a = p(ppShader);
   if (ppShader) *ppShader = nullptr;
   if (HRESULT hr = injected("GetPixelShader")) return logCall("GetPixelShader", a, hr);
-  if (!ppShader) return logCall("GetPixelShader", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckOut(ppShader)) return logCall("GetPixelShader", a, hr);
   if (ps) ps->AddRef();
   *ppShader = ps;
   return logCall("GetPixelShader", a, S_OK);
@@ -706,8 +627,9 @@ HRESULT RecordingDevice::GetPixelShader(IDirect3DPixelShader9** ppShader) {
 HRESULT RecordingDevice::SetPixelShaderConstantF(UINT StartRegister, const float* pConstantData, UINT Vector4fCount) {
   std::string a = args(u(StartRegister), floats4(pConstantData, Vector4fCount), u(Vector4fCount));
   if (HRESULT hr = injected("SetPixelShaderConstantF")) return logCall("SetPixelShaderConstantF", a, hr);
-  if (!pConstantData || (uint64_t)StartRegister + Vector4fCount > 224)
-    return logCall("SetPixelShaderConstantF", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr =
+          d3d9CheckSetConstants(StartRegister, pConstantData, Vector4fCount, D3D9_PIXEL_SHADER_CONSTANT_REGISTERS))
+    return logCall("SetPixelShaderConstantF", a, hr);
   std::memcpy(psConstants[StartRegister], pConstantData, (size_t)Vector4fCount * 16);
   return logCall("SetPixelShaderConstantF", a, S_OK);
 }
@@ -715,8 +637,9 @@ HRESULT RecordingDevice::SetPixelShaderConstantF(UINT StartRegister, const float
 HRESULT RecordingDevice::GetPixelShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount) {
   std::string a = args(u(StartRegister), p(pConstantData), u(Vector4fCount));
   if (HRESULT hr = injected("GetPixelShaderConstantF")) return logCall("GetPixelShaderConstantF", a, hr);
-  if (!pConstantData || (uint64_t)StartRegister + Vector4fCount > 224 || (behavior & D3DCREATE_PUREDEVICE))
-    return logCall("GetPixelShaderConstantF", a, D3DERR_INVALIDCALL);
+  if (HRESULT hr = d3d9CheckGetConstants(StartRegister, pConstantData, Vector4fCount,
+                                         D3D9_PIXEL_SHADER_CONSTANT_REGISTERS, behavior))
+    return logCall("GetPixelShaderConstantF", a, hr);
   std::memcpy(pConstantData, psConstants[StartRegister], (size_t)Vector4fCount * 16);
   return logCall("GetPixelShaderConstantF", a, S_OK);
 }

@@ -13,17 +13,6 @@ bool contains(const std::vector<D3DFORMAT>& list, D3DFORMAT f) {
   return std::find(list.begin(), list.end(), f) != list.end();
 }
 
-// Back-buffer formats a display format can present (as Direct3D 9 pairs them).
-bool backBufferMatchesDisplay(D3DFORMAT display, D3DFORMAT back) {
-  switch (display) {
-  case D3DFMT_X8R8G8B8: return back == D3DFMT_X8R8G8B8 || back == D3DFMT_A8R8G8B8;
-  case D3DFMT_X1R5G5B5: return back == D3DFMT_X1R5G5B5 || back == D3DFMT_A1R5G5B5;
-  case D3DFMT_A2R10G10B10: return back == D3DFMT_A2R10G10B10;
-  case D3DFMT_R5G6B5: return back == D3DFMT_R5G6B5;
-  default: return display == back;
-  }
-}
-
 bool isDisplayFormat(D3DFORMAT f) {
   auto it = recordingConfig().modes.find(f);
   return (it != recordingConfig().modes.end() && !it->second.empty()) || f == recordingConfig().adapterMode.Format;
@@ -80,7 +69,8 @@ HRESULT RecordingDirect3D9::CheckDeviceType(UINT Adapter, D3DDEVTYPE DevType, D3
   if (HRESULT hr = injected("CheckDeviceType")) return logCall("CheckDeviceType", a, hr);
   if (Adapter != 0 || DevType != D3DDEVTYPE_HAL) return logCall("CheckDeviceType", a, D3DERR_INVALIDCALL);
   const RecordingConfig& c = recordingConfig();
-  bool ok = contains(c.backBufferFormats, BackBufferFormat) && backBufferMatchesDisplay(AdapterFormat, BackBufferFormat);
+  bool ok = contains(c.backBufferFormats, BackBufferFormat) &&
+            d3d9BackBufferMatchesDisplay(AdapterFormat, BackBufferFormat);
   if (bWindowed)
     ok = ok && AdapterFormat == c.adapterMode.Format;
   else
@@ -165,7 +155,7 @@ HRESULT RecordingDirect3D9::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HW
       for (const D3DDISPLAYMODE& m : entry.second)
         if (m.Width == params.BackBufferWidth && m.Height == params.BackBufferHeight &&
             (params.FullScreen_RefreshRateInHz == 0 || params.FullScreen_RefreshRateInHz == m.RefreshRate) &&
-            backBufferMatchesDisplay(m.Format, params.BackBufferFormat))
+            d3d9BackBufferMatchesDisplay(m.Format, params.BackBufferFormat))
           found = true;
     ok = found && c.fullscreenAllowed;
   } else if (ok && params.FullScreen_RefreshRateInHz != 0) {

@@ -16,10 +16,11 @@
 //   real storage, so what is written through Lock can be read back.
 // - Any call can be made to fail by name: recordingFailCall("CreateDevice"),
 //   recordingFailCall("Present", D3DERR_DEVICELOST), ...
-// - Invalid calls fail as Direct3D 9 fails them (D3DERR_INVALIDCALL): out of
-//   range registers, draws without a declaration, stream or index buffer,
-//   draws outside the bound buffers, BeginScene twice, clearing a depth buffer
-//   that does not exist, shader blobs that do not parse, ...
+// - Invalid calls fail as Direct3D 9 fails them, through the checks the
+//   OpenGL device makes too (platform/d3d9/D3D9Rules.h): out of range
+//   registers, draws without a declaration, stream or index buffer, draws
+//   outside the bound buffers, BeginScene twice, clearing a depth buffer that
+//   does not exist, shader blobs that do not parse, ...
 //
 // Log lines read like the call: "SetRenderState(7, 1)",
 // "SetTexture(0, Texture#12)", "Clear(0, null, 0x7, 0xff000000, 1, 0)",
@@ -28,12 +29,12 @@
 // of Clear/Lock/usage in hex, floats with %g. Calls on resources are logged
 // as "Texture#12.LockRect(0, null, 0x0)".
 
+#include "platform/d3d9/D3D9Rules.h"
 #include "platform/d3d9/d3d9.h"
 
 #include <cstddef>
 #include <map>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 // --- configuration --------------------------------------------------------------
@@ -51,8 +52,8 @@ struct RecordingConfig {
 
   // The default adapter: 1920x1080 X8R8G8B8 desktop; modes 640x480 to
   // 1920x1080 at 60 Hz in X8R8G8B8 and R5G6B5 (none in A8R8G8B8, as real
-  // adapters); depth D16, D24X8, D24S8, D32; shader model 3.0, 8 texture
-  // stages, anisotropy 16, automatic mipmaps, hardware T&L.
+  // adapters); depth D16, D24X8, D24S8, D32; the caps of d3d9Caps(), which
+  // the OpenGL device reports too.
   static RecordingConfig defaults();
 };
 
@@ -199,15 +200,23 @@ public:
   HWND focusWindow() const { return window; }
   DWORD renderState(D3DRENDERSTATETYPE state) const { return renderStates[state & 255]; }
   DWORD samplerState(DWORD sampler, D3DSAMPLERSTATETYPE type) const;
-  IDirect3DBaseTexture9* texture(DWORD stage) const { return stage < 16 ? textures[stage] : nullptr; }
-  IDirect3DSurface9* renderTarget(DWORD index) const { return index < 4 ? (IDirect3DSurface9*)targets[index] : nullptr; }
+  IDirect3DBaseTexture9* texture(DWORD stage) const;
+  IDirect3DSurface9* renderTarget(DWORD index) const {
+    return index < D3D9_RENDER_TARGETS ? (IDirect3DSurface9*)targets[index] : nullptr;
+  }
   IDirect3DSurface9* depthStencil() const { return (IDirect3DSurface9*)depth; }
   IDirect3DSurface9* backBuffer() const { return (IDirect3DSurface9*)back; }
   const D3DVIEWPORT9& viewport() const { return view; }
-  const float* vertexConstant(UINT reg) const { return reg < 256 ? vsConstants[reg] : nullptr; }
-  const float* pixelConstant(UINT reg) const { return reg < 224 ? psConstants[reg] : nullptr; }
-  IDirect3DVertexBuffer9* streamSource(UINT stream) const { return stream < 16 ? (IDirect3DVertexBuffer9*)streams[stream].buffer : nullptr; }
-  UINT streamStride(UINT stream) const { return stream < 16 ? streams[stream].stride : 0; }
+  const float* vertexConstant(UINT reg) const {
+    return reg < D3D9_VERTEX_SHADER_CONSTANT_REGISTERS ? vsConstants[reg] : nullptr;
+  }
+  const float* pixelConstant(UINT reg) const {
+    return reg < D3D9_PIXEL_SHADER_CONSTANT_REGISTERS ? psConstants[reg] : nullptr;
+  }
+  IDirect3DVertexBuffer9* streamSource(UINT stream) const {
+    return stream < D3D9_STREAMS ? (IDirect3DVertexBuffer9*)streams[stream].buffer : nullptr;
+  }
+  UINT streamStride(UINT stream) const { return stream < D3D9_STREAMS ? streams[stream].stride : 0; }
   IDirect3DIndexBuffer9* indices() const { return (IDirect3DIndexBuffer9*)indexBuffer; }
   IDirect3DVertexDeclaration9* vertexDeclaration() const { return (IDirect3DVertexDeclaration9*)declaration; }
   IDirect3DVertexShader9* vertexShader() const { return (IDirect3DVertexShader9*)vs; }
@@ -304,8 +313,6 @@ private:
     UINT offset = 0;
     UINT stride = 0;
   };
-  HRESULT validateDraw(const char* method, D3DPRIMITIVETYPE type, UINT primitiveCount, bool indexed, INT base,
-                       UINT minIndex, UINT numVertices, UINT startIndex);
   template <typename T>
   static void hold(T*& slot, T* value);
 
@@ -314,17 +321,17 @@ private:
   DWORD behavior;
   D3DPRESENT_PARAMETERS pp;
   D3DCAPS9 caps;
-  DWORD renderStates[256];
-  DWORD samplerStates[16][14];
-  IDirect3DBaseTexture9* textures[16] = {};
-  RecordingSurface* targets[4] = {};
+  DWORD renderStates[D3D9_RENDER_STATES];
+  DWORD samplerStates[D3D9_STAGES][D3D9_SAMPLER_STATES];
+  IDirect3DBaseTexture9* textures[D3D9_STAGES] = {};
+  RecordingSurface* targets[D3D9_RENDER_TARGETS] = {};
   RecordingSurface* depth = nullptr;
   RecordingSurface* back = nullptr;
   RecordingSurface* autoDepth = nullptr;
   D3DVIEWPORT9 view;
-  float vsConstants[256][4];
-  float psConstants[224][4];
-  Stream streams[16];
+  float vsConstants[D3D9_VERTEX_SHADER_CONSTANT_REGISTERS][4];
+  float psConstants[D3D9_PIXEL_SHADER_CONSTANT_REGISTERS][4];
+  Stream streams[D3D9_STREAMS];
   RecordingIndexBuffer* indexBuffer = nullptr;
   RecordingVertexDeclaration* declaration = nullptr;
   RecordingVertexShader* vs = nullptr;
@@ -371,13 +378,6 @@ private:
   UINT rowPitch;
 };
 
-// Bytes per row of a level of `format` and `width` (rows of 4x4 blocks for
-// DXTn), and bytes of a whole level; 0 for formats without a memory layout.
-UINT recordingPitch(D3DFORMAT format, UINT width);
-UINT recordingLevelBytes(D3DFORMAT format, UINT width, UINT height);
-// Levels of a full mip chain for the size.
-UINT recordingFullMipCount(UINT width, UINT height);
-
 class RecordingTexture : public IDirect3DTexture9, public RecordingObject {
 public:
   RecordingTexture(RecordingDevice* device, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
@@ -394,7 +394,7 @@ public:
   HRESULT LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags) override;
   HRESULT UnlockRect(UINT Level) override;
 
-  // The bytes of a level (rows at recordingPitch), empty when not lockable.
+  // The bytes of a level (rows at d3d9Pitch), empty when not lockable.
   const std::vector<uint8_t>& levelData(UINT level) const { return levels[level].data; }
   RecordingSurface* level(UINT level) const { return levels[level].surface; }
 
@@ -437,7 +437,7 @@ private:
   std::vector<Level> faces[6];
 };
 
-class RecordingVertexBuffer : public IDirect3DVertexBuffer9, public RecordingObject {
+class RecordingVertexBuffer : public IDirect3DVertexBuffer9, public RecordingObject, public D3D9BufferBytes {
 public:
   RecordingVertexBuffer(RecordingDevice* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool);
   ~RecordingVertexBuffer() override;
@@ -449,17 +449,12 @@ public:
   HRESULT Unlock() override;
   HRESULT GetDesc(D3DVERTEXBUFFER_DESC* pDesc) override;
 
-  const std::vector<uint8_t>& data() const { return bytes; }
-  bool isLocked() const { return locks > 0; }
-
 private:
   RecordingDevice* device;
   D3DVERTEXBUFFER_DESC bufferDesc;
-  std::vector<uint8_t> bytes;
-  int locks = 0;
 };
 
-class RecordingIndexBuffer : public IDirect3DIndexBuffer9, public RecordingObject {
+class RecordingIndexBuffer : public IDirect3DIndexBuffer9, public RecordingObject, public D3D9BufferBytes {
 public:
   RecordingIndexBuffer(RecordingDevice* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool);
   ~RecordingIndexBuffer() override;
@@ -471,22 +466,9 @@ public:
   HRESULT Unlock() override;
   HRESULT GetDesc(D3DINDEXBUFFER_DESC* pDesc) override;
 
-  const std::vector<uint8_t>& data() const { return bytes; }
-  bool isLocked() const { return locks > 0; }
-
-  // Index ranges already found inside their vertex range, so that a draw
-  // repeated frame after frame is checked once; any Lock forgets them.
-  struct CheckedRange {
-    UINT minIndex;
-    UINT numVertices;
-  };
-  std::unordered_map<uint64_t, CheckedRange> checkedRanges;
-
 private:
   RecordingDevice* device;
   D3DINDEXBUFFER_DESC bufferDesc;
-  std::vector<uint8_t> bytes;
-  int locks = 0;
 };
 
 class RecordingVertexDeclaration : public IDirect3DVertexDeclaration9, public RecordingObject {
@@ -498,12 +480,14 @@ public:
   HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
   HRESULT GetDeclaration(D3DVERTEXELEMENT9* pElement, UINT* pNumElements) override;
 
-  // The elements without the end marker.
+  // The elements without the end marker, and the streams they read.
   const std::vector<D3DVERTEXELEMENT9>& elements() const { return items; }
+  uint32_t streams() const { return streamMask; }
 
 private:
   RecordingDevice* device;
   std::vector<D3DVERTEXELEMENT9> items;
+  uint32_t streamMask;
 };
 
 // Shaders keep a copy of the blob (platform/d3d9/ShaderBlob.h).

@@ -27,49 +27,7 @@ RecordingConfig RecordingConfig::defaults() {
   c.surfaceFormats = {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5};
   c.backBufferFormats = {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_R5G6B5};
 
-  D3DCAPS9& caps = c.caps;
-  std::memset(&caps, 0, sizeof caps);
-  caps.DeviceType = D3DDEVTYPE_HAL;
-  caps.Caps2 = D3DCAPS2_CANAUTOGENMIPMAP | D3DCAPS2_DYNAMICTEXTURES | D3DCAPS2_FULLSCREENGAMMA;
-  caps.PresentationIntervals = D3DPRESENT_INTERVAL_ONE | D3DPRESENT_INTERVAL_IMMEDIATE;
-  caps.DevCaps = D3DDEVCAPS_HWTRANSFORMANDLIGHT | D3DDEVCAPS_PUREDEVICE | D3DDEVCAPS_HWRASTERIZATION |
-                 D3DDEVCAPS_DRAWPRIMITIVES2EX;
-  caps.PrimitiveMiscCaps = D3DPMISCCAPS_CULLNONE | D3DPMISCCAPS_CULLCW | D3DPMISCCAPS_CULLCCW |
-                           D3DPMISCCAPS_COLORWRITEENABLE | D3DPMISCCAPS_BLENDOP | D3DPMISCCAPS_SEPARATEALPHABLEND;
-  caps.TextureCaps = D3DPTEXTURECAPS_PERSPECTIVE | D3DPTEXTURECAPS_ALPHA | D3DPTEXTURECAPS_CUBEMAP |
-                     D3DPTEXTURECAPS_MIPMAP | D3DPTEXTURECAPS_MIPCUBEMAP;
-  caps.TextureFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MINFANISOTROPIC |
-                           D3DPTFILTERCAPS_MIPFPOINT | D3DPTFILTERCAPS_MIPFLINEAR | D3DPTFILTERCAPS_MAGFPOINT |
-                           D3DPTFILTERCAPS_MAGFLINEAR | D3DPTFILTERCAPS_MAGFANISOTROPIC;
-  caps.CubeTextureFilterCaps = caps.TextureFilterCaps;
-  caps.TextureAddressCaps = D3DPTADDRESSCAPS_WRAP | D3DPTADDRESSCAPS_MIRROR | D3DPTADDRESSCAPS_CLAMP |
-                            D3DPTADDRESSCAPS_BORDER;
-  caps.MaxTextureWidth = 8192;
-  caps.MaxTextureHeight = 8192;
-  caps.MaxTextureAspectRatio = 8192;
-  caps.MaxAnisotropy = 16;
-  caps.MaxTextureBlendStages = 8;
-  caps.MaxSimultaneousTextures = 8;
-  caps.VertexProcessingCaps = D3DVTXPCAPS_TEXGEN | D3DVTXPCAPS_MATERIALSOURCE7 | D3DVTXPCAPS_DIRECTIONALLIGHTS |
-                              D3DVTXPCAPS_POSITIONALLIGHTS | D3DVTXPCAPS_LOCALVIEWER;
-  caps.MaxActiveLights = 8;
-  caps.MaxUserClipPlanes = 6;
-  caps.MaxPointSize = 64.0f;
-  caps.MaxPrimitiveCount = 0xFFFFF;
-  caps.MaxVertexIndex = 0xFFFFFF;
-  caps.MaxStreams = 16;
-  caps.MaxStreamStride = 255;
-  caps.VertexShaderVersion = D3DVS_VERSION(3, 0);
-  caps.MaxVertexShaderConst = 256;
-  caps.PixelShaderVersion = D3DPS_VERSION(3, 0);
-  caps.PixelShader1xMaxValue = 65504.0f;
-  caps.NumSimultaneousRTs = 4;
-  caps.StretchRectFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR |
-                               D3DPTFILTERCAPS_MAGFPOINT | D3DPTFILTERCAPS_MAGFLINEAR;
-  caps.MasterAdapterOrdinal = 0;
-  caps.NumberOfAdaptersInGroup = 1;
-  caps.MaxVertexShader30InstructionSlots = 32768;
-  caps.MaxPixelShader30InstructionSlots = 32768;
+  c.caps = d3d9Caps();
   return c;
 }
 

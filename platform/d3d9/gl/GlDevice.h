@@ -1,13 +1,18 @@
 #pragma once
-// Internal classes of the OpenGL device: the Direct3D object, the device and
-// its resources. Shared by the Gl*.cpp sources of this folder only.
+// Internal classes of the OpenGL device: the Direct3D object and the device.
+// Shared by the Gl*.cpp sources of this folder only. The device's sources,
+// one concern each: GlDevice.cpp (lifetime), GlStates.cpp (Direct3D states
+// and the GL state they become), GlPrograms.cpp (shaders, GLSL and programs),
+// GlVertexInput.cpp (buffers, declarations, vertex arrays and draws),
+// GlTargets.cpp (targets, clears, copies and Present), GlResources.cpp
+// (surfaces and textures); the GL state cache is GlStateCache.
 
-#include "platform/d3d9/ShaderBlob.h"
+#include "platform/d3d9/D3D9Rules.h"
 #include "platform/d3d9/d3d9.h"
-#include "platform/d3d9/D3D9Defaults.h"
 #include "platform/d3d9/gl/GlContext.h"
 #include "platform/d3d9/gl/GlDirect3D9.h"
-#include "platform/d3d9/gl/GlFormats.h"
+#include "platform/d3d9/gl/GlResources.h"
+#include "platform/d3d9/gl/GlStateCache.h"
 
 #include <epoxy/gl.h>
 
@@ -15,23 +20,6 @@
 #include <string>
 #include <unordered_map>
 #include <vector>
-
-class GlDevice;
-class GlSurface;
-
-// Texture stages: 16 pixel samplers and the 4 vertex samplers
-// (D3DVERTEXTEXTURESAMPLER0..3), which use GL units 16..19.
-#define GL_D3D_STAGES 20
-#define GL_D3D_SAMPLER_STATES 14
-
-inline int glStageIndex(DWORD stage) {
-  if (stage < 16) return (int)stage;
-  if (stage >= D3DVERTEXTEXTURESAMPLER0 && stage < D3DVERTEXTEXTURESAMPLER0 + 4)
-    return 16 + (int)(stage - D3DVERTEXTEXTURESAMPLER0);
-  return -1;
-}
-
-uint64_t glNextSerial();
 
 // --- the Direct3D object -------------------------------------------------------
 class GlDirect3D9 : public IDirect3D9 {
@@ -56,7 +44,6 @@ public:
                        D3DPRESENT_PARAMETERS* pPresentationParameters,
                        IDirect3DDevice9** ppReturnedDeviceInterface) override;
 
-  static const D3DCAPS9& halCaps();
   // Display modes of one format, ascending; the desktop mode.
   std::vector<D3DDISPLAYMODE> modes(D3DFORMAT format);
   bool desktopMode(D3DDISPLAYMODE* mode);
@@ -65,255 +52,6 @@ public:
 private:
   ~GlDirect3D9() override = default;
   ULONG refs = 1;
-};
-
-// --- resources ----------------------------------------------------------------------
-// Every resource keeps its device alive (outside the public reference count)
-// so that it can delete its GL objects on its device's context.
-class GlResource {
-public:
-  GlResource(GlDevice* device, bool counted);
-  virtual ~GlResource();
-  GlResource(const GlResource&) = delete;
-  GlResource& operator=(const GlResource&) = delete;
-  GlDevice* const device;
-  const uint64_t serial;
-
-protected:
-  ULONG refs = 1;
-  ULONG releaseRef();
-
-private:
-  bool counted;
-};
-
-class GlTextureCore;
-
-class GlSurface : public IDirect3DSurface9, public GlResource {
-public:
-  enum Kind { TextureLevel, RenderTarget, DepthStencil, Plain, BackBuffer };
-  // A level (and face) of a texture: shares the texture's reference count.
-  GlSurface(GlDevice* device, GlTextureCore* container, IUnknown* containerObject, UINT face, UINT level,
-            const D3DSURFACE_DESC& desc);
-  // A standalone surface: render target, depth-stencil, plain or back buffer.
-  GlSurface(GlDevice* device, Kind kind, const D3DSURFACE_DESC& desc, bool lockable);
-  ~GlSurface() override;
-  bool createStorage();  // GL storage of standalone surfaces; false when GL refused it
-
-  ULONG AddRef() override;
-  ULONG Release() override;
-  HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
-  D3DRESOURCETYPE GetType() override { return D3DRTYPE_SURFACE; }
-  HRESULT GetDesc(D3DSURFACE_DESC* pDesc) override;
-  HRESULT LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags) override;
-  HRESULT UnlockRect() override;
-
-  // Attaches this surface to the bound framebuffer at `attachment`.
-  void attach(GLenum fboTarget, GLenum attachment) const;
-  bool isColorTarget() const { return (desc.Usage & D3DUSAGE_RENDERTARGET) != 0; }
-  bool isDepth() const { return kind == DepthStencil; }
-  bool multisampled() const { return samples > 0; }
-  // A framebuffer with just this colour surface attached (for reads and
-  // blits), resolved first when multisampled; 0 when it cannot be read.
-  GLuint readFramebuffer();
-  // Reads the whole surface in its Direct3D layout into `out` (pitch
-  // glFormatPitch); false when it cannot be read.
-  bool readPixels(uint8_t* out);
-  void markContentChanged();
-
-  Kind kind;
-  D3DSURFACE_DESC desc;
-  const GlFormat* format;
-  GlTextureCore* container = nullptr;
-  IUnknown* containerObject = nullptr;
-  UINT face = 0;
-  UINT level = 0;
-  GLuint renderbuffer = 0;
-  GLsizei samples = 0;
-  std::vector<uint8_t> memory;  // plain surfaces; staging of locked render targets
-  bool lockable = false;
-
-private:
-  GLuint fbo = 0;
-  GLuint resolveFbo = 0;
-  GLuint resolveRenderbuffer = 0;
-  bool locked = false;
-  RECT lockRect = {0, 0, 0, 0};
-  DWORD lockFlags = 0;
-};
-
-// What 2-D and cube textures share: the GL texture and the lockable levels.
-class GlTextureCore {
-public:
-  GlTextureCore(GlDevice* device, GLenum target, UINT width, UINT height, UINT levels, DWORD usage,
-                D3DFORMAT format, D3DPOOL pool);
-  virtual ~GlTextureCore();
-  bool createStorage();  // false when GL refused it
-  void createSurfaces(IUnknown* owner);
-
-  HRESULT lockLevel(UINT face, UINT level, D3DLOCKED_RECT* out, const RECT* rect, DWORD flags);
-  HRESULT unlockLevel(UINT face, UINT level);
-  // Rebuilds levels 1.. of an automatic-mipmap texture when level 0 changed.
-  void updateMips();
-  void getLevelDesc(UINT level, D3DSURFACE_DESC* desc) const;
-  GLenum faceTarget(UINT face) const;
-
-  GlDevice* const textureDevice;
-  const uint64_t textureSerial;
-  GLuint texture = 0;
-  GLenum target;
-  const GlFormat* format;
-  D3DFORMAT d3dFormat;
-  DWORD usage;
-  D3DPOOL pool;
-  UINT width, height;
-  UINT levelCount;  // as Direct3D reports it (1 for automatic mipmaps)
-  UINT glLevels;    // levels the GL texture has
-  bool lockable;
-  bool autogen;
-  bool mipsDirty = false;
-
-  struct Level {
-    std::vector<uint8_t> data;
-    UINT width = 0, height = 0;
-    bool locked = false;
-    RECT rect = {0, 0, 0, 0};
-    DWORD flags = 0;
-    GlSurface* surface = nullptr;
-  };
-  std::vector<Level> levels[6];
-  UINT faceCount;
-};
-
-class GlTexture : public IDirect3DTexture9, public GlResource, public GlTextureCore {
-public:
-  GlTexture(GlDevice* device, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool);
-  ~GlTexture() override;
-  ULONG AddRef() override { return ++refs; }
-  ULONG Release() override { return releaseRef(); }
-  HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
-  D3DRESOURCETYPE GetType() override { return D3DRTYPE_TEXTURE; }
-  DWORD GetLevelCount() override { return levelCount; }
-  void GenerateMipSubLevels() override;
-  HRESULT GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) override;
-  HRESULT GetSurfaceLevel(UINT Level, IDirect3DSurface9** ppSurfaceLevel) override;
-  HRESULT LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags) override;
-  HRESULT UnlockRect(UINT Level) override;
-};
-
-class GlCubeTexture : public IDirect3DCubeTexture9, public GlResource, public GlTextureCore {
-public:
-  GlCubeTexture(GlDevice* device, UINT edge, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool);
-  ~GlCubeTexture() override;
-  ULONG AddRef() override { return ++refs; }
-  ULONG Release() override { return releaseRef(); }
-  HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
-  D3DRESOURCETYPE GetType() override { return D3DRTYPE_CUBETEXTURE; }
-  DWORD GetLevelCount() override { return levelCount; }
-  void GenerateMipSubLevels() override;
-  HRESULT GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) override;
-  HRESULT GetCubeMapSurface(D3DCUBEMAP_FACES FaceType, UINT Level, IDirect3DSurface9** ppCubeMapSurface) override;
-  HRESULT LockRect(D3DCUBEMAP_FACES FaceType, UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect,
-                   DWORD Flags) override;
-  HRESULT UnlockRect(D3DCUBEMAP_FACES FaceType, UINT Level) override;
-};
-
-// Vertex and index buffers keep a copy of their bytes: a lock hands out
-// that copy (so a lock without DISCARD sees the current contents) and the
-// unlock uploads the range written.
-class GlBufferCore {
-public:
-  GlBufferCore(UINT size, DWORD usage);
-  bool createStorage(GlDevice* device);
-  void destroyStorage();
-  HRESULT lock(UINT offset, UINT size, void** out, DWORD flags);
-  HRESULT unlock(GlDevice* device);
-
-  GLuint buffer = 0;
-  std::vector<uint8_t> bytes;
-  UINT size;
-  DWORD usage;
-  int locks = 0;
-
-private:
-  UINT dirtyBegin = 0, dirtyEnd = 0;
-  bool discard = false;
-  bool noOverwrite = false;
-  bool written = false;
-};
-
-class GlVertexBuffer : public IDirect3DVertexBuffer9, public GlResource, public GlBufferCore {
-public:
-  GlVertexBuffer(GlDevice* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool);
-  ~GlVertexBuffer() override;
-  ULONG AddRef() override { return ++refs; }
-  ULONG Release() override { return releaseRef(); }
-  HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
-  D3DRESOURCETYPE GetType() override { return D3DRTYPE_VERTEXBUFFER; }
-  HRESULT Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) override;
-  HRESULT Unlock() override;
-  HRESULT GetDesc(D3DVERTEXBUFFER_DESC* pDesc) override;
-  D3DVERTEXBUFFER_DESC desc;
-};
-
-class GlIndexBuffer : public IDirect3DIndexBuffer9, public GlResource, public GlBufferCore {
-public:
-  GlIndexBuffer(GlDevice* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool);
-  ~GlIndexBuffer() override;
-  ULONG AddRef() override { return ++refs; }
-  ULONG Release() override { return releaseRef(); }
-  HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
-  D3DRESOURCETYPE GetType() override { return D3DRTYPE_INDEXBUFFER; }
-  HRESULT Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) override;
-  HRESULT Unlock() override;
-  HRESULT GetDesc(D3DINDEXBUFFER_DESC* pDesc) override;
-  D3DINDEXBUFFER_DESC desc;
-  UINT indexSize;
-};
-
-class GlVertexDeclaration : public IDirect3DVertexDeclaration9, public GlResource {
-public:
-  GlVertexDeclaration(GlDevice* device, const D3DVERTEXELEMENT9* elements, UINT count);
-  ~GlVertexDeclaration() override;
-  ULONG AddRef() override { return ++refs; }
-  ULONG Release() override { return releaseRef(); }
-  HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
-  HRESULT GetDeclaration(D3DVERTEXELEMENT9* pElement, UINT* pNumElements) override;
-
-  std::vector<D3DVERTEXELEMENT9> elements;  // without the end marker
-  uint32_t streamMask = 0;                  // streams the elements read
-  bool pretransformed = false;              // has POSITIONT: bypasses the vertex shader
-};
-
-// A compiled shader stage from a blob (platform/d3d9/ShaderBlob.h).
-class GlShaderCore {
-public:
-  bool init(const DWORD* function, GLenum stage, std::string& error);
-  void destroy();
-  std::vector<DWORD> code;
-  ShaderBlobView view;
-  GLuint shader = 0;
-  std::string source;
-};
-
-class GlVertexShader : public IDirect3DVertexShader9, public GlResource, public GlShaderCore {
-public:
-  explicit GlVertexShader(GlDevice* device);
-  ~GlVertexShader() override;
-  ULONG AddRef() override { return ++refs; }
-  ULONG Release() override { return releaseRef(); }
-  HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
-  HRESULT GetFunction(void* pData, UINT* pSizeOfData) override;
-};
-
-class GlPixelShader : public IDirect3DPixelShader9, public GlResource, public GlShaderCore {
-public:
-  explicit GlPixelShader(GlDevice* device);
-  ~GlPixelShader() override;
-  ULONG AddRef() override { return ++refs; }
-  ULONG Release() override { return releaseRef(); }
-  HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
-  HRESULT GetFunction(void* pData, UINT* pSizeOfData) override;
 };
 
 // --- the device ---------------------------------------------------------------------
@@ -329,7 +67,7 @@ struct GlProgram {
   GLint stage0Bound = -1;                 // fixed-function pixel stage
   int stage0Value = -1;
   GLint alphaRef = -1;                    // alpha-test variants
-  DWORD alphaRefValue = 0xFFFFFFFF;
+  uint64_t alphaRefValue = ~0ull;
 };
 
 struct GlVertexArray {
@@ -346,12 +84,16 @@ struct GlVertexArrayKey {
     uint64_t buffer;
     uint32_t offset;
     uint32_t stride;
-  } streams[16];
+  } streams[D3D9_STREAMS];
   bool operator==(const GlVertexArrayKey& o) const;
 };
 struct GlVertexArrayKeyHash {
   size_t operator()(const GlVertexArrayKey& k) const;
 };
+
+// The largest rectangle of a width x height picture's shape inside an area
+// of areaWidth x areaHeight, centred in it.
+RECT glFittedRect(LONG width, LONG height, int areaWidth, int areaHeight);
 
 class GlDevice : public IDirect3DDevice9 {
 public:
@@ -438,20 +180,14 @@ public:
   bool makeCurrent();
   // Forget GL objects built around a resource that is going away.
   void forgetSurface(const GlSurface* surface);
-  void forgetTexture(GLuint texture);
   void forgetBuffer(uint64_t serial, bool indexBuffer);
   void forgetDeclaration(uint64_t serial);
   void forgetShader(uint64_t serial);
-  // Cached GL binds the resources use.
-  void bindCopyBuffer(GLuint buffer);
-  void bindArrayBuffer(GLuint buffer);
+  // The GL state as sent; every GL state call goes through it.
+  GlStateCache& glState() { return gl; }
+  // Binds a texture for an update through whichever unit is active; the
+  // stage bound there is bound again before the next draw.
   void bindTextureForUpdate(GLenum target, GLuint texture);
-  void bindUnitTexture(int unit, GLenum target, GLuint texture);
-  void bindReadFramebuffer(GLuint fbo);
-  void bindDrawFramebuffer(GLuint fbo);
-  void bindRenderbuffer(GLuint rb);
-  void bindProgram(GLuint program);
-  void bindVertexArray(GLuint vao);
   // Blits between framebuffers outside the draw state (scissor, sRGB off,
   // full colour mask).
   void prepareBlit();
@@ -467,6 +203,23 @@ public:
 private:
   friend class GlResource;
   void releaseBindings();
+  // An argument as this device's object of class T, or null (null, or
+  // another device's).
+  template <typename T, typename I>
+  T* own(I* object) const {
+    T* t = object ? dynamic_cast<T*>(object) : nullptr;
+    return t && t->device == this ? t : nullptr;
+  }
+  // Hands out a new resource, or releases it when GL refused its storage.
+  template <typename T, typename I>
+  static HRESULT handOut(T* object, bool stored, I** out) {
+    if (!stored) {
+      object->Release();
+      return D3DERR_OUTOFVIDEOMEMORY;
+    }
+    *out = object;
+    return D3D_OK;
+  }
   // Holds a reference in a binding slot, as Direct3D 9 does for bound objects.
   template <typename T>
   static void hold(T*& slot, T* value) {
@@ -477,32 +230,29 @@ private:
     if (old) old->Release();
   }
 
-  // draw preparation (GlDeviceDraw.cpp)
-  HRESULT validateStreams(uint64_t vertexEnd, uint32_t skipMask);
+  // draw preparation
   HRESULT prepareDraw(UINT upStride);
   void applyRenderStates();
   void applyFramebuffer();
   void applyViewport();
   void applyTextures();
   void applySamplers();
+  GLint glAddress(DWORD address) const;  // D3DTADDRESS_* as a GL wrap mode
   bool applyProgram();
   void applyVertexArray(UINT upStride);
   HRESULT checkFramebuffer();
+  template <typename Shader, typename Interface>
+  HRESULT createShader(const DWORD* function, Interface** out, bool pixel);
   GlProgram* linkProgram(uint64_t key, DWORD alphaFunc);
   void uploadConstants(GlProgram* p);
   void destroyPrograms();
-
-  // GL state cache setters (each issues the call only on change)
-  enum CapIndex {
-    CapDepthTest, CapCull, CapBlend, CapStencil, CapScissor, CapSrgb, CapMultisample, CapDither,
-    CapOffsetFill, CapOffsetLine, CapOffsetPoint
-  };
-  void glEnableCap(int index, GLenum cap, bool on);
-  void setDepthMask(bool on);
-  void setColorMask(int target, DWORD mask);
-  void setStencilWriteMask(GLuint mask);
-  void setScissor(bool on, GLint x, GLint y, GLsizei w, GLsizei h);
-  void setClearColor(const float* rgba);
+  // The scissor test on the rectangle, or off.
+  void scissor(bool on, GLint x, GLint y, GLsizei w, GLsizei h);
+  // A surface argument for the shared checks: null unless it is this device's.
+  GlSurface* ownSurface(IDirect3DSurface9* surface) const;
+  // The device's answers for resource formats and multisample types.
+  bool textureFormatOk(D3DFORMAT format, DWORD usage) const;
+  bool multisampleOk(D3DFORMAT format, D3DMULTISAMPLE_TYPE type) const;
 
   // lifetime
   ULONG refs = 1;
@@ -522,11 +272,11 @@ private:
   void leaveFullscreen();
 
   // Direct3D state
-  DWORD renderStates[256];
-  DWORD samplerStates[GL_D3D_STAGES][GL_D3D_SAMPLER_STATES];
-  IDirect3DBaseTexture9* textures[GL_D3D_STAGES] = {};
-  GlTextureCore* textureCores[GL_D3D_STAGES] = {};
-  GlSurface* targets[4] = {};
+  DWORD renderStates[D3D9_RENDER_STATES];
+  DWORD samplerStates[D3D9_STAGES][D3D9_SAMPLER_STATES];
+  IDirect3DBaseTexture9* textures[D3D9_STAGES] = {};
+  GlTextureCore* textureCores[D3D9_STAGES] = {};
+  GlSurface* targets[D3D9_RENDER_TARGETS] = {};
   GlSurface* depth = nullptr;
   GlSurface* back = nullptr;
   GlSurface* autoDepth = nullptr;
@@ -538,7 +288,7 @@ private:
     GlVertexBuffer* buffer = nullptr;
     UINT offset = 0;
     UINT stride = 0;
-  } streams[16];
+  } streams[D3D9_STREAMS];
   GlIndexBuffer* indexBuffer = nullptr;
   GlVertexDeclaration* declaration = nullptr;
   GlVertexShader* vs = nullptr;
@@ -565,56 +315,19 @@ private:
   uint32_t dirtySamplers = 0xFFFFF;
   uint64_t viewportVersion = 1;
 
-  // GL state as last sent
-  struct Cache {
-    signed char caps[11];  // CapDepthTest .. CapOffsetPoint; -1 unknown
-    GLboolean depthMask;
-    GLenum depthFunc;
-    GLenum cullFace;
-    GLenum polygonMode;
-    float offsetFactor, offsetUnits;
-    bool offsetOn;
-    GLenum blendSrc, blendDst, blendSrcAlpha, blendDstAlpha, blendOp, blendOpAlpha;
-    DWORD blendColor;
-    GLenum stencilFunc[2], stencilFail[2], stencilZFail[2], stencilPass[2];
-    GLint stencilRef[2];
-    GLuint stencilMask[2], stencilWriteMask;
-    DWORD colorMask[4];
-    GLint scissor[4];
-    GLint viewport[4];
-    float depthRange[2];
-    float clearColor[4];
-    float clearDepth;
-    GLint clearStencil;
-    GLuint program;
-    GLuint vao;
-    GLuint drawFbo, readFbo;
-    GLuint copyBuffer;
-    GLuint arrayBuffer;
-    GLuint renderbuffer;
-    int activeUnit;
-    GLuint unitTexture[GL_D3D_STAGES][2];  // 2-D and cube binding of each unit
-  } gl;
-
-  // sampler objects, one per stage, and their parameters as last sent
-  GLuint samplers[GL_D3D_STAGES] = {};
-  struct SamplerParams {
-    GLint minFilter, magFilter, wrapS, wrapT, wrapR;
-    DWORD border;
-    float lodBias, minLod, anisotropy;
-    GLint srgbDecode;
-  } samplerGl[GL_D3D_STAGES];
+  // GL state as last sent, and the sampler object of each stage
+  GlStateCache gl{stats.stateCalls};
+  GLuint samplers[D3D9_STAGES] = {};
   float maxAnisotropy = 1.0f;
   bool hasAnisotropy = false;
   bool hasSrgbDecode = false;
   bool hasMirrorClamp = false;
   bool hasResetStatus = false;
   bool hasS3tc = false;
-  GLint depthBitsForBias = 24;
 
   // framebuffers per attachment set
   struct Framebuffer {
-    GlSurface* colors[4];
+    GlSurface* colors[D3D9_RENDER_TARGETS];
     GlSurface* depth;
     GLuint fbo;
     bool complete;
@@ -629,7 +342,6 @@ private:
   GlVertexArray* currentVertexArray = nullptr;
   GlVertexArrayKey currentVertexArrayKey;
   uint64_t currentProgramKey = 0;
-  uint64_t screenVersion = 0;
 
   // user-pointer draws stream through one buffer
   GLuint upBuffer = 0;

@@ -1,5 +1,5 @@
 // The OpenGL IDirect3D9: adapter modes from SDL's display, format checks for
-// what the device can create, HAL caps, device creation, and the
+// what the device can create, caps (d3d9Caps), device creation, and the
 // registration of the implementation.
 
 #include "platform/d3d9/gl/GlDevice.h"
@@ -127,7 +127,7 @@ static bool backBufferFormat(D3DFORMAT f) {
 HRESULT GlDirect3D9::CheckDeviceType(UINT Adapter, D3DDEVTYPE DevType, D3DFORMAT AdapterFormat,
                                      D3DFORMAT BackBufferFormat, BOOL bWindowed) {
   if (Adapter != 0 || DevType != D3DDEVTYPE_HAL) return D3DERR_INVALIDCALL;
-  if (!backBufferFormat(BackBufferFormat) || !glBackBufferMatchesDisplay(AdapterFormat, BackBufferFormat))
+  if (!backBufferFormat(BackBufferFormat) || !d3d9BackBufferMatchesDisplay(AdapterFormat, BackBufferFormat))
     return D3DERR_NOTAVAILABLE;
   if (bWindowed) {
     D3DDISPLAYMODE desktop;
@@ -190,78 +190,9 @@ HRESULT GlDirect3D9::CheckDepthStencilMatch(UINT Adapter, D3DDEVTYPE DeviceType,
   return rt && rt->renderTarget && ds && ds->depth ? D3D_OK : D3DERR_NOTAVAILABLE;
 }
 
-const D3DCAPS9& GlDirect3D9::halCaps() {
-  static D3DCAPS9 caps = [] {
-    D3DCAPS9 c;
-    std::memset(&c, 0, sizeof c);
-    c.DeviceType = D3DDEVTYPE_HAL;
-    c.AdapterOrdinal = 0;
-    c.Caps2 = D3DCAPS2_CANAUTOGENMIPMAP | D3DCAPS2_DYNAMICTEXTURES;
-    c.PresentationIntervals = D3DPRESENT_INTERVAL_ONE | D3DPRESENT_INTERVAL_TWO | D3DPRESENT_INTERVAL_IMMEDIATE;
-    c.DevCaps = D3DDEVCAPS_HWTRANSFORMANDLIGHT | D3DDEVCAPS_PUREDEVICE | D3DDEVCAPS_HWRASTERIZATION |
-                D3DDEVCAPS_DRAWPRIMITIVES2 | D3DDEVCAPS_DRAWPRIMITIVES2EX | D3DDEVCAPS_DRAWPRIMTLVERTEX |
-                D3DDEVCAPS_TEXTUREVIDEOMEMORY | D3DDEVCAPS_TLVERTEXSYSTEMMEMORY;
-    c.PrimitiveMiscCaps = D3DPMISCCAPS_CULLNONE | D3DPMISCCAPS_CULLCW | D3DPMISCCAPS_CULLCCW |
-                          D3DPMISCCAPS_COLORWRITEENABLE | D3DPMISCCAPS_BLENDOP | D3DPMISCCAPS_SEPARATEALPHABLEND |
-                          D3DPMISCCAPS_POSTBLENDSRGBCONVERT;
-    c.ZCmpCaps = 0xFF;       // every D3DCMP function
-    c.AlphaCmpCaps = 0xFF;
-    c.SrcBlendCaps = 0x1FFF;  // ZERO .. INVBLENDFACTOR
-    c.DestBlendCaps = 0x1FFF;
-    c.TextureCaps = D3DPTEXTURECAPS_PERSPECTIVE | D3DPTEXTURECAPS_ALPHA | D3DPTEXTURECAPS_CUBEMAP |
-                    D3DPTEXTURECAPS_MIPMAP | D3DPTEXTURECAPS_MIPCUBEMAP;
-    c.TextureFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MINFANISOTROPIC |
-                          D3DPTFILTERCAPS_MIPFPOINT | D3DPTFILTERCAPS_MIPFLINEAR | D3DPTFILTERCAPS_MAGFPOINT |
-                          D3DPTFILTERCAPS_MAGFLINEAR | D3DPTFILTERCAPS_MAGFANISOTROPIC;
-    c.CubeTextureFilterCaps = c.TextureFilterCaps;
-    c.TextureAddressCaps = D3DPTADDRESSCAPS_WRAP | D3DPTADDRESSCAPS_MIRROR | D3DPTADDRESSCAPS_CLAMP |
-                           D3DPTADDRESSCAPS_BORDER;
-    c.MaxTextureWidth = 8192;
-    c.MaxTextureHeight = 8192;
-    c.MaxTextureRepeat = 8192;
-    c.MaxTextureAspectRatio = 8192;
-    c.MaxAnisotropy = 16;
-    c.MaxVertexW = 1e10f;
-    c.GuardBandLeft = -32768.0f;
-    c.GuardBandTop = -32768.0f;
-    c.GuardBandRight = 32768.0f;
-    c.GuardBandBottom = 32768.0f;
-    c.StencilCaps = 0xFF;
-    c.MaxTextureBlendStages = 8;
-    c.MaxSimultaneousTextures = 8;
-    c.VertexProcessingCaps = D3DVTXPCAPS_DIRECTIONALLIGHTS | D3DVTXPCAPS_POSITIONALLIGHTS | D3DVTXPCAPS_LOCALVIEWER;
-    c.MaxActiveLights = 8;
-    c.MaxPointSize = 64.0f;
-    c.MaxPrimitiveCount = 0xFFFFF;
-    c.MaxVertexIndex = 0xFFFFFF;
-    c.MaxStreams = 16;
-    c.MaxStreamStride = 255;
-    c.VertexShaderVersion = D3DVS_VERSION(3, 0);
-    c.MaxVertexShaderConst = D3D9_VERTEX_SHADER_CONSTANT_REGISTERS;
-    c.PixelShaderVersion = D3DPS_VERSION(3, 0);
-    c.PixelShader1xMaxValue = 65504.0f;
-    c.MasterAdapterOrdinal = 0;
-    c.AdapterOrdinalInGroup = 0;
-    c.NumberOfAdaptersInGroup = 1;
-    c.DeclTypes = 0x3FF;
-    c.NumSimultaneousRTs = 4;
-    c.StretchRectFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MAGFPOINT |
-                              D3DPTFILTERCAPS_MAGFLINEAR;
-    c.VS20Caps = {1, 24, 32, 4};
-    c.PS20Caps = {0x1F, 24, 32, 4, 512};
-    c.VertexTextureFilterCaps = D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MAGFPOINT;
-    c.MaxVShaderInstructionsExecuted = 65535;
-    c.MaxPShaderInstructionsExecuted = 65535;
-    c.MaxVertexShader30InstructionSlots = 32768;
-    c.MaxPixelShader30InstructionSlots = 32768;
-    return c;
-  }();
-  return caps;
-}
-
 HRESULT GlDirect3D9::GetDeviceCaps(UINT Adapter, D3DDEVTYPE DeviceType, D3DCAPS9* pCaps) {
   if (Adapter != 0 || DeviceType != D3DDEVTYPE_HAL || !pCaps) return D3DERR_INVALIDCALL;
-  *pCaps = halCaps();
+  *pCaps = d3d9Caps();
   return D3D_OK;
 }
 
@@ -293,7 +224,7 @@ HRESULT GlDirect3D9::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFoc
     if (p.BackBufferWidth == 0) p.BackBufferWidth = w > 0 ? (UINT)w : 1;
     if (p.BackBufferHeight == 0) p.BackBufferHeight = h > 0 ? (UINT)h : 1;
   }
-  const D3DCAPS9& caps = halCaps();
+  const D3DCAPS9& caps = d3d9Caps();
   if (p.BackBufferWidth == 0 || p.BackBufferHeight == 0 || p.BackBufferWidth > caps.MaxTextureWidth ||
       p.BackBufferHeight > caps.MaxTextureHeight || p.BackBufferCount > 3 || !backBufferFormat(p.BackBufferFormat) ||
       p.SwapEffect < D3DSWAPEFFECT_DISCARD || p.SwapEffect > D3DSWAPEFFECT_COPY)
@@ -323,7 +254,7 @@ HRESULT GlDirect3D9::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFoc
       for (const D3DDISPLAYMODE& m : modes(f))
         if (m.Width == p.BackBufferWidth && m.Height == p.BackBufferHeight &&
             (p.FullScreen_RefreshRateInHz == 0 || p.FullScreen_RefreshRateInHz == m.RefreshRate) &&
-            glBackBufferMatchesDisplay(m.Format, p.BackBufferFormat))
+            d3d9BackBufferMatchesDisplay(m.Format, p.BackBufferFormat))
           found = true;
     if (!found) return D3DERR_INVALIDCALL;
   }

@@ -1,5 +1,5 @@
-// Resources of the OpenGL device: surfaces, textures, buffers, vertex
-// declarations and shaders.
+// Surfaces and textures of the OpenGL device, and the device calls that
+// create them.
 
 #include "platform/d3d9/gl/GlDevice.h"
 
@@ -7,29 +7,6 @@
 #include <cstring>
 
 namespace {
-
-void clearGlErrors() {
-  for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
-  }
-}
-
-// Validates a lock rectangle against a level (block-aligned for DXTn) and
-// returns the byte offset of its first texel.
-bool lockOffset(const GlFormat& f, UINT width, UINT height, const RECT* r, size_t* offset) {
-  *offset = 0;
-  if (!r) return true;
-  if (r->left < 0 || r->top < 0 || r->left >= r->right || r->top >= r->bottom || (UINT)r->right > width ||
-      (UINT)r->bottom > height)
-    return false;
-  UINT pitch = glFormatPitch(f, width);
-  if (f.blockBytes) {
-    if ((r->left & 3) || (r->top & 3)) return false;
-    *offset = (size_t)(r->top / 4) * pitch + (size_t)(r->left / 4) * f.blockBytes;
-  } else {
-    *offset = (size_t)r->top * pitch + (size_t)r->left * f.bytesPerTexel;
-  }
-  return true;
-}
 
 GLsizei sampleCount(D3DMULTISAMPLE_TYPE type) {
   if (type == D3DMULTISAMPLE_NONE) return 0;
@@ -55,11 +32,15 @@ ULONG GlResource::releaseRef() {
   return left;
 }
 
-static HRESULT deviceOut(GlDevice* device, IDirect3DDevice9** out) {
-  if (!out) return D3DERR_INVALIDCALL;
+HRESULT GlResource::giveDevice(IDirect3DDevice9** out) const {
+  if (HRESULT hr = d3d9CheckOut(out)) return hr;
   device->AddRef();
   *out = device;
   return D3D_OK;
+}
+
+D3D9SurfaceArg surfaceArg(const GlSurface* s) {
+  return {s ? &s->desc : nullptr, s && s->kind == GlSurface::TextureLevel};
 }
 
 // --- surfaces ------------------------------------------------------------------------------
@@ -75,14 +56,14 @@ GlSurface::GlSurface(GlDevice* d, Kind k, const D3DSURFACE_DESC& surfaceDesc, bo
 
 bool GlSurface::createStorage() {
   if (kind == Plain) {
-    memory.assign(glFormatLevelBytes(*format, desc.Width, desc.Height), 0);
+    memory.assign(d3d9LevelBytes(desc.Format, desc.Width, desc.Height), 0);
     return true;
   }
   if (kind == TextureLevel) return true;
   if (!device->makeCurrent()) return false;
-  clearGlErrors();
+  glClearErrors();
   glGenRenderbuffers(1, &renderbuffer);
-  device->bindRenderbuffer(renderbuffer);
+  device->glState().bindRenderbuffer(renderbuffer);
   GLenum internal = kind == DepthStencil ? format->internal
                     : device->srgbTextures() ? glTextureInternal(*format)
                                              : format->internal;
@@ -101,7 +82,7 @@ GlSurface::~GlSurface() {
     if (resolveRenderbuffer) glDeleteRenderbuffers(1, &resolveRenderbuffer);
     if (renderbuffer) {
       if (kind == Plain) {
-        device->forgetTexture(renderbuffer);
+        device->glState().forgetTexture(renderbuffer);
         glDeleteTextures(1, &renderbuffer);
       } else {
         glDeleteRenderbuffers(1, &renderbuffer);
@@ -114,10 +95,10 @@ GlSurface::~GlSurface() {
 ULONG GlSurface::AddRef() { return containerObject ? containerObject->AddRef() : ++refs; }
 ULONG GlSurface::Release() { return containerObject ? containerObject->Release() : releaseRef(); }
 
-HRESULT GlSurface::GetDevice(IDirect3DDevice9** ppDevice) { return deviceOut(device, ppDevice); }
+HRESULT GlSurface::GetDevice(IDirect3DDevice9** ppDevice) { return giveDevice(ppDevice); }
 
 HRESULT GlSurface::GetDesc(D3DSURFACE_DESC* pDesc) {
-  if (!pDesc) return D3DERR_INVALIDCALL;
+  if (HRESULT hr = d3d9CheckOut(pDesc)) return hr;
   *pDesc = desc;
   return D3D_OK;
 }
@@ -134,7 +115,7 @@ void GlSurface::markContentChanged() {
 }
 
 GLuint GlSurface::readFramebuffer() {
-  if (isDepth() || format->blockBytes) return 0;
+  if (isDepth() || d3d9BlockBytes(desc.Format)) return 0;
   if (kind == Plain) {
     // A plain surface lives in memory: copy it into a texture to read from.
     if (!renderbuffer) glGenTextures(1, &renderbuffer);
@@ -145,7 +126,7 @@ GLuint GlSurface::readFramebuffer() {
   }
   if (!fbo) {
     glGenFramebuffers(1, &fbo);
-    device->bindReadFramebuffer(fbo);
+    device->glState().bindReadFramebuffer(fbo);
     if (kind == Plain)
       glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, renderbuffer, 0);
     else
@@ -156,31 +137,31 @@ GLuint GlSurface::readFramebuffer() {
   // Multisampled: resolve into a single-sampled copy of the same size.
   if (!resolveFbo) {
     glGenRenderbuffers(1, &resolveRenderbuffer);
-    device->bindRenderbuffer(resolveRenderbuffer);
+    device->glState().bindRenderbuffer(resolveRenderbuffer);
     glRenderbufferStorage(GL_RENDERBUFFER, device->srgbTextures() ? glTextureInternal(*format) : format->internal,
                           (GLsizei)desc.Width, (GLsizei)desc.Height);
     glGenFramebuffers(1, &resolveFbo);
-    device->bindReadFramebuffer(resolveFbo);
+    device->glState().bindReadFramebuffer(resolveFbo);
     glFramebufferRenderbuffer(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, resolveRenderbuffer);
     glReadBuffer(GL_COLOR_ATTACHMENT0);
   }
   device->prepareBlit();
-  device->bindReadFramebuffer(fbo);
-  device->bindDrawFramebuffer(resolveFbo);
+  device->glState().bindReadFramebuffer(fbo);
+  device->glState().bindDrawFramebuffer(resolveFbo);
   glBlitFramebuffer(0, 0, (GLint)desc.Width, (GLint)desc.Height, 0, 0, (GLint)desc.Width, (GLint)desc.Height,
                     GL_COLOR_BUFFER_BIT, GL_NEAREST);
   return resolveFbo;
 }
 
 bool GlSurface::readPixels(uint8_t* out) {
-  if (isDepth() || format->blockBytes || !out) return false;
+  if (isDepth() || d3d9BlockBytes(desc.Format) || !out) return false;
   if (kind == Plain) {
     std::memcpy(out, memory.data(), memory.size());
     return true;
   }
   GLuint read = readFramebuffer();
   if (!read) return false;
-  device->bindReadFramebuffer(read);
+  device->glState().bindReadFramebuffer(read);
   // Row 0 of a surface is its top row, as GL's row 0 of every framebuffer
   // object here: the rows come back in Direct3D order.
   glReadPixels(0, 0, (GLsizei)desc.Width, (GLsizei)desc.Height, format->format, format->type, out);
@@ -189,12 +170,11 @@ bool GlSurface::readPixels(uint8_t* out) {
 
 HRESULT GlSurface::LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags) {
   if (kind == TextureLevel) return container->lockLevel(face, level, pLockedRect, pRect, Flags);
-  if (!pLockedRect || !lockable || locked || samples > 0 || isDepth()) return D3DERR_INVALIDCALL;
   size_t offset;
-  if (!lockOffset(*format, desc.Width, desc.Height, pRect, &offset)) return D3DERR_INVALIDCALL;
+  if (HRESULT hr = d3d9CheckLockRect(desc, lockable, locked, pRect, pLockedRect, &offset)) return hr;
   if (kind != Plain) {
     // A lockable render target: the lock reads its pixels back.
-    memory.resize(glFormatLevelBytes(*format, desc.Width, desc.Height));
+    memory.resize(d3d9LevelBytes(desc.Format, desc.Width, desc.Height));
     if (!(Flags & D3DLOCK_DISCARD)) {
       if (!device->makeCurrent() || !readPixels(memory.data())) return D3DERR_INVALIDCALL;
     }
@@ -202,14 +182,14 @@ HRESULT GlSurface::LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWOR
   locked = true;
   lockRect = pRect ? *pRect : RECT{0, 0, (LONG)desc.Width, (LONG)desc.Height};
   lockFlags = Flags;
-  pLockedRect->Pitch = (INT)glFormatPitch(*format, desc.Width);
+  pLockedRect->Pitch = (INT)d3d9Pitch(desc.Format, desc.Width);
   pLockedRect->pBits = memory.data() + offset;
   return D3D_OK;
 }
 
 HRESULT GlSurface::UnlockRect() {
   if (kind == TextureLevel) return container->unlockLevel(face, level);
-  if (!locked) return D3DERR_INVALIDCALL;
+  if (HRESULT hr = d3d9CheckUnlock(locked)) return hr;
   locked = false;
   if (kind == Plain || (lockFlags & D3DLOCK_READONLY)) return D3D_OK;
   if (!device->makeCurrent()) return D3D_OK;
@@ -223,16 +203,16 @@ HRESULT GlSurface::UnlockRect() {
   device->prepareBlit();
   GLuint source = 0;
   glGenFramebuffers(1, &source);
-  device->bindReadFramebuffer(source);
+  device->glState().bindReadFramebuffer(source);
   glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
   readFramebuffer();  // makes sure this surface has its framebuffer
-  device->bindReadFramebuffer(source);
-  device->bindDrawFramebuffer(fbo);
+  device->glState().bindReadFramebuffer(source);
+  device->glState().bindDrawFramebuffer(fbo);
   glBlitFramebuffer(lockRect.left, lockRect.top, lockRect.right, lockRect.bottom, lockRect.left, lockRect.top,
                     lockRect.right, lockRect.bottom, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-  device->bindReadFramebuffer(0);
+  device->glState().bindReadFramebuffer(0);
   glDeleteFramebuffers(1, &source);
-  device->forgetTexture(texture);
+  device->glState().forgetTexture(texture);
   glDeleteTextures(1, &texture);
   return D3D_OK;
 }
@@ -244,20 +224,16 @@ GlTextureCore::GlTextureCore(GlDevice* d, GLenum glTarget, UINT w, UINT h, UINT 
     : textureDevice(d), textureSerial(glNextSerial()), target(glTarget), format(glFormatInfo(f)), d3dFormat(f),
       usage(use), pool(p), width(w), height(h) {
   autogen = (usage & D3DUSAGE_AUTOGENMIPMAP) != 0;
-  UINT full = glFullMipCount(w, h);
-  levelCount = autogen ? 1 : (levelsWanted == 0 ? full : levelsWanted);
-  glLevels = autogen ? full : levelCount;
+  levelCount = d3d9LevelCount(w, h, levelsWanted, usage);
+  glLevels = autogen ? d3d9FullMipCount(w, h) : levelCount;
   lockable = !(usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) &&
              (pool != D3DPOOL_DEFAULT || (usage & D3DUSAGE_DYNAMIC));
   faceCount = target == GL_TEXTURE_CUBE_MAP ? 6 : 1;
   for (UINT face = 0; face < faceCount; ++face) {
     levels[face].resize(levelCount);
-    UINT lw = w, lh = h;
-    for (Level& l : levels[face]) {
-      l.width = lw;
-      l.height = lh;
-      lw = lw > 1 ? lw / 2 : 1;
-      lh = lh > 1 ? lh / 2 : 1;
+    for (UINT i = 0; i < levelCount; ++i) {
+      levels[face][i].width = d3d9MipExtent(w, i);
+      levels[face][i].height = d3d9MipExtent(h, i);
     }
   }
 }
@@ -266,7 +242,7 @@ GlTextureCore::~GlTextureCore() {
   for (UINT face = 0; face < faceCount; ++face)
     for (Level& l : levels[face]) delete l.surface;
   if (texture && textureDevice->makeCurrent()) {
-    textureDevice->forgetTexture(texture);
+    textureDevice->glState().forgetTexture(texture);
     glDeleteTextures(1, &texture);
   }
 }
@@ -285,7 +261,7 @@ void GlTextureCore::createSurfaces(IUnknown* owner) {
 }
 
 bool GlTextureCore::createStorage() {
-  clearGlErrors();
+  glClearErrors();
   glGenTextures(1, &texture);
   textureDevice->bindTextureForUpdate(target, texture);
   glTexParameteri(target, GL_TEXTURE_BASE_LEVEL, 0);
@@ -294,21 +270,19 @@ bool GlTextureCore::createStorage() {
   glTexParameteriv(target, GL_TEXTURE_SWIZZLE_RGBA, format->swizzle);
   GLenum internal = textureDevice->srgbTextures() ? glTextureInternal(*format) : format->internal;
   for (UINT face = 0; face < faceCount; ++face) {
-    UINT lw = width, lh = height;
     for (UINT i = 0; i < glLevels; ++i) {
+      UINT lw = d3d9MipExtent(width, i), lh = d3d9MipExtent(height, i);
       const void* data = nullptr;
       if (lockable && i < levelCount) {
-        levels[face][i].data.assign(glFormatLevelBytes(*format, lw, lh), 0);
+        levels[face][i].data.assign(d3d9LevelBytes(d3dFormat, lw, lh), 0);
         data = levels[face][i].data.data();
       }
-      if (format->blockBytes)
+      if (d3d9BlockBytes(d3dFormat))
         glCompressedTexImage2D(faceTarget(face), (GLint)i, internal, (GLsizei)lw, (GLsizei)lh, 0,
-                               (GLsizei)glFormatLevelBytes(*format, lw, lh), data);
+                               (GLsizei)d3d9LevelBytes(d3dFormat, lw, lh), data);
       else
         glTexImage2D(faceTarget(face), (GLint)i, (GLint)internal, (GLsizei)lw, (GLsizei)lh, 0, format->format,
                      format->type, data);
-      lw = lw > 1 ? lw / 2 : 1;
-      lh = lh > 1 ? lh / 2 : 1;
     }
   }
   return glGetError() == GL_NO_ERROR;
@@ -320,36 +294,34 @@ void GlTextureCore::getLevelDesc(UINT level, D3DSURFACE_DESC* desc) const {
 }
 
 HRESULT GlTextureCore::lockLevel(UINT face, UINT level, D3DLOCKED_RECT* out, const RECT* rect, DWORD flags) {
-  if (!out || face >= faceCount || level >= levelCount || !lockable) return D3DERR_INVALIDCALL;
   Level& l = levels[face][level];
-  if (l.locked) return D3DERR_INVALIDCALL;
   size_t offset;
-  if (!lockOffset(*format, l.width, l.height, rect, &offset)) return D3DERR_INVALIDCALL;
+  if (HRESULT hr = d3d9CheckLockRect(l.surface->desc, lockable, l.locked, rect, out, &offset)) return hr;
   l.locked = true;
   l.rect = rect ? *rect : RECT{0, 0, (LONG)l.width, (LONG)l.height};
   l.flags = flags;
-  out->Pitch = (INT)glFormatPitch(*format, l.width);
+  out->Pitch = (INT)d3d9Pitch(d3dFormat, l.width);
   out->pBits = l.data.data() + offset;
   return D3D_OK;
 }
 
 HRESULT GlTextureCore::unlockLevel(UINT face, UINT level) {
-  if (face >= faceCount || level >= levelCount) return D3DERR_INVALIDCALL;
   Level& l = levels[face][level];
-  if (!l.locked) return D3DERR_INVALIDCALL;
+  if (HRESULT hr = d3d9CheckUnlock(l.locked)) return hr;
   l.locked = false;
   if ((l.flags & D3DLOCK_READONLY) || !textureDevice->makeCurrent()) return D3D_OK;
   // Upload the rows the lock covered (whole rows of 4x4 blocks for DXTn).
-  UINT pitch = glFormatPitch(*format, l.width);
+  UINT pitch = d3d9Pitch(d3dFormat, l.width);
   UINT top = (UINT)l.rect.top, bottom = (UINT)l.rect.bottom;
-  if (format->blockBytes) {
+  bool blocks = d3d9BlockBytes(d3dFormat) != 0;
+  if (blocks) {
     top &= ~3u;
     bottom = (bottom + 3) & ~3u;
     if (bottom > l.height) bottom = l.height;
   }
   textureDevice->bindTextureForUpdate(target, texture);
-  const uint8_t* rows = l.data.data() + (size_t)glFormatRows(*format, top) * pitch;
-  if (format->blockBytes) {
+  const uint8_t* rows = l.data.data() + (size_t)d3d9Rows(d3dFormat, top) * pitch;
+  if (blocks) {
     GLenum internal = textureDevice->srgbTextures() ? glTextureInternal(*format) : format->internal;
     glCompressedTexSubImage2D(faceTarget(face), (GLint)level, 0, (GLint)top, (GLsizei)l.width, (GLsizei)(bottom - top),
                               internal, (GLsizei)(pitch * ((bottom - top + 3) / 4)), rows);
@@ -375,7 +347,7 @@ GlTexture::GlTexture(GlDevice* d, UINT w, UINT h, UINT levels, DWORD use, D3DFOR
 
 GlTexture::~GlTexture() {}
 
-HRESULT GlTexture::GetDevice(IDirect3DDevice9** ppDevice) { return deviceOut(device, ppDevice); }
+HRESULT GlTexture::GetDevice(IDirect3DDevice9** ppDevice) { return giveDevice(ppDevice); }
 
 void GlTexture::GenerateMipSubLevels() {
   if (!autogen || !device->makeCurrent()) return;
@@ -384,24 +356,28 @@ void GlTexture::GenerateMipSubLevels() {
 }
 
 HRESULT GlTexture::GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) {
-  if (Level >= levelCount || !pDesc) return D3DERR_INVALIDCALL;
+  if (HRESULT hr = d3d9CheckLevel(Level, levelCount, pDesc)) return hr;
   getLevelDesc(Level, pDesc);
   return D3D_OK;
 }
 
 HRESULT GlTexture::GetSurfaceLevel(UINT Level, IDirect3DSurface9** ppSurfaceLevel) {
   if (ppSurfaceLevel) *ppSurfaceLevel = nullptr;
-  if (Level >= levelCount || !ppSurfaceLevel) return D3DERR_INVALIDCALL;
+  if (HRESULT hr = d3d9CheckLevel(Level, levelCount, ppSurfaceLevel)) return hr;
   AddRef();
   *ppSurfaceLevel = levels[0][Level].surface;
   return D3D_OK;
 }
 
 HRESULT GlTexture::LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags) {
+  if (HRESULT hr = d3d9CheckLevel(Level, levelCount)) return hr;
   return lockLevel(0, Level, pLockedRect, pRect, Flags);
 }
 
-HRESULT GlTexture::UnlockRect(UINT Level) { return unlockLevel(0, Level); }
+HRESULT GlTexture::UnlockRect(UINT Level) {
+  if (HRESULT hr = d3d9CheckLevel(Level, levelCount)) return hr;
+  return unlockLevel(0, Level);
+}
 
 GlCubeTexture::GlCubeTexture(GlDevice* d, UINT edge, UINT levels, DWORD use, D3DFORMAT f, D3DPOOL p)
     : GlResource(d, true), GlTextureCore(d, GL_TEXTURE_CUBE_MAP, edge, edge, levels, use, f, p) {
@@ -410,7 +386,7 @@ GlCubeTexture::GlCubeTexture(GlDevice* d, UINT edge, UINT levels, DWORD use, D3D
 
 GlCubeTexture::~GlCubeTexture() {}
 
-HRESULT GlCubeTexture::GetDevice(IDirect3DDevice9** ppDevice) { return deviceOut(device, ppDevice); }
+HRESULT GlCubeTexture::GetDevice(IDirect3DDevice9** ppDevice) { return giveDevice(ppDevice); }
 
 void GlCubeTexture::GenerateMipSubLevels() {
   if (!autogen || !device->makeCurrent()) return;
@@ -419,14 +395,14 @@ void GlCubeTexture::GenerateMipSubLevels() {
 }
 
 HRESULT GlCubeTexture::GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) {
-  if (Level >= levelCount || !pDesc) return D3DERR_INVALIDCALL;
+  if (HRESULT hr = d3d9CheckLevel(Level, levelCount, pDesc)) return hr;
   getLevelDesc(Level, pDesc);
   return D3D_OK;
 }
 
 HRESULT GlCubeTexture::GetCubeMapSurface(D3DCUBEMAP_FACES FaceType, UINT Level, IDirect3DSurface9** ppCubeMapSurface) {
   if (ppCubeMapSurface) *ppCubeMapSurface = nullptr;
-  if ((UINT)FaceType > 5 || Level >= levelCount || !ppCubeMapSurface) return D3DERR_INVALIDCALL;
+  if (HRESULT hr = d3d9CheckFace(FaceType, Level, levelCount, ppCubeMapSurface)) return hr;
   AddRef();
   *ppCubeMapSurface = levels[FaceType][Level].surface;
   return D3D_OK;
@@ -434,215 +410,89 @@ HRESULT GlCubeTexture::GetCubeMapSurface(D3DCUBEMAP_FACES FaceType, UINT Level, 
 
 HRESULT GlCubeTexture::LockRect(D3DCUBEMAP_FACES FaceType, UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect,
                                 DWORD Flags) {
+  if (HRESULT hr = d3d9CheckFace(FaceType, Level, levelCount)) return hr;
   return lockLevel((UINT)FaceType, Level, pLockedRect, pRect, Flags);
 }
 
-HRESULT GlCubeTexture::UnlockRect(D3DCUBEMAP_FACES FaceType, UINT Level) { return unlockLevel((UINT)FaceType, Level); }
-
-// --- buffers -----------------------------------------------------------------------------------
-GlBufferCore::GlBufferCore(UINT length, DWORD use) : size(length), usage(use) {}
-
-bool GlBufferCore::createStorage(GlDevice* device) {
-  bytes.assign(size, 0);
-  clearGlErrors();
-  glGenBuffers(1, &buffer);
-  device->bindCopyBuffer(buffer);
-  glBufferData(GL_COPY_WRITE_BUFFER, size, bytes.data(), (usage & D3DUSAGE_DYNAMIC) ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW);
-  return glGetError() == GL_NO_ERROR;
+HRESULT GlCubeTexture::UnlockRect(D3DCUBEMAP_FACES FaceType, UINT Level) {
+  if (HRESULT hr = d3d9CheckFace(FaceType, Level, levelCount)) return hr;
+  return unlockLevel((UINT)FaceType, Level);
 }
 
-void GlBufferCore::destroyStorage() {
-  if (buffer) glDeleteBuffers(1, &buffer);
-  buffer = 0;
+// --- device calls ------------------------------------------------------------------------
+bool GlDevice::textureFormatOk(D3DFORMAT format, DWORD usage) const {
+  const GlFormat* f = glFormatInfo(format);
+  // Automatic mipmaps are rendered, so they need a renderable format too.
+  bool rendered = (usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_AUTOGENMIPMAP)) != 0;
+  return f && f->texture && !(usage & D3DUSAGE_DEPTHSTENCIL) && (!rendered || f->renderTarget) &&
+         (!d3d9BlockBytes(format) || hasS3tc);
 }
 
-// Offset and size 0 lock the whole buffer; size 0 locks from the offset to the end.
-HRESULT GlBufferCore::lock(UINT offset, UINT length, void** out, DWORD flags) {
-  if (!out) return D3DERR_INVALIDCALL;
-  *out = nullptr;
-  if ((flags & (D3DLOCK_DISCARD | D3DLOCK_NOOVERWRITE)) && !(usage & D3DUSAGE_DYNAMIC)) return D3DERR_INVALIDCALL;
-  if (offset > size || (uint64_t)offset + length > size) return D3DERR_INVALIDCALL;
-  UINT end = length == 0 ? size : offset + length;
-  if (!(flags & D3DLOCK_READONLY)) {
-    if (!written) {
-      dirtyBegin = offset;
-      dirtyEnd = end;
-      discard = (flags & D3DLOCK_DISCARD) != 0;
-      noOverwrite = (flags & D3DLOCK_NOOVERWRITE) != 0;
-    } else {
-      dirtyBegin = offset < dirtyBegin ? offset : dirtyBegin;
-      dirtyEnd = end > dirtyEnd ? end : dirtyEnd;
-      discard = discard || (flags & D3DLOCK_DISCARD);
-      noOverwrite = noOverwrite && (flags & D3DLOCK_NOOVERWRITE);
-    }
-    written = true;
-  }
-  ++locks;
-  *out = bytes.data() + offset;
-  return D3D_OK;
+bool GlDevice::multisampleOk(D3DFORMAT format, D3DMULTISAMPLE_TYPE type) const {
+  return d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, format, TRUE, type, nullptr) == D3D_OK;
 }
 
-HRESULT GlBufferCore::unlock(GlDevice* device) {
-  if (locks == 0) return D3DERR_INVALIDCALL;
-  if (--locks > 0 || !written) return D3D_OK;
-  written = false;
-  if (!device->makeCurrent() || dirtyEnd <= dirtyBegin) return D3D_OK;
-  device->bindCopyBuffer(buffer);
-  GLenum hint = (usage & D3DUSAGE_DYNAMIC) ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW;
-  if (discard) {
-    // New storage: draws still reading the old contents keep them.
-    glBufferData(GL_COPY_WRITE_BUFFER, size, nullptr, hint);
-    glBufferSubData(GL_COPY_WRITE_BUFFER, dirtyBegin, dirtyEnd - dirtyBegin, bytes.data() + dirtyBegin);
-  } else if (noOverwrite) {
-    // The caller promised not to touch what queued draws read: no wait.
-    void* p = glMapBufferRange(GL_COPY_WRITE_BUFFER, dirtyBegin, dirtyEnd - dirtyBegin,
-                               GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT | GL_MAP_INVALIDATE_RANGE_BIT);
-    if (p) {
-      std::memcpy(p, bytes.data() + dirtyBegin, dirtyEnd - dirtyBegin);
-      glUnmapBuffer(GL_COPY_WRITE_BUFFER);
-    } else {
-      glBufferSubData(GL_COPY_WRITE_BUFFER, dirtyBegin, dirtyEnd - dirtyBegin, bytes.data() + dirtyBegin);
-    }
-  } else {
-    glBufferSubData(GL_COPY_WRITE_BUFFER, dirtyBegin, dirtyEnd - dirtyBegin, bytes.data() + dirtyBegin);
-  }
-  return D3D_OK;
+HRESULT GlDevice::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                                IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle) {
+  if (ppTexture) *ppTexture = nullptr;
+  if (HRESULT hr = d3d9CheckCreateTexture(Width, Height, Levels, Usage, Pool, textureFormatOk(Format, Usage), ppTexture,
+                                          pSharedHandle))
+    return hr;
+  if (!makeCurrent()) return D3DERR_DEVICELOST;
+  GlTexture* t = new GlTexture(this, Width, Height, Levels, Usage, Format, Pool);
+  return handOut(t, t->createStorage(), ppTexture);
 }
 
-GlVertexBuffer::GlVertexBuffer(GlDevice* d, UINT length, DWORD use, DWORD fvf, D3DPOOL pool)
-    : GlResource(d, true), GlBufferCore(length, use) {
-  desc = {D3DFMT_VERTEXDATA, D3DRTYPE_VERTEXBUFFER, use, pool, length, fvf};
+HRESULT GlDevice::CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
+                                    IDirect3DCubeTexture9** ppCubeTexture, HANDLE* pSharedHandle) {
+  if (ppCubeTexture) *ppCubeTexture = nullptr;
+  if (HRESULT hr = d3d9CheckCreateCubeTexture(EdgeLength, Levels, Usage, Pool, textureFormatOk(Format, Usage),
+                                              ppCubeTexture, pSharedHandle))
+    return hr;
+  if (!makeCurrent()) return D3DERR_DEVICELOST;
+  GlCubeTexture* t = new GlCubeTexture(this, EdgeLength, Levels, Usage, Format, Pool);
+  return handOut(t, t->createStorage(), ppCubeTexture);
 }
 
-GlVertexBuffer::~GlVertexBuffer() {
-  if (buffer && device->makeCurrent()) {
-    device->forgetBuffer(serial, false);
-    destroyStorage();
-  }
+HRESULT GlDevice::CreateRenderTarget(UINT Width, UINT Height, D3DFORMAT Format, D3DMULTISAMPLE_TYPE MultiSample,
+                                     DWORD MultisampleQuality, BOOL Lockable, IDirect3DSurface9** ppSurface,
+                                     HANDLE* pSharedHandle) {
+  if (ppSurface) *ppSurface = nullptr;
+  const GlFormat* f = glFormatInfo(Format);
+  if (HRESULT hr = d3d9CheckCreateRenderTarget(Width, Height, MultiSample, MultisampleQuality, Lockable,
+                                               f && f->renderTarget, multisampleOk(Format, MultiSample), ppSurface,
+                                               pSharedHandle))
+    return hr;
+  if (!makeCurrent()) return D3DERR_DEVICELOST;
+  D3DSURFACE_DESC d = {Format, D3DRTYPE_SURFACE, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT, MultiSample,
+                       MultisampleQuality, Width, Height};
+  GlSurface* s = new GlSurface(this, GlSurface::RenderTarget, d, Lockable != 0);
+  return handOut(s, s->createStorage(), ppSurface);
 }
 
-HRESULT GlVertexBuffer::GetDevice(IDirect3DDevice9** ppDevice) { return deviceOut(device, ppDevice); }
-HRESULT GlVertexBuffer::Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) {
-  return lock(OffsetToLock, SizeToLock, ppbData, Flags);
-}
-HRESULT GlVertexBuffer::Unlock() { return unlock(device); }
-HRESULT GlVertexBuffer::GetDesc(D3DVERTEXBUFFER_DESC* pDesc) {
-  if (!pDesc) return D3DERR_INVALIDCALL;
-  *pDesc = desc;
-  return D3D_OK;
-}
-
-GlIndexBuffer::GlIndexBuffer(GlDevice* d, UINT length, DWORD use, D3DFORMAT format, D3DPOOL pool)
-    : GlResource(d, true), GlBufferCore(length, use) {
-  desc = {format, D3DRTYPE_INDEXBUFFER, use, pool, length};
-  indexSize = format == D3DFMT_INDEX32 ? 4 : 2;
-}
-
-GlIndexBuffer::~GlIndexBuffer() {
-  if (buffer && device->makeCurrent()) {
-    device->forgetBuffer(serial, true);
-    destroyStorage();
-  }
+HRESULT GlDevice::CreateDepthStencilSurface(UINT Width, UINT Height, D3DFORMAT Format, D3DMULTISAMPLE_TYPE MultiSample,
+                                            DWORD MultisampleQuality, BOOL Discard, IDirect3DSurface9** ppSurface,
+                                            HANDLE* pSharedHandle) {
+  (void)Discard;
+  if (ppSurface) *ppSurface = nullptr;
+  const GlFormat* f = glFormatInfo(Format);
+  if (HRESULT hr = d3d9CheckCreateDepthStencilSurface(Width, Height, MultisampleQuality, f && f->depth,
+                                                      multisampleOk(Format, MultiSample), ppSurface, pSharedHandle))
+    return hr;
+  if (!makeCurrent()) return D3DERR_DEVICELOST;
+  D3DSURFACE_DESC d = {Format, D3DRTYPE_SURFACE, D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT, MultiSample,
+                       MultisampleQuality, Width, Height};
+  GlSurface* s = new GlSurface(this, GlSurface::DepthStencil, d, false);
+  return handOut(s, s->createStorage(), ppSurface);
 }
 
-HRESULT GlIndexBuffer::GetDevice(IDirect3DDevice9** ppDevice) { return deviceOut(device, ppDevice); }
-HRESULT GlIndexBuffer::Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) {
-  return lock(OffsetToLock, SizeToLock, ppbData, Flags);
+HRESULT GlDevice::CreateOffscreenPlainSurface(UINT Width, UINT Height, D3DFORMAT Format, D3DPOOL Pool,
+                                              IDirect3DSurface9** ppSurface, HANDLE* pSharedHandle) {
+  if (ppSurface) *ppSurface = nullptr;
+  if (HRESULT hr = d3d9CheckCreateOffscreenPlainSurface(Width, Height, Format, Pool, glFormatInfo(Format) != nullptr,
+                                                        ppSurface, pSharedHandle))
+    return hr;
+  D3DSURFACE_DESC d = {Format, D3DRTYPE_SURFACE, 0, Pool, D3DMULTISAMPLE_NONE, 0, Width, Height};
+  GlSurface* s = new GlSurface(this, GlSurface::Plain, d, true);
+  return handOut(s, s->createStorage(), ppSurface);
 }
-HRESULT GlIndexBuffer::Unlock() { return unlock(device); }
-HRESULT GlIndexBuffer::GetDesc(D3DINDEXBUFFER_DESC* pDesc) {
-  if (!pDesc) return D3DERR_INVALIDCALL;
-  *pDesc = desc;
-  return D3D_OK;
-}
-
-// --- declarations -----------------------------------------------------------------------------
-GlVertexDeclaration::GlVertexDeclaration(GlDevice* d, const D3DVERTEXELEMENT9* items, UINT count)
-    : GlResource(d, true), elements(items, items + count) {
-  for (const D3DVERTEXELEMENT9& e : elements) {
-    streamMask |= 1u << e.Stream;
-    if (e.Usage == D3DDECLUSAGE_POSITIONT) pretransformed = true;
-  }
-}
-
-GlVertexDeclaration::~GlVertexDeclaration() {
-  if (device->makeCurrent()) device->forgetDeclaration(serial);
-}
-
-HRESULT GlVertexDeclaration::GetDevice(IDirect3DDevice9** ppDevice) { return deviceOut(device, ppDevice); }
-
-HRESULT GlVertexDeclaration::GetDeclaration(D3DVERTEXELEMENT9* pElement, UINT* pNumElements) {
-  if (!pNumElements) return D3DERR_INVALIDCALL;
-  UINT total = (UINT)elements.size() + 1;
-  if (pElement) {
-    if (*pNumElements < total) return D3DERR_INVALIDCALL;
-    std::memcpy(pElement, elements.data(), elements.size() * sizeof(D3DVERTEXELEMENT9));
-    pElement[elements.size()] = D3DVERTEXELEMENT9 D3DDECL_END();
-  }
-  *pNumElements = total;
-  return D3D_OK;
-}
-
-// --- shaders -------------------------------------------------------------------------------------
-bool GlShaderCore::init(const DWORD* function, GLenum stage, std::string& error) {
-  UINT bytes = shaderBlobSize(function);
-  if (bytes == 0) return false;
-  code.assign(function, function + bytes / 4);
-  if (!shaderBlobParse(code.data(), bytes, &view)) return false;
-  if (view.isPixelShader() != (stage == GL_FRAGMENT_SHADER)) return false;
-  UINT registers = stage == GL_FRAGMENT_SHADER ? D3D9_PIXEL_SHADER_CONSTANT_REGISTERS : D3D9_VERTEX_SHADER_CONSTANT_REGISTERS;
-  if (view.header->registerCount > registers) return false;
-  for (DWORD i = 0; i < view.header->samplerCount; ++i)
-    if (view.samplers[i].unit >= (stage == GL_FRAGMENT_SHADER ? 16u : 4u)) return false;
-  source = view.glsl;
-  shader = glCreateShader(stage);
-  const char* text = source.c_str();
-  glShaderSource(shader, 1, &text, nullptr);
-  glCompileShader(shader);
-  GLint ok = GL_FALSE;
-  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (!ok) {
-    char log[2048];
-    GLsizei n = 0;
-    glGetShaderInfoLog(shader, sizeof log, &n, log);
-    error.assign(log, (size_t)n);
-    return false;
-  }
-  return true;
-}
-
-void GlShaderCore::destroy() {
-  if (shader) glDeleteShader(shader);
-  shader = 0;
-}
-
-static HRESULT copyFunction(const std::vector<DWORD>& code, void* pData, UINT* pSize) {
-  if (!pSize) return D3DERR_INVALIDCALL;
-  UINT bytes = (UINT)(code.size() * 4);
-  if (pData) {
-    if (*pSize < bytes) return D3DERR_INVALIDCALL;
-    std::memcpy(pData, code.data(), bytes);
-  }
-  *pSize = bytes;
-  return D3D_OK;
-}
-
-GlVertexShader::GlVertexShader(GlDevice* d) : GlResource(d, true) {}
-GlVertexShader::~GlVertexShader() {
-  if (device->makeCurrent()) {
-    device->forgetShader(serial);
-    destroy();
-  }
-}
-HRESULT GlVertexShader::GetDevice(IDirect3DDevice9** ppDevice) { return deviceOut(device, ppDevice); }
-HRESULT GlVertexShader::GetFunction(void* pData, UINT* pSizeOfData) { return copyFunction(code, pData, pSizeOfData); }
-
-GlPixelShader::GlPixelShader(GlDevice* d) : GlResource(d, true) {}
-GlPixelShader::~GlPixelShader() {
-  if (device->makeCurrent()) {
-    device->forgetShader(serial);
-    destroy();
-  }
-}
-HRESULT GlPixelShader::GetDevice(IDirect3DDevice9** ppDevice) { return deviceOut(device, ppDevice); }
-HRESULT GlPixelShader::GetFunction(void* pData, UINT* pSizeOfData) { return copyFunction(code, pData, pSizeOfData); }

@@ -30,18 +30,17 @@ inline std::string readFile(const std::filesystem::path& path) {
 }
 
 // Starts args[0] (looked up on PATH) in `folder` (empty: here) with stdout and
-// stderr into `output` (empty: /dev/null); `keepFd` stays open in the child.
+// stderr into `output` (empty: /dev/null), stderr into `errors` instead when
+// given; `keepFd` stays open in the child.
 inline pid_t spawn(const std::vector<std::string>& args, const std::string& output = "", int keepFd = -1,
-                   const std::string& folder = "") {
+                   const std::string& folder = "", const std::string& errors = "") {
   pid_t pid = fork();
   if (pid != 0) return pid;
   if (!folder.empty() && chdir(folder.c_str()) != 0) _exit(126);
   int out = open(output.empty() ? "/dev/null" : output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (out >= 0) {
-    dup2(out, 1);
-    dup2(out, 2);
-    close(out);
-  }
+  int err = errors.empty() ? out : open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (out >= 0) dup2(out, 1);
+  if (err >= 0) dup2(err, 2);
   for (int fd = 3; fd < 256; ++fd)
     if (fd != keepFd) close(fd);
   std::vector<char*> argv;

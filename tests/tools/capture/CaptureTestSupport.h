@@ -2,62 +2,38 @@
 // Running vantrel-capture as a person would (its own working folder, its exit
 // status, standard output and error), and reading the PNG frames it writes.
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
-#include <vector>
-
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 #include "support/Picture.h"
+#include "support/XvfbSession.h"
 
 namespace capture_test {
 
 namespace fs = std::filesystem;
+using xvfb::readFile;
 
 struct Outcome {
-  int status = -1;  // exit status, or -1 when it did not exit normally
+  int status = -1;  // exit status; 128 when it did not exit normally, -1 when stopped after 170 s
   std::string out;
   std::string err;
 };
 
-inline std::string readFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Runs the capture tool in `folder` with `args`; stdout and stderr are kept.
 inline Outcome runCapture(const std::vector<std::string>& args, const fs::path& folder) {
   const fs::path outFile = folder / ".capture-stdout", errFile = folder / ".capture-stderr";
-  pid_t child = fork();
-  if (child == 0) {
-    if (chdir(folder.c_str()) != 0) _exit(126);
-    int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (out < 0 || err < 0) _exit(126);
-    dup2(out, STDOUT_FILENO);
-    dup2(err, STDERR_FILENO);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(CAPTURE));
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    execv(CAPTURE, argv.data());
-    _exit(127);
-  }
+  std::vector<std::string> command = {CAPTURE};
+  command.insert(command.end(), args.begin(), args.end());
   Outcome run;
-  int status = 0;
-  if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) run.status = WEXITSTATUS(status);
+  run.status = xvfb::waitFor(xvfb::spawn(command, outFile, -1, folder, errFile), 170);
   run.out = readFile(outFile);
   run.err = readFile(errFile);
   fs::remove(outFile);

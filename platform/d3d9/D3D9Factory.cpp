@@ -3,6 +3,7 @@
 #include "platform/d3d9/d3d9.h"
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -46,12 +47,36 @@ const Implementation* current() {
 // The recording implementation lives in this library and registers here, so
 // that it needs no static registrar that a static link could drop.
 IDirect3D9* recordingDirect3DCreate9(UINT sdkVersion);
+bool recordingDeviceStatistics(IDirect3DDevice9* device, D3D9DeviceStatistics* out);
+
+static std::vector<D3D9StatisticsQuery>& statisticsQueries() {
+  static std::vector<D3D9StatisticsQuery> queries;
+  return queries;
+}
 
 static void registerBuiltIns() {
   static bool done = false;
   if (done) return;
   done = true;
   d3d9RegisterImplementation("recording", recordingDirect3DCreate9, 0);
+  d3d9RegisterStatistics(recordingDeviceStatistics);
+}
+
+void d3d9RegisterStatistics(D3D9StatisticsQuery query) {
+  for (D3D9StatisticsQuery q : statisticsQueries())
+    if (q == query) return;
+  if (query) statisticsQueries().push_back(query);
+}
+
+bool d3d9DeviceStatistics(IDirect3DDevice9* device, D3D9DeviceStatistics* out) {
+  registerBuiltIns();
+  if (!out) return false;
+  *out = {};
+  if (!device) return false;
+  for (D3D9StatisticsQuery q : statisticsQueries())
+    if (q(device, out)) return true;
+  *out = {};
+  return false;
 }
 
 void d3d9RegisterImplementation(const char* name, D3D9Factory factory, int priority) {

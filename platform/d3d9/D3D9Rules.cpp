@@ -231,7 +231,76 @@ void d3d9DefaultSamplerStates(DWORD (&stages)[D3D9_STAGES][D3D9_SAMPLER_STATES])
   }
 }
 
+void d3d9DefaultStageStates(DWORD (&stages)[D3D9_TEXTURE_STAGES][D3D9_STAGE_STATES]) {
+  for (DWORD i = 0; i < D3D9_TEXTURE_STAGES; ++i) {
+    DWORD* s = stages[i];
+    std::memset(s, 0, sizeof stages[i]);
+    // Stage 0 modulates texture and diffuse colour, takes the texture's
+    // alpha; the stages after it are off.
+    s[D3DTSS_COLOROP] = i == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE;
+    s[D3DTSS_ALPHAOP] = i == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE;
+    s[D3DTSS_COLORARG1] = s[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
+    s[D3DTSS_COLORARG2] = s[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
+    s[D3DTSS_COLORARG0] = s[D3DTSS_ALPHAARG0] = s[D3DTSS_RESULTARG] = D3DTA_CURRENT;
+    s[D3DTSS_TEXCOORDINDEX] = i;
+  }
+}
+
+void d3d9DefaultTransforms(D3DMATRIX (&transforms)[D3D9_TRANSFORMS]) {
+  for (D3DMATRIX& m : transforms) {
+    std::memset(&m, 0, sizeof m);
+    m._11 = m._22 = m._33 = m._44 = 1.0f;
+  }
+}
+
+D3DMATRIX d3d9Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
+  D3DMATRIX r;
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j)
+      r.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j] + a.m[i][3] * b.m[3][j];
+  return r;
+}
+
 // --- vertices -----------------------------------------------------------------------
+bool d3d9FvfElements(DWORD fvf, std::vector<D3DVERTEXELEMENT9>& elements) {
+  elements.clear();
+  if (d3d9FvfVertexSize(fvf) == 0) return false;
+  WORD offset = 0;
+  auto add = [&](BYTE type, BYTE usage, BYTE index, WORD size) {
+    elements.push_back({0, offset, type, D3DDECLMETHOD_DEFAULT, usage, index});
+    offset = (WORD)(offset + size);
+  };
+  DWORD position = fvf & D3DFVF_POSITION_MASK;
+  if (position == D3DFVF_XYZRHW) add(D3DDECLTYPE_FLOAT4, D3DDECLUSAGE_POSITIONT, 0, 16);
+  else if (position == D3DFVF_XYZW) add(D3DDECLTYPE_FLOAT4, D3DDECLUSAGE_POSITION, 0, 16);
+  else if (position != 0) add(D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION, 0, 12);
+  if (position >= D3DFVF_XYZB1 && position <= 0x00e) {
+    // XYZB1..XYZB5: that many blend weights.
+    static const BYTE weights[] = {D3DDECLTYPE_FLOAT1, D3DDECLTYPE_FLOAT2, D3DDECLTYPE_FLOAT3, D3DDECLTYPE_FLOAT4};
+    UINT count = (position - D3DFVF_XYZB1) / 2 + 1;
+    if (count > 4) {
+      add(D3DDECLTYPE_FLOAT4, D3DDECLUSAGE_BLENDWEIGHT, 0, 16);
+      add(D3DDECLTYPE_FLOAT1, D3DDECLUSAGE_BLENDINDICES, 0, 4);
+    } else {
+      add(weights[count - 1], D3DDECLUSAGE_BLENDWEIGHT, 0, (WORD)(4 * count));
+    }
+  }
+  if (fvf & D3DFVF_NORMAL) add(D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_NORMAL, 0, 12);
+  if (fvf & D3DFVF_PSIZE) add(D3DDECLTYPE_FLOAT1, D3DDECLUSAGE_PSIZE, 0, 4);
+  if (fvf & D3DFVF_DIFFUSE) add(D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR, 0, 4);
+  if (fvf & D3DFVF_SPECULAR) add(D3DDECLTYPE_D3DCOLOR, D3DDECLUSAGE_COLOR, 1, 4);
+  UINT texCount = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
+  for (UINT t = 0; t < texCount; ++t) {
+    switch ((fvf >> (t * 2 + 16)) & 3) {
+    case D3DFVF_TEXTUREFORMAT1: add(D3DDECLTYPE_FLOAT1, D3DDECLUSAGE_TEXCOORD, (BYTE)t, 4); break;
+    case D3DFVF_TEXTUREFORMAT2: add(D3DDECLTYPE_FLOAT2, D3DDECLUSAGE_TEXCOORD, (BYTE)t, 8); break;
+    case D3DFVF_TEXTUREFORMAT3: add(D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_TEXCOORD, (BYTE)t, 12); break;
+    default: add(D3DDECLTYPE_FLOAT4, D3DDECLUSAGE_TEXCOORD, (BYTE)t, 16); break;
+    }
+  }
+  return true;
+}
+
 UINT d3d9FvfVertexSize(DWORD fvf) {
   UINT size = 0;
   DWORD position = fvf & D3DFVF_POSITION_MASK;
@@ -482,6 +551,35 @@ HRESULT d3d9CheckSetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type) {
 
 HRESULT d3d9CheckGetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, const void* out, DWORD behavior) {
   return refuseIf(d3d9CheckSetSamplerState(sampler, type) != D3D_OK || !out || pureDevice(behavior));
+}
+
+HRESULT d3d9CheckSetFVF(DWORD fvf) { return refuseIf(fvf != 0 && d3d9FvfVertexSize(fvf) == 0); }
+
+HRESULT d3d9CheckGetFVF(const void* out, DWORD behavior) { return refuseIf(!out || pureDevice(behavior)); }
+
+HRESULT d3d9CheckSetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
+  return refuseIf(d3d9TransformIndex(state) < 0 || !matrix);
+}
+
+HRESULT d3d9CheckGetTransform(D3DTRANSFORMSTATETYPE state, const void* out, DWORD behavior) {
+  return refuseIf(d3d9TransformIndex(state) < 0 || !out || pureDevice(behavior));
+}
+
+HRESULT d3d9CheckSetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type) {
+  return refuseIf(stage >= D3D9_TEXTURE_STAGES || type < D3DTSS_COLOROP || type >= D3D9_STAGE_STATES);
+}
+
+HRESULT d3d9CheckGetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, const void* out, DWORD behavior) {
+  return refuseIf(d3d9CheckSetTextureStageState(stage, type) != D3D_OK || !out || pureDevice(behavior));
+}
+
+HRESULT d3d9CheckSetScissorRect(const RECT* rect) { return refuseIf(!rect); }
+
+HRESULT d3d9CheckGetScissorRect(const void* out) { return refuseIf(!out); }
+
+// Blocks of every state; the pixel- and vertex-state subsets are not offered.
+HRESULT d3d9CheckCreateStateBlock(D3DSTATEBLOCKTYPE type, const void* out) {
+  return refuseIf(!out || type != D3DSBT_ALL);
 }
 
 HRESULT d3d9CheckSetConstants(UINT start, const float* data, UINT count, UINT registers) {

@@ -22,6 +22,11 @@
 #define D3D9_STAGES 20
 #define D3D9_SAMPLER_STATES 14
 #define D3D9_RENDER_STATES 256
+// Fixed-function texture stages and their states; transforms: the 256 world
+// matrices, view, projection and the 8 texture matrices.
+#define D3D9_TEXTURE_STAGES 8
+#define D3D9_STAGE_STATES 33
+#define D3D9_TRANSFORMS 266
 // The most bytes one user-pointer draw may pass.
 #define D3D9_USER_VERTEX_BYTES (1u << 28)
 
@@ -75,6 +80,20 @@ inline float d3d9BitsFloat(DWORD d) {
 }
 void d3d9DefaultRenderStates(DWORD (&states)[D3D9_RENDER_STATES], bool autoDepthStencil);
 void d3d9DefaultSamplerStates(DWORD (&stages)[D3D9_STAGES][D3D9_SAMPLER_STATES]);
+void d3d9DefaultStageStates(DWORD (&stages)[D3D9_TEXTURE_STAGES][D3D9_STAGE_STATES]);
+// Every transform starts as the identity.
+void d3d9DefaultTransforms(D3DMATRIX (&transforms)[D3D9_TRANSFORMS]);
+// The slot of a transform state (world matrices first), or -1.
+inline int d3d9TransformIndex(D3DTRANSFORMSTATETYPE state) {
+  DWORD s = (DWORD)state;
+  if (s >= 256 && s < 512) return (int)(s - 256);
+  if (s == D3DTS_VIEW) return 256;
+  if (s == D3DTS_PROJECTION) return 257;
+  if (s >= D3DTS_TEXTURE0 && s <= D3DTS_TEXTURE7) return 258 + (int)(s - D3DTS_TEXTURE0);
+  return -1;
+}
+// a x b, row vectors as Direct3D multiplies them.
+D3DMATRIX d3d9Multiply(const D3DMATRIX& a, const D3DMATRIX& b);
 
 // The stage slot (0..19) of a texture stage or sampler number, or -1.
 inline int d3d9StageIndex(DWORD stage) {
@@ -100,6 +119,9 @@ inline UINT d3d9VerticesFor(D3DPRIMITIVETYPE type, UINT primitives) {
 }
 // Size of one vertex of a flexible vertex format; 0 for an invalid one.
 UINT d3d9FvfVertexSize(DWORD fvf);
+// The vertex declaration Direct3D 9 makes of a flexible vertex format;
+// false for a format it refuses.
+bool d3d9FvfElements(DWORD fvf, std::vector<D3DVERTEXELEMENT9>& elements);
 // Streams a declaration reads, one bit each.
 uint32_t d3d9DeclarationStreams(const std::vector<D3DVERTEXELEMENT9>& elements);
 
@@ -201,6 +223,17 @@ HRESULT d3d9CheckSetConstants(UINT start, const float* data, UINT count, UINT re
 HRESULT d3d9CheckGetConstants(UINT start, const float* data, UINT count, UINT registers, DWORD behavior);
 HRESULT d3d9CheckSetStreamSource(UINT stream, const void* argument, const void* own, UINT offset, UINT stride);
 HRESULT d3d9CheckGetStreamSource(UINT stream, const void* buffer, const void* offset, const void* stride);
+
+// Fixed function, transforms, scissor and state blocks.
+HRESULT d3d9CheckSetFVF(DWORD fvf);
+HRESULT d3d9CheckGetFVF(const void* out, DWORD behavior);
+HRESULT d3d9CheckSetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix);
+HRESULT d3d9CheckGetTransform(D3DTRANSFORMSTATETYPE state, const void* out, DWORD behavior);
+HRESULT d3d9CheckSetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type);
+HRESULT d3d9CheckGetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, const void* out, DWORD behavior);
+HRESULT d3d9CheckSetScissorRect(const RECT* rect);
+HRESULT d3d9CheckGetScissorRect(const void* out);
+HRESULT d3d9CheckCreateStateBlock(D3DSTATEBLOCKTYPE type, const void* out);
 
 // Levels and faces of textures, locks of levels and surfaces.
 inline HRESULT d3d9CheckLevel(UINT level, UINT levels) { return level < levels ? D3D_OK : D3DERR_INVALIDCALL; }

@@ -28,15 +28,6 @@ void recordingDeviceDestroyed(RecordingDevice* device) {
   if (lastDevice() == device) lastDevice() = nullptr;
 }
 
-template <typename T>
-void RecordingDevice::hold(T*& slot, T* value) {
-  if (slot == value) return;
-  if (value) value->AddRef();
-  T* old = slot;
-  slot = value;
-  if (old) old->Release();
-}
-
 RecordingDevice::RecordingDevice(RecordingDirect3D9* owner, HWND focus, DWORD flags,
                                  const D3DPRESENT_PARAMETERS& params)
     : RecordingObject("Device"), d3d(owner), window(focus), behavior(flags), pp(params) {
@@ -44,6 +35,8 @@ RecordingDevice::RecordingDevice(RecordingDirect3D9* owner, HWND focus, DWORD fl
   caps = recordingConfig().caps;
   d3d9DefaultRenderStates(renderStates, pp.EnableAutoDepthStencil);
   d3d9DefaultSamplerStates(samplerStates);
+  d3d9DefaultStageStates(stageStates);
+  d3d9DefaultTransforms(transforms);
   std::memset(vsConstants, 0, sizeof vsConstants);
   std::memset(psConstants, 0, sizeof psConstants);
 
@@ -60,6 +53,7 @@ RecordingDevice::RecordingDevice(RecordingDirect3D9* owner, HWND focus, DWORD fl
     hold(depth, autoDepth);
   }
   view = {0, 0, pp.BackBufferWidth, pp.BackBufferHeight, 0.0f, 1.0f};
+  scissor = {0, 0, (LONG)pp.BackBufferWidth, (LONG)pp.BackBufferHeight};
   recordingDeviceCreated(this);
 }
 
@@ -80,6 +74,7 @@ void RecordingDevice::lastReleased() {
   hold(declaration, (RecordingVertexDeclaration*)nullptr);
   hold(vs, (RecordingVertexShader*)nullptr);
   hold(ps, (RecordingPixelShader*)nullptr);
+  releaseFixedFunction();
   if (back) back->Release();
   back = nullptr;
   if (autoDepth) autoDepth->Release();
@@ -295,8 +290,12 @@ HRESULT RecordingDevice::SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurfa
   if (HRESULT hr = d3d9CheckSetRenderTarget(RenderTargetIndex, pRenderTarget, descOf(s)))
     return logCall("SetRenderTarget", a, hr);
   hold(targets[RenderTargetIndex], s);
-  // Setting render target 0 resets the viewport to the whole target.
-  if (RenderTargetIndex == 0) view = {0, 0, s->desc().Width, s->desc().Height, 0.0f, 1.0f};
+  // Setting render target 0 resets the viewport and the scissor rectangle
+  // to the whole target.
+  if (RenderTargetIndex == 0) {
+    view = {0, 0, s->desc().Width, s->desc().Height, 0.0f, 1.0f};
+    scissor = {0, 0, (LONG)s->desc().Width, (LONG)s->desc().Height};
+  }
   return logCall("SetRenderTarget", a, S_OK);
 }
 
@@ -488,6 +487,7 @@ HRESULT RecordingDevice::SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl
   RecordingVertexDeclaration* d = dynamic_cast<RecordingVertexDeclaration*>(recordingObject(pDecl));
   if (HRESULT hr = d3d9CheckObject(pDecl, d)) return logCall("SetVertexDeclaration", a, hr);
   hold(declaration, d);
+  fvf = 0;
   return logCall("SetVertexDeclaration", a, S_OK);
 }
 

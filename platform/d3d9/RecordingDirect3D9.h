@@ -30,6 +30,7 @@
 // as "Texture#12.LockRect(0, null, 0x0)".
 
 #include "platform/d3d9/D3D9Rules.h"
+#include "platform/d3d9/D3D9StateBlock.h"
 #include "platform/d3d9/d3d9.h"
 
 #include <cstddef>
@@ -189,7 +190,7 @@ class RecordingVertexDeclaration;
 class RecordingVertexShader;
 class RecordingPixelShader;
 
-class RecordingDevice : public IDirect3DDevice9, public RecordingObject {
+class RecordingDevice : public IDirect3DDevice9, public RecordingObject, public D3D9StateOwner {
 public:
   RecordingDevice(RecordingDirect3D9* d3d, HWND window, DWORD behaviorFlags, const D3DPRESENT_PARAMETERS& pp);
   ~RecordingDevice() override;
@@ -200,6 +201,12 @@ public:
   HWND focusWindow() const { return window; }
   DWORD renderState(D3DRENDERSTATETYPE state) const { return renderStates[state & 255]; }
   DWORD samplerState(DWORD sampler, D3DSAMPLERSTATETYPE type) const;
+  DWORD stageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type) const {
+    return d3d9CheckSetTextureStageState(stage, type) ? 0 : stageStates[stage][type];
+  }
+  const D3DMATRIX& transform(D3DTRANSFORMSTATETYPE state) const { return transforms[d3d9TransformIndex(state) & 511]; }
+  const RECT& scissorRect() const { return scissor; }
+  DWORD fvfCode() const { return fvf; }
   IDirect3DBaseTexture9* texture(DWORD stage) const;
   IDirect3DSurface9* renderTarget(DWORD index) const {
     return index < D3D9_RENDER_TARGETS ? (IDirect3DSurface9*)targets[index] : nullptr;
@@ -298,6 +305,22 @@ public:
   HRESULT GetPixelShader(IDirect3DPixelShader9** ppShader) override;
   HRESULT SetPixelShaderConstantF(UINT StartRegister, const float* pConstantData, UINT Vector4fCount) override;
   HRESULT GetPixelShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount) override;
+  HRESULT SetFVF(DWORD FVF) override;
+  HRESULT GetFVF(DWORD* pFVF) override;
+  HRESULT SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) override;
+  HRESULT GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) override;
+  HRESULT SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) override;
+  HRESULT GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue) override;
+  HRESULT SetScissorRect(const RECT* pRect) override;
+  HRESULT GetScissorRect(RECT* pRect) override;
+  HRESULT CreateStateBlock(D3DSTATEBLOCKTYPE Type, IDirect3DStateBlock9** ppSB) override;
+
+  // --- D3D9StateOwner ---
+  IDirect3DDevice9* stateDevice() override { return this; }
+  void copyStates(D3D9States& out) override;
+  void setStates(const D3D9States& states) override;
+  void stateBlockCreated() override { resourceCreated(); }
+  void stateBlockDestroyed() override { resourceDestroyed(); }
 
   // Resources keep the device alive (not counted in the public reference
   // count) so that GetDevice stays valid after the engine released it.
@@ -313,8 +336,15 @@ private:
     UINT offset = 0;
     UINT stride = 0;
   };
+  // Holds a reference in a binding slot, as Direct3D 9 does for bound objects.
   template <typename T>
-  static void hold(T*& slot, T* value);
+  static void hold(T*& slot, T* value) {
+    if (slot == value) return;
+    if (value) value->AddRef();
+    T* old = slot;
+    slot = value;
+    if (old) old->Release();
+  }
 
   RecordingDirect3D9* d3d;
   HWND window;
@@ -336,6 +366,13 @@ private:
   RecordingVertexDeclaration* declaration = nullptr;
   RecordingVertexShader* vs = nullptr;
   RecordingPixelShader* ps = nullptr;
+  DWORD stageStates[D3D9_TEXTURE_STAGES][D3D9_STAGE_STATES];
+  D3DMATRIX transforms[D3D9_TRANSFORMS];
+  RECT scissor;
+  DWORD fvf = 0;
+  // The declarations SetFVF made, one per format, held until the device goes.
+  std::vector<std::pair<DWORD, RecordingVertexDeclaration*>> fvfDeclarations;
+  void releaseFixedFunction();
   bool sceneOpen = false;
   bool released = false;
   int liveResources = 0;

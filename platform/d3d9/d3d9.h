@@ -489,6 +489,110 @@ enum D3DTEXTUREFILTERTYPE : DWORD {
 #define D3DDMAPSAMPLER 256
 #define D3DVERTEXTEXTURESAMPLER0 (D3DDMAPSAMPLER + 1)
 
+// --- fixed-function stages and transforms ---------------------------------------------
+enum D3DTEXTURESTAGESTATETYPE : DWORD {
+  D3DTSS_COLOROP = 1,
+  D3DTSS_COLORARG1 = 2,
+  D3DTSS_COLORARG2 = 3,
+  D3DTSS_ALPHAOP = 4,
+  D3DTSS_ALPHAARG1 = 5,
+  D3DTSS_ALPHAARG2 = 6,
+  D3DTSS_BUMPENVMAT00 = 7,
+  D3DTSS_BUMPENVMAT01 = 8,
+  D3DTSS_BUMPENVMAT10 = 9,
+  D3DTSS_BUMPENVMAT11 = 10,
+  D3DTSS_TEXCOORDINDEX = 11,
+  D3DTSS_BUMPENVLSCALE = 22,
+  D3DTSS_BUMPENVLOFFSET = 23,
+  D3DTSS_TEXTURETRANSFORMFLAGS = 24,
+  D3DTSS_COLORARG0 = 26,
+  D3DTSS_ALPHAARG0 = 27,
+  D3DTSS_RESULTARG = 28,
+  D3DTSS_CONSTANT = 32,
+  D3DTSS_FORCE_DWORD = 0x7fffffff
+};
+
+enum D3DTEXTUREOP : DWORD {
+  D3DTOP_DISABLE = 1,
+  D3DTOP_SELECTARG1 = 2,
+  D3DTOP_SELECTARG2 = 3,
+  D3DTOP_MODULATE = 4,
+  D3DTOP_MODULATE2X = 5,
+  D3DTOP_MODULATE4X = 6,
+  D3DTOP_ADD = 7,
+  D3DTOP_ADDSIGNED = 8,
+  D3DTOP_ADDSIGNED2X = 9,
+  D3DTOP_SUBTRACT = 10,
+  D3DTOP_ADDSMOOTH = 11,
+  D3DTOP_BLENDDIFFUSEALPHA = 12,
+  D3DTOP_BLENDTEXTUREALPHA = 13,
+  D3DTOP_BLENDFACTORALPHA = 14,
+  D3DTOP_BLENDTEXTUREALPHAPM = 15,
+  D3DTOP_BLENDCURRENTALPHA = 16,
+  D3DTOP_PREMODULATE = 17,
+  D3DTOP_MODULATEALPHA_ADDCOLOR = 18,
+  D3DTOP_MODULATECOLOR_ADDALPHA = 19,
+  D3DTOP_MODULATEINVALPHA_ADDCOLOR = 20,
+  D3DTOP_MODULATEINVCOLOR_ADDALPHA = 21,
+  D3DTOP_BUMPENVMAP = 22,
+  D3DTOP_BUMPENVMAPLUMINANCE = 23,
+  D3DTOP_DOTPRODUCT3 = 24,
+  D3DTOP_MULTIPLYADD = 25,
+  D3DTOP_LERP = 26,
+  D3DTOP_FORCE_DWORD = 0x7fffffff
+};
+
+// Texture stage arguments: a source and modifiers.
+#define D3DTA_SELECTMASK 0x0000000f
+#define D3DTA_DIFFUSE 0x00000000
+#define D3DTA_CURRENT 0x00000001
+#define D3DTA_TEXTURE 0x00000002
+#define D3DTA_TFACTOR 0x00000003
+#define D3DTA_SPECULAR 0x00000004
+#define D3DTA_TEMP 0x00000005
+#define D3DTA_CONSTANT 0x00000006
+#define D3DTA_COMPLEMENT 0x00000010
+#define D3DTA_ALPHAREPLICATE 0x00000020
+
+enum D3DTRANSFORMSTATETYPE : DWORD {
+  D3DTS_VIEW = 2,
+  D3DTS_PROJECTION = 3,
+  D3DTS_TEXTURE0 = 16,
+  D3DTS_TEXTURE1 = 17,
+  D3DTS_TEXTURE2 = 18,
+  D3DTS_TEXTURE3 = 19,
+  D3DTS_TEXTURE4 = 20,
+  D3DTS_TEXTURE5 = 21,
+  D3DTS_TEXTURE6 = 22,
+  D3DTS_TEXTURE7 = 23,
+  D3DTS_FORCE_DWORD = 0x7fffffff
+};
+#define D3DTS_WORLDMATRIX(index) (D3DTRANSFORMSTATETYPE)((index) + 256)
+#define D3DTS_WORLD D3DTS_WORLDMATRIX(0)
+
+// Shared with D3DX's header, which guards it alike.
+#ifndef D3DMATRIX_DEFINED
+struct D3DMATRIX {
+  union {
+    struct {
+      float _11, _12, _13, _14;
+      float _21, _22, _23, _24;
+      float _31, _32, _33, _34;
+      float _41, _42, _43, _44;
+    };
+    float m[4][4];
+  };
+};
+#define D3DMATRIX_DEFINED
+#endif
+
+enum D3DSTATEBLOCKTYPE : DWORD {
+  D3DSBT_ALL = 1,
+  D3DSBT_PIXELSTATE = 2,
+  D3DSBT_VERTEXSTATE = 3,
+  D3DSBT_FORCE_DWORD = 0x7fffffff
+};
+
 // --- primitives and vertex declarations -------------------------------------------
 enum D3DPRIMITIVETYPE : DWORD {
   D3DPT_POINTLIST = 1,
@@ -908,6 +1012,15 @@ public:
   virtual HRESULT GetFunction(void* pData, UINT* pSizeOfData) = 0;
 };
 
+// A saved set of device states: Capture takes the device's current values
+// of the states the block covers, Apply sets them again.
+class IDirect3DStateBlock9 : public IUnknown {
+public:
+  virtual HRESULT GetDevice(IDirect3DDevice9** ppDevice) = 0;
+  virtual HRESULT Capture() = 0;
+  virtual HRESULT Apply() = 0;
+};
+
 class IDirect3DDevice9 : public IUnknown {
 public:
   virtual HRESULT TestCooperativeLevel() = 0;
@@ -993,6 +1106,19 @@ public:
   virtual HRESULT GetPixelShader(IDirect3DPixelShader9** ppShader) = 0;
   virtual HRESULT SetPixelShaderConstantF(UINT StartRegister, const float* pConstantData, UINT Vector4fCount) = 0;
   virtual HRESULT GetPixelShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount) = 0;
+
+  // Fixed-function vertices and texture stages, transforms, scissor.
+  virtual HRESULT SetFVF(DWORD FVF) = 0;
+  virtual HRESULT GetFVF(DWORD* pFVF) = 0;
+  virtual HRESULT SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) = 0;
+  virtual HRESULT GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) = 0;
+  virtual HRESULT SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) = 0;
+  virtual HRESULT GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue) = 0;
+  virtual HRESULT SetScissorRect(const RECT* pRect) = 0;
+  virtual HRESULT GetScissorRect(RECT* pRect) = 0;
+
+  // State blocks.
+  virtual HRESULT CreateStateBlock(D3DSTATEBLOCKTYPE Type, IDirect3DStateBlock9** ppSB) = 0;
 };
 
 // Constant register file sizes of shader model 3.
@@ -1035,6 +1161,7 @@ typedef IDirect3DIndexBuffer9* LPDIRECT3DINDEXBUFFER9;
 typedef IDirect3DVertexDeclaration9* LPDIRECT3DVERTEXDECLARATION9;
 typedef IDirect3DVertexShader9* LPDIRECT3DVERTEXSHADER9;
 typedef IDirect3DPixelShader9* LPDIRECT3DPIXELSHADER9;
+typedef IDirect3DStateBlock9* LPDIRECT3DSTATEBLOCK9;
 
 // Creates the process's Direct3D object; null when SDKVersion is not
 // D3D_SDK_VERSION or no implementation is available.
@@ -1063,3 +1190,19 @@ struct D3D9ImplementationRegistrar {
     d3d9RegisterImplementation(name, factory, priority);
   }
 };
+
+// --- device statistics (stand-in only) ----------------------------------------------
+// What an implementation counts about its own work, from device creation on;
+// fields an implementation does not keep stay 0.
+struct D3D9DeviceStatistics {
+  unsigned long long draws;
+  unsigned long long backendCallsSent;     // calls to the API underneath that went out
+  unsigned long long backendCallsSkipped;  // ... that its state cache found already made
+  unsigned long long programsLinked;
+  unsigned long long bufferBytesUploaded;
+};
+typedef bool (*D3D9StatisticsQuery)(IDirect3DDevice9* device, D3D9DeviceStatistics* out);
+// Each implementation registers a query that answers for its own devices.
+void d3d9RegisterStatistics(D3D9StatisticsQuery query);
+// False (and *out zeroed) when no implementation owns the device.
+bool d3d9DeviceStatistics(IDirect3DDevice9* device, D3D9DeviceStatistics* out);

@@ -13,6 +13,9 @@ GlDevice::GlDevice(GlDirect3D9* owner, HWND focus, DWORD flags, const D3DPRESENT
   d3d->AddRef();
   d3d9DefaultRenderStates(renderStates, pp.EnableAutoDepthStencil);
   d3d9DefaultSamplerStates(samplerStates);
+  d3d9DefaultStageStates(stageStates);
+  d3d9DefaultTransforms(transforms);
+  scissorRect = {0, 0, (LONG)pp.BackBufferWidth, (LONG)pp.BackBufferHeight};
   std::memset(vsConstants, 0, sizeof vsConstants);
   std::memset(psConstants, 0, sizeof psConstants);
   view = {0, 0, pp.BackBufferWidth, pp.BackBufferHeight, 0.0f, 1.0f};
@@ -160,6 +163,8 @@ void GlDevice::releaseBindings() {
   hold(declaration, (GlVertexDeclaration*)nullptr);
   hold(vs, (GlVertexShader*)nullptr);
   hold(ps, (GlPixelShader*)nullptr);
+  for (auto& entry : fvfDeclarations) entry.second->Release();
+  fvfDeclarations.clear();
   if (back) back->Release();
   back = nullptr;
   if (autoDepth) autoDepth->Release();

@@ -8,6 +8,7 @@
 // (surfaces and textures); the GL state cache is GlStateCache.
 
 #include "platform/d3d9/D3D9Rules.h"
+#include "platform/d3d9/D3D9StateBlock.h"
 #include "platform/d3d9/d3d9.h"
 #include "platform/d3d9/gl/GlContext.h"
 #include "platform/d3d9/gl/GlDirect3D9.h"
@@ -17,6 +18,7 @@
 #include <epoxy/gl.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -64,8 +66,12 @@ struct GlProgram {
   uint64_t vsVersion = 0, psVersion = 0;  // register file versions last uploaded
   GLint screenTransform = -1;             // pre-transformed vertices
   uint64_t screenVersion = 0;
-  GLint stage0Bound = -1;                 // fixed-function pixel stage
-  int stage0Value = -1;
+  GLint worldViewProjection = -1;         // fixed-function vertex stage
+  uint64_t transformVersion = 0;
+  GLint stagesBound = -1;                 // fixed-function pixel stages: 2-D textures bound, one bit each
+  int stagesValue = -1;
+  GLint textureFactor = -1;
+  uint64_t textureFactorValue = ~0ull;
   GLint alphaRef = -1;                    // alpha-test variants
   uint64_t alphaRefValue = ~0ull;
 };
@@ -91,11 +97,18 @@ struct GlVertexArrayKeyHash {
   size_t operator()(const GlVertexArrayKey& k) const;
 };
 
+// The pixel stage that stands in for the fixed-function texture stages of a
+// configuration (GlDevice::stageConfiguration): uniforms and main, without
+// the version line and inputs. `input(name)` reads a varying as a vec4
+// expression (and declares it).
+std::string glFixedFunctionPixelSource(const std::vector<DWORD>& config,
+                                       const std::function<std::string(const std::string&)>& input);
+
 // The largest rectangle of a width x height picture's shape inside an area
 // of areaWidth x areaHeight, centred in it.
 RECT glFittedRect(LONG width, LONG height, int areaWidth, int areaHeight);
 
-class GlDevice : public IDirect3DDevice9 {
+class GlDevice : public IDirect3DDevice9, public D3D9StateOwner {
 public:
   GlDevice(GlDirect3D9* d3d, HWND focus, DWORD behavior, const D3DPRESENT_PARAMETERS& pp, GlContext* context);
   // Creates the back buffer, the depth surface and the GL objects; false
@@ -173,6 +186,22 @@ public:
   HRESULT GetPixelShader(IDirect3DPixelShader9** ppShader) override;
   HRESULT SetPixelShaderConstantF(UINT StartRegister, const float* pConstantData, UINT Vector4fCount) override;
   HRESULT GetPixelShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount) override;
+  HRESULT SetFVF(DWORD FVF) override;
+  HRESULT GetFVF(DWORD* pFVF) override;
+  HRESULT SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) override;
+  HRESULT GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) override;
+  HRESULT SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) override;
+  HRESULT GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue) override;
+  HRESULT SetScissorRect(const RECT* pRect) override;
+  HRESULT GetScissorRect(RECT* pRect) override;
+  HRESULT CreateStateBlock(D3DSTATEBLOCKTYPE Type, IDirect3DStateBlock9** ppSB) override;
+
+  // --- D3D9StateOwner ---
+  IDirect3DDevice9* stateDevice() override { return this; }
+  void copyStates(D3D9States& out) override;
+  void setStates(const D3D9States& states) override;
+  void stateBlockCreated() override { resourceCreated(); }
+  void stateBlockDestroyed() override { resourceDestroyed(); }
 
   // --- for resources ---
   void resourceCreated() { ++liveResources; }
@@ -244,6 +273,11 @@ private:
   template <typename Shader, typename Interface>
   HRESULT createShader(const DWORD* function, Interface** out, bool pixel);
   GlProgram* linkProgram(uint64_t key, DWORD alphaFunc);
+  // The fixed-function pixel stages as a small number: configurations are
+  // numbered in the order they are first drawn with.
+  uint32_t stageConfiguration();
+  // The texture coordinate sets the stages of a configuration read.
+  std::vector<DWORD> stageTexCoords(uint32_t configuration) const;
   void uploadConstants(GlProgram* p);
   void destroyPrograms();
   // The scissor test on the rectangle, or off.
@@ -293,6 +327,14 @@ private:
   GlVertexDeclaration* declaration = nullptr;
   GlVertexShader* vs = nullptr;
   GlPixelShader* ps = nullptr;
+  DWORD stageStates[D3D9_TEXTURE_STAGES][D3D9_STAGE_STATES];
+  D3DMATRIX transforms[D3D9_TRANSFORMS];
+  uint64_t transformVersion = 1;
+  RECT scissorRect;
+  DWORD fvf = 0;
+  // The declarations SetFVF made, one per format, held until the device goes.
+  std::vector<std::pair<DWORD, GlVertexDeclaration*>> fvfDeclarations;
+  std::vector<std::vector<DWORD>> stageConfigurations;
   bool sceneOpen = false;
 
   // what changed since the last draw
@@ -316,7 +358,7 @@ private:
   uint64_t viewportVersion = 1;
 
   // GL state as last sent, and the sampler object of each stage
-  GlStateCache gl{stats.stateCalls};
+  GlStateCache gl{stats.stateCalls, stats.stateCallsSkipped};
   GLuint samplers[D3D9_STAGES] = {};
   float maxAnisotropy = 1.0f;
   bool hasAnisotropy = false;

@@ -282,6 +282,19 @@ bool glDeviceStats(IDirect3DDevice9* device, GlDeviceStats* stats) {
   return true;
 }
 
+// The device statistics every implementation answers (d3d9DeviceStatistics).
+static bool glDeviceStatistics(IDirect3DDevice9* device, D3D9DeviceStatistics* out) {
+  GlDevice* d = dynamic_cast<GlDevice*>(device);
+  if (!d) return false;
+  out->draws = d->stats.draws;
+  out->backendCallsSent = d->stats.stateCalls;
+  out->backendCallsSkipped = d->stats.stateCallsSkipped;
+  out->programsLinked = d->stats.programsLinked;
+  out->bufferBytesUploaded = d->stats.bufferBytesUploaded;
+  return true;
+}
+static const bool glStatisticsRegistered = (d3d9RegisterStatistics(glDeviceStatistics), true);
+
 bool glDeviceIsSurfaceless(IDirect3DDevice9* device) {
   GlDevice* d = dynamic_cast<GlDevice*>(device);
   return d && d->glContext()->surfaceless();

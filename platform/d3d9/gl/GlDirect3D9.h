@@ -27,6 +27,8 @@ struct GlDeviceStats {
   unsigned stateCalls;
   unsigned uniformUploads;
   unsigned draws;
+  unsigned long long stateCallsSkipped;    // state calls the cache found already made
+  unsigned long long bufferBytesUploaded;  // vertex and index bytes sent to GL buffers
 };
 
 // False when `device` is not an OpenGL device.

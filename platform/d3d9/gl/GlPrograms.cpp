@@ -144,13 +144,18 @@ struct Interface {
   DWORD usageIndex;
 };
 
-std::vector<Interface> pixelInputs(const GlPixelShader* ps) {
+// `texCoords`: the sets the fixed-function stages read (without a pixel shader).
+std::vector<Interface> pixelInputs(const GlPixelShader* ps, const std::vector<DWORD>& texCoords) {
   std::vector<Interface> list;
   if (!ps) {
-    // The fixed-function pixel stage reads diffuse colour and the first
+    // The fixed-function stages read diffuse and specular colour and their
     // texture coordinates.
     list.push_back({"vary_COLOR0", "in vec4 vary_COLOR0;", "vec4", D3DDECLUSAGE_COLOR, 0});
-    list.push_back({"vary_TEXCOORD0", "in vec4 vary_TEXCOORD0;", "vec4", D3DDECLUSAGE_TEXCOORD, 0});
+    list.push_back({"vary_COLOR1", "in vec4 vary_COLOR1;", "vec4", D3DDECLUSAGE_COLOR, 1});
+    for (DWORD set : texCoords) {
+      std::string name = "vary_TEXCOORD" + std::to_string(set);
+      list.push_back({name, "in vec4 " + name + ";", "vec4", D3DDECLUSAGE_TEXCOORD, set});
+    }
     return list;
   }
   for (DWORD i = 0; i < ps->view.header->inputCount; ++i) {
@@ -169,9 +174,9 @@ std::vector<Interface> pixelInputs(const GlPixelShader* ps) {
 }
 
 // A vertex stage that stands in for a missing (or bypassed) vertex shader:
-// pre-transformed positions in pixels, or fixed-function positions passed
-// through as clip coordinates; the other inputs go to the pixel inputs of
-// the same usage.
+// pre-transformed positions in pixels, or fixed-function positions through
+// world, view and projection; the other inputs go to the pixel inputs of the
+// same usage.
 std::string builtInVertexSource(bool pretransformed, const std::vector<Interface>& outputs) {
   std::string s = "#version 330 core\nlayout(location = 0) in vec4 d3d_In0;\n";
   bool declared[16] = {};
@@ -198,30 +203,14 @@ std::string builtInVertexSource(bool pretransformed, const std::vector<Interface
          "  gl_Position = vec4(d3d_In0.xy * d3d_ScreenTransform.xy + d3d_ScreenTransform.zw,\n"
          "                     d3d_In0.z * d3d_DepthTransform.x + d3d_DepthTransform.y, 1.0) * w;\n";
   } else {
-    s += "void main() {\n  gl_Position = vec4(d3d_In0.x, -d3d_In0.y, 2.0 * d3d_In0.z - d3d_In0.w, d3d_In0.w);\n";
+    // The matrix goes up in Direct3D's row-major order, which GL reads as its
+    // transpose: M * p here is p x M there. Then Direct3D's clip space
+    // becomes GL's (row 0 on top, z from 0..w to -w..w).
+    s += "uniform mat4 d3d_WorldViewProjection;\nvoid main() {\n"
+         "  vec4 c = d3d_WorldViewProjection * d3d_In0;\n"
+         "  gl_Position = vec4(c.x, -c.y, 2.0 * c.z - c.w, c.w);\n";
   }
   return s + body + "}\n";
-}
-
-// The fixed-function pixel stage: diffuse colour times the stage-0 texture.
-std::string builtInPixelSource(const std::string& vertexSource, bool builtInVertex) {
-  std::string s = "#version 330 core\n";
-  std::string color = "vec4(1.0)", texcoord = "vec2(0.0)";
-  std::string statement, type;
-  if (builtInVertex || findDeclaration(vertexSource, "vary_COLOR0", "out", statement, type)) {
-    if (builtInVertex) statement = "out vec4 vary_COLOR0;", type = "vec4";
-    s += swapStorage(statement, "out", "in") + "\n";
-    color = asVec4("vary_COLOR0", type);
-  }
-  if (builtInVertex || findDeclaration(vertexSource, "vary_TEXCOORD0", "out", statement, type)) {
-    if (builtInVertex) statement = "out vec4 vary_TEXCOORD0;", type = "vec4";
-    s += swapStorage(statement, "out", "in") + "\n";
-    texcoord = asVec4("vary_TEXCOORD0", type) + ".xy";
-  }
-  s += "uniform sampler2D d3d_Stage0;\nuniform int d3d_Stage0Bound;\nlayout(location = 0) out vec4 d3d_Color;\n"
-       "void main() {\n  vec4 t = d3d_Stage0Bound != 0 ? texture(d3d_Stage0, " +
-       texcoord + ") : vec4(1.0);\n  d3d_Color = " + color + " * t;\n}\n";
-  return s;
 }
 
 // Direct3D 9's alpha test, which GL core lacks: the pixel stage's main
@@ -240,6 +229,11 @@ std::string withAlphaTest(const std::string& source, const std::string& output, 
 
 const uint64_t kPretransformedKey = 0xFFFFFFFFull;
 const uint64_t kFixedFunctionKey = 0xFFFFFFFEull;
+// Pixel halves of program keys: a shader's serial, or the fixed-function
+// stages' configuration number with the top bit of the half set.
+const uint64_t kShaderSerialMask = 0x07FFFFFFull;
+const uint64_t kFixedStages = 0x08000000ull;
+const uint64_t kFixedStagesMask = 0x07FFFFFFull;
 
 }  // namespace
 
@@ -385,7 +379,8 @@ GlProgram* GlDevice::linkProgram(uint64_t key, DWORD alphaFunc) {
   const GlVertexShader* v = pretransformed ? nullptr : vs;
   p->vsSerial = v ? v->serial : 0;
   p->psSerial = ps ? ps->serial : 0;
-  std::vector<Interface> inputs = pixelInputs(ps);
+  uint32_t configuration = (uint32_t)(key & kFixedStagesMask);
+  std::vector<Interface> inputs = pixelInputs(ps, ps ? std::vector<DWORD>() : stageTexCoords(configuration));
   std::string log;
   GLuint vsObject = 0, psObject = 0;
   bool ownVs = false, ownPs = false;
@@ -415,7 +410,22 @@ GlProgram* GlDevice::linkProgram(uint64_t key, DWORD alphaFunc) {
   }
   std::string psRegisterName = ps ? ps->view.registerArrayName : "";
   if (!ps) {
-    std::string source = builtInPixelSource(v ? v->source : "", v == nullptr);
+    // Each input as the vertex stage writes it (the built-in one writes vec4s).
+    std::string declarations;
+    auto input = [&](const std::string& name) {
+      std::string statement = "in vec4 " + name + ";", type = "vec4";
+      bool known = !v;
+      for (const Interface& in : inputs) known = known || in.name == name;
+      if (v && findDeclaration(v->source, name, "out", statement, type)) {
+        statement = swapStorage(statement, "out", "in");
+        known = true;
+      }
+      if (!known) return std::string(name == "vary_COLOR0" ? "vec4(1.0)" : "vec4(0.0)");
+      if (declarations.find(statement) == std::string::npos) declarations += statement + "\n";
+      return asVec4(name, type);
+    };
+    std::string body = glFixedFunctionPixelSource(stageConfigurations[configuration], input);
+    std::string source = "#version 330 core\n" + declarations + body;
     if (alphaFunc) source = withAlphaTest(source, "d3d_Color", alphaFunc);
     psObject = compile(GL_FRAGMENT_SHADER, source, log);
     ownPs = true;
@@ -488,9 +498,14 @@ GlProgram* GlDevice::linkProgram(uint64_t key, DWORD alphaFunc) {
   if (pretransformed) p->screenTransform = glGetUniformLocation(p->program, "d3d_ScreenTransform");
   if (alphaFunc) p->alphaRef = glGetUniformLocation(p->program, "d3d_AlphaRef");
   if (!ps) {
-    glUniform1i(glGetUniformLocation(p->program, "d3d_Stage0"), 0);
-    p->stage0Bound = glGetUniformLocation(p->program, "d3d_Stage0Bound");
+    for (int i = 0; i < D3D9_TEXTURE_STAGES; ++i) {
+      GLint location = glGetUniformLocation(p->program, ("d3d_Stage" + std::to_string(i)).c_str());
+      if (location >= 0) glUniform1i(location, i);
+    }
+    p->stagesBound = glGetUniformLocation(p->program, "d3d_StagesBound");
+    p->textureFactor = glGetUniformLocation(p->program, "d3d_TextureFactor");
   }
+  if (!v && !pretransformed) p->worldViewProjection = glGetUniformLocation(p->program, "d3d_WorldViewProjection");
   return p;
 }
 
@@ -500,7 +515,7 @@ bool GlDevice::applyProgram() {
   // A test that always passes needs no variant.
   DWORD alphaFunc = renderStates[D3DRS_ALPHATESTENABLE] ? renderStates[D3DRS_ALPHAFUNC] : 0;
   if (alphaFunc < D3DCMP_NEVER || alphaFunc >= D3DCMP_ALWAYS) alphaFunc = 0;
-  uint64_t psKey = ps ? (ps->serial & 0x0FFFFFFFull) : 0;
+  uint64_t psKey = ps ? (ps->serial & kShaderSerialMask) : kFixedStages | stageConfiguration();
   uint64_t key = vsKey << 32 | (uint64_t)alphaFunc << 28 | psKey;
   if (!currentProgram || currentProgramKey != key) {
     auto it = programs.find(key);
@@ -537,10 +552,25 @@ void GlDevice::uploadConstants(GlProgram* p) {
   if (p->alphaRef >= 0)
     glSendOnChange(p->alphaRefValue, (uint64_t)renderStates[D3DRS_ALPHAREF],
                    [&] { glUniform1f(p->alphaRef, (float)(renderStates[D3DRS_ALPHAREF] & 0xFF)); });
-  if (p->stage0Bound >= 0) {
-    int bound = textureCores[0] && textureCores[0]->target == GL_TEXTURE_2D ? 1 : 0;
-    glSendOnChange(p->stage0Value, bound, [&] { glUniform1i(p->stage0Bound, bound); });
+  if (p->stagesBound >= 0) {
+    int bound = 0;
+    for (int i = 0; i < D3D9_TEXTURE_STAGES; ++i)
+      if (textureCores[i] && textureCores[i]->target == GL_TEXTURE_2D) bound |= 1 << i;
+    glSendOnChange(p->stagesValue, bound, [&] { glUniform1i(p->stagesBound, bound); });
   }
+  if (p->textureFactor >= 0)
+    glSendOnChange(p->textureFactorValue, (uint64_t)renderStates[D3DRS_TEXTUREFACTOR], [&] {
+      float c[4];
+      glColorFloats(renderStates[D3DRS_TEXTUREFACTOR], c);
+      glUniform4fv(p->textureFactor, 1, c);
+    });
+  if (p->worldViewProjection >= 0 && glSendOnChange(p->transformVersion, transformVersion, [&] {
+        D3DMATRIX m = d3d9Multiply(d3d9Multiply(transforms[d3d9TransformIndex(D3DTS_WORLD)],
+                                                transforms[d3d9TransformIndex(D3DTS_VIEW)]),
+                                   transforms[d3d9TransformIndex(D3DTS_PROJECTION)]);
+        glUniformMatrix4fv(p->worldViewProjection, 1, GL_FALSE, m.m[0]);
+      }))
+    ++stats.uniformUploads;
 }
 
 void GlDevice::forgetShader(uint64_t serial) {

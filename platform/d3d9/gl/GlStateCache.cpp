@@ -2,7 +2,8 @@
 
 #include "platform/d3d9/gl/GlStateCache.h"
 
-GlStateCache::GlStateCache(unsigned& counter) : sent(counter) {
+GlStateCache::GlStateCache(unsigned& sentCounter, unsigned long long& skippedCounter)
+    : sent(sentCounter), skipped(skippedCounter) {
   // Nothing is known of the GL state yet: every value differs from whatever
   // the first use sets.
   std::memset(&v, 0xFF, sizeof v);

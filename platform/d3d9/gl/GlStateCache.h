@@ -36,8 +36,8 @@ public:
   enum SamplerInt { MinFilter, MagFilter, WrapS, WrapT, WrapR, SrgbDecode, SamplerInts };
   enum SamplerFloat { LodBias, MinLod, Anisotropy, SamplerFloats };
 
-  // `sent` counts the calls that went out.
-  explicit GlStateCache(unsigned& sent);
+  // `sent` counts the calls that went out, `skipped` those found already made.
+  GlStateCache(unsigned& sent, unsigned long long& skipped);
 
   void enable(Cap cap, bool on);
   void depthMask(bool on);
@@ -85,6 +85,7 @@ private:
   template <typename T, typename Send>
   void set(T& cached, const T& value, Send&& send) {
     if (glSendOnChange(cached, value, send)) ++sent;
+    else ++skipped;
   }
 
   struct Values {
@@ -112,4 +113,5 @@ private:
     uint64_t samplerBorders[D3D9_STAGES];
   } v;
   unsigned& sent;
+  unsigned long long& skipped;
 };

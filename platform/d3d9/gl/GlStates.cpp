@@ -80,7 +80,7 @@ GLenum glStencilOperation(DWORD op) {
 struct StateGroups {
   uint32_t group[256];
   StateGroups(uint32_t depth, uint32_t raster, uint32_t blend, uint32_t stencil, uint32_t colorMask, uint32_t misc,
-              uint32_t program) {
+              uint32_t program, uint32_t scissor) {
     std::memset(group, 0, sizeof group);
     for (int s : {D3DRS_ZENABLE, D3DRS_ZWRITEENABLE, D3DRS_ZFUNC}) group[s] = depth;
     for (int s : {D3DRS_CULLMODE, D3DRS_FILLMODE, D3DRS_DEPTHBIAS, D3DRS_SLOPESCALEDEPTHBIAS}) group[s] = raster;
@@ -94,6 +94,7 @@ struct StateGroups {
     for (int s : {D3DRS_COLORWRITEENABLE, D3DRS_COLORWRITEENABLE1, D3DRS_COLORWRITEENABLE2, D3DRS_COLORWRITEENABLE3})
       group[s] = colorMask;
     for (int s : {D3DRS_SRGBWRITEENABLE, D3DRS_MULTISAMPLEANTIALIAS, D3DRS_DITHERENABLE}) group[s] = misc;
+    group[D3DRS_SCISSORTESTENABLE] = scissor;
     // The alpha test lives in the pixel program (GL core has none).
     group[D3DRS_ALPHATESTENABLE] = group[D3DRS_ALPHAFUNC] = program;
   }
@@ -103,7 +104,7 @@ struct StateGroups {
 
 HRESULT GlDevice::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) {
   static const StateGroups groups(DirtyDepth, DirtyRaster, DirtyBlend, DirtyStencil, DirtyColorMask, DirtyMisc,
-                                  DirtyProgram);
+                                  DirtyProgram, DirtyScissor);
   if (HRESULT hr = d3d9CheckSetRenderState(State)) return hr;
   if (renderStates[State] != Value) {
     renderStates[State] = Value;
@@ -240,9 +241,13 @@ void GlDevice::applyRenderStates() {
     gl.enable(GlStateCache::Multisample, rs[D3DRS_MULTISAMPLEANTIALIAS] != FALSE);
     gl.enable(GlStateCache::Dither, rs[D3DRS_DITHERENABLE] != FALSE);
   }
-  // The scissor rectangle is always the whole target (there is no
-  // SetScissorRect), so the scissor test only ever clips clears.
-  if (dirty & DirtyScissor) gl.enable(GlStateCache::Scissor, false);
+  // Target rows and GL rows run alike (row 0 is the top), so the rectangle
+  // needs no flip.
+  if (dirty & DirtyScissor) {
+    const RECT& r = scissorRect;
+    scissor(rs[D3DRS_SCISSORTESTENABLE] != FALSE, r.left, r.top, r.right > r.left ? r.right - r.left : 0,
+            r.bottom > r.top ? r.bottom - r.top : 0);
+  }
 }
 
 void GlDevice::scissor(bool on, GLint x, GLint y, GLsizei w, GLsizei h) {

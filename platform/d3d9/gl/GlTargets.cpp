@@ -8,6 +8,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstring>
 
 RECT glFittedRect(LONG width, LONG height, int areaWidth, int areaHeight) {
@@ -123,10 +124,12 @@ HRESULT GlDevice::SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pR
   if (HRESULT hr = d3d9CheckSetRenderTarget(RenderTargetIndex, pRenderTarget, s ? &s->desc : nullptr)) return hr;
   hold(targets[RenderTargetIndex], s);
   dirty |= DirtyFramebuffer | (RenderTargetIndex > 0 ? DirtyColorMask : 0u);
-  // Setting render target 0 resets the viewport to the whole target.
+  // Setting render target 0 resets the viewport and the scissor rectangle
+  // to the whole target.
   if (RenderTargetIndex == 0) {
     view = {0, 0, s->desc.Width, s->desc.Height, 0.0f, 1.0f};
-    dirty |= DirtyViewport;
+    scissorRect = {0, 0, (LONG)s->desc.Width, (LONG)s->desc.Height};
+    dirty |= DirtyViewport | DirtyScissor;
   }
   return D3D_OK;
 }
@@ -193,11 +196,20 @@ HRESULT GlDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLO
   }
   gl.enable(GlStateCache::Srgb, false);
   dirty |= DirtyColorMask | DirtyDepth | DirtyStencil | DirtyMisc | DirtyScissor;
-  // Clears stay inside the viewport (and the rectangles, when given).
+  // Clears stay inside the viewport (and the rectangles, when given, and
+  // the scissor rectangle while the scissor test is on).
   LONG vx0 = (LONG)view.X, vy0 = (LONG)view.Y, vx1 = (LONG)(view.X + view.Width), vy1 = (LONG)(view.Y + view.Height);
+  if (renderStates[D3DRS_SCISSORTESTENABLE]) {
+    vx0 = std::max(vx0, scissorRect.left);
+    vy0 = std::max(vy0, scissorRect.top);
+    vx1 = std::min(vx1, scissorRect.right);
+    vy1 = std::min(vy1, scissorRect.bottom);
+  }
   if (Count == 0) {
-    scissor(true, vx0, vy0, vx1 - vx0, vy1 - vy0);
-    glClear(bits);
+    if (vx0 < vx1 && vy0 < vy1) {
+      scissor(true, vx0, vy0, vx1 - vx0, vy1 - vy0);
+      glClear(bits);
+    }
   } else {
     for (DWORD i = 0; i < Count; ++i) {
       LONG x0 = pRects[i].x1 > vx0 ? pRects[i].x1 : vx0;

@@ -113,6 +113,7 @@ HRESULT GlBufferCore::unlock(GlDevice* device) {
   if (isLocked() || !written) return D3D_OK;
   written = false;
   if (!device->makeCurrent() || dirtyEnd <= dirtyBegin) return D3D_OK;
+  device->stats.bufferBytesUploaded += dirtyEnd - dirtyBegin;
   device->glState().bindCopyBuffer(buffer);
   if (discard) {
     // New storage: draws still reading the old contents keep them.
@@ -228,6 +229,7 @@ HRESULT GlDevice::CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVertexElemen
 HRESULT GlDevice::SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl) {
   GlVertexDeclaration* d = own<GlVertexDeclaration>(pDecl);
   if (HRESULT hr = d3d9CheckObject(pDecl, d)) return hr;
+  fvf = 0;
   if (d == declaration) return D3D_OK;
   bool kindChanged = !declaration || !d || declaration->pretransformed != d->pretransformed;
   hold(declaration, d);
@@ -465,6 +467,7 @@ HRESULT GlDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT Primitive
       glBufferSubData(GL_ARRAY_BUFFER, position, bytes, pVertexStreamZeroData);
     }
     upPosition = position + bytes;
+    stats.bufferBytesUploaded += bytes;
     hr = prepareDraw(stride);
     if (hr == D3D_OK) {
       glDrawArrays(glPrimitive(PrimitiveType), (GLint)(position / stride), (GLsizei)count);

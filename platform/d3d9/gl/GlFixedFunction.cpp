@@ -1,0 +1,255 @@
+// The OpenGL device's fixed-function states: vertex formats, transforms,
+// texture stages and the GLSL that stands in for the stages, the scissor
+// rectangle, and state blocks.
+
+#include "platform/d3d9/gl/GlDevice.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// What one active stage contributes to the pixel program, in this order.
+enum StageWord { OpColor, Color1, Color2, Color0, OpAlpha, Alpha1, Alpha2, Alpha0, Result, TexCoord, Constant, Words };
+
+std::string vec4Of(DWORD argb) {
+  float c[4];
+  glColorFloats(argb, c);
+  char buf[96];
+  std::snprintf(buf, sizeof buf, "vec4(%.9g, %.9g, %.9g, %.9g)", c[0], c[1], c[2], c[3]);
+  return buf;
+}
+
+std::string argument(DWORD arg, DWORD constant) {
+  std::string v;
+  switch (arg & D3DTA_SELECTMASK) {
+  case D3DTA_DIFFUSE: v = "diffuse"; break;
+  case D3DTA_TEXTURE: v = "tex"; break;
+  case D3DTA_TFACTOR: v = "d3d_TextureFactor"; break;
+  case D3DTA_SPECULAR: v = "specular"; break;
+  case D3DTA_TEMP: v = "temp"; break;
+  case D3DTA_CONSTANT: v = vec4Of(constant); break;
+  default: v = "current"; break;
+  }
+  if (arg & D3DTA_COMPLEMENT) v = "(vec4(1.0) - " + v + ")";
+  if (arg & D3DTA_ALPHAREPLICATE) v = v + ".aaaa";
+  return v;
+}
+
+// One texture operation on vec4 arguments; null for operations this device
+// does not blend (bump mapping, premodulation), which pass `current` on.
+std::string operation(DWORD op, const std::string& a0, const std::string& a1, const std::string& a2) {
+  switch (op) {
+  case D3DTOP_SELECTARG1: return a1;
+  case D3DTOP_SELECTARG2: return a2;
+  case D3DTOP_MODULATE: return a1 + " * " + a2;
+  case D3DTOP_MODULATE2X: return "2.0 * " + a1 + " * " + a2;
+  case D3DTOP_MODULATE4X: return "4.0 * " + a1 + " * " + a2;
+  case D3DTOP_ADD: return a1 + " + " + a2;
+  case D3DTOP_ADDSIGNED: return a1 + " + " + a2 + " - vec4(0.5)";
+  case D3DTOP_ADDSIGNED2X: return "2.0 * (" + a1 + " + " + a2 + " - vec4(0.5))";
+  case D3DTOP_SUBTRACT: return a1 + " - " + a2;
+  case D3DTOP_ADDSMOOTH: return a1 + " + " + a2 + " - " + a1 + " * " + a2;
+  case D3DTOP_BLENDDIFFUSEALPHA: return "mix(" + a2 + ", " + a1 + ", diffuse.a)";
+  case D3DTOP_BLENDTEXTUREALPHA: return "mix(" + a2 + ", " + a1 + ", tex.a)";
+  case D3DTOP_BLENDFACTORALPHA: return "mix(" + a2 + ", " + a1 + ", d3d_TextureFactor.a)";
+  case D3DTOP_BLENDTEXTUREALPHAPM: return a1 + " + " + a2 + " * (1.0 - tex.a)";
+  case D3DTOP_BLENDCURRENTALPHA: return "mix(" + a2 + ", " + a1 + ", current.a)";
+  case D3DTOP_MODULATEALPHA_ADDCOLOR: return a1 + " + " + a1 + ".a * " + a2;
+  case D3DTOP_MODULATECOLOR_ADDALPHA: return a1 + " * " + a2 + " + " + a1 + ".aaaa";
+  case D3DTOP_MODULATEINVALPHA_ADDCOLOR: return "(1.0 - " + a1 + ".a) * " + a2 + " + " + a1;
+  case D3DTOP_MODULATEINVCOLOR_ADDALPHA: return "(vec4(1.0) - " + a1 + ") * " + a2 + " + " + a1 + ".aaaa";
+  case D3DTOP_DOTPRODUCT3: return "vec4(4.0 * dot(" + a1 + ".rgb - vec3(0.5), " + a2 + ".rgb - vec3(0.5)))";
+  case D3DTOP_MULTIPLYADD: return a0 + " + " + a1 + " * " + a2;
+  case D3DTOP_LERP: return "mix(" + a2 + ", " + a1 + ", " + a0 + ")";
+  default: return "current";
+  }
+}
+
+}  // namespace
+
+std::string glFixedFunctionPixelSource(const std::vector<DWORD>& config,
+                                       const std::function<std::string(const std::string&)>& input) {
+  std::string s;
+  std::string body = "  vec4 diffuse = " + input("vary_COLOR0") + ";\n  vec4 specular = " + input("vary_COLOR1") +
+                     ";\n  vec4 current = diffuse;\n  vec4 temp = vec4(0.0);\n  vec4 tex;\n";
+  size_t stages = config.size() / Words;
+  for (size_t i = 0; i < stages; ++i) {
+    const DWORD* w = &config[i * Words];
+    std::string n = std::to_string(i);
+    s += "uniform sampler2D d3d_Stage" + n + ";\n";
+    std::string coord = input("vary_TEXCOORD" + std::to_string(w[TexCoord] & 7));
+    body += "  tex = (d3d_StagesBound & " + std::to_string(1 << i) + ") != 0 ? texture(d3d_Stage" + n + ", " + coord +
+            ".xy) : vec4(1.0);\n";
+    std::string color = operation(w[OpColor], argument(w[Color0], w[Constant]), argument(w[Color1], w[Constant]),
+                                  argument(w[Color2], w[Constant]));
+    // A disabled alpha operation keeps the alpha that reached the stage; a
+    // dot product fills alpha as well.
+    std::string alpha = w[OpColor] == D3DTOP_DOTPRODUCT3 ? "(" + color + ").a"
+                        : w[OpAlpha] == D3DTOP_DISABLE
+                            ? "current.a"
+                            : "(" + operation(w[OpAlpha], argument(w[Alpha0], w[Constant]),
+                                              argument(w[Alpha1], w[Constant]), argument(w[Alpha2], w[Constant])) +
+                                  ").a";
+    std::string target = (w[Result] & D3DTA_SELECTMASK) == D3DTA_TEMP ? "temp" : "current";
+    body += "  " + target + " = clamp(vec4((" + color + ").rgb, " + alpha + "), 0.0, 1.0);\n";
+  }
+  s += "uniform int d3d_StagesBound;\nuniform vec4 d3d_TextureFactor;\nlayout(location = 0) out vec4 d3d_Color;\n";
+  return s + "void main() {\n" + body + "  d3d_Color = current;\n}\n";
+}
+
+uint32_t GlDevice::stageConfiguration() {
+  std::vector<DWORD> config;
+  // The first stage whose colour operation is off ends the chain.
+  for (int i = 0; i < D3D9_TEXTURE_STAGES && stageStates[i][D3DTSS_COLOROP] != D3DTOP_DISABLE; ++i) {
+    const DWORD* s = stageStates[i];
+    DWORD words[Words] = {s[D3DTSS_COLOROP],  s[D3DTSS_COLORARG1], s[D3DTSS_COLORARG2],    s[D3DTSS_COLORARG0],
+                          s[D3DTSS_ALPHAOP],  s[D3DTSS_ALPHAARG1], s[D3DTSS_ALPHAARG2],    s[D3DTSS_ALPHAARG0],
+                          s[D3DTSS_RESULTARG], s[D3DTSS_TEXCOORDINDEX] & 0xFFFF, s[D3DTSS_CONSTANT]};
+    config.insert(config.end(), words, words + Words);
+  }
+  for (size_t i = 0; i < stageConfigurations.size(); ++i)
+    if (stageConfigurations[i] == config) return (uint32_t)i;
+  stageConfigurations.push_back(config);
+  return (uint32_t)stageConfigurations.size() - 1;
+}
+
+std::vector<DWORD> GlDevice::stageTexCoords(uint32_t configuration) const {
+  std::vector<DWORD> sets;
+  const std::vector<DWORD>& config = stageConfigurations[configuration];
+  for (size_t i = 0; i + Words <= config.size(); i += Words) {
+    DWORD set = config[i + TexCoord] & 7;
+    bool known = false;
+    for (DWORD s : sets) known = known || s == set;
+    if (!known) sets.push_back(set);
+  }
+  return sets;
+}
+
+// --- device calls ----------------------------------------------------------------------------
+HRESULT GlDevice::SetFVF(DWORD FVF) {
+  if (HRESULT hr = d3d9CheckSetFVF(FVF)) return hr;
+  if (FVF == 0) return D3D_OK;  // keeps the declaration, as Direct3D 9 does
+  GlVertexDeclaration* d = nullptr;
+  for (auto& entry : fvfDeclarations)
+    if (entry.first == FVF) d = entry.second;
+  if (!d) {
+    std::vector<D3DVERTEXELEMENT9> elements;
+    d3d9FvfElements(FVF, elements);
+    d = new GlVertexDeclaration(this, elements.data(), (UINT)elements.size());
+    fvfDeclarations.push_back({FVF, d});
+  }
+  SetVertexDeclaration(d);
+  fvf = FVF;
+  return D3D_OK;
+}
+
+HRESULT GlDevice::GetFVF(DWORD* pFVF) {
+  if (HRESULT hr = d3d9CheckGetFVF(pFVF, behavior)) return hr;
+  *pFVF = fvf;
+  return D3D_OK;
+}
+
+HRESULT GlDevice::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) {
+  if (HRESULT hr = d3d9CheckSetTransform(State, pMatrix)) return hr;
+  D3DMATRIX& m = transforms[d3d9TransformIndex(State)];
+  if (std::memcmp(&m, pMatrix, sizeof m) != 0) {
+    m = *pMatrix;
+    ++transformVersion;
+  }
+  return D3D_OK;
+}
+
+HRESULT GlDevice::GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) {
+  if (HRESULT hr = d3d9CheckGetTransform(State, pMatrix, behavior)) return hr;
+  *pMatrix = transforms[d3d9TransformIndex(State)];
+  return D3D_OK;
+}
+
+HRESULT GlDevice::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) {
+  if (HRESULT hr = d3d9CheckSetTextureStageState(Stage, Type)) return hr;
+  if (stageStates[Stage][Type] != Value) {
+    stageStates[Stage][Type] = Value;
+    if (!ps) dirty |= DirtyProgram;
+  }
+  return D3D_OK;
+}
+
+HRESULT GlDevice::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue) {
+  if (HRESULT hr = d3d9CheckGetTextureStageState(Stage, Type, pValue, behavior)) return hr;
+  *pValue = stageStates[Stage][Type];
+  return D3D_OK;
+}
+
+HRESULT GlDevice::SetScissorRect(const RECT* pRect) {
+  if (HRESULT hr = d3d9CheckSetScissorRect(pRect)) return hr;
+  scissorRect = *pRect;
+  dirty |= DirtyScissor;
+  return D3D_OK;
+}
+
+HRESULT GlDevice::GetScissorRect(RECT* pRect) {
+  if (HRESULT hr = d3d9CheckGetScissorRect(pRect)) return hr;
+  *pRect = scissorRect;
+  return D3D_OK;
+}
+
+HRESULT GlDevice::CreateStateBlock(D3DSTATEBLOCKTYPE Type, IDirect3DStateBlock9** ppSB) {
+  return d3d9CreateStateBlock(this, Type, ppSB);
+}
+
+void GlDevice::copyStates(D3D9States& out) {
+  std::memcpy(out.renderStates, renderStates, sizeof renderStates);
+  std::memcpy(out.samplerStates, samplerStates, sizeof samplerStates);
+  std::memcpy(out.stageStates, stageStates, sizeof stageStates);
+  std::memcpy(out.transforms, transforms, sizeof transforms);
+  std::memcpy(out.vsConstants, vsConstants, sizeof vsConstants);
+  std::memcpy(out.psConstants, psConstants, sizeof psConstants);
+  out.viewport = view;
+  out.scissor = scissorRect;
+  out.fvf = fvf;
+  for (int i = 0; i < D3D9_STAGES; ++i) out.textures[i] = textures[i];
+  out.vertexShader = vs;
+  out.pixelShader = ps;
+  out.declaration = declaration;
+  for (int i = 0; i < D3D9_STREAMS; ++i) out.streams[i] = {streams[i].buffer, streams[i].offset, streams[i].stride};
+  out.indices = indexBuffer;
+}
+
+// Through the device's own calls, which mark only what changed.
+void GlDevice::setStates(const D3D9States& in) {
+  for (DWORD i = 1; i < D3D9_RENDER_STATES; ++i) SetRenderState((D3DRENDERSTATETYPE)i, in.renderStates[i]);
+  for (int i = 0; i < D3D9_STAGES; ++i) {
+    DWORD stage = i < 16 ? (DWORD)i : D3DVERTEXTEXTURESAMPLER0 + (DWORD)(i - 16);
+    for (DWORD t = D3DSAMP_ADDRESSU; t < D3D9_SAMPLER_STATES; ++t)
+      SetSamplerState(stage, (D3DSAMPLERSTATETYPE)t, in.samplerStates[i][t]);
+    SetTexture(stage, in.textures[i]);
+  }
+  for (DWORD i = 0; i < D3D9_TEXTURE_STAGES; ++i)
+    for (DWORD t = D3DTSS_COLOROP; t < D3D9_STAGE_STATES; ++t)
+      SetTextureStageState(i, (D3DTEXTURESTAGESTATETYPE)t, in.stageStates[i][t]);
+  if (std::memcmp(transforms, in.transforms, sizeof transforms) != 0) {
+    std::memcpy(transforms, in.transforms, sizeof transforms);
+    ++transformVersion;
+  }
+  if (std::memcmp(vsConstants, in.vsConstants, sizeof vsConstants) != 0) {
+    std::memcpy(vsConstants, in.vsConstants, sizeof vsConstants);
+    ++vsVersion;
+  }
+  if (std::memcmp(psConstants, in.psConstants, sizeof psConstants) != 0) {
+    std::memcpy(psConstants, in.psConstants, sizeof psConstants);
+    ++psVersion;
+  }
+  if (std::memcmp(&view, &in.viewport, sizeof view) != 0) {
+    view = in.viewport;
+    dirty |= DirtyViewport;
+  }
+  SetScissorRect(&in.scissor);
+  SetVertexShader(in.vertexShader);
+  SetPixelShader(in.pixelShader);
+  SetVertexDeclaration(in.declaration);
+  fvf = in.fvf;
+  for (UINT i = 0; i < D3D9_STREAMS; ++i)
+    SetStreamSource(i, in.streams[i].buffer, in.streams[i].offset, in.streams[i].stride);
+  SetIndices(in.indices);
+}

@@ -159,6 +159,36 @@ D3DXIMAGE_FILEFORMAT sniff(const uint8_t* p, size_t size) {
   return D3DXIFF_TGA;
 }
 
+// The fewest bytes a complete file of its kind holds for a w x h picture of
+// `channels` channels. stb_image reads past the end of a short JPEG, BMP or TGA
+// file as zeros (and leaves the rest of a short PNM unwritten) and reports
+// success, so a few bytes could otherwise stand for a 16384 x 16384 picture.
+uint64_t leastFileSize(const uint8_t* p, size_t size, uint64_t w, uint64_t h, int channels) {
+  switch (sniff(p, size)) {
+  case D3DXIFF_JPG:  // every 8 x 8 block of the picture costs at least one bit of coded data
+    return ((w + 7) / 8) * ((h + 7) / 8) / 8;
+  case D3DXIFF_BMP: {  // rows padded to 4 bytes; stb_image reads no RLE
+    if (size < 30) return 0;
+    bool core = le32(p + 14) == 12;  // the old 12-byte header keeps the bit count at 24
+    uint64_t bits = core ? p[24] | p[25] << 8 : p[28] | p[29] << 8;
+    return (w * bits + 31) / 32 * 4 * h;
+  }
+  case D3DXIFF_PPM:
+    return w * h * uint64_t(channels) * (stbi_is_16_bit_from_memory(p, (int)size) ? 2 : 1);
+  case D3DXIFF_TGA: {
+    // Colour-mapped, true-colour or grey, raw or RLE; anything else is one of
+    // stb_image's other formats, which the sniffer files under TGA.
+    unsigned type = size > 2 ? p[2] & ~8u : 0;
+    if (type < 1 || type > 3) return 0;
+    uint64_t pixelBytes = size > 16 ? (p[16] + 7u) / 8 : 1, pixels = w * h;
+    // An RLE packet covers at most 128 pixels.
+    return 18 + ((p[2] & 8) ? (pixels + 127) / 128 * (1 + pixelBytes) : pixels * pixelBytes);
+  }
+  default:
+    return 0;
+  }
+}
+
 bool decodeStb(const uint8_t* p, size_t size, bool headerOnly, DecodedImage* out, std::string* error) {
   if (size > 0x7fffffff) {
     *error = "image too large";
@@ -183,6 +213,10 @@ bool decodeStb(const uint8_t* p, size_t size, bool headerOnly, DecodedImage* out
   out->levels = 1;
   out->surfaces.clear();
   if (headerOnly) return true;
+  if (size < leastFileSize(p, size, (uint64_t)w, (uint64_t)h, channels)) {
+    *error = "truncated image data";
+    return false;
+  }
   int dw = 0, dh = 0, dc = 0;
   stbi_uc* rgba = stbi_load_from_memory(p, (int)size, &dw, &dh, &dc, 4);
   if (!rgba || dw != w || dh != h) {

@@ -182,7 +182,9 @@ HRESULT D3DXCreateCubeTextureFromFileInMemory(LPDIRECT3DDEVICE9 pDevice, LPCVOID
   if (!pDevice || !pSrcData || SrcDataSize == 0 || !ppCubeTexture) return D3DERR_INVALIDCALL;
   DecodedImage image;
   std::string error;
-  if (!decodeImage(pSrcData, SrcDataSize, false, &image, &error) || !image.cube) return D3DXERR_INVALIDDATA;
+  // The header says whether it is a cube at all; only then is the rest decoded.
+  if (!decodeImage(pSrcData, SrcDataSize, true, &image, &error) || !image.cube) return D3DXERR_INVALIDDATA;
+  if (!decodeImage(pSrcData, SrcDataSize, false, &image, &error)) return D3DXERR_INVALIDDATA;
   Prepared prepared;
   HRESULT hr = prepare(pDevice, image, D3DX_DEFAULT, D3DFMT_UNKNOWN, 0, D3DRTYPE_CUBETEXTURE, &prepared);
   if (FAILED(hr)) return hr;

@@ -1,6 +1,6 @@
 // libFuzzer target: the D3DX image functions on arbitrary bytes, creating
-// textures on the recording device. Anything may fail; nothing may crash or
-// read out of bounds.
+// textures on the recording device. Anything may fail; nothing may crash,
+// read out of bounds or decode more picture than the bytes can hold.
 
 #include "platform/d3d9/RecordingDirect3D9.h"
 #include "platform/d3dx/d3dx9.h"
@@ -34,7 +34,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   D3DXIMAGE_INFO info;
   D3DXGetImageInfoFromFileInMemory(data, (UINT)size, &info);
   IDirect3DTexture9* texture = nullptr;
-  if (SUCCEEDED(D3DXCreateTextureFromFileInMemory(device(), data, (UINT)size, &texture))) texture->Release();
+  if (SUCCEEDED(D3DXCreateTextureFromFileInMemory(device(), data, (UINT)size, &texture))) {
+    // No format packs more than 8 pixels a byte into a deflate stream, which
+    // shrinks at most 1032:1; a bigger picture cannot be in the file, and
+    // decoding one from a few bytes means the loader made up its pixels.
+    D3DSURFACE_DESC desc;
+    texture->GetLevelDesc(0, &desc);
+    if (uint64_t(desc.Width) * desc.Height > 8 * 1032 * uint64_t(size) + 4096) __builtin_trap();
+    texture->Release();
+  }
   IDirect3DCubeTexture9* cube = nullptr;
   if (SUCCEEDED(D3DXCreateCubeTextureFromFileInMemory(device(), data, (UINT)size, &cube))) cube->Release();
   return 0;

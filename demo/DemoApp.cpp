@@ -216,6 +216,7 @@ int demoMain(HINSTANCE instance, const DemoOptions& options) {
     if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
       if (message.message == WM_QUIT) break;
       if (message.message == WM_KEYDOWN && message.wParam == VK_F12) screenshotWanted = true;
+      if (message.message == WM_KEYDOWN && message.wParam == VK_F1) demo->overlay.toggle();
       if (message.message == WM_DROPFILES) {
         demoOpenDrop(demo, reinterpret_cast<HDROP>(message.wParam));
         continue;

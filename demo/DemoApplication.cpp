@@ -167,10 +167,12 @@ void DemoApplication::frame() {
   scene->render(total * 10000.0f);
   if (postChain2) postChain2->apply();
   if (postChain1) postChain1->apply();
+  overlay.draw(*device, delta);
   device->present();
 }
 
 void DemoApplication::shutdown() {
+  overlay.shutdown();
   releaseChain(postChain1);
   releaseChain(postChain2);
   if (scene) {

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "demo/FreeCamera.h"
+#include "demo/Overlay.h"
 #include "engine/scene/SGCamera.h"
 #include "engine/scene/SGLight.h"
 #include "platform/win32/windows.h"
@@ -47,6 +48,7 @@ class DemoApplication {
   bool openScene(const char* fileName);
   // The window's messages as the main loop sees them (the free camera's).
   void handleMessage(const MSG& message);
+  Overlay overlay;  // drawn over each frame while shown (F1)
 
   FileManager* fileManager;  // borrowed
   bool animate = false;      // play the scene's tracks at the demo's time

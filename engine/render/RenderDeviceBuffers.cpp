@@ -164,6 +164,7 @@ void RenderDeviceDX9::SetVertexDecl(uint32_t format) {
 void RenderDeviceDX9::draw(const DrawCall* call) {
   if (!call || !call->vertexBuffer) return;
   call->vertexBuffer->bind();
+  countDraw(D3DPRIMITIVETYPE(call->primitiveType), uint32_t(call->primitiveCount));
   if (call->indexBuffer) {
     call->indexBuffer->bind();
     if (FAILED(device->DrawIndexedPrimitive(D3DPRIMITIVETYPE(call->primitiveType), call->baseVertexIndex,
@@ -183,6 +184,7 @@ void RenderDeviceDX9::DrawPrimitiveUP(D3DPRIMITIVETYPE type, uint32_t primitiveC
   currentFormat = 0;
   if (!device || FAILED(device->DrawPrimitiveUP(type, primitiveCount, vertices, stride)))
     fatalError("RenderDeviceDX9::DrawPrimitiveUP failed!");
+  countDraw(type, primitiveCount);
   // The user-pointer draw leaves stream 0 unbound.
   currentStream = nullptr;
 }

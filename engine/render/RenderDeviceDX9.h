@@ -99,6 +99,14 @@ struct CacheCounts {
   int32_t skipped;
 };
 
+// What the frame asked of the device since beginScene.
+struct FrameCounts {
+  int32_t draws;
+  int32_t triangles;
+  int32_t materialChanges;
+  int32_t renderTargetSwitches;
+};
+
 #define RENDER_CACHED_STAGES 8
 #define RENDER_STATE_UNKNOWN 0xFFFFFFFFu
 
@@ -189,6 +197,7 @@ class RenderDeviceDX9 {
   // A STAT_* slot; 0 for slots that are not counted.
   int32_t statistic(int slot) const;
   CacheCounts cacheCounts(CachedState kind) const { return counts[kind]; }
+  FrameCounts frameCounts() const { return frame; }
   // The declaration of a vertex format; null for a code that is none of the four.
   IDirect3DVertexDeclaration9* declaration(uint32_t format) const;
 
@@ -257,6 +266,12 @@ class RenderDeviceDX9 {
   int32_t currentSamplerFlags[RENDER_CACHED_STAGES];
   uint32_t renderStates[256];
   CacheCounts counts[CACHED_STATES];
+  FrameCounts frame;
+  void countDraw(D3DPRIMITIVETYPE type, uint32_t primitives) {
+    ++frame.draws;
+    if (type == D3DPT_TRIANGLELIST || type == D3DPT_TRIANGLESTRIP || type == D3DPT_TRIANGLEFAN)
+      frame.triangles += int32_t(primitives);
+  }
 
   uint32_t dynamicVertexPosition;
   uint32_t dynamicIndexPosition;

@@ -30,6 +30,7 @@ RenderDeviceDX9::RenderDeviceDX9() {
   fullscreen = false;
   inScene = false;
   std::memset(counts, 0, sizeof counts);
+  frame = {};
   pixelShaderMajor = pixelShaderMinor = 0;
   vertexShaderMajor = vertexShaderMinor = 0;
   textureStages = 0;
@@ -276,6 +277,7 @@ void RenderDeviceDX9::beginScene() {
   device->BeginScene();
   inScene = true;
   std::memset(counts, 0, sizeof counts);
+  frame = {};
 }
 
 int32_t RenderDeviceDX9::statistic(int slot) const {

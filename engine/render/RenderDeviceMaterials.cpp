@@ -69,6 +69,7 @@ void RenderDeviceDX9::compileRenderStates(Material* material) {
 
 void RenderDeviceDX9::setMaterial(const Material* material) {
   if (!material || !device) return;
+  ++frame.materialChanges;
 
   for (uint32_t i = 0; i + 1 < material->statePairBytes && i + 1 < sizeof material->statePairs; i += 2)
     setRenderState(D3DRENDERSTATETYPE(material->statePairs[i]), material->statePairs[i + 1]);

@@ -114,6 +114,7 @@ void RenderDeviceDX9::beginRenderTarget(int index, int slot) {
     device->SetViewport(&target.viewport);
   }
   device->SetRenderTarget(DWORD(slot), target.surface);
+  ++frame.renderTargetSwitches;
   if (target.depthSurface) device->SetDepthStencilSurface(target.depthSurface);
 }
 
@@ -126,6 +127,7 @@ void RenderDeviceDX9::endRenderTarget(int index, int slot) {
     releaseCom(target.savedDepthSurface);
   }
   device->SetRenderTarget(DWORD(slot), target.savedTarget);
+  ++frame.renderTargetSwitches;
   releaseCom(target.savedTarget);
   if (slot == 0) device->SetViewport(&target.savedViewport);
 }

@@ -53,6 +53,9 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
     } else if (line.is("--no-slide")) {
       if (!line.noValue(error)) return false;
       options.slide = false;
+    } else if (line.is("--overlay")) {
+      if (!line.noValue(error)) return false;
+      options.overlay = true;
     } else if (!takesValue(name)) {
       error = line.unknown();
       return false;
@@ -167,6 +170,7 @@ const char* captureUsage() {
          "  --animate        play the scene's animation tracks\n"
          "  --scene FILE     view that ASE scene instead of the station, the paths fitted to it\n"
          "  --no-slide       no slide projected through the spot light\n"
+         "  --overlay        draw the statistics overlay (F1 in the demo) into the frames\n"
          "  --fps R          frames per second, N or N/D, at most 1000 (default 30)\n"
          "  --start S        seconds into the demo of the first frame (default 0)\n"
          "  --seconds S      length to render in seconds (default 10)\n"

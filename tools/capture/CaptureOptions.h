@@ -17,6 +17,7 @@ struct CaptureOptions {
   bool animate = false;  // sample the scene's animation tracks
   std::string sceneFile;  // a scene to view instead of the station
   bool slide = true;
+  bool overlay = false;  // the statistics overlay over each frame
   // Frames per second as a fraction, so 30000/1001 and 1/30 are exact.
   int64_t fpsNumerator = 30;
   int64_t fpsDenominator = 1;

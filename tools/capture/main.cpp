@@ -133,6 +133,7 @@ int main(int argc, char** argv) {
     return usageError(why);
   }
 
+  demo->overlay.visible = options.overlay;
   FrameGrabber grabber;
   int status = 0;
   if (!grabber.open(getRenderDevice()->device, error)) {

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <memory>
 
 #include "support/SceneTestSupport.h"
 #include "demo/DemoApp.h"
@@ -110,6 +112,31 @@ TEST_F(DemoStartupTest, WithoutItsSceneTheDemoEndsNamingTheFile) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(demoMain(GetModuleHandleA(nullptr), unattended(1)), ::testing::ExitedWithCode(255),
               "DemoApplication::init: Couldn't load scene './data/station03.ase'.");
+}
+
+// The overlay draws through Dear ImGui's Direct3D 9 back end and leaves every
+// state the engine set as it found it (so the render device's cache stays
+// true), and takes its device objects with it.
+TEST_F(DemoStartupTest, OverlayDrawsAndLeavesTheEngineStatesAsTheyWere) {
+  writeTestScene();
+  demoOpenData();
+  DemoApplication* demo = demoStart(DisplayMode{640, 480, 32, 60}, DeviceSettings{false, false, 0, 1, 4.0f / 3.0f}, 1,
+                                    DemoScene{});
+  ASSERT_NE(demo, nullptr);
+  demo->frame();
+  RecordingDevice* device = recordingDevice();
+  auto before = std::make_unique<D3D9States>(), after = std::make_unique<D3D9States>();
+  device->copyStates(*before);
+  const size_t draws = recordingLog().count("DrawIndexedPrimitive");
+  demo->overlay.visible = true;
+  // ImGui sizes a new window on its first frame and shows it from the second.
+  for (int frame = 0; frame < 2; ++frame) demo->overlay.draw(*getRenderDevice(), 1.0f / 60.0f);
+  device->copyStates(*after);
+  EXPECT_GT(recordingLog().count("DrawIndexedPrimitive"), draws);
+  EXPECT_EQ(recordingLog().count("StateBlock.Apply"), 2u);
+  EXPECT_EQ(std::memcmp(before.get(), after.get(), sizeof(D3D9States)), 0);
+  demoStop();
+  EXPECT_EQ(recordingLiveObjects(), 0) << recordingLiveObjectList();
 }
 
 }  // namespace

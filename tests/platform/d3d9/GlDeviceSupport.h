@@ -1,6 +1,7 @@
 #pragma once
-// Fixture for the OpenGL device tests: a window from the Win32 stand-in on
-// SDL's offscreen driver, the device on it, HLSL compiled by D3DX, and
+// Fixture for the device tests: a window from the Win32 stand-in on SDL's
+// offscreen driver, a device of the implementation under test on it (the
+// OpenGL one unless a test names another), HLSL compiled by D3DX, and
 // read-back of surfaces as 0xAARRGGBB words (row 0 at the top).
 
 #include <gtest/gtest.h>
@@ -10,18 +11,19 @@
 #include <string>
 #include <vector>
 
+#include "platform/d3d9/RecordingDirect3D9.h"
 #include "platform/d3d9/d3d9.h"
 #include "platform/d3d9/gl/GlDirect3D9.h"
 #include "platform/d3dx/d3dx9shader.h"
 #include "platform/win32/Win32Sdl.h"
 #include "platform/win32/windows.h"
+#include "support/SurfaceReadback.h"
 
 namespace gltest {
 
 inline int red(uint32_t c) { return int((c >> 16) & 0xFF); }
 inline int green(uint32_t c) { return int((c >> 8) & 0xFF); }
 inline int blue(uint32_t c) { return int(c & 0xFF); }
-inline int alpha(uint32_t c) { return int(c >> 24); }
 
 // A pre-transformed vertex: position in pixels, rhw, colour, coordinates.
 struct TVertex {
@@ -49,6 +51,14 @@ inline constexpr const char* kPassVs =
     "struct O { float4 p : POSITION; float4 c : COLOR0; float2 t : TEXCOORD0; };\n"
     "O main(float4 p : POSITION, float4 c : COLOR0, float2 t : TEXCOORD0) { O o; o.p = p; o.c = c; o.t = t; return o; }";
 
+// Presentation as the engine asks for it: windowed with the copy swap effect
+// (anti-aliased or not), fullscreen with discard; a D24S8 depth surface.
+inline D3DPRESENT_PARAMETERS presentParameters(UINT width, UINT height, HWND window, bool windowed = true,
+                                               D3DMULTISAMPLE_TYPE multisample = D3DMULTISAMPLE_NONE) {
+  return {width, height, D3DFMT_A8R8G8B8, 1, multisample, 0, windowed ? D3DSWAPEFFECT_COPY : D3DSWAPEFFECT_DISCARD,
+          window, windowed, TRUE, D3DFMT_D24S8, 0, 0, D3DPRESENT_INTERVAL_IMMEDIATE};
+}
+
 class GlDeviceTest : public ::testing::Test {
 protected:
   static constexpr UINT W = 64;
@@ -57,11 +67,12 @@ protected:
   void SetUp() override { ASSERT_TRUE(open(D3DMULTISAMPLE_NONE, W, H)); }
   void TearDown() override { close(); }
 
-  // A device as the engine creates it: windowed with the copy swap effect
-  // (anti-aliased or not), fullscreen with discard. The window is
-  // windowWidth x windowHeight when given, else the back buffer's size.
+  // A device as the engine creates it. The window is windowWidth x
+  // windowHeight when given, else the back buffer's size.
   bool open(D3DMULTISAMPLE_TYPE multisample, UINT width, UINT height, bool windowed = true, int windowWidth = 0,
             int windowHeight = 0) {
+    if (std::strcmp(implementation, "recording") == 0) recordingReset();
+    if (!d3d9SelectImplementation(implementation)) return false;
     WNDCLASSA wc = {};
     wc.lpfnWndProc = DefWindowProcA;
     wc.lpszClassName = "GlDeviceTest";
@@ -72,18 +83,7 @@ protected:
     if (!window) return false;
     d3d = Direct3DCreate9(D3D_SDK_VERSION);
     if (!d3d) return false;
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.BackBufferWidth = width;
-    pp.BackBufferHeight = height;
-    pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-    pp.BackBufferCount = 1;
-    pp.MultiSampleType = multisample;
-    pp.SwapEffect = windowed ? D3DSWAPEFFECT_COPY : D3DSWAPEFFECT_DISCARD;
-    pp.hDeviceWindow = window;
-    pp.Windowed = windowed ? TRUE : FALSE;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    D3DPRESENT_PARAMETERS pp = presentParameters(width, height, window, windowed, multisample);
     if (d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev) != D3D_OK)
       return false;
     auto declaration = [&](BYTE positionUsage, IDirect3DVertexDeclaration9** out) {
@@ -114,6 +114,10 @@ protected:
     d3d = nullptr;
     if (window) DestroyWindow(window);
     window = nullptr;
+    if (std::strcmp(implementation, "recording") == 0) {
+      EXPECT_EQ(recordingLiveObjects(), 0) << recordingLiveObjectList();
+    }
+    d3d9SelectImplementation(nullptr);
   }
 
   template <typename T>
@@ -166,6 +170,27 @@ protected:
     return keep(t);
   }
 
+  // Managed buffers holding `data` (when given), written through a lock.
+  IDirect3DVertexBuffer9* vertexBuffer(UINT bytes, const void* data = nullptr, D3DPOOL pool = D3DPOOL_MANAGED) {
+    IDirect3DVertexBuffer9* b = nullptr;
+    EXPECT_EQ(dev->CreateVertexBuffer(bytes, 0, 0, pool, &b, nullptr), D3D_OK);
+    return fill(keep(b), data, bytes);
+  }
+  IDirect3DIndexBuffer9* indexBuffer(UINT bytes, const void* data, D3DFORMAT format = D3DFMT_INDEX16) {
+    IDirect3DIndexBuffer9* b = nullptr;
+    EXPECT_EQ(dev->CreateIndexBuffer(bytes, 0, format, D3DPOOL_MANAGED, &b, nullptr), D3D_OK);
+    return fill(keep(b), data, bytes);
+  }
+  template <typename Buffer>
+  Buffer* fill(Buffer* b, const void* data, UINT bytes) {
+    void* p = nullptr;
+    if (b && data && b->Lock(0, 0, &p, 0) == D3D_OK) {
+      std::memcpy(p, data, bytes);
+      EXPECT_EQ(b->Unlock(), D3D_OK);
+    }
+    return b;
+  }
+
   // A managed A8R8G8B8 texture with the given 0xAARRGGBB texels.
   IDirect3DTexture9* texture(UINT width, UINT height, const std::vector<uint32_t>& texels) {
     return rawTexture(width, height, D3DFMT_A8R8G8B8, texels.data(), width * 4, height);
@@ -196,20 +221,14 @@ protected:
     D3DSURFACE_DESC d;
     surface->GetDesc(&d);
     if (d.MultiSampleType != D3DMULTISAMPLE_NONE) {
-      IDirect3DTexture9* copy = renderTexture(d.Width, d.Height, d.Format);
-      EXPECT_EQ(dev->StretchRect(surface, nullptr, level0(copy), nullptr, D3DTEXF_POINT), D3D_OK);
-      surface = level0(copy);
+      IDirect3DSurface9* copy = level0(renderTexture(d.Width, d.Height, d.Format));
+      EXPECT_EQ(dev->StretchRect(surface, nullptr, copy, nullptr, D3DTEXF_POINT), D3D_OK);
+      surface = copy;
     }
-    IDirect3DSurface9* plain = nullptr;
-    EXPECT_EQ(dev->CreateOffscreenPlainSurface(d.Width, d.Height, d.Format, D3DPOOL_SYSTEMMEM, &plain, nullptr), D3D_OK);
-    EXPECT_EQ(dev->GetRenderTargetData(surface, plain), D3D_OK);
-    D3DLOCKED_RECT lr;
-    EXPECT_EQ(plain->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
-    std::vector<T> out(d.Width * d.Height);
-    for (UINT y = 0; y < d.Height; ++y)
-      std::memcpy(&out[y * d.Width], (const uint8_t*)lr.pBits + y * lr.Pitch, d.Width * sizeof(T));
-    plain->UnlockRect();
-    plain->Release();
+    SurfacePixels pixels = readSurface(dev, surface, sizeof(T));
+    EXPECT_EQ(pixels.bytes.size(), size_t(d.Width) * d.Height * sizeof(T));
+    std::vector<T> out(pixels.bytes.size() / sizeof(T));
+    if (!out.empty()) std::memcpy(out.data(), pixels.bytes.data(), pixels.bytes.size());
     return out;
   }
 
@@ -257,6 +276,7 @@ protected:
     ASSERT_EQ(dev->SetPixelShaderConstantF(0, c, 1), D3D_OK);
   }
 
+  const char* implementation = "gl";
   HWND window = nullptr;
   IDirect3D9* d3d = nullptr;
   IDirect3DDevice9* dev = nullptr;

@@ -8,6 +8,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -15,80 +16,30 @@ using namespace gltest;
 
 namespace {
 
-ULONG refs(IUnknown* o) {
-  o->AddRef();
-  return o->Release();
-}
-
 // What the window shows after Present, row 0 at the top, as 0xAARRGGBB,
 // read from the surface the device drew to (windows of SDL's offscreen
 // driver are EGL pbuffers, which keep it); its size is the surface's own,
 // not the one SDL reports.
 std::vector<uint32_t> windowPixels(int& width, int& height) {
-  width = height = 0;
   EGLDisplay display = eglGetCurrentDisplay();
   EGLSurface surface = eglGetCurrentSurface(EGL_DRAW);
   EGLint w = 0, h = 0;
+  width = height = 0;
   if (surface == EGL_NO_SURFACE || !eglQuerySurface(display, surface, EGL_WIDTH, &w) ||
       !eglQuerySurface(display, surface, EGL_HEIGHT, &h) || w <= 0 || h <= 0)
     return {};
   GLint previous = 0;
   glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &previous);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-  std::vector<uint8_t> rgba(size_t(w) * size_t(h) * 4);
-  glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, (GLuint)previous);
   std::vector<uint32_t> out(size_t(w) * size_t(h));
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const uint8_t* p = &rgba[(size_t(h - 1 - y) * size_t(w) + size_t(x)) * 4];
-      out[size_t(y) * size_t(w) + size_t(x)] = 0xFF000000u | uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
-    }
+  glReadPixels(0, 0, w, h, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, out.data());
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, (GLuint)previous);
+  for (int y = 0; y < h / 2; ++y)  // GL's row 0 is the bottom one
+    std::swap_ranges(out.begin() + y * w, out.begin() + (y + 1) * w, out.begin() + (h - 1 - y) * w);
+  for (uint32_t& c : out) c |= 0xFF000000u;
   width = w;
   height = h;
   return out;
-}
-
-TEST_F(GlDeviceTest, RenderTargetRoundTripAndRestore) {
-  IDirect3DTexture9* rt = renderTexture(32, 16, D3DFMT_A8R8G8B8);
-  IDirect3DSurface9* surface = level0(rt);
-  IDirect3DSurface9* saved = nullptr;
-  ASSERT_EQ(dev->GetRenderTarget(0, &saved), D3D_OK);
-  EXPECT_EQ(saved, backBuffer());
-  ULONG textureRefs = refs(rt);
-  ASSERT_EQ(dev->SetRenderTarget(0, surface), D3D_OK);
-  EXPECT_EQ(refs(rt), textureRefs + 1);  // the device holds its target
-  D3DVIEWPORT9 vp;
-  ASSERT_EQ(dev->GetViewport(&vp), D3D_OK);
-  EXPECT_EQ(vp.Width, 32u);  // setting target 0 resets the viewport to it
-  EXPECT_EQ(vp.Height, 16u);
-  EXPECT_EQ(dev->SetRenderTarget(0, nullptr), D3DERR_INVALIDCALL);
-  ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF112233, 1.0f, 0), D3D_OK);
-  ASSERT_EQ(dev->SetPixelShader(pixelShader(kVertexColourPs)), D3D_OK);
-  ASSERT_EQ(dev->SetRenderState(D3DRS_ZENABLE, FALSE), D3D_OK);
-  ASSERT_EQ(dev->BeginScene(), D3D_OK);
-  quad(-0.5f, -0.5f, 15.5f, 15.5f, 0, 0xFFFFFF00);
-  ASSERT_EQ(dev->EndScene(), D3D_OK);
-
-  ASSERT_EQ(dev->SetRenderTarget(0, saved), D3D_OK);
-  saved->Release();
-  EXPECT_EQ(refs(rt), textureRefs);
-  ASSERT_EQ(dev->GetViewport(&vp), D3D_OK);
-  EXPECT_EQ(vp.Width, W);
-  std::vector<uint32_t> target = read(surface);
-  EXPECT_EQ(target[5 * 32 + 3], 0xFFFFFF00u);
-  EXPECT_EQ(target[5 * 32 + 20], 0xFF112233u);
-  // The target's texture feeds a draw into the back buffer.
-  ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
-  ASSERT_EQ(dev->SetTexture(0, rt), D3D_OK);
-  EXPECT_EQ(refs(rt), textureRefs + 1);
-  ASSERT_EQ(dev->SetPixelShader(pixelShader(kTexturePs)), D3D_OK);
-  drawFull(0xFFFFFFFF);
-  std::vector<uint32_t> px = readBack();
-  EXPECT_EQ(px[10 * W + 4], 0xFFFFFF00u);
-  EXPECT_EQ(px[10 * W + 60], 0xFF112233u);
-  ASSERT_EQ(dev->SetTexture(0, nullptr), D3D_OK);
-  EXPECT_EQ(refs(rt), textureRefs);
 }
 
 TEST_F(GlDeviceTest, LockableRenderTargetsReadAndWrite) {
@@ -100,18 +51,12 @@ TEST_F(GlDeviceTest, LockableRenderTargetsReadAndWrite) {
   D3DLOCKED_RECT lr;
   RECT r = {2, 1, 6, 3};
   ASSERT_EQ(rt->LockRect(&lr, &r, 0), D3D_OK);
-  EXPECT_EQ(lr.Pitch, 32);
   EXPECT_EQ(((uint32_t*)lr.pBits)[0], 0xFF336699u);  // the lock reads the pixels back
   ((uint32_t*)lr.pBits)[1] = 0xFFABCDEF;              // pixel (3, 1)
-  EXPECT_EQ(rt->LockRect(&lr, nullptr, 0), D3DERR_INVALIDCALL);
   ASSERT_EQ(rt->UnlockRect(), D3D_OK);
   std::vector<uint32_t> px = read(rt);
   EXPECT_EQ(px[1 * 8 + 3], 0xFFABCDEFu);
   EXPECT_EQ(px[1 * 8 + 2], 0xFF336699u);
-  // Multisampled render targets are not lockable.
-  IDirect3DSurface9* ms = nullptr;
-  EXPECT_EQ(dev->CreateRenderTarget(8, 4, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_4_SAMPLES, 0, TRUE, &ms, nullptr),
-            D3DERR_INVALIDCALL);
 }
 
 TEST_F(GlDeviceTest, FloatTargetsKeepFullPrecision) {
@@ -132,7 +77,6 @@ TEST_F(GlDeviceTest, FloatTargetsKeepFullPrecision) {
   EXPECT_EQ((h[0] >> 16) & 0xFFFF, 0x64D2u);
   EXPECT_EQ((h[0] >> 32) & 0xFFFF, 0xC100u);
   // An R32F texture reads (r, 1, 1, 1), as Direct3D 9 fills missing channels.
-  ASSERT_EQ(dev->SetRenderTarget(0, backBuffer()), D3D_OK);
   setConstant(0.25f, 0, 0, 1);
   ASSERT_EQ(dev->SetRenderTarget(0, level0(r32)), D3D_OK);
   drawFull(0, 0.0f, 16, 16);
@@ -147,9 +91,6 @@ TEST_F(GlDeviceTest, StretchRectResolvesAMultisampledBackBuffer) {
   close();
   ASSERT_TRUE(open(D3DMULTISAMPLE_4_SAMPLES, W, H));
   IDirect3DSurface9* back = backBuffer();
-  D3DSURFACE_DESC d;
-  back->GetDesc(&d);
-  EXPECT_EQ(d.MultiSampleType, D3DMULTISAMPLE_4_SAMPLES);
   ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0), D3D_OK);
   ASSERT_EQ(dev->SetPixelShader(pixelShader(kVertexColourPs)), D3D_OK);
   TVertex tri[3] = {{0, 0, 0.5f, 1, 0xFFFFFFFF, 0, 0}, {63, 0, 0.5f, 1, 0xFFFFFFFF, 0, 0}, {0, 47, 0.5f, 1, 0xFFFFFFFF, 0, 0}};
@@ -164,11 +105,8 @@ TEST_F(GlDeviceTest, StretchRectResolvesAMultisampledBackBuffer) {
   ASSERT_EQ(wh, (int)H);
   EXPECT_EQ(shown[2 * W + 2], 0xFFFFFFFFu);
   EXPECT_EQ(shown[(H - 2) * W + W - 2], 0xFF000000u);
-  // A multisampled surface cannot be a copy's destination or read directly.
-  IDirect3DSurface9* plain = nullptr;
-  ASSERT_EQ(dev->CreateOffscreenPlainSurface(W, H, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &plain, nullptr), D3D_OK);
-  keep(plain);
-  EXPECT_EQ(dev->GetRenderTargetData(back, plain), D3DERR_INVALIDCALL);
+  // A multisampled surface cannot be read directly: it is resolved by a copy.
+  EXPECT_TRUE(readSurface(dev).bytes.empty());
   IDirect3DTexture9* copy = renderTexture(W, H, D3DFMT_A8R8G8B8);
   ASSERT_EQ(dev->StretchRect(back, nullptr, level0(copy), nullptr, D3DTEXF_LINEAR), D3D_OK);
   std::vector<uint32_t> px = read(level0(copy));
@@ -183,7 +121,6 @@ TEST_F(GlDeviceTest, StretchRectResolvesAMultisampledBackBuffer) {
   RECT left = {0, 0, W / 2, H};
   ASSERT_EQ(dev->StretchRect(level0(copy), &left, level0(small), nullptr, D3DTEXF_POINT), D3D_OK);
   EXPECT_EQ(read(level0(small))[1 * (W / 2) + 1], 0xFFFFFFFFu);
-  EXPECT_EQ(dev->StretchRect(level0(copy), nullptr, level0(copy), nullptr, D3DTEXF_POINT), D3DERR_INVALIDCALL);
 }
 
 TEST_F(GlDeviceTest, RegistersPersistAcrossShaderChanges) {
@@ -204,11 +141,6 @@ TEST_F(GlDeviceTest, RegistersPersistAcrossShaderChanges) {
   ASSERT_EQ(dev->SetPixelShaderConstantF(1, half, 1), D3D_OK);  // while a is bound, b's register
   EXPECT_EQ(draw(b), 0xFF804020u);
   EXPECT_EQ(draw(a), 0xFFFF8040u);
-  float back[8];
-  ASSERT_EQ(dev->GetPixelShaderConstantF(0, back, 2), D3D_OK);
-  EXPECT_EQ(back[4], 0.5f);
-  EXPECT_EQ(dev->SetPixelShaderConstantF(223, regs, 2), D3DERR_INVALIDCALL);  // 224 registers
-  EXPECT_EQ(dev->SetVertexShaderConstantF(255, regs, 1), D3D_OK);            // 256 registers
 
   // Vertex registers: a matrix in c4..c7 (column-major packing, one column
   // per register) moves the quad half a screen to the right.
@@ -249,22 +181,11 @@ TEST_F(GlDeviceTest, IndexedDrawsWithBaseVertexAnd16And32BitIndices) {
   ASSERT_EQ(vb->Lock(4 * sizeof(TVertex), 4 * sizeof(TVertex), &p, D3DLOCK_NOOVERWRITE), D3D_OK);
   std::memcpy(p, verts + 4, 4 * sizeof(TVertex));
   ASSERT_EQ(vb->Unlock(), D3D_OK);
-  EXPECT_EQ(vb->Unlock(), D3DERR_INVALIDCALL);
 
   const uint16_t i16[6] = {0, 1, 2, 2, 1, 3};
   const uint32_t i32[9] = {7, 7, 7, 0, 1, 2, 2, 1, 3};
-  IDirect3DIndexBuffer9* ib16 = nullptr;
-  IDirect3DIndexBuffer9* ib32 = nullptr;
-  ASSERT_EQ(dev->CreateIndexBuffer(sizeof i16, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib16, nullptr), D3D_OK);
-  ASSERT_EQ(dev->CreateIndexBuffer(sizeof i32, 0, D3DFMT_INDEX32, D3DPOOL_MANAGED, &ib32, nullptr), D3D_OK);
-  keep(ib16);
-  keep(ib32);
-  ASSERT_EQ(ib16->Lock(0, 0, &p, 0), D3D_OK);
-  std::memcpy(p, i16, sizeof i16);
-  ib16->Unlock();
-  ASSERT_EQ(ib32->Lock(0, 0, &p, 0), D3D_OK);
-  std::memcpy(p, i32, sizeof i32);
-  ib32->Unlock();
+  IDirect3DIndexBuffer9* ib16 = indexBuffer(sizeof i16, i16);
+  IDirect3DIndexBuffer9* ib32 = indexBuffer(sizeof i32, i32, D3DFMT_INDEX32);
 
   ASSERT_EQ(dev->SetPixelShader(pixelShader(kVertexColourPs)), D3D_OK);
   ASSERT_EQ(dev->SetRenderState(D3DRS_ZENABLE, FALSE), D3D_OK);
@@ -278,9 +199,6 @@ TEST_F(GlDeviceTest, IndexedDrawsWithBaseVertexAnd16And32BitIndices) {
     ASSERT_EQ(dev->BeginScene(), D3D_OK);
     // Base vertex 4 draws the second quad with the same indices.
     ASSERT_EQ(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 4, 0, 4, start, 2), D3D_OK);
-    // Out of the buffers: too many indices, vertices beyond the end.
-    EXPECT_EQ(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, start, 3), D3DERR_INVALIDCALL);
-    EXPECT_EQ(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 5, 0, 4, start, 2), D3DERR_INVALIDCALL);
     ASSERT_EQ(dev->EndScene(), D3D_OK);
     std::vector<uint32_t> px = readBack();
     EXPECT_EQ(px[20 * W + 10], 0xFF000000u);
@@ -296,11 +214,6 @@ TEST_F(GlDeviceTest, IndexedDrawsWithBaseVertexAnd16And32BitIndices) {
   std::vector<uint32_t> px = readBack();
   EXPECT_EQ(px[0], 0xFF00FF00u);
   EXPECT_EQ(px[20 * W + 50], 0xFF102030u);
-  // The user-pointer draw leaves stream 0 unbound.
-  ASSERT_EQ(dev->BeginScene(), D3D_OK);
-  quad(0, 0, 4, 4, 0, 0xFFFFFFFF);
-  EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3DERR_INVALIDCALL);
-  ASSERT_EQ(dev->EndScene(), D3D_OK);
 }
 
 TEST_F(GlDeviceTest, CompressedSrgbAndFormatTextures) {
@@ -313,12 +226,7 @@ TEST_F(GlDeviceTest, CompressedSrgbAndFormatTextures) {
   };
   // One DXT1 block, both end colours pure red (R5G6B5 0xF800), indices 0.
   const uint8_t block[8] = {0x00, 0xF8, 0x00, 0xF8, 0, 0, 0, 0};
-  IDirect3DTexture9* dxt = rawTexture(4, 4, D3DFMT_DXT1, block, 8, 1);
-  D3DLOCKED_RECT lr;
-  ASSERT_EQ(dxt->LockRect(0, &lr, nullptr, D3DLOCK_READONLY), D3D_OK);
-  EXPECT_EQ(lr.Pitch, 8);  // one row of 4x4 blocks
-  ASSERT_EQ(dxt->UnlockRect(0), D3D_OK);
-  EXPECT_EQ(sample(dxt), 0xFFFF0000u);
+  EXPECT_EQ(sample(rawTexture(4, 4, D3DFMT_DXT1, block, 8, 1)), 0xFFFF0000u);
 
   // sRGB reads decode 8-bit texels: 0x80 reads as 0.2158 (55).
   IDirect3DTexture9* grey = texture(1, 1, {0xFF808080});
@@ -340,6 +248,7 @@ TEST_F(GlDeviceTest, CompressedSrgbAndFormatTextures) {
   IDirect3DCubeTexture9* cube = nullptr;
   ASSERT_EQ(dev->CreateCubeTexture(4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr), D3D_OK);
   keep(cube);
+  D3DLOCKED_RECT lr;
   for (UINT f = 0; f < 6; ++f) {
     ASSERT_EQ(cube->LockRect((D3DCUBEMAP_FACES)f, 0, &lr, nullptr, 0), D3D_OK);
     for (int i = 0; i < 16; ++i) ((uint32_t*)lr.pBits)[i] = 0xFF000000u | (f * 40);
@@ -441,30 +350,14 @@ TEST(GlDeviceSurfaceless, RendersWithoutAnOpenGLWindow) {
   // the device renders on an EGL surfaceless context and presents nothing.
   IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
   ASSERT_NE(d3d, nullptr);
-  D3DPRESENT_PARAMETERS pp = {};
-  pp.BackBufferWidth = 16;
-  pp.BackBufferHeight = 8;
-  pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-  pp.SwapEffect = D3DSWAPEFFECT_COPY;
-  pp.hDeviceWindow = (HWND)0x7777;
-  pp.Windowed = TRUE;
+  D3DPRESENT_PARAMETERS pp = presentParameters(16, 8, (HWND)0x7777);
   IDirect3DDevice9* dev = nullptr;
   ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, pp.hDeviceWindow, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev),
             D3D_OK);
   EXPECT_TRUE(glDeviceIsSurfaceless(dev));
   ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF123456, 1.0f, 0), D3D_OK);
   EXPECT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
-  IDirect3DSurface9* back = nullptr;
-  IDirect3DSurface9* plain = nullptr;
-  ASSERT_EQ(dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
-  ASSERT_EQ(dev->CreateOffscreenPlainSurface(16, 8, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &plain, nullptr), D3D_OK);
-  ASSERT_EQ(dev->GetRenderTargetData(back, plain), D3D_OK);
-  D3DLOCKED_RECT lr;
-  ASSERT_EQ(plain->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
-  EXPECT_EQ(((uint32_t*)lr.pBits)[5], 0xFF123456u);
-  plain->UnlockRect();
-  plain->Release();
-  back->Release();
+  EXPECT_EQ(readSurface(dev).word(5, 0), 0xFF123456u);
   EXPECT_EQ(dev->Release(), 0u);
   EXPECT_EQ(d3d->Release(), 0u);
 }

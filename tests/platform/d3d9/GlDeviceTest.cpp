@@ -40,76 +40,17 @@ TEST(GlDirect3D, IsTheDefaultAndAnswersTruthfully) {
   EXPECT_EQ(check(D3DUSAGE_QUERY_SRGBREAD, D3DRTYPE_TEXTURE, D3DFMT_A8R8G8B8), D3D_OK);
   EXPECT_EQ(check(D3DUSAGE_QUERY_SRGBREAD, D3DRTYPE_TEXTURE, D3DFMT_R32F), D3DERR_NOTAVAILABLE);
 
-  D3DCAPS9 caps;
-  ASSERT_EQ(d3d->GetDeviceCaps(0, D3DDEVTYPE_HAL, &caps), D3D_OK);
-  EXPECT_EQ(caps.PixelShaderVersion, (DWORD)D3DPS_VERSION(3, 0));
-  EXPECT_EQ(caps.VertexShaderVersion, (DWORD)D3DVS_VERSION(3, 0));
-  EXPECT_EQ(caps.MaxSimultaneousTextures, 8u);
-  EXPECT_GT(caps.MaxAnisotropy, 1u);
-  EXPECT_TRUE(caps.Caps2 & D3DCAPS2_CANAUTOGENMIPMAP);
   EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_A8R8G8B8, TRUE, D3DMULTISAMPLE_4_SAMPLES, nullptr),
             D3D_OK);
   EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_A8R8G8B8, TRUE, D3DMULTISAMPLE_16_SAMPLES, nullptr),
             D3DERR_NOTAVAILABLE);
 
-  D3DPRESENT_PARAMETERS pp = {};
-  pp.BackBufferWidth = 32;
-  pp.BackBufferHeight = 32;
-  pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-  pp.SwapEffect = D3DSWAPEFFECT_COPY;
-  pp.Windowed = TRUE;
+  D3DPRESENT_PARAMETERS pp = presentParameters(32, 32, nullptr);
   IDirect3DDevice9* dev = nullptr;
   EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev),
             D3DERR_INVALIDCALL);  // no window
   EXPECT_EQ(dev, nullptr);
   EXPECT_EQ(d3d->Release(), 0u);
-}
-
-TEST_F(GlDeviceTest, RealFailuresAreReported) {
-  IDirect3DVertexBuffer9* vb = nullptr;
-  EXPECT_EQ(dev->CreateVertexBuffer(0, D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT, &vb, nullptr), D3DERR_INVALIDCALL);
-  // 59 bytes cannot hold one 60-byte vertex of FVF 0x140352.
-  EXPECT_EQ(dev->CreateVertexBuffer(59, D3DUSAGE_WRITEONLY, 0x140352, D3DPOOL_DEFAULT, &vb, nullptr), D3DERR_INVALIDCALL);
-  EXPECT_EQ(vb, nullptr);
-  IDirect3DTexture9* t = nullptr;
-  EXPECT_EQ(dev->CreateTexture(16, 16, 1, 0, D3DFMT_P8, D3DPOOL_MANAGED, &t, nullptr), D3DERR_INVALIDCALL);
-  EXPECT_EQ(dev->CreateTexture(16, 16, 1, D3DUSAGE_RENDERTARGET, D3DFMT_DXT1, D3DPOOL_DEFAULT, &t, nullptr),
-            D3DERR_INVALIDCALL);
-  EXPECT_EQ(dev->CreateTexture(16, 16, 6, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr), D3DERR_INVALIDCALL);
-  EXPECT_EQ(t, nullptr);
-  // Render-target textures cannot be locked; locks must pair.
-  IDirect3DTexture9* rt = renderTexture(8, 8, D3DFMT_A8R8G8B8);
-  D3DLOCKED_RECT lr;
-  EXPECT_EQ(rt->LockRect(0, &lr, nullptr, 0), D3DERR_INVALIDCALL);
-  IDirect3DTexture9* managed = texture(8, 8, std::vector<uint32_t>(64, 0));
-  EXPECT_EQ(managed->UnlockRect(0), D3DERR_INVALIDCALL);
-  RECT outside = {4, 4, 9, 8};
-  EXPECT_EQ(managed->LockRect(0, &lr, &outside, 0), D3DERR_INVALIDCALL);
-  // A shader blob that is not one, and a vertex blob given as pixel shader.
-  DWORD junk[8] = {0xFFFE0300, 1, 2, 3, 4, 5, 6, 0xFFFF};
-  IDirect3DVertexShader9* v = nullptr;
-  EXPECT_EQ(dev->CreateVertexShader(junk, &v), D3DERR_INVALIDCALL);
-  ID3DXBuffer* code = compile(kPassVs, "vs_3_0");
-  IDirect3DPixelShader9* p = nullptr;
-  EXPECT_EQ(dev->CreatePixelShader((const DWORD*)code->GetBufferPointer(), &p), D3DERR_INVALIDCALL);
-  code->Release();
-  // Draws outside a scene, without streams, clears of a missing stencil.
-  TVertex tri[3] = {};
-  ASSERT_EQ(dev->SetVertexDeclaration(tDecl), D3D_OK);
-  EXPECT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof(TVertex)), D3DERR_INVALIDCALL);
-  ASSERT_EQ(dev->BeginScene(), D3D_OK);
-  EXPECT_EQ(dev->BeginScene(), D3DERR_INVALIDCALL);
-  EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL);
-  EXPECT_EQ(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 1), D3DERR_INVALIDCALL);
-  ASSERT_EQ(dev->EndScene(), D3D_OK);
-  IDirect3DSurface9* d16 = nullptr;
-  ASSERT_EQ(dev->CreateDepthStencilSurface(W, H, D3DFMT_D16, D3DMULTISAMPLE_NONE, 0, TRUE, &d16, nullptr), D3D_OK);
-  keep(d16);
-  ASSERT_EQ(dev->SetDepthStencilSurface(d16), D3D_OK);
-  EXPECT_EQ(dev->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 0), D3DERR_INVALIDCALL);
-  EXPECT_EQ(dev->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3D_OK);
-  ASSERT_EQ(dev->SetDepthStencilSurface(nullptr), D3D_OK);
-  EXPECT_EQ(dev->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3DERR_INVALIDCALL);
 }
 
 TEST_F(GlDeviceTest, ClearsStayInsideViewportAndRectangles) {
@@ -214,6 +155,7 @@ TEST_F(GlDeviceTest, EveryBlendModeOfTheEngine) {
       {D3DBLENDOP_ADD, D3DBLEND_ZERO, D3DBLEND_SRCCOLOR},        {D3DBLENDOP_REVSUBTRACT, D3DBLEND_ONE, D3DBLEND_ONE},
       {D3DBLENDOP_MAX, D3DBLEND_ONE, D3DBLEND_ONE},              {D3DBLENDOP_MIN, D3DBLEND_ONE, D3DBLEND_ONE},
       {D3DBLENDOP_ADD, D3DBLEND_INVDESTCOLOR, D3DBLEND_ONE},     {D3DBLENDOP_SUBTRACT, D3DBLEND_ONE, D3DBLEND_INVSRCALPHA},
+      {D3DBLENDOP_ADD, D3DBLEND_BLENDFACTOR, D3DBLEND_ZERO},
   };
   const float s[4] = {0.8f, 0.4f, 0.2f, 0.25f};           // source r, g, b, a
   const float d[4] = {0x40 / 255.0f, 0x80 / 255.0f, 0xC0 / 255.0f, 1.0f};  // destination
@@ -226,6 +168,7 @@ TEST_F(GlDeviceTest, EveryBlendModeOfTheEngine) {
     case D3DBLEND_INVSRCALPHA: return 1 - s[3];
     case D3DBLEND_DESTCOLOR: return d[c];
     case D3DBLEND_INVDESTCOLOR: return 1 - d[c];
+    case D3DBLEND_BLENDFACTOR: return 1;  // the default factor, white
     default: return -1;
     }
   };
@@ -348,6 +291,20 @@ TEST_F(GlDeviceTest, DepthFunctionsAndWrites) {
   ASSERT_EQ(dev->SetRenderState(D3DRS_ZENABLE, FALSE), D3D_OK);
   drawFull(0xFF0000FF, 0.9f);
   EXPECT_EQ(centre(), 0xFF0000FFu);
+  // Through a vertex shader, depth follows clip-space z across a triangle:
+  // two crossing at x = 0 (both at 0.5 there), each nearer on its own side.
+  ASSERT_EQ(dev->SetRenderState(D3DRS_ZENABLE, TRUE), D3D_OK);
+  ASSERT_EQ(dev->SetRenderState(D3DRS_ZWRITEENABLE, TRUE), D3D_OK);
+  ASSERT_EQ(dev->SetVertexShader(vertexShader(kPassVs)), D3D_OK);
+  ASSERT_EQ(dev->SetVertexDeclaration(cDecl), D3D_OK);
+  ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0), D3D_OK);
+  const CVertex crossing[6] = {{-1, 1, 0.2f, 1, 0xFFFF0000, 0, 0}, {1, 0, 0.8f, 1, 0xFFFF0000, 0, 0},
+                               {-1, -1, 0.2f, 1, 0xFFFF0000, 0, 0}, {1, 1, 0.2f, 1, 0xFF00FF00, 0, 0},
+                               {1, -1, 0.2f, 1, 0xFF00FF00, 0, 0},  {-1, 0, 0.8f, 1, 0xFF00FF00, 0, 0}};
+  drawScene(D3DPT_TRIANGLELIST, 2, crossing);
+  std::vector<uint32_t> px = readBack();
+  EXPECT_EQ(px[H / 2 * W + W / 4], 0xFFFF0000u);
+  EXPECT_EQ(px[H / 2 * W + 3 * W / 4], 0xFF00FF00u);
 }
 
 TEST_F(GlDeviceTest, CullModesWithClockwiseFrontFaces) {

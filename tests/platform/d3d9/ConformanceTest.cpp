@@ -208,6 +208,68 @@ TEST_P(ConformanceTest, StatesReadBackAsSet) {
   EXPECT_EQ(pure->Release(), 0u);
 }
 
+TEST_P(ConformanceTest, FixedFunctionStatesAndStateBlocks) {
+  const D3DMATRIX scale = {{{2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 4, 0, 1, 2, 3, 1}}};
+  const RECT inner = {1, 2, 10, 12}, whole = {0, 0, 32, 16};
+  D3DMATRIX m;
+  RECT r;
+  DWORD value = 0;
+  IDirect3DStateBlock9* block = nullptr;
+  // Refusals, and what a new device starts with.
+  EXPECT_EQ(dev->SetTransform((D3DTRANSFORMSTATETYPE)1, &scale), D3DERR_INVALIDCALL);
+  EXPECT_EQ(dev->SetTransform(D3DTS_VIEW, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(dev->SetTextureStageState(8, D3DTSS_COLOROP, D3DTOP_DISABLE), D3DERR_INVALIDCALL);
+  EXPECT_EQ(dev->SetScissorRect(nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(dev->SetFVF(D3DFVF_XYZ | 0x900), D3DERR_INVALIDCALL);
+  EXPECT_EQ(dev->CreateStateBlock(D3DSBT_ALL, nullptr), D3DERR_INVALIDCALL);
+  ASSERT_EQ(dev->GetTextureStageState(0, D3DTSS_COLOROP, &value), D3D_OK);
+  EXPECT_EQ(value, (DWORD)D3DTOP_MODULATE);
+  ASSERT_EQ(dev->GetTransform(D3DTS_PROJECTION, &m), D3D_OK);
+  EXPECT_EQ(m._11 + m._22 + m._33 + m._44 + m._41, 4.0f);
+  ASSERT_EQ(dev->GetScissorRect(&r), D3D_OK);
+  EXPECT_EQ(std::tie(r.left, r.top, r.right, r.bottom), std::make_tuple(0L, 0L, (LONG)W, (LONG)H));
+
+  // A block captures every state; what changes after it comes back on Apply.
+  IDirect3DVertexDeclaration9* fvfDeclaration = nullptr;
+  ASSERT_EQ(dev->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1), D3D_OK);
+  ASSERT_EQ(dev->GetVertexDeclaration(&fvfDeclaration), D3D_OK);
+  ASSERT_NE(fvfDeclaration, nullptr);
+  fvfDeclaration->Release();
+  ASSERT_EQ(dev->SetTransform(D3DTS_WORLD, &scale), D3D_OK);
+  ASSERT_EQ(dev->SetScissorRect(&inner), D3D_OK);
+  ASSERT_EQ(dev->SetTextureStageState(1, D3DTSS_ALPHAARG2, D3DTA_TFACTOR), D3D_OK);
+  IDirect3DTexture9* t = texture(1, 1, {0});
+  ASSERT_EQ(dev->SetTexture(3, t), D3D_OK);
+  ASSERT_EQ(dev->CreateStateBlock(D3DSBT_ALL, &block), D3D_OK);
+  const D3DMATRIX identity = {{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}}};
+  ASSERT_EQ(dev->SetTransform(D3DTS_WORLD, &identity), D3D_OK);
+  ASSERT_EQ(dev->SetScissorRect(&whole), D3D_OK);
+  ASSERT_EQ(dev->SetTextureStageState(1, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE), D3D_OK);
+  ASSERT_EQ(dev->SetRenderState(D3DRS_SCISSORTESTENABLE, TRUE), D3D_OK);
+  ASSERT_EQ(dev->SetTexture(3, nullptr), D3D_OK);
+  ASSERT_EQ(dev->SetVertexDeclaration(nullptr), D3D_OK);
+  ASSERT_EQ(block->Apply(), D3D_OK);
+  IDirect3DBaseTexture9* bound = nullptr;
+  ASSERT_EQ(dev->GetTransform(D3DTS_WORLD, &m), D3D_OK);
+  EXPECT_EQ(std::memcmp(&m, &scale, sizeof m), 0);
+  ASSERT_EQ(dev->GetScissorRect(&r), D3D_OK);
+  EXPECT_EQ(std::tie(r.left, r.top, r.right, r.bottom), std::tie(inner.left, inner.top, inner.right, inner.bottom));
+  ASSERT_EQ(dev->GetTextureStageState(1, D3DTSS_ALPHAARG2, &value), D3D_OK);
+  EXPECT_EQ(value, (DWORD)D3DTA_TFACTOR);
+  ASSERT_EQ(dev->GetRenderState(D3DRS_SCISSORTESTENABLE, &value), D3D_OK);
+  EXPECT_EQ(value, (DWORD)FALSE);
+  ASSERT_EQ(dev->GetFVF(&value), D3D_OK);
+  EXPECT_EQ(value, (DWORD)(D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1));
+  ASSERT_EQ(dev->GetTexture(3, &bound), D3D_OK);
+  EXPECT_EQ(bound, t);  // the block held it
+  if (bound) bound->Release();
+  EXPECT_EQ(block->Release(), 0u);
+  // Setting render target 0 resets the scissor rectangle to the target.
+  ASSERT_EQ(dev->SetRenderTarget(0, level0(renderTexture(32, 16, D3DFMT_A8R8G8B8))), D3D_OK);
+  ASSERT_EQ(dev->GetScissorRect(&r), D3D_OK);
+  EXPECT_EQ(std::tie(r.left, r.top, r.right, r.bottom), std::tie(whole.left, whole.top, whole.right, whole.bottom));
+}
+
 TEST_P(ConformanceTest, DrawsAreValidated) {
   IDirect3DVertexBuffer9* vb = vertexBuffer(4 * sizeof(CVertex));
   const uint16_t indices[6] = {0, 1, 2, 2, 1, 3};

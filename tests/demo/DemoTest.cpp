@@ -10,31 +10,18 @@
 #include <cstring>
 #include <memory>
 
-#include "support/SceneTestSupport.h"
+#include "DemoFixture.h"
 #include "demo/DemoApp.h"
 #include "demo/DemoApplication.h"
 #include "demo/DemoOptions.h"
 #include "demo/SetupDialog.h"
 #include "engine/postfx/PostFX.h"
-#include "platform/win32/Win32Sdl.h"
 #include "support/SdlInput.h"
 
 namespace {
 
-class DemoStartupTest : public ::testing::Test {
+class DemoStartupTest : public DemoFixture {
  protected:
-  void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    recordingReset();
-    recordingSelect();
-    resetRenderDevice();
-    resetWindowState();
-  }
-  void TearDown() override {
-    resetRenderDevice();
-    resetWindowState();
-  }
-
   static std::string log() { return TestDir::read("log.txt"); }
   // Index of the first call whose text starts so, or -1.
   static long first(const std::string& prefix) {

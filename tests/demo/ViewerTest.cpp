@@ -8,19 +8,14 @@
 #include "demo/DemoApp.h"
 #include "demo/DemoApplication.h"
 #include "engine/scene/SGScene.h"
-#include "platform/win32/Win32Sdl.h"
-#include "support/SceneTestSupport.h"
+#include "DemoFixture.h"
 
 namespace {
 
-class ViewerTest : public ::testing::Test {
+class ViewerTest : public DemoFixture {
  protected:
   void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    recordingReset();
-    recordingSelect();
-    resetRenderDevice();
-    resetWindowState();
+    DemoFixture::SetUp();
     writeTestScene();
     writeTestScene("good.ase");
     // A keyframe controller the reader does not take, and a file without a mesh.
@@ -34,8 +29,7 @@ class ViewerTest : public ::testing::Test {
   }
   void TearDown() override {
     demoStop();
-    resetRenderDevice();
-    resetWindowState();
+    DemoFixture::TearDown();
   }
 
   // Drops the files on the demo's window as SDL reports a drop, and hands the

@@ -3,6 +3,8 @@
 
 #include "RenderTestSupport.h"
 
+#include <tuple>
+
 namespace {
 
 std::vector<std::string> methodsFrom(size_t from) {
@@ -41,16 +43,11 @@ TEST_F(RenderDeviceTest, InitRunsItsStepsInOrderAndLogsOneStartBlock) {
   EXPECT_EQ(calls().textsOf("SetVertexDeclaration")[0],
             "SetVertexDeclaration(" + recordingName(d->declaration(VERTEXFORMAT_DEFAULT)) + ")");
   const D3DPRESENT_PARAMETERS& pp = recorded()->presentParameters();
-  EXPECT_EQ(pp.BackBufferWidth, 1024u);
-  EXPECT_EQ(pp.BackBufferHeight, 768u);
-  EXPECT_EQ(pp.BackBufferFormat, D3DFMT_A8R8G8B8);
-  EXPECT_EQ(pp.BackBufferCount, 1u);
-  EXPECT_TRUE(pp.Windowed);
-  EXPECT_EQ(pp.SwapEffect, D3DSWAPEFFECT_COPY);
-  EXPECT_TRUE(pp.EnableAutoDepthStencil);
-  EXPECT_EQ(pp.AutoDepthStencilFormat, D3DFMT_D32);
-  EXPECT_EQ(pp.FullScreen_RefreshRateInHz, 0u);
-  EXPECT_EQ(pp.PresentationInterval, (UINT)D3DPRESENT_INTERVAL_IMMEDIATE);
+  EXPECT_EQ(std::tie(pp.BackBufferWidth, pp.BackBufferHeight, pp.BackBufferFormat, pp.BackBufferCount, pp.SwapEffect,
+                     pp.AutoDepthStencilFormat, pp.FullScreen_RefreshRateInHz, pp.PresentationInterval),
+            std::make_tuple(1024u, 768u, D3DFMT_A8R8G8B8, 1u, D3DSWAPEFFECT_COPY, D3DFMT_D32, 0u,
+                            (UINT)D3DPRESENT_INTERVAL_IMMEDIATE));
+  EXPECT_TRUE(pp.Windowed && pp.EnableAutoDepthStencil);
   EXPECT_EQ(recorded()->behaviorFlags(), DWORD(D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_PUREDEVICE));
   EXPECT_EQ(recorded()->focusWindow(), testWindow());
 
@@ -88,10 +85,8 @@ TEST_F(RenderDeviceTest, FullscreenFindsASizeThatExistsOnlyAsR5G6B5) {
   // The mode's format becomes the adapter format of every later check.
   EXPECT_EQ(calls().textsOf("CheckDeviceFormat")[0], "CheckDeviceFormat(0, 1, 23, 0x2, 1, 71)");
   const D3DPRESENT_PARAMETERS& pp = recorded()->presentParameters();
-  EXPECT_EQ(pp.BackBufferFormat, D3DFMT_R5G6B5);
-  EXPECT_FALSE(pp.Windowed);
-  EXPECT_EQ(pp.SwapEffect, D3DSWAPEFFECT_DISCARD);
-  EXPECT_EQ(pp.FullScreen_RefreshRateInHz, 75u);
+  EXPECT_EQ(std::tie(pp.BackBufferFormat, pp.Windowed, pp.SwapEffect, pp.FullScreen_RefreshRateInHz),
+            std::make_tuple(D3DFMT_R5G6B5, FALSE, D3DSWAPEFFECT_DISCARD, 75u));
   // No format line for a 16-bit back buffer: the resolution line runs on.
   EXPECT_EQ(logText().rfind("Resolution: 800x500 75 Hz PixelShaderVersion = 3.0\n", 0), 0u) << logText();
 }

@@ -2,8 +2,8 @@
 // launcher appears, Enter starts the demo, frames are drawn in its window,
 // Escape ends it with exit code 0, and log.txt tells what happened. A
 // screenshot of a frame is kept next to the test's working files. Also the
-// command line: usage, refusals, an unattended windowed run, F12, and the
-// one line a machine without a display gets.
+// command line: usage, refusals, an unattended windowed run, F12, F1's
+// overlay, and the one line a machine without a display gets.
 
 #include <gtest/gtest.h>
 
@@ -250,6 +250,56 @@ TEST_F(DemoE2E, F2AndADragOrbitTheCamera) {
   const size_t drift = changed(a, b), orbit = changed(b, c);
   std::printf("pixels changed: %zu with the camera still, %zu after the drag\n", drift, orbit);
   EXPECT_GT(orbit, 2 * drift + 5000);
+}
+
+// F1 shows the statistics overlay over the frame and F1 again hides it: with
+// it shown, the frame changes where the overlay's window is (its top-left
+// corner at 8, 8, as wide as its frame-time graph and a little more) and
+// elsewhere only as much as the moving scene changes it anyway.
+TEST_F(DemoE2E, F1ShowsTheOverlayInItsCornerAndHidesIt) {
+  ASSERT_TRUE(x.start()) << "Xvfb did not start: " << readFile("xvfb.log");
+  startDemo({"--no-launcher", "--windowed", "--mode", "640x480", "--seconds", "120"});
+  std::string window = findWindow("engine", 60);
+  ASSERT_FALSE(window.empty()) << "no demo window appeared: " << readFile(runDir + "/demo.out");
+  std::vector<std::string> shots;
+  const auto settle = std::chrono::seconds(3);  // one message a frame, slow llvmpipe frames
+  for (const char* name : {"overlay-off.png", "overlay-on.png", "overlay-off-again.png"}) {
+    if (!shots.empty()) press(window, "F1");
+    std::this_thread::sleep_for(settle);
+    shots.push_back(fs::absolute(name).string());
+    screenshot(window, shots.back());
+  }
+  press(window, "Escape");
+  std::string out;
+  EXPECT_EQ(finish(60, out), 0) << out;
+
+  Picture off = loadPng(shots[0]), on = loadPng(shots[1]), offAgain = loadPng(shots[2]);
+  ASSERT_EQ(off.width, 640);
+  ASSERT_EQ(on.rgb.size(), off.rgb.size());
+  ASSERT_EQ(offAgain.rgb.size(), off.rgb.size());
+  // Shares of changed pixels inside the overlay's window and well outside it.
+  auto shares = [](const Picture& p, const Picture& q) {
+    size_t inside = 0, insideCount = 0, outside = 0, outsideCount = 0;
+    for (int y = 0; y < p.height; ++y)
+      for (int x = 0; x < p.width; ++x) {
+        const uint8_t *a = p.at(x, y), *b = q.at(x, y);
+        const bool changed = std::abs(a[0] - b[0]) > 6 || std::abs(a[1] - b[1]) > 6 || std::abs(a[2] - b[2]) > 6;
+        if (x >= 8 && x < 256 && y >= 8 && y < 250) inside += changed, ++insideCount;
+        else if (x >= 320 || y >= 320) outside += changed, ++outsideCount;
+      }
+    return std::pair{double(inside) / double(insideCount), double(outside) / double(outsideCount)};
+  };
+  const auto [shownInside, shownOutside] = shares(off, on);
+  const auto [hiddenInside, hiddenOutside] = shares(on, offAgain);
+  const auto [apartInside, apartOutside] = shares(off, offAgain);
+  std::printf("changed inside/outside the overlay: shown %.3f/%.3f, hidden %.3f/%.3f, off to off %.3f/%.3f\n",
+              shownInside, shownOutside, hiddenInside, hiddenOutside, apartInside, apartOutside);
+  EXPECT_GT(shownInside, 0.9);
+  EXPECT_GT(hiddenInside, 0.9);
+  EXPECT_LT(apartInside, 0.5);  // hidden again: the corner shows the scene
+  // The scene moves: some of the rest changes in a few seconds (about a sixth).
+  EXPECT_LT(shownOutside, 0.5);
+  EXPECT_LT(hiddenOutside, 0.5);
 }
 
 }  // namespace

@@ -14,6 +14,13 @@ function(vantrel_library name)
   if(A_LIBS)
     target_link_libraries(${name} PUBLIC ${A_LIBS})
   endif()
+  # Fuzz builds: every library of ours reports coverage, so that a fuzz target
+  # sees the code it drives and not only its own source. Whatever links one
+  # gets a runtime that carries the coverage hooks.
+  if(VANTREL_BUILD_FUZZ)
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer-no-link)
+    target_link_options(${name} INTERFACE -fsanitize=fuzzer-no-link)
+  endif()
 endfunction()
 
 # A GoogleTest executable registered with CTest.
@@ -45,15 +52,32 @@ function(vantrel_test name)
     PROPERTIES LABELS ${A_LABEL} TIMEOUT ${A_TIMEOUT})
 endfunction()
 
-# A libFuzzer target (builds with VANTREL_BUILD_FUZZ only, which need clang), run by CTest
-# under the label fuzz for a bounded time from its seed corpus.
-#   vantrel_fuzz(name SOURCES ... LIBS ... [CORPUS dir] [SECONDS n])
-# The CORPUS folder may be generated at build time; it is created if missing.
+# A libFuzzer entry point (LLVMFuzzerTestOneInput in SOURCES), in two forms:
+#   vantrel_fuzz(name SOURCES ... LIBS ... FLOOR n [SEEDS dir...] [REPLAY dir...] [SECONDS n])
+# - fuzz builds (VANTREL_BUILD_FUZZ, clang): the libFuzzer target, run by CTest
+#   under the label fuzz through scripts/fuzz-run for a bounded time from the
+#   SEEDS and REPLAY folders; any finding, or a final coverage below FLOOR, fails;
+# - every build: name_replay, the same entry point fed every file of the
+#   REPLAY folders (found inputs kept as regressions, real files) by a plain
+#   main, under the label unit.
+# SEEDS folders may be generated at build time; they are created if missing.
 function(vantrel_fuzz name)
+  cmake_parse_arguments(A "" "FLOOR;SECONDS" "SOURCES;LIBS;SEEDS;REPLAY" ${ARGN})
+  set(workdir ${CMAKE_BINARY_DIR}/testwork/${name})
+  if(A_REPLAY)
+    add_executable(${name}_replay ${A_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/FuzzReplayMain.cpp)
+    target_include_directories(${name}_replay PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+    target_link_libraries(${name}_replay PRIVATE ${A_LIBS})
+    file(MAKE_DIRECTORY ${workdir}_replay)
+    add_test(NAME ${name}_replay COMMAND ${name}_replay ${A_REPLAY} WORKING_DIRECTORY ${workdir}_replay)
+    set_tests_properties(${name}_replay PROPERTIES LABELS unit TIMEOUT 120 ENVIRONMENT SDL_VIDEODRIVER=dummy)
+  endif()
   if(NOT VANTREL_BUILD_FUZZ)
     return()
   endif()
-  cmake_parse_arguments(A "" "CORPUS;SECONDS" "SOURCES;LIBS" ${ARGN})
+  if(NOT DEFINED A_FLOOR)
+    message(FATAL_ERROR "vantrel_fuzz(${name}): FLOOR (the least coverage a run must reach) is required")
+  endif()
   if(NOT A_SECONDS)
     set(A_SECONDS 60)
   endif()
@@ -65,14 +89,10 @@ function(vantrel_fuzz name)
   target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_libraries(${name} PRIVATE ${A_LIBS})
-  if(NOT A_CORPUS)
-    set(A_CORPUS ${CMAKE_CURRENT_BINARY_DIR}/${name}-corpus)
-  endif()
-  set(workdir ${CMAKE_BINARY_DIR}/testwork/${name})
-  file(MAKE_DIRECTORY ${workdir} ${A_CORPUS})
-  # Findings go to workdir; the corpus folder is only read (a copy grows in workdir).
+  file(MAKE_DIRECTORY ${workdir} ${A_SEEDS})
   add_test(NAME ${name}
-    COMMAND sh -c "mkdir -p corpus && cp -r '${A_CORPUS}/.' corpus/ 2>/dev/null; exec '$<TARGET_FILE:${name}>' -max_total_time=${A_SECONDS} -rss_limit_mb=2048 -timeout=20 -print_final_stats=1 corpus"
+    COMMAND ${PROJECT_SOURCE_DIR}/scripts/fuzz-run ${name} $<TARGET_FILE:${name}> ${A_FLOOR} ${A_SECONDS}
+      ${A_SEEDS} ${A_REPLAY}
     WORKING_DIRECTORY ${workdir})
   math(EXPR limit "${A_SECONDS} + 120")
   set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT ${limit}

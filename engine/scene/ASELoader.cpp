@@ -6,6 +6,7 @@
 #include "engine/Memory.h"
 #include "engine/assets/ImportMesh.h"
 #include "engine/assets/ScanFormat.h"
+#include "engine/scene/ASEText.h"
 #include "engine/scene/SGControllerQ4.h"
 #include "engine/scene/SGControllerV3.h"
 #include "engine/scene/SGMesh.h"
@@ -112,20 +113,21 @@ ASELoader::~ASELoader() {
 }
 
 bool ASELoader::load(const char* fileName) {
-  file = std::fopen(fileName, "rb");
+  refusal = nullptr;
+  file = openASEText(fileName, &refusal);
   if (!file) return false;
   // A small file gets a block of its own size. One spare byte: a line ending
   // at the block's end is NUL-terminated there.
   blockSize = maxBlockSize;
-  if (std::fseek(file, 0, SEEK_END) == 0) {
-    long size = std::ftell(file);
+  long start = std::ftell(file);
+  if (start >= 0 && std::fseek(file, 0, SEEK_END) == 0) {
+    long size = std::ftell(file) - start;
     if (size >= 0 && size < long(maxBlockSize)) blockSize = uint32_t(size) + 1;
+    std::fseek(file, start, SEEK_SET);
   }
-  std::rewind(file);
   block = static_cast<char*>(TRACKED_ALLOC(blockSize + 1));
   blockPos = blockFill = 0;
   atEnd = afterCR = false;
-  refusal = nullptr;
   if (block) readTopLevel();
   TRACKED_FREE(block);
   block = nullptr;

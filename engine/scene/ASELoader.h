@@ -62,7 +62,9 @@ class ASELoader {
   // 16-bit indices reach, a node transform without an inverse) is left out,
   // with a log line naming it. TCB controllers end the process, unless
   // unsupportedIsFatal is off: then reading stops there, what was read is
-  // dropped, refusal says why and load returns false.
+  // dropped, refusal says why and load returns false. A UTF-16 file (with its
+  // byte-order mark) reads as its 8-bit twin, characters above U+00FF as '?';
+  // a UTF-8 mark is skipped (openASEText).
   bool load(const char* fileName);
 
   bool unsupportedIsFatal = true;

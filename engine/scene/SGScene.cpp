@@ -144,14 +144,14 @@ bool SGScene::load(const char* fileName) {
 
   fileMaterials.clear();
   TRACKED_DELETE(loader);
-  if (viewed) {
-    bool any = false;
-    for (const SGMesh* node : nodes) any = any || drawable(node);
-    if (!any) {
-      std::snprintf(loadError, sizeof loadError, "no drawable mesh");
-      return false;
-    }
+  bool any = false;
+  for (const SGMesh* node : nodes) any = any || drawable(node);
+  if (!any && viewed) {
+    std::snprintf(loadError, sizeof loadError, "no drawable mesh");
+    return false;
   }
+  // The frame will be empty; say so rather than leave it unexplained.
+  if (!any) logPrintf("SGScene::load: Scene '%s' has no drawable mesh.\n", fileName);
   return true;
 }
 

@@ -33,7 +33,8 @@ class SGScene {
   //
   // The demo's own scene (viewed off): every material projects the slide and
   // the file's bitmaps go unused; what the reader cannot read ends the
-  // process. A viewed scene (viewed on): each material is drawn in its own
+  // process; one without a drawable mesh loads, with a log line naming the
+  // file. A viewed scene (viewed on): each material is drawn in its own
   // colour and with its diffuse bitmap where findSceneBitmap finds one that
   // decodes (a log line names the material and the file otherwise), under the
   // same light; the slide only with slide on. A file the reader refuses, or

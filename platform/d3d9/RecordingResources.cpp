@@ -70,7 +70,7 @@ HRESULT RecordingSurface::lockUnlogged(D3DLOCKED_RECT* pLockedRect, const RECT* 
 }
 
 HRESULT RecordingSurface::unlockUnlogged() {
-  if (!locked) return D3DERR_INVALIDCALL;
+  if (HRESULT hr = d3d9CheckUnlock(locked)) return hr;
   locked = false;
   return S_OK;
 }
@@ -244,7 +244,7 @@ HRESULT RecordingVertexBuffer::Unlock() {
 }
 
 HRESULT RecordingVertexBuffer::GetDesc(D3DVERTEXBUFFER_DESC* pDesc) {
-  if (!pDesc) return D3DERR_INVALIDCALL;
+  if (HRESULT hr = d3d9CheckOut(pDesc)) return hr;
   *pDesc = bufferDesc;  // not logged: the device reads it while validating draws
   return S_OK;
 }
@@ -278,7 +278,7 @@ HRESULT RecordingIndexBuffer::Unlock() {
 }
 
 HRESULT RecordingIndexBuffer::GetDesc(D3DINDEXBUFFER_DESC* pDesc) {
-  if (!pDesc) return D3DERR_INVALIDCALL;
+  if (HRESULT hr = d3d9CheckOut(pDesc)) return hr;
   *pDesc = bufferDesc;
   return S_OK;
 }

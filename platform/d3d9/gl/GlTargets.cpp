@@ -73,8 +73,7 @@ HRESULT GlDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND h
 HRESULT GlDevice::GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBACKBUFFER_TYPE Type,
                                 IDirect3DSurface9** ppBackBuffer) {
   if (ppBackBuffer) *ppBackBuffer = nullptr;
-  if (iSwapChain != 0 || iBackBuffer >= pp.BackBufferCount || Type != D3DBACKBUFFER_TYPE_MONO || !ppBackBuffer)
-    return D3DERR_INVALIDCALL;
+  if (HRESULT hr = d3d9CheckGetBackBuffer(iSwapChain, iBackBuffer, Type, pp.BackBufferCount, ppBackBuffer)) return hr;
   back->AddRef();
   *ppBackBuffer = back;
   return D3D_OK;

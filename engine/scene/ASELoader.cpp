@@ -19,6 +19,12 @@ namespace {
 
 const uint32_t maxBlockSize = 1u << 20;
 
+void copyText(Array<char>& to, const char* text) {
+  size_t length = std::strlen(text);
+  to.resize(uint32_t(length + 1), false);
+  std::memcpy(to.items, text, length + 1);
+}
+
 // Index of the first CR or LF among the n bytes at p, or n. With stopAtNul a
 // NUL byte counts too.
 inline uint32_t findLineEnd(const char* p, uint32_t n, bool stopAtNul) {
@@ -78,16 +84,6 @@ struct ASELoader::ObjectState {
 // --- materials ---------------------------------------------------------------
 
 ASEMaterial::ASEMaterial() : ambient{0, 0, 0}, diffuse{0, 0, 0}, specular{0, 0, 0}, shine(0) {}
-
-namespace {
-
-void copyText(Array<char>& to, const char* text) {
-  size_t length = std::strlen(text);
-  to.resize(uint32_t(length + 1), false);
-  std::memcpy(to.items, text, length + 1);
-}
-
-}  // namespace
 
 void ASEMaterial::setBitmap(const char* text) { copyText(bitmap, text); }
 

@@ -5,6 +5,8 @@
 // device answers through D3D9StateOwner: a copy of its states out, the
 // states in, set as its own Set* calls would set them.
 
+#include <cstring>
+
 #include "platform/d3d9/D3D9Rules.h"
 
 // Everything a D3DSBT_ALL block covers. Object pointers are not counted here;
@@ -30,6 +32,28 @@ struct D3D9States {
   } streams[D3D9_STREAMS];
   IDirect3DIndexBuffer9* indices;
 };
+
+// A device's states copied out for a block; both devices keep them under the
+// same names (the scissor rectangle aside), so one copy serves both.
+template <typename Device>
+void d3d9ReadStates(const Device& device, const RECT& scissor, D3D9States& out) {
+  std::memcpy(out.renderStates, device.renderStates, sizeof out.renderStates);
+  std::memcpy(out.samplerStates, device.samplerStates, sizeof out.samplerStates);
+  std::memcpy(out.stageStates, device.stageStates, sizeof out.stageStates);
+  std::memcpy(out.transforms, device.transforms, sizeof out.transforms);
+  std::memcpy(out.vsConstants, device.vsConstants, sizeof out.vsConstants);
+  std::memcpy(out.psConstants, device.psConstants, sizeof out.psConstants);
+  out.viewport = device.view;
+  out.scissor = scissor;
+  out.fvf = device.fvf;
+  for (int i = 0; i < D3D9_STAGES; ++i) out.textures[i] = device.textures[i];
+  out.vertexShader = device.vs;
+  out.pixelShader = device.ps;
+  out.declaration = device.declaration;
+  for (int i = 0; i < D3D9_STREAMS; ++i)
+    out.streams[i] = {device.streams[i].buffer, device.streams[i].offset, device.streams[i].stride};
+  out.indices = device.indexBuffer;
+}
 
 class D3D9StateOwner {
 public:

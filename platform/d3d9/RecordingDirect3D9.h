@@ -318,6 +318,8 @@ public:
   // --- D3D9StateOwner ---
   IDirect3DDevice9* stateDevice() override { return this; }
   void copyStates(D3D9States& out) override;
+  template <typename Device>
+  friend void d3d9ReadStates(const Device& device, const RECT& scissor, D3D9States& out);
   void setStates(const D3D9States& states) override;
   void stateBlockCreated() override { resourceCreated(); }
   void stateBlockDestroyed() override { resourceDestroyed(); }

@@ -98,21 +98,7 @@ HRESULT RecordingDevice::CreateStateBlock(D3DSTATEBLOCKTYPE Type, IDirect3DState
 
 // A block's Capture and Apply show in the log as one line each.
 void RecordingDevice::copyStates(D3D9States& out) {
-  std::memcpy(out.renderStates, renderStates, sizeof renderStates);
-  std::memcpy(out.samplerStates, samplerStates, sizeof samplerStates);
-  std::memcpy(out.stageStates, stageStates, sizeof stageStates);
-  std::memcpy(out.transforms, transforms, sizeof transforms);
-  std::memcpy(out.vsConstants, vsConstants, sizeof vsConstants);
-  std::memcpy(out.psConstants, psConstants, sizeof psConstants);
-  out.viewport = view;
-  out.scissor = scissor;
-  out.fvf = fvf;
-  for (int i = 0; i < D3D9_STAGES; ++i) out.textures[i] = textures[i];
-  out.vertexShader = vs;
-  out.pixelShader = ps;
-  out.declaration = declaration;
-  for (int i = 0; i < D3D9_STREAMS; ++i) out.streams[i] = {streams[i].buffer, streams[i].offset, streams[i].stride};
-  out.indices = indexBuffer;
+  d3d9ReadStates(*this, scissor, out);
   logCall("StateBlock.Capture", "", S_OK);
 }
 

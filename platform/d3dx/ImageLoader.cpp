@@ -1,22 +1,13 @@
 // The D3DX image functions: image information and textures created through
 // the device interface from a decoded image, with a full mip chain.
 
+#include "platform/d3d9/D3D9Rules.h"
 #include "platform/d3dx/ImageDecoder.h"
 #include "platform/d3dx/d3dx9.h"
 
 #include <cstring>
 
 namespace {
-
-UINT fullMipCount(UINT width, UINT height) {
-  UINT levels = 1;
-  while (width > 1 || height > 1) {
-    width = width > 1 ? width / 2 : 1;
-    height = height > 1 ? height / 2 : 1;
-    ++levels;
-  }
-  return levels;
-}
 
 // Whether the device can create a texture of this format.
 bool deviceSupports(IDirect3DDevice9* device, D3DFORMAT format, D3DRESOURCETYPE type) {
@@ -38,7 +29,7 @@ struct Prepared {
 
 HRESULT prepare(IDirect3DDevice9* device, const DecodedImage& image, UINT mipLevels, D3DFORMAT wanted,
                 D3DCOLOR colorKey, D3DRESOURCETYPE type, Prepared* out) {
-  UINT full = fullMipCount(image.width, image.height);
+  UINT full = d3d9FullMipCount(image.width, image.height);
   UINT levels;
   if (mipLevels == 0 || mipLevels == D3DX_DEFAULT)
     levels = full;

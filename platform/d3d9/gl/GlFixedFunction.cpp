@@ -198,23 +198,7 @@ HRESULT GlDevice::CreateStateBlock(D3DSTATEBLOCKTYPE Type, IDirect3DStateBlock9*
   return d3d9CreateStateBlock(this, Type, ppSB);
 }
 
-void GlDevice::copyStates(D3D9States& out) {
-  std::memcpy(out.renderStates, renderStates, sizeof renderStates);
-  std::memcpy(out.samplerStates, samplerStates, sizeof samplerStates);
-  std::memcpy(out.stageStates, stageStates, sizeof stageStates);
-  std::memcpy(out.transforms, transforms, sizeof transforms);
-  std::memcpy(out.vsConstants, vsConstants, sizeof vsConstants);
-  std::memcpy(out.psConstants, psConstants, sizeof psConstants);
-  out.viewport = view;
-  out.scissor = scissorRect;
-  out.fvf = fvf;
-  for (int i = 0; i < D3D9_STAGES; ++i) out.textures[i] = textures[i];
-  out.vertexShader = vs;
-  out.pixelShader = ps;
-  out.declaration = declaration;
-  for (int i = 0; i < D3D9_STREAMS; ++i) out.streams[i] = {streams[i].buffer, streams[i].offset, streams[i].stride};
-  out.indices = indexBuffer;
-}
+void GlDevice::copyStates(D3D9States& out) { d3d9ReadStates(*this, scissorRect, out); }
 
 // Through the device's own calls, which mark only what changed.
 void GlDevice::setStates(const D3D9States& in) {

@@ -7,6 +7,9 @@
 #include <imgui.h>
 #include <imgui_impl_dx9.h>
 
+#include <algorithm>
+#include <cstdio>
+
 namespace {
 
 // The context the caller had (the dialogs have their own) comes back after.
@@ -32,6 +35,18 @@ const char* formatName(D3DFORMAT format) {
 
 }  // namespace
 
+// The graph's top: the next step of 1, 2, 5 x 10^n ms above the slowest
+// frame shown, so that 16 ms frames and 400 ms frames both fill it.
+float Overlay::graphScale(const float* times, int count) {
+  float slowest = 0.0f;
+  for (int i = 0; i < count; ++i) slowest = std::max(slowest, times[i]);
+  float decade = 1.0f;
+  while (decade * 10.0f <= slowest && decade < 1e6f) decade *= 10.0f;
+  for (float step : {1.0f, 2.0f, 5.0f, 10.0f})
+    if (step * decade > slowest) return step * decade;
+  return 10.0f * decade;
+}
+
 Overlay::~Overlay() { shutdown(); }
 
 void Overlay::shutdown() {
@@ -45,11 +60,18 @@ void Overlay::shutdown() {
 }
 
 void Overlay::draw(RenderDeviceDX9& device, float frameSeconds) {
-  frameTimes[frameIndex] = frameSeconds * 1000.0f;
-  frameIndex = (frameIndex + 1) % OVERLAY_HISTORY;
-  if (framesSeen < OVERLAY_HISTORY) ++framesSeen;
+  // The first frame is no frame time: it spans the start (nothing in the
+  // demo, the seek to the start time in the capture tool).
+  if (!startSeen) {
+    startSeen = true;
+  } else {
+    frameTimes[frameIndex] = frameSeconds * 1000.0f;
+    frameIndex = (frameIndex + 1) % OVERLAY_HISTORY;
+    if (framesSeen < OVERLAY_HISTORY) ++framesSeen;
+  }
   if (!visible || !device.device) return;
-  if (!context) {
+  const bool created = !context;
+  if (created) {
     ImGuiContext* previous = ImGui::GetCurrentContext();
     context = ImGui::CreateContext();
     ImGui::GetIO().IniFilename = nullptr;  // no imgui.ini next to the demo
@@ -61,6 +83,14 @@ void Overlay::draw(RenderDeviceDX9& device, float frameSeconds) {
   io.DisplaySize = ImVec2(float(device.width), float(device.height));
   io.DeltaTime = frameSeconds > 0.0f ? frameSeconds : 1.0f / 60.0f;
   ImGui_ImplDX9_NewFrame();
+  if (created) {
+    // A window that sizes itself is measured on its first frame and shown
+    // from its second: measure it now, so that the first frame shown with
+    // the overlay has it.
+    ImGui::NewFrame();
+    build(device);
+    ImGui::EndFrame();
+  }
   ImGui::NewFrame();
   build(device);
   ImGui::Render();
@@ -86,18 +116,21 @@ void Overlay::build(RenderDeviceDX9& device) {
   }
   const float mean = framesSeen ? sum / float(framesSeen) : 0.0f;
   ImGui::Text("%.1f fps  %.2f ms", mean > 0.0f ? 1000.0f / mean : 0.0f, mean);
-  ImGui::PlotLines("##frames", ordered, framesSeen, 0, nullptr, 0.0f, 50.0f, ImVec2(240.0f, 48.0f));
+  const float top = graphScale(ordered, framesSeen);
+  char scale[32];
+  std::snprintf(scale, sizeof scale, "0-%.0f ms", top);
+  ImGui::PlotLines("##frames", ordered, framesSeen, 0, scale, 0.0f, top, ImVec2(240.0f, 48.0f));
 
-  const FrameCounts f = device.frameCounts();
-  const CacheCounts states = device.cacheCounts(CACHED_RENDER_STATE);
-  const CacheCounts samplers = device.cacheCounts(CACHED_SAMPLER_FLAGS);
+  const FrameCounts f = device.frameTotals();
+  const CacheCounts states = device.frameCacheTotals(CACHED_RENDER_STATE);
+  const CacheCounts samplers = device.frameCacheTotals(CACHED_SAMPLER_FLAGS);
   ImGui::Separator();
   ImGui::Text("draws %d  triangles %d", f.draws, f.triangles);
   ImGui::Text("materials %d  targets %d", f.materialChanges, f.renderTargetSwitches);
   ImGui::Text("render states %d sent, %d cached", states.sent, states.skipped);
   ImGui::Text("sampler states %d sent, %d cached", samplers.sent, samplers.skipped);
-  ImGui::Text("textures %d  shaders %d", device.cacheCounts(CACHED_TEXTURE).sent,
-              device.cacheCounts(CACHED_SHADER).sent);
+  ImGui::Text("textures %d  shaders %d", device.frameCacheTotals(CACHED_TEXTURE).sent,
+              device.frameCacheTotals(CACHED_SHADER).sent);
 
   D3D9DeviceStatistics s;
   if (d3d9DeviceStatistics(device.device, &s)) {

@@ -28,12 +28,16 @@ public:
   // Releases the device objects; before the device goes.
   void shutdown();
 
+  // The frame-time graph's top in ms for the frames shown.
+  static float graphScale(const float* times, int count);
+
 private:
   void build(RenderDeviceDX9& device);
   ImGuiContext* context = nullptr;
   float frameTimes[OVERLAY_HISTORY] = {};
   int frameIndex = 0;
   int framesSeen = 0;
+  bool startSeen = false;
   unsigned long long lastSkipped = 0;
   unsigned long long lastBytes = 0;
 };

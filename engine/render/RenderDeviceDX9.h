@@ -198,6 +198,9 @@ class RenderDeviceDX9 {
   int32_t statistic(int slot) const;
   CacheCounts cacheCounts(CachedState kind) const { return counts[kind]; }
   FrameCounts frameCounts() const { return frame; }
+  // The same over the whole frame: every scene since the last present.
+  FrameCounts frameTotals() const;
+  CacheCounts frameCacheTotals(int kind) const;
   // The declaration of a vertex format; null for a code that is none of the four.
   IDirect3DVertexDeclaration9* declaration(uint32_t format) const;
 
@@ -267,6 +270,9 @@ class RenderDeviceDX9 {
   uint32_t renderStates[256];
   CacheCounts counts[CACHED_STATES];
   FrameCounts frame;
+  // What the frame's ended scenes counted; emptied by present.
+  CacheCounts endedSceneCounts[CACHED_STATES];
+  FrameCounts endedScenes;
   void countDraw(D3DPRIMITIVETYPE type, uint32_t primitives) {
     ++frame.draws;
     if (type == D3DPT_TRIANGLELIST || type == D3DPT_TRIANGLESTRIP || type == D3DPT_TRIANGLEFAN)

@@ -31,6 +31,8 @@ RenderDeviceDX9::RenderDeviceDX9() {
   inScene = false;
   std::memset(counts, 0, sizeof counts);
   frame = {};
+  std::memset(endedSceneCounts, 0, sizeof endedSceneCounts);
+  endedScenes = {};
   pixelShaderMajor = pixelShaderMinor = 0;
   vertexShaderMajor = vertexShaderMinor = 0;
   textureStages = 0;
@@ -162,7 +164,10 @@ bool RenderDeviceDX9::init(HWND window, DisplayMode mode, DeviceSettings deviceS
   presentParameters.EnableAutoDepthStencil = (bufferFlags & BUFFER_DEPTH) ? TRUE : FALSE;
   presentParameters.AutoDepthStencilFormat = depthFormat;
   presentParameters.Flags = 0;
-  presentParameters.SwapEffect = fullscreen ? D3DSWAPEFFECT_DISCARD : D3DSWAPEFFECT_COPY;
+  // A multisampled back buffer is resolved when presented, which Direct3D 9
+  // allows with the discard swap effect only.
+  bool multisampled = presentParameters.MultiSampleType != D3DMULTISAMPLE_NONE;
+  presentParameters.SwapEffect = fullscreen || multisampled ? D3DSWAPEFFECT_DISCARD : D3DSWAPEFFECT_COPY;
   presentParameters.FullScreen_RefreshRateInHz = fullscreen ? UINT(mode.refreshRate) : 0;
   presentParameters.PresentationInterval = settings.vsync ? D3DPRESENT_INTERVAL_DEFAULT : D3DPRESENT_INTERVAL_IMMEDIATE;
 
@@ -291,6 +296,14 @@ int32_t RenderDeviceDX9::statistic(int slot) const {
 void RenderDeviceDX9::endScene() {
   if (!inScene) return;
   inScene = false;
+  for (int kind = 0; kind < CACHED_STATES; ++kind) {
+    endedSceneCounts[kind].sent += counts[kind].sent;
+    endedSceneCounts[kind].skipped += counts[kind].skipped;
+  }
+  endedScenes.draws += frame.draws;
+  endedScenes.triangles += frame.triangles;
+  endedScenes.materialChanges += frame.materialChanges;
+  endedScenes.renderTargetSwitches += frame.renderTargetSwitches;
   if (device) device->EndScene();
 }
 
@@ -309,4 +322,26 @@ void RenderDeviceDX9::present() {
   // A lost device is never reset: frames go on and each present fails.
   if (device->Present(nullptr, nullptr, nullptr, nullptr) == D3DERR_DEVICELOST)
     logPrintf("RenderDeviceDX9::present failed: Device lost!");
+  std::memset(endedSceneCounts, 0, sizeof endedSceneCounts);
+  endedScenes = {};
+}
+
+FrameCounts RenderDeviceDX9::frameTotals() const {
+  FrameCounts t = endedScenes;
+  if (inScene) {
+    t.draws += frame.draws;
+    t.triangles += frame.triangles;
+    t.materialChanges += frame.materialChanges;
+    t.renderTargetSwitches += frame.renderTargetSwitches;
+  }
+  return t;
+}
+
+CacheCounts RenderDeviceDX9::frameCacheTotals(int kind) const {
+  CacheCounts t = endedSceneCounts[kind];
+  if (inScene) {
+    t.sent += counts[kind].sent;
+    t.skipped += counts[kind].skipped;
+  }
+  return t;
 }

@@ -152,17 +152,12 @@ HRESULT RecordingDevice::GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBAC
 }
 
 // --- resources ---------------------------------------------------------------------
-static bool inList(const std::vector<D3DFORMAT>& list, D3DFORMAT f) {
-  for (D3DFORMAT g : list)
-    if (g == f) return true;
-  return false;
+static bool textureFormatAllowed(DWORD usage, D3DFORMAT format) {
+  return d3d9FormatAllows(recordingAdapterFacts(), usage, D3DRTYPE_TEXTURE, format);
 }
 
-static bool textureFormatAllowed(DWORD usage, D3DFORMAT format) {
-  const RecordingConfig& c = recordingConfig();
-  if (usage & D3DUSAGE_DEPTHSTENCIL) return inList(c.depthFormats, format);
-  if (usage & D3DUSAGE_RENDERTARGET) return inList(c.renderTargetFormats, format);
-  return inList(c.textureFormats, format);
+static bool multiSampleAllowed(D3DFORMAT format, D3DMULTISAMPLE_TYPE type) {
+  return d3d9MultiSampleAllowed(recordingAdapterFacts(), format, type, 0);
 }
 
 HRESULT RecordingDevice::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format,
@@ -221,8 +216,9 @@ HRESULT RecordingDevice::CreateRenderTarget(UINT Width, UINT Height, D3DFORMAT F
   if (ppSurface) *ppSurface = nullptr;
   if (HRESULT hr = injected("CreateRenderTarget")) return logCall("CreateRenderTarget", a, hr);
   if (HRESULT hr = d3d9CheckCreateRenderTarget(Width, Height, MultiSample, MultisampleQuality, Lockable,
-                                               inList(recordingConfig().renderTargetFormats, Format),
-                                               MultiSample <= recordingConfig().maxMultiSample, ppSurface,
+                                               d3d9FormatAllows(recordingAdapterFacts(), D3DUSAGE_RENDERTARGET,
+                                                                D3DRTYPE_SURFACE, Format),
+                                               multiSampleAllowed(Format, MultiSample), ppSurface,
                                                pSharedHandle))
     return logCall("CreateRenderTarget", a, hr);
   D3DSURFACE_DESC d = {Format, D3DRTYPE_SURFACE, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT, MultiSample,
@@ -239,8 +235,9 @@ HRESULT RecordingDevice::CreateDepthStencilSurface(UINT Width, UINT Height, D3DF
   if (ppSurface) *ppSurface = nullptr;
   if (HRESULT hr = injected("CreateDepthStencilSurface")) return logCall("CreateDepthStencilSurface", a, hr);
   if (HRESULT hr = d3d9CheckCreateDepthStencilSurface(Width, Height, MultisampleQuality,
-                                                      inList(recordingConfig().depthFormats, Format),
-                                                      MultiSample <= recordingConfig().maxMultiSample, ppSurface,
+                                                      d3d9FormatAllows(recordingAdapterFacts(), D3DUSAGE_DEPTHSTENCIL,
+                                                                       D3DRTYPE_SURFACE, Format),
+                                                      multiSampleAllowed(Format, MultiSample), ppSurface,
                                                       pSharedHandle))
     return logCall("CreateDepthStencilSurface", a, hr);
   D3DSURFACE_DESC d = {Format, D3DRTYPE_SURFACE, D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT, MultiSample,

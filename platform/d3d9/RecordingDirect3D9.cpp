@@ -13,12 +13,52 @@ bool contains(const std::vector<D3DFORMAT>& list, D3DFORMAT f) {
   return std::find(list.begin(), list.end(), f) != list.end();
 }
 
-bool isDisplayFormat(D3DFORMAT f) {
-  auto it = recordingConfig().modes.find(f);
-  return (it != recordingConfig().modes.end() && !it->second.empty()) || f == recordingConfig().adapterMode.Format;
-}
+class RecordingAdapterFacts : public D3D9AdapterFacts {
+public:
+  bool desktopMode(D3DDISPLAYMODE* mode) const override {
+    *mode = recordingConfig().adapterMode;
+    return true;
+  }
+  std::vector<D3DDISPLAYMODE> displayModes(D3DFORMAT format) const override {
+    auto it = recordingConfig().modes.find(format);
+    return it == recordingConfig().modes.end() ? std::vector<D3DDISPLAYMODE>() : it->second;
+  }
+  bool fullscreenAllowed() const override { return recordingConfig().fullscreenAllowed; }
+  bool backBufferFormat(D3DFORMAT format) const override {
+    return contains(recordingConfig().backBufferFormats, format);
+  }
+  D3D9FormatSupport formatSupport(D3DFORMAT format) const override {
+    const RecordingConfig& c = recordingConfig();
+    D3D9FormatSupport s;
+    s.texture = contains(c.textureFormats, format);
+    s.renderTarget = contains(c.renderTargetFormats, format);
+    s.depthStencil = contains(c.depthFormats, format);
+    s.plainSurfaceOnly = contains(c.surfaceFormats, format);
+    s.filter = s.srgbRead = s.texture;
+    s.blend = s.autoGenMipmap = s.renderTarget;
+    return s;
+  }
+  UINT maxSamples(D3DFORMAT format) const override {
+    const RecordingConfig& c = recordingConfig();
+    bool target = contains(c.renderTargetFormats, format) || contains(c.depthFormats, format);
+    return target ? c.maxMultiSample : 0;
+  }
+  bool clientSize(HWND window, UINT* width, UINT* height) const override {
+    RECT r;
+    if (!GetClientRect(window, &r)) return false;
+    *width = r.right > r.left ? (UINT)(r.right - r.left) : 0;
+    *height = r.bottom > r.top ? (UINT)(r.bottom - r.top) : 0;
+    return true;
+  }
+  const D3DCAPS9& caps() const override { return recordingConfig().caps; }
+};
 
 }  // namespace
+
+const D3D9AdapterFacts& recordingAdapterFacts() {
+  static const RecordingAdapterFacts facts;
+  return facts;
+}
 
 IDirect3D9* recordingDirect3DCreate9(UINT sdkVersion) {
   HRESULT fail = recordingInjectedFailure(nullptr, "Direct3DCreate9");
@@ -67,40 +107,18 @@ HRESULT RecordingDirect3D9::CheckDeviceType(UINT Adapter, D3DDEVTYPE DevType, D3
                                             D3DFORMAT BackBufferFormat, BOOL bWindowed) {
   std::string a = args(u(Adapter), u(DevType), u(AdapterFormat), u(BackBufferFormat), u(bWindowed));
   if (HRESULT hr = injected("CheckDeviceType")) return logCall("CheckDeviceType", a, hr);
-  if (Adapter != 0 || DevType != D3DDEVTYPE_HAL) return logCall("CheckDeviceType", a, D3DERR_INVALIDCALL);
-  const RecordingConfig& c = recordingConfig();
-  bool ok = contains(c.backBufferFormats, BackBufferFormat) &&
-            d3d9BackBufferMatchesDisplay(AdapterFormat, BackBufferFormat);
-  if (bWindowed)
-    ok = ok && AdapterFormat == c.adapterMode.Format;
-  else
-    ok = ok && c.fullscreenAllowed && isDisplayFormat(AdapterFormat);
-  return logCall("CheckDeviceType", a, ok ? S_OK : D3DERR_NOTAVAILABLE);
+  return logCall("CheckDeviceType", a,
+                 d3d9CheckDeviceType(recordingAdapterFacts(), Adapter, DevType, AdapterFormat, BackBufferFormat,
+                                     bWindowed));
 }
 
 HRESULT RecordingDirect3D9::CheckDeviceFormat(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT AdapterFormat,
                                               DWORD Usage, D3DRESOURCETYPE RType, D3DFORMAT CheckFormat) {
   std::string a = args(u(Adapter), u(DeviceType), u(AdapterFormat), x(Usage), u(RType), u(CheckFormat));
   if (HRESULT hr = injected("CheckDeviceFormat")) return logCall("CheckDeviceFormat", a, hr);
-  if (Adapter != 0 || DeviceType != D3DDEVTYPE_HAL) return logCall("CheckDeviceFormat", a, D3DERR_INVALIDCALL);
-  const RecordingConfig& c = recordingConfig();
-  bool ok;
-  if (Usage & D3DUSAGE_DEPTHSTENCIL)
-    ok = (RType == D3DRTYPE_SURFACE || RType == D3DRTYPE_TEXTURE) && contains(c.depthFormats, CheckFormat);
-  else if (Usage & D3DUSAGE_RENDERTARGET)
-    ok = (RType == D3DRTYPE_SURFACE || RType == D3DRTYPE_TEXTURE || RType == D3DRTYPE_CUBETEXTURE) &&
-         contains(c.renderTargetFormats, CheckFormat);
-  else if (RType == D3DRTYPE_SURFACE)
-    ok = contains(c.surfaceFormats, CheckFormat) || contains(c.textureFormats, CheckFormat);
-  else if (RType == D3DRTYPE_TEXTURE || RType == D3DRTYPE_CUBETEXTURE)
-    ok = contains(c.textureFormats, CheckFormat);
-  else if (RType == D3DRTYPE_VERTEXBUFFER)
-    ok = CheckFormat == D3DFMT_VERTEXDATA;
-  else if (RType == D3DRTYPE_INDEXBUFFER)
-    ok = CheckFormat == D3DFMT_INDEX16 || CheckFormat == D3DFMT_INDEX32;
-  else
-    ok = false;
-  return logCall("CheckDeviceFormat", a, ok ? S_OK : D3DERR_NOTAVAILABLE);
+  return logCall("CheckDeviceFormat", a,
+                 d3d9CheckDeviceFormat(recordingAdapterFacts(), Adapter, DeviceType, AdapterFormat, Usage, RType,
+                                       CheckFormat));
 }
 
 HRESULT RecordingDirect3D9::CheckDeviceMultiSampleType(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT SurfaceFormat,
@@ -108,18 +126,18 @@ HRESULT RecordingDirect3D9::CheckDeviceMultiSampleType(UINT Adapter, D3DDEVTYPE 
                                                        DWORD* pQualityLevels) {
   std::string a = args(u(Adapter), u(DeviceType), u(SurfaceFormat), u(Windowed), u(MultiSampleType), p(pQualityLevels));
   if (HRESULT hr = injected("CheckDeviceMultiSampleType")) return logCall("CheckDeviceMultiSampleType", a, hr);
-  if (Adapter != 0 || DeviceType != D3DDEVTYPE_HAL) return logCall("CheckDeviceMultiSampleType", a, D3DERR_INVALIDCALL);
-  bool ok = MultiSampleType <= recordingConfig().maxMultiSample;
-  if (ok && pQualityLevels) *pQualityLevels = 1;
-  return logCall("CheckDeviceMultiSampleType", a, ok ? S_OK : D3DERR_NOTAVAILABLE);
+  return logCall("CheckDeviceMultiSampleType", a,
+                 d3d9CheckDeviceMultiSampleType(recordingAdapterFacts(), Adapter, DeviceType, SurfaceFormat, Windowed,
+                                                MultiSampleType, pQualityLevels));
 }
 
 HRESULT RecordingDirect3D9::CheckDepthStencilMatch(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT AdapterFormat,
                                                    D3DFORMAT RenderTargetFormat, D3DFORMAT DepthStencilFormat) {
   std::string a = args(u(Adapter), u(DeviceType), u(AdapterFormat), u(RenderTargetFormat), u(DepthStencilFormat));
   if (HRESULT hr = injected("CheckDepthStencilMatch")) return logCall("CheckDepthStencilMatch", a, hr);
-  bool ok = Adapter == 0 && DeviceType == D3DDEVTYPE_HAL && contains(recordingConfig().depthFormats, DepthStencilFormat);
-  return logCall("CheckDepthStencilMatch", a, ok ? S_OK : D3DERR_NOTAVAILABLE);
+  return logCall("CheckDepthStencilMatch", a,
+                 d3d9CheckDepthStencilMatch(recordingAdapterFacts(), Adapter, DeviceType, AdapterFormat,
+                                            RenderTargetFormat, DepthStencilFormat));
 }
 
 HRESULT RecordingDirect3D9::GetDeviceCaps(UINT Adapter, D3DDEVTYPE DeviceType, D3DCAPS9* pCaps) {
@@ -135,34 +153,12 @@ HRESULT RecordingDirect3D9::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HW
   std::string a = args(u(Adapter), u(DeviceType), p(hFocusWindow), x(BehaviorFlags), p(pp), p(ppDevice));
   if (ppDevice) *ppDevice = nullptr;
   if (HRESULT hr = injected("CreateDevice")) return logCall("CreateDevice", a, hr);
-  const RecordingConfig& c = recordingConfig();
-  if (Adapter != 0 || DeviceType != D3DDEVTYPE_HAL || !pp || !ppDevice || (!hFocusWindow && !pp->hDeviceWindow))
-    return logCall("CreateDevice", a, D3DERR_INVALIDCALL);
-  D3DPRESENT_PARAMETERS params = *pp;
-  if (params.BackBufferCount == 0) params.BackBufferCount = 1;
-  if (params.Windowed && params.BackBufferFormat == D3DFMT_UNKNOWN) params.BackBufferFormat = c.adapterMode.Format;
-  bool vp = (BehaviorFlags & (D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_SOFTWARE_VERTEXPROCESSING |
-                              D3DCREATE_MIXED_VERTEXPROCESSING)) != 0;
-  bool ok = vp && params.BackBufferWidth > 0 && params.BackBufferHeight > 0 && params.BackBufferCount <= 3 &&
-            contains(c.backBufferFormats, params.BackBufferFormat) && params.MultiSampleType <= c.maxMultiSample &&
-            params.SwapEffect >= D3DSWAPEFFECT_DISCARD && params.SwapEffect <= D3DSWAPEFFECT_COPY &&
-            (!params.EnableAutoDepthStencil || contains(c.depthFormats, params.AutoDepthStencilFormat));
-  // Multisampling needs the discard swap effect.
-  if (params.MultiSampleType != D3DMULTISAMPLE_NONE && params.SwapEffect != D3DSWAPEFFECT_DISCARD) ok = false;
-  if (ok && !params.Windowed) {
-    bool found = false;
-    for (const auto& entry : c.modes)
-      for (const D3DDISPLAYMODE& m : entry.second)
-        if (m.Width == params.BackBufferWidth && m.Height == params.BackBufferHeight &&
-            (params.FullScreen_RefreshRateInHz == 0 || params.FullScreen_RefreshRateInHz == m.RefreshRate) &&
-            d3d9BackBufferMatchesDisplay(m.Format, params.BackBufferFormat))
-          found = true;
-    ok = found && c.fullscreenAllowed;
-  } else if (ok && params.FullScreen_RefreshRateInHz != 0) {
-    ok = false;  // windowed devices take no refresh rate
-  }
-  if (!ok) return logCall("CreateDevice", a, D3DERR_INVALIDCALL);
+  D3DPRESENT_PARAMETERS params;
+  if (HRESULT hr = d3d9CheckCreateDevice(recordingAdapterFacts(), Adapter, DeviceType, hFocusWindow, BehaviorFlags, pp,
+                                         ppDevice, &params))
+    return logCall("CreateDevice", a, hr);
   RecordingDevice* device = new RecordingDevice(this, hFocusWindow, BehaviorFlags, params);
+  *pp = params;  // Direct3D 9 writes back the sizes and format it chose
   *ppDevice = device;
   return logCall("CreateDevice", a, S_OK);
 }

@@ -29,6 +29,7 @@
 // of Clear/Lock/usage in hex, floats with %g. Calls on resources are logged
 // as "Texture#12.LockRect(0, null, 0x0)".
 
+#include "platform/d3d9/D3D9Adapter.h"
 #include "platform/d3d9/D3D9Rules.h"
 #include "platform/d3d9/D3D9StateBlock.h"
 #include "platform/d3d9/d3d9.h"
@@ -59,6 +60,8 @@ struct RecordingConfig {
 };
 
 RecordingConfig& recordingConfig();
+// The adapter facts of recordingConfig(), for Direct3D 9's rules.
+const D3D9AdapterFacts& recordingAdapterFacts();
 
 // --- the log ----------------------------------------------------------------------
 struct RecordingCall {

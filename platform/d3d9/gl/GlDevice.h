@@ -7,6 +7,7 @@
 // GlTargets.cpp (targets, clears, copies and Present), GlResources.cpp
 // (surfaces and textures); the GL state cache is GlStateCache.
 
+#include "platform/d3d9/D3D9Adapter.h"
 #include "platform/d3d9/D3D9Rules.h"
 #include "platform/d3d9/D3D9StateBlock.h"
 #include "platform/d3d9/d3d9.h"
@@ -24,7 +25,7 @@
 #include <vector>
 
 // --- the Direct3D object -------------------------------------------------------
-class GlDirect3D9 : public IDirect3D9 {
+class GlDirect3D9 : public IDirect3D9, public D3D9AdapterFacts {
 public:
   GlDirect3D9();
   ULONG AddRef() override { return ++refs; }
@@ -46,10 +47,14 @@ public:
                        D3DPRESENT_PARAMETERS* pPresentationParameters,
                        IDirect3DDevice9** ppReturnedDeviceInterface) override;
 
-  // Display modes of one format, ascending; the desktop mode.
-  std::vector<D3DDISPLAYMODE> modes(D3DFORMAT format);
-  bool desktopMode(D3DDISPLAYMODE* mode);
-  bool isDisplayFormat(D3DFORMAT format);
+  // What SDL's display and the GL formats offer (modes ascending).
+  bool desktopMode(D3DDISPLAYMODE* mode) const override;
+  std::vector<D3DDISPLAYMODE> displayModes(D3DFORMAT format) const override;
+  bool backBufferFormat(D3DFORMAT format) const override;
+  D3D9FormatSupport formatSupport(D3DFORMAT format) const override;
+  UINT maxSamples(D3DFORMAT format) const override;
+  bool clientSize(HWND window, UINT* width, UINT* height) const override;
+  const D3DCAPS9& caps() const override { return d3d9Caps(); }
 
 private:
   ~GlDirect3D9() override = default;
@@ -65,7 +70,8 @@ struct GlProgram {
   UINT vsRegisterCount = 0, psRegisterCount = 0;
   uint64_t vsVersion = 0, psVersion = 0;  // register file versions last uploaded
   GLint screenTransform = -1;             // pre-transformed vertices
-  uint64_t screenVersion = 0;
+  GLint pixelOffset = -1;                 // every other vertex stage: Direct3D's pixel centres
+  uint64_t screenVersion = 0;             // viewport version either was filled from
   GLint worldViewProjection = -1;         // fixed-function vertex stage
   uint64_t transformVersion = 0;
   GLint stagesBound = -1;                 // fixed-function pixel stages: 2-D textures bound, one bit each

@@ -206,11 +206,28 @@ std::string builtInVertexSource(bool pretransformed, const std::vector<Interface
     // The matrix goes up in Direct3D's row-major order, which GL reads as its
     // transpose: M * p here is p x M there. Then Direct3D's clip space
     // becomes GL's (row 0 on top, z from 0..w to -w..w).
-    s += "uniform mat4 d3d_WorldViewProjection;\nvoid main() {\n"
+    s += "uniform mat4 d3d_WorldViewProjection;\nuniform vec2 d3d_PixelOffset;\nvoid main() {\n"
          "  vec4 c = d3d_WorldViewProjection * d3d_In0;\n"
-         "  gl_Position = vec4(c.x, -c.y, 2.0 * c.z - c.w, c.w);\n";
+         "  gl_Position = vec4(c.x, -c.y, 2.0 * c.z - c.w, c.w);\n"
+         "  gl_Position.xy += d3d_PixelOffset * gl_Position.w;\n";
   }
   return s + body + "}\n";
+}
+
+// A compiled vertex shader as the device runs it. Direct3D 9 puts pixel
+// centres on integer window coordinates, GL on half-integers: after the
+// shader's own main (which already ends in GL's clip space, y flipped, so
+// that GL's window y is Direct3D's), the position moves half a pixel right
+// and down, d3d_PixelOffset = (1/width, 1/height) of the viewport in clip
+// units, times w so that it survives the perspective divide. `outputs`
+// declares pixel inputs the shader does not write; `zero` clears them.
+std::string vertexStageSource(const std::string& source, const std::string& outputs = "",
+                              const std::string& zero = "") {
+  size_t at = source.find("void main()");
+  if (at == std::string::npos) return source;
+  return source.substr(0, at) + "void d3d_main()" + source.substr(at + 11) + "\n" + outputs +
+         "uniform vec2 d3d_PixelOffset;\nvoid main() {\n" + zero +
+         "  d3d_main();\n  gl_Position.xy += d3d_PixelOffset * gl_Position.w;\n}\n";
 }
 
 // Direct3D 9's alpha test, which GL core lacks: the pixel stage's main
@@ -243,7 +260,7 @@ bool GlShaderCore::init(const DWORD* function, GLenum stage, std::string& error)
   code.assign(function, function + bytes / 4);
   if (!shaderBlobParse(code.data(), bytes, &view)) return false;
   source = view.glsl;
-  shader = compile(stage, source, error);
+  shader = compile(stage, stage == GL_VERTEX_SHADER ? vertexStageSource(source) : source, error);
   return shader != 0;
 }
 
@@ -398,13 +415,10 @@ GlProgram* GlDevice::linkProgram(uint64_t key, DWORD alphaFunc) {
         zero += "  " + in.name + " = " + in.type + "(0);\n";
       }
     }
-    size_t at = v->source.find("void main()");
-    if (extra.empty() || at == std::string::npos) {
+    if (extra.empty()) {
       vsObject = v->shader;
     } else {
-      std::string source = v->source.substr(0, at) + "void d3d_main()" + v->source.substr(at + 11) + "\n" + extra +
-                           "void main() {\n" + zero + "  d3d_main();\n}\n";
-      vsObject = compile(GL_VERTEX_SHADER, source, log);
+      vsObject = compile(GL_VERTEX_SHADER, vertexStageSource(v->source, extra, zero), log);
       ownVs = true;
     }
   }
@@ -496,6 +510,7 @@ GlProgram* GlDevice::linkProgram(uint64_t key, DWORD alphaFunc) {
       if (location >= 0) glUniform1i(location, 16 + (GLint)v->view.samplers[i].unit);
     }
   if (pretransformed) p->screenTransform = glGetUniformLocation(p->program, "d3d_ScreenTransform");
+  else p->pixelOffset = glGetUniformLocation(p->program, "d3d_PixelOffset");
   if (alphaFunc) p->alphaRef = glGetUniformLocation(p->program, "d3d_AlphaRef");
   if (!ps) {
     for (int i = 0; i < D3D9_TEXTURE_STAGES; ++i) {
@@ -547,6 +562,10 @@ void GlDevice::uploadConstants(GlProgram* p) {
         GLint depthLocation = glGetUniformLocation(p->program, "d3d_DepthTransform");
         if (range > 0.0f) glUniform2f(depthLocation, 2.0f / range, -2.0f * view.MinZ / range - 1.0f);
         else glUniform2f(depthLocation, 0.0f, -1.0f);
+      }))
+    ++stats.uniformUploads;
+  if (p->pixelOffset >= 0 && glSendOnChange(p->screenVersion, viewportVersion, [&] {
+        glUniform2f(p->pixelOffset, 1.0f / (float)view.Width, 1.0f / (float)view.Height);
       }))
     ++stats.uniformUploads;
   if (p->alphaRef >= 0)

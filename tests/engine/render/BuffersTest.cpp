@@ -130,6 +130,17 @@ TEST_F(RenderDeviceTest, DrawCallsCountPrimitivesFromTheirBuffers) {
             std::vector<std::string>{"DrawIndexedPrimitive(4, 0, 0, 30, 0, 12)"});
   EXPECT_EQ(calls().textsOf("DrawPrimitive", from), std::vector<std::string>{"DrawPrimitive(4, 0, 10)"});
   EXPECT_EQ(recorded()->drawCount(), 2);
+  // A frame's totals span its scenes (the scene pass, the post-processing)
+  // until it is presented; each scene's own counts start afresh.
+  getRenderDevice()->beginScene();
+  getRenderDevice()->draw(&plain);
+  EXPECT_EQ(getRenderDevice()->frameCounts().draws, 1);
+  EXPECT_EQ(std::make_pair(getRenderDevice()->frameTotals().draws, getRenderDevice()->frameTotals().triangles),
+            std::make_pair(3, 32));
+  getRenderDevice()->endScene();
+  EXPECT_EQ(getRenderDevice()->frameTotals().draws, 3);
+  getRenderDevice()->present();
+  EXPECT_EQ(getRenderDevice()->frameTotals().draws, 0);
 
   // release gives both device buffers back (the shutdown leak check sees
   // it) and deletes the wrappers; the destructor only resets the fields.

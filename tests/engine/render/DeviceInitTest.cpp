@@ -91,6 +91,20 @@ TEST_F(RenderDeviceTest, FullscreenFindsASizeThatExistsOnlyAsR5G6B5) {
   EXPECT_EQ(logText().rfind("Resolution: 800x500 75 Hz PixelShaderVersion = 3.0\n", 0), 0u) << logText();
 }
 
+// The launcher's default: windowed with 4x anti-aliasing. Direct3D 9 refuses
+// multisampling with a copy swap, so such a start asks for the discard one;
+// the log is the same as without anti-aliasing.
+TEST_F(RenderDeviceTest, AWindowedAntiAliasedStartCreatesItsDevice) {
+  DeviceSettings settings = testSettings();
+  settings.multiSampleType = 4;
+  initDevice(BUFFER_COLOR | BUFFER_DEPTH, settings);
+  ASSERT_NE(recorded(), nullptr) << calls().dump();
+  const D3DPRESENT_PARAMETERS& pp = recorded()->presentParameters();
+  EXPECT_EQ(std::tie(pp.Windowed, pp.MultiSampleType, pp.SwapEffect),
+            std::make_tuple(TRUE, D3DMULTISAMPLE_4_SAMPLES, D3DSWAPEFFECT_DISCARD));
+  EXPECT_EQ(logText().rfind("Resolution: 1024x768 60 Hz Format: A8R8G8B8\nPixelShaderVersion = 3.0\n", 0), 0u);
+}
+
 TEST_F(RenderDeviceTest, DepthCandidatesFollowTheBufferFlags) {
   // Depth and stencil: the stencil list, first entry.
   initDevice(BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL);

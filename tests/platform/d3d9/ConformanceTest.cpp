@@ -413,6 +413,73 @@ TEST_P(ConformanceTest, CapsDescribeWhatTheDeviceAccepts) {
   EXPECT_EQ(dev->SetVertexShaderConstantF(caps.MaxVertexShaderConst, registers, 1), D3DERR_INVALIDCALL);
 }
 
+TEST_P(ConformanceTest, DevicesAreCreatedByDirect3D9sRules) {
+  constexpr DWORD hardware = D3DCREATE_HARDWARE_VERTEXPROCESSING;
+  // Each case changes the engine's windowed parameters in one way.
+  auto create = [&](std::function<void(D3DPRESENT_PARAMETERS&)> change, DWORD behavior = D3DCREATE_HARDWARE_VERTEXPROCESSING,
+                    D3DPRESENT_PARAMETERS* written = nullptr) {
+    D3DPRESENT_PARAMETERS pp = presentParameters(W, H, window);
+    change(pp);
+    IDirect3DDevice9* second = nullptr;
+    HRESULT hr = d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, behavior, &pp, &second);
+    if (second) second->Release();
+    if (written) *written = pp;
+    return hr;
+  };
+  const HRESULT refused = D3DERR_INVALIDCALL;
+  auto msaa = [](D3DSWAPEFFECT swap, DWORD quality = 0, DWORD flags = 0) {
+    return [=](D3DPRESENT_PARAMETERS& pp) {
+      pp.MultiSampleType = D3DMULTISAMPLE_4_SAMPLES, pp.SwapEffect = swap, pp.MultiSampleQuality = quality;
+      pp.Flags = flags;
+    };
+  };
+  EXPECT_EQ(create(msaa(D3DSWAPEFFECT_COPY)), refused);  // multisampling resolves: discard only
+  EXPECT_EQ(create(msaa(D3DSWAPEFFECT_DISCARD)), D3D_OK);
+  EXPECT_EQ(create(msaa(D3DSWAPEFFECT_DISCARD, 1)), refused);  // one quality level
+  EXPECT_EQ(create(msaa(D3DSWAPEFFECT_DISCARD, 0, D3DPRESENTFLAG_LOCKABLE_BACKBUFFER)), refused);
+  EXPECT_EQ(create([](auto& pp) { pp.MultiSampleType = D3DMULTISAMPLE_3_SAMPLES, pp.SwapEffect = D3DSWAPEFFECT_DISCARD; }),
+            refused);
+  EXPECT_EQ(create([](auto& pp) { pp.BackBufferCount = 2; }), refused);  // a copy swap has one back buffer
+  EXPECT_EQ(create([](auto& pp) { pp.BackBufferCount = 4, pp.SwapEffect = D3DSWAPEFFECT_DISCARD; }), refused);
+  EXPECT_EQ(create([](auto& pp) { pp.FullScreen_RefreshRateInHz = 60; }), refused);
+  EXPECT_EQ(create([](auto& pp) { pp.PresentationInterval = D3DPRESENT_INTERVAL_TWO; }), refused);
+  EXPECT_EQ(create([](auto& pp) { pp.AutoDepthStencilFormat = D3DFMT_A8R8G8B8; }), refused);
+  EXPECT_EQ(create([](auto& pp) { pp.hDeviceWindow = nullptr; }), D3D_OK);  // the focus window serves
+  for (DWORD behavior : {DWORD(0), DWORD(hardware | D3DCREATE_SOFTWARE_VERTEXPROCESSING),
+                         DWORD(D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_PUREDEVICE)})
+    EXPECT_EQ(create([](auto&) {}, behavior), refused) << behavior;
+  // A windowed device without a size or format takes the window's and the desktop's.
+  D3DPRESENT_PARAMETERS written;
+  ASSERT_EQ(create([](auto& pp) { pp.BackBufferWidth = pp.BackBufferHeight = 0, pp.BackBufferFormat = D3DFMT_UNKNOWN; },
+                   hardware, &written),
+            D3D_OK);
+  D3DDISPLAYMODE desktop;
+  ASSERT_EQ(d3d->GetAdapterDisplayMode(0, &desktop), D3D_OK);
+  EXPECT_EQ(std::tie(written.BackBufferWidth, written.BackBufferHeight, written.BackBufferFormat),
+            std::make_tuple(UINT(W), UINT(H), desktop.Format));
+
+  // The adapter's answers behind those rules: no depth textures, depth
+  // formats are no colour targets, 4 samples with one quality level.
+  const D3DFORMAT desk = desktop.Format;
+  EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, desk, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, D3DFMT_D24S8), D3D_OK);
+  EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, desk, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_TEXTURE, D3DFMT_D24S8),
+            D3DERR_NOTAVAILABLE);
+  EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, desk, D3DUSAGE_RENDERTARGET, D3DRTYPE_SURFACE, D3DFMT_D24S8),
+            D3DERR_NOTAVAILABLE);
+  DWORD levels = 0;
+  EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_A8R8G8B8, TRUE, D3DMULTISAMPLE_4_SAMPLES, &levels),
+            D3D_OK);
+  EXPECT_EQ(levels, 1u);
+  EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_A8R8G8B8, TRUE, D3DMULTISAMPLE_3_SAMPLES, nullptr),
+            D3DERR_NOTAVAILABLE);
+  EXPECT_EQ(d3d->CheckDeviceMultiSampleType(0, D3DDEVTYPE_HAL, D3DFMT_A8R8G8B8, TRUE, D3DMULTISAMPLE_TYPE(17), nullptr),
+            refused);
+  EXPECT_EQ(d3d->CheckDepthStencilMatch(0, D3DDEVTYPE_HAL, desk, D3DFMT_A8R8G8B8, D3DFMT_D24S8), D3D_OK);
+  IDirect3DTexture9* depthTexture = nullptr;
+  EXPECT_EQ(dev->CreateTexture(8, 8, 1, D3DUSAGE_DEPTHSTENCIL, D3DFMT_D24S8, D3DPOOL_DEFAULT, &depthTexture, nullptr),
+            refused);
+}
+
 INSTANTIATE_TEST_SUITE_P(recording, ConformanceTest, ::testing::Values("recording"));
 INSTANTIATE_TEST_SUITE_P(gl, ConformanceTest, ::testing::Values("gl"));
 

@@ -55,7 +55,8 @@ inline constexpr const char* kPassVs =
 // (anti-aliased or not), fullscreen with discard; a D24S8 depth surface.
 inline D3DPRESENT_PARAMETERS presentParameters(UINT width, UINT height, HWND window, bool windowed = true,
                                                D3DMULTISAMPLE_TYPE multisample = D3DMULTISAMPLE_NONE) {
-  return {width, height, D3DFMT_A8R8G8B8, 1, multisample, 0, windowed ? D3DSWAPEFFECT_COPY : D3DSWAPEFFECT_DISCARD,
+  D3DSWAPEFFECT swap = windowed && multisample == D3DMULTISAMPLE_NONE ? D3DSWAPEFFECT_COPY : D3DSWAPEFFECT_DISCARD;
+  return {width, height, D3DFMT_A8R8G8B8, 1, multisample, 0, swap,
           window, windowed, TRUE, D3DFMT_D24S8, 0, 0, D3DPRESENT_INTERVAL_IMMEDIATE};
 }
 

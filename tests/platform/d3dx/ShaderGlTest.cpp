@@ -253,7 +253,8 @@ TEST_F(ShaderGl, LitShadersFollowBlinnLighting) {
     return out;
   };
   for (auto [px, py] : {std::pair{3, 3}, std::pair{6, 1}, std::pair{1, 6}}) {
-    float s = (px + 0.5f) / 8.0f, t = (py + 0.5f) / 8.0f;
+    // Direct3D 9 samples a pixel at its integer window coordinates.
+    float s = px / 8.0f, t = py / 8.0f;
     V3 l = interpolate(s, t, false), h = norm(interpolate(s, t, true));
     float diff = std::clamp(-l[2], 0.0f, 1.0f);  // n = (0, 0, -1)
     float specular = 0.5f * std::pow(std::clamp(-h[2], 0.0f, 1.0f), 64.0f);
@@ -281,12 +282,12 @@ TEST_F(ShaderGl, SpotLightShadowsConeRangeProjectorAndDepthBlur) {
   set(p.ps.table, "lightCosSpot", {cosSpot});
   set(p.ps.table, "dofParams", {500, 1000, 1500, 0.79f});
 
-  // Shadow map 1024 x 1024: stored depth 0.3 left of column 505 (occluded at
+  // Shadow map 1024 x 1024: stored depth 0.3 left of column 497 (occluded at
   // light depth 0.5), 1.0 from it on. Projector: a colour per half, top/bottom.
   const int S = 1024;
   std::vector<float> depths((size_t)S * S);
   for (int y = 0; y < S; ++y)
-    for (int x = 0; x < S; ++x) depths[(size_t)y * S + x] = x < 505 ? 0.3f : 1.0f;
+    for (int x = 0; x < S; ++x) depths[(size_t)y * S + x] = x < 497 ? 0.3f : 1.0f;
   const Rgba projector[2] = {{1, 0.5f, 0.25f, 1}, {0.5f, 1, 1, 1}};
   bind(0, S, S, depths.data(), D3DFMT_R32F);
   bind(1, 1, 2, projector);
@@ -298,11 +299,11 @@ TEST_F(ShaderGl, SpotLightShadowsConeRangeProjectorAndDepthBlur) {
   ASSERT_EQ(target.pixels.size(), size_t(W * W));
 
   // The stored depth is the same down a column: only u matters.
-  auto unshadowed = [&](float u) { return 0.5f < (std::clamp(int(std::floor(u * S)), 0, S - 1) < 505 ? 0.3f : 1.0f) + 0.044f; };
+  auto unshadowed = [&](float u) { return 0.5f < (std::clamp(int(std::floor(u * S)), 0, S - 1) < 497 ? 0.3f : 1.0f) + 0.044f; };
   int lit = 0, dark = 0, partial = 0;
   for (int py = 0; py < W; ++py) {
     for (int px = 0; px < W; ++px) {
-      float x = (px + 0.5f) / (W / 2) - 1.0f, y = 1.0f - (py + 0.5f) / (W / 2);
+      float x = float(px) / (W / 2) - 1.0f, y = 1.0f - float(py) / (W / 2);
       float u = 0.5f * x + 0.5f + e, v = 0.5f * y + 0.5f + e;
       // Four taps a texel apart, bilinear between them (depth bias 0.044).
       float fx = u * S - std::floor(u * S);

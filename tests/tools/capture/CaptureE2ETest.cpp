@@ -82,6 +82,33 @@ TEST(CaptureE2E, AnimateMovesOnlyTheAnimatedPartsAndRepeats) {
   EXPECT_LT(differing, pixels / 2) << "more than the animated parts changed";
 }
 
+// The statistics overlay is on the very first frame captured, over the
+// top-left corner only (the window sizes itself on a frame of its own).
+TEST(CaptureE2E, OverlayShowsFromTheFirstFrame) {
+  TestDir dir("capture-overlay");
+  linkRunData(dir.path);
+  const std::vector<std::string> args = {"--width", "640", "--height", "480", "--start", "20", "--frames", "1"};
+  for (const char* run : {"plain", "overlay"}) {
+    std::vector<std::string> runArgs = args;
+    if (std::string(run) == "overlay") runArgs.push_back("--overlay");
+    runArgs.insert(runArgs.end(), {"--out", run});
+    Outcome outcome = runCapture(runArgs, dir.path);
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+  }
+  Picture plain = loadPng(dir.path / "plain" / "frame_000000.png");
+  Picture overlay = loadPng(dir.path / "overlay" / "frame_000000.png");
+  ASSERT_EQ(plain.rgb.size(), overlay.rgb.size());
+  size_t inCorner = 0, outside = 0;
+  for (size_t i = 0; i < plain.rgb.size(); i += 3) {
+    const size_t x = (i / 3) % 640, y = (i / 3) / 640;
+    const bool differs = plain.rgb[i] != overlay.rgb[i] || plain.rgb[i + 1] != overlay.rgb[i + 1] ||
+                         plain.rgb[i + 2] != overlay.rgb[i + 2];
+    (x < 320 && y < 320 ? inCorner : outside) += differs;
+  }
+  EXPECT_GT(inCorner, 10000u) << "no overlay on the first frame";
+  EXPECT_EQ(outside, 0u);
+}
+
 TEST(CaptureE2E, Y4mStreamOnStandardOutputMatchesThePngFrames) {
   TestDir dir("capture-y4m");
   linkRunData(dir.path);

@@ -154,10 +154,11 @@ TEST(CaptureContent, TheStationFillsAndIsLitAlongTheDemosPaths) {
     std::printf("t = %3d s: station covers %.1f%% of the frame, %.1f%% of it lit, %.1f%% in shadow\n", seconds,
                 coverage.covered * 100.0, coverage.lit * 100.0, coverage.dark * 100.0);
     // About a fifth of the frame along both paths; the lit share is lowest
-    // when the camera looks at the side facing away from the light.
+    // when the camera looks at the side facing away from the light; some of
+    // it is always in shadow.
     EXPECT_GE(coverage.covered, 0.10);
     EXPECT_GE(coverage.lit, 0.15);
-    EXPECT_GE(coverage.dark, 0.02);
+    EXPECT_GE(coverage.dark, 0.01);
   }
   std::printf("frames kept in %s\n", artefacts.c_str());
   RecordProperty("artefacts", artefacts.string());

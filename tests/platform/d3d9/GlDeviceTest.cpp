@@ -230,6 +230,41 @@ TEST_F(GlDeviceTest, FixedFunctionStagesAndMismatchedPairs) {
   EXPECT_EQ(readBack()[40 * W], 0xFF00FF00u);
 }
 
+// Direct3D 9 puts pixel centres on integer window coordinates for projected
+// geometry too: a quad whose corner lands at window (10.25, 20.25) covers
+// columns 0..10 and rows 0..20, where GL's half-integer centres would stop a
+// pixel short; likewise inside a smaller viewport, through the fixed-function
+// stage and a compiled vertex shader alike.
+TEST_F(GlDeviceTest, ProjectedGeometryHasDirect3DPixelCentres) {
+  ASSERT_EQ(dev->SetRenderState(D3DRS_ZENABLE, FALSE), D3D_OK);
+  ASSERT_EQ(dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE), D3D_OK);
+  ASSERT_EQ(dev->SetPixelShader(pixelShader(kVertexColourPs)), D3D_OK);
+  IDirect3DVertexShader9* pass = vertexShader(kPassVs);
+  for (IDirect3DVertexShader9* stage : {static_cast<IDirect3DVertexShader9*>(nullptr), pass}) {
+    for (D3DVIEWPORT9 view : {D3DVIEWPORT9{0, 0, W, H, 0, 1}, D3DVIEWPORT9{16, 8, W / 2, H / 2, 0, 1}}) {
+      SCOPED_TRACE(std::string(stage ? "vertex shader" : "fixed function") + ", viewport at " +
+                   std::to_string(view.X));
+      ASSERT_EQ(dev->SetVertexShader(stage), D3D_OK);
+      ASSERT_EQ(dev->SetViewport(&view), D3D_OK);
+      ASSERT_EQ(dev->SetVertexDeclaration(cDecl), D3D_OK);
+      // The corner at 10.25 and 20.25 pixels of the full target, scaled to the viewport.
+      const float s = float(view.Width) / W;
+      const float x = 10.25f * s / (view.Width / 2.0f) - 1.0f, y = 1.0f - 20.25f * s / (view.Height / 2.0f);
+      CVertex v[4] = {{-1, y, 0, 1, 0xFFFFFFFF, 0, 0}, {-1, 1, 0, 1, 0xFFFFFFFF, 0, 0},
+                      {x, y, 0, 1, 0xFFFFFFFF, 0, 0},  {x, 1, 0, 1, 0xFFFFFFFF, 0, 0}};
+      ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
+      drawScene(D3DPT_TRIANGLESTRIP, 2, v);
+      std::vector<uint32_t> px = readBack();
+      int columns = 0, rows = 0;
+      // Clear clears the viewport only, so count inside it.
+      for (UINT i = view.X; i < view.X + view.Width; ++i) columns += px[size_t(view.Y) * W + i] == 0xFFFFFFFFu;
+      for (UINT i = view.Y; i < view.Y + view.Height; ++i) rows += px[size_t(i) * W + view.X] == 0xFFFFFFFFu;
+      const int wantColumns = int(10.25f * s) + 1, wantRows = int(20.25f * s) + 1;
+      EXPECT_EQ(std::make_pair(columns, rows), std::make_pair(wantColumns, wantRows));
+    }
+  }
+}
+
 TEST_F(GlDeviceTest, AlphaTestAndSrgbWrites) {
   // Alpha 0x80 against ALPHAREF 0x80: passes GREATEREQUAL, fails GREATER.
   ASSERT_EQ(dev->SetPixelShader(pixelShader(kConstantPs)), D3D_OK);

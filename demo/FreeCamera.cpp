@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/scene/SGCamera.h"
+#include "platform/win32/windowsx.h"
 
 namespace {
 

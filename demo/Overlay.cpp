@@ -2,6 +2,7 @@
 
 #include "demo/Overlay.h"
 
+#include "demo/DeviceFigures.h"
 #include "engine/render/RenderDeviceDX9.h"
 
 #include <imgui.h>
@@ -132,10 +133,10 @@ void Overlay::build(RenderDeviceDX9& device) {
   ImGui::Text("textures %d  shaders %d", device.frameCacheTotals(CACHED_TEXTURE).sent,
               device.frameCacheTotals(CACHED_SHADER).sent);
 
-  D3D9DeviceStatistics s;
-  if (d3d9DeviceStatistics(device.device, &s)) {
+  DeviceFigures s;
+  if (deviceFigures(device.device, &s)) {
     ImGui::Separator();
-    ImGui::Text("%s: %llu calls cached", d3d9CurrentImplementation(), s.backendCallsSkipped - lastSkipped);
+    ImGui::Text("%s: %llu calls cached", deviceImplementationName(), s.backendCallsSkipped - lastSkipped);
     ImGui::Text("programs %llu  uploaded %llu bytes", s.programsLinked, s.bufferBytesUploaded - lastBytes);
     lastSkipped = s.backendCallsSkipped;
     lastBytes = s.bufferBytesUploaded;
@@ -145,6 +146,6 @@ void Overlay::build(RenderDeviceDX9& device) {
   ImGui::Text("%ux%u %s %s", pp.BackBufferWidth, pp.BackBufferHeight, formatName(pp.BackBufferFormat),
               device.fullscreen ? "fullscreen" : "windowed");
   ImGui::Text("aspect %.3f  MSAA %dx", device.settings.aspectRatio, int(pp.MultiSampleType));
-  ImGui::Text("adapter: Direct3D 9 (%s)", d3d9CurrentImplementation());
+  ImGui::Text("adapter: Direct3D 9 (%s)", deviceImplementationName());
   ImGui::End();
 }

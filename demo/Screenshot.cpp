@@ -10,6 +10,7 @@
 
 #include "demo/FrameGrabber.h"
 #include "engine/Log.h"
+#include "engine/System.h"
 
 namespace {
 
@@ -22,13 +23,13 @@ void appendBytes(void* context, void* data, int size) {
 FILE* createFreeFile(char (&name)[64]) {
   std::time_t now = std::time(nullptr);
   std::tm local = {};
-  localtime_r(&now, &local);
+  if (!localTime(now, &local)) return nullptr;
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
   for (int n = 0; n < 1000; ++n) {
     std::snprintf(name, sizeof name, "vantrel-%s-%03d.png", stamp, n);
-    // "x": fails rather than replacing a file that is there already.
-    if (FILE* file = std::fopen(name, "wbx")) return file;
+    // Fails rather than replacing a file that is there already.
+    if (FILE* file = createNewFile(name)) return file;
     if (errno != EEXIST) return nullptr;
   }
   return nullptr;

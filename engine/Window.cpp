@@ -83,12 +83,12 @@ void Window::create(int newX, int newY, int newWidth, int newHeight, int kind, W
   DWORD style = kind == 0 ? popupStyle : kind == 1 ? resizableStyle : plainStyle;
   handle = CreateWindowExA(WS_EX_APPWINDOW, className, "engine", style, x, y, width, height, nullptr, nullptr,
                            instance, nullptr);
-  SetWindowLongA(handle, GWL_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SetWindowLongPtrA(handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   ShowCursor(TRUE);
 }
 
 LRESULT CALLBACK Window::defaultProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  Window* self = reinterpret_cast<Window*>(GetWindowLongA(window, GWL_USERDATA));
+  Window* self = reinterpret_cast<Window*>(GetWindowLongPtrA(window, GWLP_USERDATA));
   if (!self) return DefWindowProcA(window, message, wParam, lParam);
   switch (message) {
     case WM_DESTROY:

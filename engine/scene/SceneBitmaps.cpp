@@ -15,7 +15,7 @@ fs::path entryNoCase(const fs::path& folder, const std::string& name) {
   std::error_code error;
   if (fs::exists(folder / name, error)) return folder / name;
   for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
-    if (strcasecmp(it->path().filename().c_str(), name.c_str()) == 0) return it->path();
+    if (strcasecmp(it->path().filename().string().c_str(), name.c_str()) == 0) return it->path();
   return fs::path();
 }
 

@@ -403,16 +403,16 @@ BOOL GetClientRect(HWND window, RECT* rect) {
   return TRUE;
 }
 
-LONG_PTR SetWindowLongA(HWND window, int index, LONG_PTR value) {
+LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
   WindowObject* w = lookup(window);
   if (!w) return 0;
   LONG_PTR previous = 0;
   switch (index) {
-    case GWL_USERDATA:
+    case GWLP_USERDATA:
       previous = w->userData;
       w->userData = value;
       break;
-    case GWL_WNDPROC:
+    case GWLP_WNDPROC:
       if (!value) return 0;
       previous = reinterpret_cast<LONG_PTR>(w->proc);
       w->proc = reinterpret_cast<WNDPROC>(value);
@@ -436,18 +436,24 @@ LONG_PTR SetWindowLongA(HWND window, int index, LONG_PTR value) {
   return previous;
 }
 
-LONG_PTR GetWindowLongA(HWND window, int index) {
+LONG_PTR GetWindowLongPtrA(HWND window, int index) {
   WindowObject* w = lookup(window);
   if (!w) return 0;
   switch (index) {
-    case GWL_USERDATA: return w->userData;
-    case GWL_WNDPROC: return reinterpret_cast<LONG_PTR>(w->proc);
+    case GWLP_USERDATA: return w->userData;
+    case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(w->proc);
     case GWL_ID: return w->id;
     case GWL_STYLE: return LONG_PTR(w->style);
     case GWL_EXSTYLE: return LONG_PTR(w->exStyle);
     default: return 0;
   }
 }
+
+LONG SetWindowLongA(HWND window, int index, LONG value) {
+  return LONG(SetWindowLongPtrA(window, index, LONG_PTR(value)));
+}
+
+LONG GetWindowLongA(HWND window, int index) { return LONG(GetWindowLongPtrA(window, index)); }
 
 BOOL SetWindowTextA(HWND window, LPCSTR text) {
   return IsWindow(window) && SendMessageA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text ? text : ""));

@@ -91,8 +91,6 @@ typedef uintptr_t DWORD_PTR_T;
 #define MAKELONG(a, b) ((LONG)(((WORD)(((DWORD_PTR_T)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR_T)(b)) & 0xffff))) << 16))
 #define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
 #define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
-#define GET_X_LPARAM(lp) ((int)(short)LOWORD(lp))
-#define GET_Y_LPARAM(lp) ((int)(short)HIWORD(lp))
 
 // --- message box -------------------------------------------------------------
 #define MB_OK 0x00000000L
@@ -181,15 +179,14 @@ struct MSG {
 #define CS_DBLCLKS 0x0008
 #define CS_OWNDC 0x0020
 
-// Window long indices. The stand-in's window longs are pointer-wide, so a
-// pointer stored with GWL_USERDATA survives on 64-bit builds.
-#define GWL_WNDPROC (-4)
+// Window long indices. As in a 64-bit Windows build, the pointer-sized
+// slots have only their GWLP_ names: a window procedure or a pointer goes
+// through SetWindowLongPtrA, since SetWindowLongA keeps 32 bits.
 #define GWL_ID (-12)
 #define GWL_STYLE (-16)
 #define GWL_EXSTYLE (-20)
-#define GWL_USERDATA (-21)
-#define GWLP_WNDPROC GWL_WNDPROC
-#define GWLP_USERDATA GWL_USERDATA
+#define GWLP_WNDPROC (-4)
+#define GWLP_USERDATA (-21)
 #define GWLP_ID GWL_ID
 #define DWLP_MSGRESULT 0
 
@@ -364,10 +361,11 @@ BOOL ShowWindow(HWND window, int command);
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height, UINT flags);
 BOOL GetWindowRect(HWND window, RECT* rect);
 BOOL GetClientRect(HWND window, RECT* rect);
-LONG_PTR SetWindowLongA(HWND window, int index, LONG_PTR value);
-LONG_PTR GetWindowLongA(HWND window, int index);
-#define SetWindowLongPtrA SetWindowLongA
-#define GetWindowLongPtrA GetWindowLongA
+LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value);
+LONG_PTR GetWindowLongPtrA(HWND window, int index);
+// The 32-bit forms: a value wider than a LONG loses its upper half.
+LONG SetWindowLongA(HWND window, int index, LONG value);
+LONG GetWindowLongA(HWND window, int index);
 BOOL SetWindowTextA(HWND window, LPCSTR text);
 int GetWindowTextA(HWND window, LPSTR buffer, int size);
 BOOL EnableWindow(HWND window, BOOL enable);

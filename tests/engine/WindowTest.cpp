@@ -60,7 +60,9 @@ TEST_F(WindowTest, KindsGiveTheirStylesAtTheOuterRectangle) {
     ASSERT_TRUE(IsWindow(handle)) << "kind " << c.kind;
     EXPECT_EQ(DWORD(GetWindowLongA(handle, GWL_STYLE)), c.style) << "kind " << c.kind;
     EXPECT_EQ(DWORD(GetWindowLongA(handle, GWL_EXSTYLE)), DWORD(WS_EX_APPWINDOW));
-    EXPECT_EQ(GetWindowLongA(handle, GWL_USERDATA), reinterpret_cast<LONG_PTR>(&window));
+    EXPECT_EQ(GetWindowLongPtrA(handle, GWLP_USERDATA), reinterpret_cast<LONG_PTR>(&window));
+    // As on 64-bit Windows, the 32-bit call cannot carry the pointer.
+    EXPECT_NE(LONG_PTR(GetWindowLongA(handle, GWLP_USERDATA)), reinterpret_cast<LONG_PTR>(&window));
     char title[32];
     GetWindowTextA(handle, title, sizeof(title));
     EXPECT_STREQ(title, "engine");
@@ -216,7 +218,7 @@ TEST_F(WindowTest, QueueOrderFiltersAndStaleHandles) {
   EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_USER, WM_USER + 10, PM_REMOVE));
   EXPECT_FALSE(PostMessageA(h, WM_USER, 0, 0));
   EXPECT_EQ(SendMessageA(h, WM_USER, 0, 0), 0);
-  EXPECT_EQ(GetWindowLongA(h, GWL_USERDATA), 0);
+  EXPECT_EQ(GetWindowLongPtrA(h, GWLP_USERDATA), 0);
   MSG stale = {h, WM_KEYDOWN, VK_ESCAPE, 0, 0, {0, 0}};
   EXPECT_EQ(DispatchMessageA(&stale), 0);
 }

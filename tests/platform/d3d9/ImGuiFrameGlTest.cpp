@@ -20,45 +20,14 @@
 #include <filesystem>
 
 #include "GlDeviceSupport.h"
+#include "support/FrameDifference.h"
+#include "support/ImGuiTestFrame.h"
 
 namespace {
 
 using namespace gltest;
 
-constexpr int kW = 640, kH = 480;
-constexpr float kClear[3] = {0.25f, 0.30f, 0.35f};
-
-// The same frames for both back ends: the first lays the windows out.
-void buildFrames(void (*newFrame)(), void (*render)(ImDrawData*)) {
-  ImGuiContext* context = ImGui::CreateContext();
-  ImGuiIO& io = ImGui::GetIO();
-  io.IniFilename = nullptr;
-  io.DisplaySize = ImVec2(float(kW), float(kH));
-  io.DeltaTime = 1.0f / 60.0f;
-  for (int frame = 0; frame < 3; ++frame) {
-    newFrame();
-    ImGui::NewFrame();
-    // The demo window places itself on first use; moved once it exists.
-    ImGui::SetWindowPos("Dear ImGui Demo", ImVec2(20.0f, 20.0f));
-    ImGui::SetWindowSize("Dear ImGui Demo", ImVec2(400.0f, 420.0f));
-    ImGui::ShowDemoWindow();
-    ImGui::SetNextWindowPos(ImVec2(430.0f, 30.0f));
-    ImGui::Begin("Widgets", nullptr, ImGuiWindowFlags_AlwaysAutoResize);
-    static float value = 0.4f;
-    static bool check = true;
-    ImGui::Text("Frame %d", frame);
-    ImGui::SliderFloat("slider", &value, 0.0f, 1.0f);
-    ImGui::Checkbox("check", &check);
-    ImGui::Button("button");
-    ImGui::ProgressBar(0.6f, ImVec2(150.0f, 0.0f));
-    const float curve[] = {0.1f, 0.7f, 0.3f, 0.9f, 0.5f};
-    ImGui::PlotLines("lines", curve, 5);
-    ImGui::End();
-    ImGui::Render();
-    if (frame == 2) render(ImGui::GetDrawData());
-  }
-  ImGui::DestroyContext(context);
-}
+using namespace imgui_test;
 
 class ImGuiFrameGlTest : public GlDeviceTest {
 protected:
@@ -128,39 +97,15 @@ TEST_F(ImGuiFrameGlTest, TheDirect3D9BackEndDrawsWhatTheOpenGlBackEndDraws) {
   glDeleteFramebuffers(1, &fbo);
   glDeleteRenderbuffers(1, &colour);
 
-  // Per pixel: the largest channel difference; per 16 x 16 block: the mean.
-  std::vector<uint8_t> difference(direct.size());
-  size_t close = 0;
-  double worstMean = 0.0;
-  int worstX = 0, worstY = 0;
-  for (size_t i = 0; i < direct.size(); i += 3) {
-    int most = 0;
-    for (int c = 0; c < 3; ++c) most = std::max(most, std::abs(int(direct[i + c]) - int(viaDevice[i + c])));
-    close += most <= 2;
-    difference[i] = difference[i + 1] = difference[i + 2] = uint8_t(std::min(255, most * 8));
-  }
-  for (int by = 0; by < kH; by += 16)
-    for (int bx = 0; bx < kW; bx += 16) {
-      double sum = 0.0;
-      for (int y = by; y < by + 16; ++y)
-        for (int x = bx; x < bx + 16; ++x)
-          for (int c = 0; c < 3; ++c) {
-            const size_t i = (size_t(y) * kW + x) * 3 + c;
-            sum += std::abs(int(direct[i]) - int(viaDevice[i]));
-          }
-      if (sum / (16 * 16 * 3) > worstMean) worstMean = sum / (16 * 16 * 3), worstX = bx, worstY = by;
-    }
+  const FrameDifference d = frameDifference(direct, viaDevice, kW, kH);
   std::filesystem::create_directories("imgui-frames");
   stbi_write_png("imgui-frames/opengl3.png", kW, kH, 3, direct.data(), kW * 3);
   stbi_write_png("imgui-frames/dx9-on-gl.png", kW, kH, 3, viaDevice.data(), kW * 3);
-  stbi_write_png("imgui-frames/difference.png", kW, kH, 3, difference.data(), kW * 3);
-  const double share = double(close) / double(kW * kH);
-  std::printf("within 2/255: %.4f of pixels; worst 16x16 block at (%d, %d), mean difference %.2f\n", share, worstX,
-              worstY, worstMean);
-  // What an independent Direct3D 9 draws of the same frame: the same picture
-  // up to rounding.
-  EXPECT_GE(share, 0.995);
-  EXPECT_LE(worstMean, 4.0) << "worst block at (" << worstX << ", " << worstY << ")";
+  stbi_write_png("imgui-frames/difference.png", kW, kH, 3, d.map.data(), kW * 3);
+  std::printf("within 2/255: %.4f of pixels; worst 16x16 block at (%d, %d), mean difference %.2f\n", d.share,
+              d.worstX, d.worstY, d.worstMean);
+  EXPECT_TRUE(d.close()) << "within 2/255: " << d.share << "; worst block at (" << d.worstX << ", " << d.worstY
+                         << "), mean " << d.worstMean;
 }
 
 }  // namespace

@@ -31,7 +31,9 @@ add_compile_definitions(NOMINMAX)
 # stb_image_write (the screenshots, the generator's slide): Debian's libstb
 # is a Linux library, so its one implementation unit is compiled here from
 # the same header.
-find_path(VANTREL_STB_INCLUDE_DIR stb_image_write.h PATHS /usr/include/stb NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+# (vcpkg's stb port under MSVC; Debian's libstb-dev for the cross build.)
+find_path(VANTREL_STB_INCLUDE_DIR stb_image_write.h PATH_SUFFIXES stb PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH
+  REQUIRED)
 add_library(vantrel_stb STATIC ${PROJECT_SOURCE_DIR}/platform/windows/StbImageWrite.c)
 target_include_directories(vantrel_stb SYSTEM PUBLIC ${VANTREL_STB_INCLUDE_DIR})
 

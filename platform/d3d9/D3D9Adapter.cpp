@@ -71,7 +71,7 @@ bool D3D9AdapterFacts::displayFormat(D3DFORMAT format) const {
 
 HRESULT d3d9CheckDeviceType(const D3D9AdapterFacts& facts, UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat,
                             D3DFORMAT backBufferFormat, BOOL windowed) {
-  if (!knownAdapter(adapter, type)) return D3DERR_INVALIDCALL;
+  if (!knownAdapter(adapter, type)) return d3d9Refuse("CheckDeviceType", "only the HAL of adapter 0");
   if (!facts.backBufferFormat(backBufferFormat) || !d3d9BackBufferMatchesDisplay(adapterFormat, backBufferFormat))
     return D3DERR_NOTAVAILABLE;
   if (windowed) {
@@ -90,7 +90,7 @@ bool d3d9FormatAllows(const D3D9AdapterFacts& facts, DWORD usage, D3DRESOURCETYP
 HRESULT d3d9CheckDeviceFormat(const D3D9AdapterFacts& facts, UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat,
                               DWORD usage, D3DRESOURCETYPE resourceType, D3DFORMAT format) {
   (void)adapterFormat;  // one adapter, whose formats do not depend on the display's
-  if (!knownAdapter(adapter, type)) return D3DERR_INVALIDCALL;
+  if (!knownAdapter(adapter, type)) return d3d9Refuse("CheckDeviceFormat", "only the HAL of adapter 0");
   if (resourceType == D3DRTYPE_VERTEXBUFFER) return format == D3DFMT_VERTEXDATA ? D3D_OK : D3DERR_NOTAVAILABLE;
   if (resourceType == D3DRTYPE_INDEXBUFFER)
     return d3d9IndexSize(format) ? D3D_OK : D3DERR_NOTAVAILABLE;
@@ -122,7 +122,9 @@ HRESULT d3d9CheckDeviceMultiSampleType(const D3D9AdapterFacts& facts, UINT adapt
                                        D3DFORMAT format, BOOL windowed, D3DMULTISAMPLE_TYPE multiSample,
                                        DWORD* levels) {
   (void)windowed;  // windows multisample like the full screen does
-  if (!knownAdapter(adapter, type) || (DWORD)multiSample > D3DMULTISAMPLE_16_SAMPLES) return D3DERR_INVALIDCALL;
+  if (!knownAdapter(adapter, type)) return d3d9Refuse("CheckDeviceMultiSampleType", "only the HAL of adapter 0");
+  if ((DWORD)multiSample > D3DMULTISAMPLE_16_SAMPLES)
+    return d3d9Refuse("CheckDeviceMultiSampleType", "%u is not a multisample type", (UINT)multiSample);
   DWORD n = qualityLevels(facts, format, multiSample);
   if (n == 0) return D3DERR_NOTAVAILABLE;
   if (levels) *levels = n;
@@ -138,7 +140,7 @@ HRESULT d3d9CheckDepthStencilMatch(const D3D9AdapterFacts& facts, UINT adapter, 
                                    D3DFORMAT adapterFormat, D3DFORMAT renderTargetFormat,
                                    D3DFORMAT depthStencilFormat) {
   (void)adapterFormat;
-  if (!knownAdapter(adapter, type)) return D3DERR_INVALIDCALL;
+  if (!knownAdapter(adapter, type)) return d3d9Refuse("CheckDepthStencilMatch", "only the HAL of adapter 0");
   return facts.formatSupport(renderTargetFormat).renderTarget && facts.formatSupport(depthStencilFormat).depthStencil
              ? D3D_OK
              : D3DERR_NOTAVAILABLE;
@@ -147,19 +149,30 @@ HRESULT d3d9CheckDepthStencilMatch(const D3D9AdapterFacts& facts, UINT adapter, 
 HRESULT d3d9CheckCreateDevice(const D3D9AdapterFacts& facts, UINT adapter, D3DDEVTYPE type, HWND focusWindow,
                               DWORD behaviorFlags, const D3DPRESENT_PARAMETERS* in, const void* out,
                               D3DPRESENT_PARAMETERS* params) {
-  if (!knownAdapter(adapter, type) || !in || !out) return D3DERR_INVALIDCALL;
+  const char* call = "CreateDevice";
+  if (!knownAdapter(adapter, type)) return d3d9Refuse(call, "adapter %u, device type %u: only the HAL of adapter 0", adapter, (UINT)type);
+  if (!in) return d3d9Refuse(call, "no presentation parameters");
+  if (HRESULT hr = d3d9CheckOut(call, out)) return hr;
   D3DPRESENT_PARAMETERS p = *in;
   // Windowed, the focus window may be left out for the device window; the
   // full screen needs a focus window.
   if (!p.hDeviceWindow) p.hDeviceWindow = focusWindow;
-  if (!p.hDeviceWindow || (!p.Windowed && !focusWindow)) return D3DERR_INVALIDCALL;
-  if (!vertexProcessingValid(behaviorFlags, facts.caps())) return D3DERR_INVALIDCALL;
-  if (p.SwapEffect < D3DSWAPEFFECT_DISCARD || p.SwapEffect > D3DSWAPEFFECT_COPY) return D3DERR_INVALIDCALL;
+  if (!p.hDeviceWindow) return d3d9Refuse(call, "neither a device window nor a focus window");
+  if (!p.Windowed && !focusWindow) return d3d9Refuse(call, "the full screen needs a focus window");
+  if (!vertexProcessingValid(behaviorFlags, facts.caps()))
+    return d3d9Refuse(call, "behaviour 0x%lx: exactly one kind of vertex processing, a pure device in hardware",
+                      (unsigned long)behaviorFlags);
+  if (p.SwapEffect < D3DSWAPEFFECT_DISCARD || p.SwapEffect > D3DSWAPEFFECT_COPY)
+    return d3d9Refuse(call, "%u is not a swap effect", (UINT)p.SwapEffect);
   if (p.BackBufferCount == 0) p.BackBufferCount = 1;
-  if (p.BackBufferCount > D3DPRESENT_BACK_BUFFERS_MAX) return D3DERR_INVALIDCALL;
+  if (p.BackBufferCount > D3DPRESENT_BACK_BUFFERS_MAX)
+    return d3d9Refuse(call, "%u back buffers of at most 3", p.BackBufferCount);
   // A copy swap keeps one back buffer to copy from.
-  if (p.SwapEffect == D3DSWAPEFFECT_COPY && p.BackBufferCount > 1) return D3DERR_INVALIDCALL;
-  if (!intervalValid(p.PresentationInterval, p.Windowed != FALSE, facts.caps())) return D3DERR_INVALIDCALL;
+  if (p.SwapEffect == D3DSWAPEFFECT_COPY && p.BackBufferCount > 1)
+    return d3d9Refuse(call, "the copy swap effect with %u back buffers", p.BackBufferCount);
+  if (!intervalValid(p.PresentationInterval, p.Windowed != FALSE, facts.caps()))
+    return d3d9Refuse(call, "presentation interval 0x%x is not offered %s", p.PresentationInterval,
+                      p.Windowed ? "to a window" : "in the full screen");
 
   if (p.Windowed) {
     D3DDISPLAYMODE desktop;
@@ -171,29 +184,36 @@ HRESULT d3d9CheckCreateDevice(const D3D9AdapterFacts& facts, UINT adapter, D3DDE
       if (p.BackBufferWidth == 0) p.BackBufferWidth = w ? w : 1;
       if (p.BackBufferHeight == 0) p.BackBufferHeight = h ? h : 1;
     }
-    if (p.FullScreen_RefreshRateInHz != 0) return D3DERR_INVALIDCALL;  // windows take the desktop's rate
+    if (p.FullScreen_RefreshRateInHz != 0)  // windows take the desktop's rate
+      return d3d9Refuse(call, "a window with a refresh rate of %u Hz", p.FullScreen_RefreshRateInHz);
     if (d3d9CheckDeviceType(facts, adapter, type, desktop.Format, p.BackBufferFormat, TRUE) != D3D_OK)
-      return D3DERR_INVALIDCALL;
+      return d3d9Refuse(call, "back buffer format %u cannot show on the desktop's %u", (UINT)p.BackBufferFormat,
+                        (UINT)desktop.Format);
   } else {
     if (!facts.fullscreenAllowed() || !facts.backBufferFormat(p.BackBufferFormat) || !fullscreenModeExists(facts, p))
-      return D3DERR_INVALIDCALL;
+      return d3d9Refuse(call, "no display mode of %ux%u at %u Hz for back buffer format %u", p.BackBufferWidth,
+                        p.BackBufferHeight, p.FullScreen_RefreshRateInHz, (UINT)p.BackBufferFormat);
   }
   const D3DCAPS9& caps = facts.caps();
   if (p.BackBufferWidth == 0 || p.BackBufferHeight == 0 || p.BackBufferWidth > caps.MaxTextureWidth ||
       p.BackBufferHeight > caps.MaxTextureHeight)
-    return D3DERR_INVALIDCALL;
+    return d3d9Refuse(call, "a %ux%u back buffer", p.BackBufferWidth, p.BackBufferHeight);
 
   // Multisampling resolves on Present, so it needs the discard swap effect
   // and a back buffer nobody locks.
-  if (p.MultiSampleType != D3DMULTISAMPLE_NONE &&
-      (p.SwapEffect != D3DSWAPEFFECT_DISCARD || (p.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER)))
-    return D3DERR_INVALIDCALL;
+  if (p.MultiSampleType != D3DMULTISAMPLE_NONE && p.SwapEffect != D3DSWAPEFFECT_DISCARD)
+    return d3d9Refuse(call, "multisampling needs the discard swap effect");
+  if (p.MultiSampleType != D3DMULTISAMPLE_NONE && (p.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER))
+    return d3d9Refuse(call, "a multisampled back buffer is not lockable");
   if (!d3d9MultiSampleAllowed(facts, p.BackBufferFormat, p.MultiSampleType, p.MultiSampleQuality))
-    return D3DERR_INVALIDCALL;
+    return d3d9Refuse(call, "multisample type %u, quality %lu is not offered for format %u", (UINT)p.MultiSampleType,
+                      (unsigned long)p.MultiSampleQuality, (UINT)p.BackBufferFormat);
+  if (p.EnableAutoDepthStencil && !facts.formatSupport(p.AutoDepthStencilFormat).depthStencil)
+    return d3d9Refuse(call, "%u is not a depth-stencil format", (UINT)p.AutoDepthStencilFormat);
   if (p.EnableAutoDepthStencil &&
-      (!facts.formatSupport(p.AutoDepthStencilFormat).depthStencil ||
-       !d3d9MultiSampleAllowed(facts, p.AutoDepthStencilFormat, p.MultiSampleType, p.MultiSampleQuality)))
-    return D3DERR_INVALIDCALL;
+      !d3d9MultiSampleAllowed(facts, p.AutoDepthStencilFormat, p.MultiSampleType, p.MultiSampleQuality))
+    return d3d9Refuse(call, "multisample type %u is not offered for depth format %u", (UINT)p.MultiSampleType,
+                      (UINT)p.AutoDepthStencilFormat);
   *params = p;
   return D3D_OK;
 }

@@ -336,10 +336,13 @@ D3D9BufferBytes::D3D9BufferBytes(UINT length, DWORD use, UINT index)
     : bytes(length, 0), usage(use), indexSize(index) {}
 
 HRESULT D3D9BufferBytes::lockBytes(UINT offset, UINT size, void** out, DWORD flags) {
-  if (!out) return D3DERR_INVALIDCALL;
+  if (!out) return d3d9Refuse("Lock", "the out pointer is null");
   *out = nullptr;
-  if ((flags & (D3DLOCK_DISCARD | D3DLOCK_NOOVERWRITE)) && !(usage & D3DUSAGE_DYNAMIC)) return D3DERR_INVALIDCALL;
-  if (offset > bytes.size() || (uint64_t)offset + size > bytes.size()) return D3DERR_INVALIDCALL;
+  if ((flags & (D3DLOCK_DISCARD | D3DLOCK_NOOVERWRITE)) && !(usage & D3DUSAGE_DYNAMIC))
+    return d3d9Refuse("Lock", "DISCARD and NOOVERWRITE need a dynamic buffer");
+  if (offset > bytes.size() || (uint64_t)offset + size > bytes.size())
+    return d3d9Refuse("Lock", "bytes %u..%llu outside the buffer's %zu", offset, (unsigned long long)offset + size,
+                      bytes.size());
   ++locks;
   checkedRanges.clear();
   *out = bytes.data() + offset;
@@ -347,12 +350,12 @@ HRESULT D3D9BufferBytes::lockBytes(UINT offset, UINT size, void** out, DWORD fla
 }
 
 HRESULT D3D9BufferBytes::unlockBytes() {
-  if (locks == 0) return D3DERR_INVALIDCALL;
+  if (locks == 0) return d3d9Refuse("Unlock", "the buffer is not locked");
   --locks;
   return D3D_OK;
 }
 
-bool D3D9BufferBytes::indicesInside(UINT start, UINT count, UINT minIndex, UINT vertices) {
+bool D3D9BufferBytes::indicesInside(UINT start, UINT count, UINT minIndex, UINT vertices, UINT* outside) {
   uint64_t key = ((uint64_t)start << 32) | count;
   auto checked = checkedRanges.find(key);
   if (checked != checkedRanges.end() && checked->second.minIndex == minIndex && checked->second.vertices == vertices)
@@ -367,277 +370,20 @@ bool D3D9BufferBytes::indicesInside(UINT start, UINT count, UINT minIndex, UINT 
     } else {
       std::memcpy(&v, p + (size_t)i * 4, 4);
     }
-    if (v < minIndex || (uint64_t)v >= (uint64_t)minIndex + vertices) return false;
+    if (v < minIndex || (uint64_t)v >= (uint64_t)minIndex + vertices) {
+      if (outside) *outside = v;
+      return false;
+    }
   }
   checkedRanges[key] = {minIndex, vertices};
   return true;
 }
 
-// --- checks ------------------------------------------------------------------------------
-namespace {
-const HRESULT invalid = D3DERR_INVALIDCALL;
-
-HRESULT refuseIf(bool refused) { return refused ? invalid : D3D_OK; }
-
-bool sizeOk(UINT width, UINT height) {
-  const D3DCAPS9& caps = d3d9Caps();
-  return width > 0 && height > 0 && width <= caps.MaxTextureWidth && height <= caps.MaxTextureHeight;
-}
-
-// Pools and usages every resource shares: no shared handles, dynamic
-// resources are not managed, scratch resources are not offered.
-bool poolOk(D3DPOOL pool, DWORD usage, const HANDLE* shared) {
-  return !shared && pool < D3DPOOL_SCRATCH && !((usage & D3DUSAGE_DYNAMIC) && pool == D3DPOOL_MANAGED);
-}
-
-bool pureDevice(DWORD behavior) { return (behavior & D3DCREATE_PUREDEVICE) != 0; }
-
-bool renderTarget(const D3DSURFACE_DESC* d) { return d && (d->Usage & D3DUSAGE_RENDERTARGET); }
-bool depthStencil(const D3DSURFACE_DESC* d) { return d && (d->Usage & D3DUSAGE_DEPTHSTENCIL); }
-}  // namespace
-
-HRESULT d3d9CheckGetBackBuffer(UINT swapChain, UINT index, D3DBACKBUFFER_TYPE type, UINT backBuffers,
-                               const void* out) {
-  return refuseIf(swapChain != 0 || index >= backBuffers || type != D3DBACKBUFFER_TYPE_MONO || !out);
-}
-
-HRESULT d3d9CheckGetDisplayMode(UINT swapChain, const void* out) { return refuseIf(swapChain != 0 || !out); }
-
-HRESULT d3d9CheckPresent(const RECT* sourceRect, const D3DSURFACE_DESC& backBuffer) {
-  return refuseIf(!d3d9RectInside(sourceRect, backBuffer.Width, backBuffer.Height));
-}
-
-HRESULT d3d9CheckCreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DPOOL pool, bool formatOk,
-                               const void* out, const HANDLE* shared) {
-  bool gpuOnly = (usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) != 0;
-  return refuseIf(!out || !sizeOk(width, height) || levels > d3d9FullMipCount(width, height) ||
-                  !poolOk(pool, usage, shared) || (gpuOnly && pool != D3DPOOL_DEFAULT) ||
-                  ((usage & D3DUSAGE_AUTOGENMIPMAP) && levels > 1) || !formatOk);
-}
-
-HRESULT d3d9CheckCreateCubeTexture(UINT edge, UINT levels, DWORD usage, D3DPOOL pool, bool formatOk, const void* out,
-                                   const HANDLE* shared) {
-  if (usage & D3DUSAGE_DEPTHSTENCIL) return invalid;
-  return d3d9CheckCreateTexture(edge, edge, levels, usage, pool, formatOk, out, shared);
-}
-
-HRESULT d3d9CheckCreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool, const void* out,
-                                    const HANDLE* shared) {
-  UINT vertexSize = fvf ? d3d9FvfVertexSize(fvf) : 0;
-  // A buffer with a vertex format must hold at least one vertex.
-  return refuseIf(!out || length == 0 || (fvf && (vertexSize == 0 || length < vertexSize)) ||
-                  !poolOk(pool, usage, shared) || (usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)));
-}
-
-HRESULT d3d9CheckCreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool, const void* out,
-                                   const HANDLE* shared) {
-  UINT indexSize = d3d9IndexSize(format);
-  return refuseIf(!out || indexSize == 0 || length < indexSize || !poolOk(pool, usage, shared) ||
-                  (usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)));
-}
-
-// Multisample quality levels are one per type on both devices.
-HRESULT d3d9CheckCreateRenderTarget(UINT width, UINT height, D3DMULTISAMPLE_TYPE multisample, DWORD quality,
-                                    BOOL lockable, bool formatOk, bool multisampleOk, const void* out,
-                                    const HANDLE* shared) {
-  return refuseIf(!out || shared || !sizeOk(width, height) || !formatOk || !multisampleOk || quality > 0 ||
-                  (lockable && multisample != D3DMULTISAMPLE_NONE));
-}
-
-HRESULT d3d9CheckCreateDepthStencilSurface(UINT width, UINT height, DWORD quality, bool formatOk, bool multisampleOk,
-                                           const void* out, const HANDLE* shared) {
-  return refuseIf(!out || shared || !sizeOk(width, height) || !formatOk || !multisampleOk || quality > 0);
-}
-
-HRESULT d3d9CheckCreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT format, D3DPOOL pool, bool formatOk,
-                                             const void* out, const HANDLE* shared) {
-  return refuseIf(!out || shared || !sizeOk(width, height) || pool == D3DPOOL_MANAGED || pool > D3DPOOL_SCRATCH ||
-                  d3d9Pitch(format, 1) == 0 || d3d9IsDepthFormat(format) || !formatOk);
-}
-
-HRESULT d3d9CheckVertexElements(const D3DVERTEXELEMENT9* elements, const void* out, UINT* count) {
-  *count = 0;
-  if (!elements || !out) return invalid;
-  while (*count < MAXD3DDECLLENGTH && elements[*count].Stream != 0xFF) {
-    const D3DVERTEXELEMENT9& e = elements[(*count)++];
-    bool ok = e.Stream < D3D9_STREAMS && e.Type < D3DDECLTYPE_UNUSED && e.Method <= D3DDECLMETHOD_LOOKUPPRESAMPLED &&
-              e.Usage <= MAXD3DDECLUSAGE && e.UsageIndex <= MAXD3DDECLUSAGEINDEX && (e.Offset & 3) == 0;
-    for (UINT k = 0; k + 1 < *count && ok; ++k)
-      if (elements[k].Usage == e.Usage && elements[k].UsageIndex == e.UsageIndex) ok = false;
-    if (!ok) return invalid;
-  }
-  return refuseIf(*count == MAXD3DDECLLENGTH);
-}
-
-HRESULT d3d9CheckShaderFunction(const DWORD* function, bool pixel, const void* out) {
-  UINT size = shaderBlobSize(function);
-  ShaderBlobView view;
-  if (!out || size == 0 || !shaderBlobParse(function, size, &view) || view.isPixelShader() != pixel) return invalid;
-  UINT registers = pixel ? D3D9_PIXEL_SHADER_CONSTANT_REGISTERS : D3D9_VERTEX_SHADER_CONSTANT_REGISTERS;
-  if (view.header->registerCount > registers) return invalid;
-  // Pixel shaders sample stages 0..15, vertex shaders the 4 vertex samplers.
-  for (DWORD i = 0; i < view.header->samplerCount; ++i)
-    if (view.samplers[i].unit >= (pixel ? 16u : 4u)) return invalid;
-  return D3D_OK;
-}
-
-HRESULT d3d9CheckGetRenderTargetData(const D3D9SurfaceArg& source, const D3D9SurfaceArg& dest) {
-  const D3DSURFACE_DESC* s = source.desc;
-  const D3DSURFACE_DESC* d = dest.desc;
-  return refuseIf(!renderTarget(s) || !dest.plain() || s->MultiSampleType != D3DMULTISAMPLE_NONE ||
-                  d->Pool != D3DPOOL_SYSTEMMEM || s->Width != d->Width || s->Height != d->Height ||
-                  s->Format != d->Format);
-}
-
-HRESULT d3d9CheckStretchRect(const D3D9SurfaceArg& source, const RECT* sourceRect, const D3D9SurfaceArg& dest,
-                             const RECT* destRect, D3DTEXTUREFILTERTYPE filter) {
-  const D3DSURFACE_DESC* s = source.desc;
-  const D3DSURFACE_DESC* d = dest.desc;
-  // Each surface has a description of its own: the same one is the same surface.
-  return refuseIf(!s || !renderTarget(d) || s == d || d->MultiSampleType != D3DMULTISAMPLE_NONE ||
-                  (!renderTarget(s) && !source.plain()) || depthStencil(s) || d3d9BlockBytes(s->Format) ||
-                  !d3d9RectInside(sourceRect, s->Width, s->Height) || !d3d9RectInside(destRect, d->Width, d->Height) ||
-                  filter > D3DTEXF_LINEAR);
-}
-
-HRESULT d3d9CheckSetRenderTarget(DWORD index, const void* argument, const D3DSURFACE_DESC* surface) {
-  return refuseIf(index >= D3D9_RENDER_TARGETS || (index == 0 && !argument) || (argument && !renderTarget(surface)));
-}
-
-HRESULT d3d9CheckGetRenderTarget(DWORD index, const void* out) {
-  return refuseIf(index >= D3D9_RENDER_TARGETS || !out);
-}
-
-HRESULT d3d9CheckSetDepthStencilSurface(const void* argument, const D3DSURFACE_DESC* surface) {
-  return refuseIf(argument && !depthStencil(surface));
-}
-
-HRESULT d3d9CheckScene(bool open, bool opening) { return refuseIf(open == opening); }
-
-HRESULT d3d9CheckClear(DWORD count, const D3DRECT* rects, DWORD flags, float z, const D3DSURFACE_DESC* depth) {
-  const DWORD all = D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL;
-  return refuseIf((count == 0) != (rects == nullptr) || flags == 0 || (flags & ~all) != 0 ||
-                  !(z >= 0.0f && z <= 1.0f) ||
-                  ((flags & D3DCLEAR_ZBUFFER) && !depth) ||
-                  ((flags & D3DCLEAR_STENCIL) && (!depth || !d3d9HasStencil(depth->Format))));
-}
-
-HRESULT d3d9CheckSetViewport(const D3DVIEWPORT9* v, const D3DSURFACE_DESC& target) {
-  // Written so that NaN depths fail too.
-  return refuseIf(!v || v->Width == 0 || v->Height == 0 || (uint64_t)v->X + v->Width > target.Width ||
-                  (uint64_t)v->Y + v->Height > target.Height || !(v->MinZ >= 0.0f) || !(v->MaxZ <= 1.0f) ||
-                  v->MinZ > v->MaxZ);
-}
-
-HRESULT d3d9CheckSetRenderState(D3DRENDERSTATETYPE state) {
-  return refuseIf(state == 0 || state >= D3D9_RENDER_STATES);
-}
-
-HRESULT d3d9CheckGetRenderState(D3DRENDERSTATETYPE state, const void* out, DWORD behavior) {
-  return refuseIf(d3d9CheckSetRenderState(state) != D3D_OK || !out || pureDevice(behavior));
-}
-
-HRESULT d3d9CheckSetTexture(DWORD stage, const void* argument, const void* own) {
-  return refuseIf(d3d9StageIndex(stage) < 0 || d3d9CheckObject(argument, own) != D3D_OK);
-}
-
-HRESULT d3d9CheckGetTexture(DWORD stage, const void* out, DWORD behavior) {
-  return refuseIf(d3d9StageIndex(stage) < 0 || !out || pureDevice(behavior));
-}
-
-HRESULT d3d9CheckSetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type) {
-  return refuseIf(d3d9StageIndex(sampler) < 0 || type < D3DSAMP_ADDRESSU || type >= D3D9_SAMPLER_STATES);
-}
-
-HRESULT d3d9CheckGetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, const void* out, DWORD behavior) {
-  return refuseIf(d3d9CheckSetSamplerState(sampler, type) != D3D_OK || !out || pureDevice(behavior));
-}
-
-HRESULT d3d9CheckSetFVF(DWORD fvf) { return refuseIf(fvf != 0 && d3d9FvfVertexSize(fvf) == 0); }
-
-HRESULT d3d9CheckGetFVF(const void* out, DWORD behavior) { return refuseIf(!out || pureDevice(behavior)); }
-
-HRESULT d3d9CheckSetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
-  return refuseIf(d3d9TransformIndex(state) < 0 || !matrix);
-}
-
-HRESULT d3d9CheckGetTransform(D3DTRANSFORMSTATETYPE state, const void* out, DWORD behavior) {
-  return refuseIf(d3d9TransformIndex(state) < 0 || !out || pureDevice(behavior));
-}
-
-HRESULT d3d9CheckSetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type) {
-  return refuseIf(stage >= D3D9_TEXTURE_STAGES || type < D3DTSS_COLOROP || type >= D3D9_STAGE_STATES);
-}
-
-HRESULT d3d9CheckGetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, const void* out, DWORD behavior) {
-  return refuseIf(d3d9CheckSetTextureStageState(stage, type) != D3D_OK || !out || pureDevice(behavior));
-}
-
-HRESULT d3d9CheckSetScissorRect(const RECT* rect) { return refuseIf(!rect); }
-
-HRESULT d3d9CheckGetScissorRect(const void* out) { return refuseIf(!out); }
-
-// Blocks of every state; the pixel- and vertex-state subsets are not offered.
-HRESULT d3d9CheckCreateStateBlock(D3DSTATEBLOCKTYPE type, const void* out) {
-  return refuseIf(!out || type != D3DSBT_ALL);
-}
-
-HRESULT d3d9CheckSetConstants(UINT start, const float* data, UINT count, UINT registers) {
-  return refuseIf(!data || (uint64_t)start + count > registers);
-}
-
-HRESULT d3d9CheckGetConstants(UINT start, const float* data, UINT count, UINT registers, DWORD behavior) {
-  return refuseIf(d3d9CheckSetConstants(start, data, count, registers) != D3D_OK || pureDevice(behavior));
-}
-
-HRESULT d3d9CheckSetStreamSource(UINT stream, const void* argument, const void* own, UINT offset, UINT stride) {
-  return refuseIf(stream >= D3D9_STREAMS || d3d9CheckObject(argument, own) != D3D_OK || (offset & 3) != 0 ||
-                  stride > d3d9Caps().MaxStreamStride);
-}
-
-HRESULT d3d9CheckGetStreamSource(UINT stream, const void* buffer, const void* offset, const void* stride) {
-  return refuseIf(stream >= D3D9_STREAMS || !buffer || !offset || !stride);
-}
-
-HRESULT d3d9CheckLockRect(const D3DSURFACE_DESC& desc, bool lockable, bool locked, const RECT* rect, const void* out,
-                          size_t* offset) {
-  return refuseIf(!out || !lockable || locked || desc.MultiSampleType != D3DMULTISAMPLE_NONE ||
-                  (desc.Usage & D3DUSAGE_DEPTHSTENCIL) ||
-                  !d3d9LockOffset(desc.Format, desc.Width, desc.Height, rect, offset));
-}
-
-HRESULT d3d9CheckDrawCall(const D3D9Draw& draw, bool inScene, bool declared) {
-  return refuseIf(!inScene || !declared || draw.primitives == 0 || d3d9VerticesFor(draw.type, draw.primitives) == 0);
-}
-
-// Indices past the buffer, vertex ranges before vertex 0, and index values
-// outside [MinVertexIndex, MinVertexIndex + NumVertices) are refused.
-HRESULT d3d9CheckIndices(const D3D9Draw& draw, D3D9BufferBytes* indices) {
-  if (!indices || indices->isLocked() || draw.vertices == 0 || (int64_t)draw.baseVertex + draw.firstVertex < 0)
-    return invalid;
-  UINT count = d3d9VerticesFor(draw.type, draw.primitives);
-  if (((uint64_t)draw.startIndex + count) * indices->indexBytes() > indices->byteSize()) return invalid;
-  return refuseIf(!indices->indicesInside(draw.startIndex, count, draw.firstVertex, draw.vertices));
-}
-
-HRESULT d3d9CheckStream(const D3D9BufferBytes* buffer, UINT offset, UINT stride, uint64_t vertexEnd) {
-  return refuseIf(!buffer || stride == 0 || buffer->isLocked() || offset + vertexEnd * stride > buffer->byteSize());
-}
-
-HRESULT d3d9CheckDrawUP(D3DPRIMITIVETYPE type, UINT primitives, const void* data, UINT stride, bool inScene,
-                        bool declared, uint32_t streamMask) {
-  D3D9Draw draw = {type, primitives, false, 0, 0, 0, 0};
-  if (HRESULT hr = d3d9CheckDrawCall(draw, inScene, declared)) return hr;
-  // The vertices are stream 0: a declaration reading other streams has nothing to read.
-  return refuseIf(!data || stride == 0 || stride > d3d9Caps().MaxStreamStride || (streamMask & ~1u) != 0 ||
-                  (uint64_t)d3d9VerticesFor(type, primitives) * stride > D3D9_USER_VERTEX_BYTES);
-}
-
 HRESULT d3d9CopyFunction(const std::vector<DWORD>& code, void* data, UINT* size) {
-  if (!size) return invalid;
+  if (!size) return d3d9Refuse("GetFunction", "the size pointer is null");
   UINT bytes = (UINT)(code.size() * 4);
   if (data) {
-    if (*size < bytes) return invalid;
+    if (*size < bytes) return d3d9Refuse("GetFunction", "%u bytes do not hold the function's %u", *size, bytes);
     std::memcpy(data, code.data(), bytes);
   }
   *size = bytes;
@@ -645,10 +391,10 @@ HRESULT d3d9CopyFunction(const std::vector<DWORD>& code, void* data, UINT* size)
 }
 
 HRESULT d3d9CopyDeclaration(const std::vector<D3DVERTEXELEMENT9>& elements, D3DVERTEXELEMENT9* out, UINT* count) {
-  if (!count) return invalid;
+  if (!count) return d3d9Refuse("GetDeclaration", "the count pointer is null");
   UINT total = (UINT)elements.size() + 1;
   if (out) {
-    if (*count < total) return invalid;
+    if (*count < total) return d3d9Refuse("GetDeclaration", "%u elements do not hold the declaration's %u", *count, total);
     std::memcpy(out, elements.data(), elements.size() * sizeof(D3DVERTEXELEMENT9));
     out[elements.size()] = D3DVERTEXELEMENT9 D3DDECL_END();
   }

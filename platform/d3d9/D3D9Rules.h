@@ -144,7 +144,8 @@ public:
   // Whether indices [start, start + count) all lie in [minIndex, minIndex +
   // vertices). A range found inside is remembered, so that a draw repeated
   // frame after frame reads its indices once; any Lock forgets them.
-  bool indicesInside(UINT start, UINT count, UINT minIndex, UINT vertices);
+  // `outside`, when given, receives the first index value outside.
+  bool indicesInside(UINT start, UINT count, UINT minIndex, UINT vertices, UINT* outside = nullptr);
 
 protected:
   std::vector<uint8_t> bytes;
@@ -161,6 +162,13 @@ private:
 };
 
 // --- checks ------------------------------------------------------------------------------
+// Each check takes the name of the call it checks (a device method passes
+// __func__) and answers D3D_OK or the refusal. Every refusal goes through
+// d3d9Refuse: with VANTREL_D3D9_DEBUG=1 in the environment it writes one line
+// naming the call and the rule it broke to stderr, as Direct3D's debug
+// runtime does ("SetRenderState: 0 is not a render state").
+HRESULT d3d9Refuse(const char* call, const char* rule, ...) __attribute__((format(printf, 2, 3)));
+
 // A surface argument: null desc for null or foreign ones.
 struct D3D9SurfaceArg {
   const D3DSURFACE_DESC* desc;
@@ -171,86 +179,86 @@ struct D3D9SurfaceArg {
 };
 
 // Objects: a non-null argument must be the device's own (`own` non-null).
-inline HRESULT d3d9CheckObject(const void* argument, const void* own) {
-  return argument && !own ? D3DERR_INVALIDCALL : D3D_OK;
-}
-inline HRESULT d3d9CheckOut(const void* out) { return out ? D3D_OK : D3DERR_INVALIDCALL; }
-HRESULT d3d9CheckGetBackBuffer(UINT swapChain, UINT index, D3DBACKBUFFER_TYPE type, UINT backBuffers, const void* out);
-HRESULT d3d9CheckGetDisplayMode(UINT swapChain, const void* out);
-HRESULT d3d9CheckPresent(const RECT* sourceRect, const D3DSURFACE_DESC& backBuffer);
+HRESULT d3d9CheckObject(const char* call, const void* argument, const void* own);
+HRESULT d3d9CheckOut(const char* call, const void* out);
+HRESULT d3d9CheckGetBackBuffer(const char* call, UINT swapChain, UINT index, D3DBACKBUFFER_TYPE type,
+                               UINT backBuffers, const void* out);
+HRESULT d3d9CheckGetDisplayMode(const char* call, UINT swapChain, const void* out);
+HRESULT d3d9CheckPresent(const char* call, const RECT* sourceRect, const D3DSURFACE_DESC& backBuffer);
 
 // Resource creation; `formatOk` is the device's answer for the format with
 // that usage, `multisampleOk` for the multisample type.
-HRESULT d3d9CheckCreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DPOOL pool, bool formatOk,
-                               const void* out, const HANDLE* shared);
-HRESULT d3d9CheckCreateCubeTexture(UINT edge, UINT levels, DWORD usage, D3DPOOL pool, bool formatOk, const void* out,
-                                   const HANDLE* shared);
-HRESULT d3d9CheckCreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool, const void* out,
+HRESULT d3d9CheckCreateTexture(const char* call, UINT width, UINT height, UINT levels, DWORD usage, D3DPOOL pool,
+                               bool formatOk, const void* out, const HANDLE* shared);
+HRESULT d3d9CheckCreateCubeTexture(const char* call, UINT edge, UINT levels, DWORD usage, D3DPOOL pool, bool formatOk,
+                                   const void* out, const HANDLE* shared);
+HRESULT d3d9CheckCreateVertexBuffer(const char* call, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
+                                    const void* out, const HANDLE* shared);
+HRESULT d3d9CheckCreateIndexBuffer(const char* call, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                                   const void* out, const HANDLE* shared);
+HRESULT d3d9CheckCreateRenderTarget(const char* call, UINT width, UINT height, D3DMULTISAMPLE_TYPE multisample,
+                                    DWORD quality, BOOL lockable, bool formatOk, bool multisampleOk, const void* out,
                                     const HANDLE* shared);
-HRESULT d3d9CheckCreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool, const void* out,
-                                   const HANDLE* shared);
-HRESULT d3d9CheckCreateRenderTarget(UINT width, UINT height, D3DMULTISAMPLE_TYPE multisample, DWORD quality,
-                                    BOOL lockable, bool formatOk, bool multisampleOk, const void* out,
-                                    const HANDLE* shared);
-HRESULT d3d9CheckCreateDepthStencilSurface(UINT width, UINT height, DWORD quality, bool formatOk, bool multisampleOk,
-                                           const void* out, const HANDLE* shared);
-HRESULT d3d9CheckCreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT format, D3DPOOL pool, bool formatOk,
-                                             const void* out, const HANDLE* shared);
-HRESULT d3d9CheckVertexElements(const D3DVERTEXELEMENT9* elements, const void* out, UINT* count);
-HRESULT d3d9CheckShaderFunction(const DWORD* function, bool pixel, const void* out);
+HRESULT d3d9CheckCreateDepthStencilSurface(const char* call, UINT width, UINT height, DWORD quality, bool formatOk,
+                                           bool multisampleOk, const void* out, const HANDLE* shared);
+HRESULT d3d9CheckCreateOffscreenPlainSurface(const char* call, UINT width, UINT height, D3DFORMAT format,
+                                             D3DPOOL pool, bool formatOk, const void* out, const HANDLE* shared);
+HRESULT d3d9CheckVertexElements(const char* call, const D3DVERTEXELEMENT9* elements, const void* out, UINT* count);
+HRESULT d3d9CheckShaderFunction(const char* call, const DWORD* function, bool pixel, const void* out);
 
 // Copies, targets, scenes, clears.
-HRESULT d3d9CheckGetRenderTargetData(const D3D9SurfaceArg& source, const D3D9SurfaceArg& dest);
-HRESULT d3d9CheckStretchRect(const D3D9SurfaceArg& source, const RECT* sourceRect, const D3D9SurfaceArg& dest,
-                             const RECT* destRect, D3DTEXTUREFILTERTYPE filter);
-HRESULT d3d9CheckSetRenderTarget(DWORD index, const void* argument, const D3DSURFACE_DESC* surface);
-HRESULT d3d9CheckGetRenderTarget(DWORD index, const void* out);
-HRESULT d3d9CheckSetDepthStencilSurface(const void* argument, const D3DSURFACE_DESC* surface);
+HRESULT d3d9CheckGetRenderTargetData(const char* call, const D3D9SurfaceArg& source, const D3D9SurfaceArg& dest);
+HRESULT d3d9CheckStretchRect(const char* call, const D3D9SurfaceArg& source, const RECT* sourceRect,
+                             const D3D9SurfaceArg& dest, const RECT* destRect, D3DTEXTUREFILTERTYPE filter);
+HRESULT d3d9CheckSetRenderTarget(const char* call, DWORD index, const void* argument, const D3DSURFACE_DESC* surface);
+HRESULT d3d9CheckGetRenderTarget(const char* call, DWORD index, const void* out);
+HRESULT d3d9CheckSetDepthStencilSurface(const char* call, const void* argument, const D3DSURFACE_DESC* surface);
 // BeginScene (opening) and EndScene.
-HRESULT d3d9CheckScene(bool open, bool opening);
-HRESULT d3d9CheckClear(DWORD count, const D3DRECT* rects, DWORD flags, float z, const D3DSURFACE_DESC* depth);
-HRESULT d3d9CheckSetViewport(const D3DVIEWPORT9* viewport, const D3DSURFACE_DESC& target);
+HRESULT d3d9CheckScene(const char* call, bool open, bool opening);
+HRESULT d3d9CheckClear(const char* call, DWORD count, const D3DRECT* rects, DWORD flags, float z,
+                       const D3DSURFACE_DESC* depth);
+HRESULT d3d9CheckSetViewport(const char* call, const D3DVIEWPORT9* viewport, const D3DSURFACE_DESC& target);
 
 // States, textures, registers and streams; Get* of states fail on a pure
 // device (`behavior` has D3DCREATE_PUREDEVICE).
-HRESULT d3d9CheckSetRenderState(D3DRENDERSTATETYPE state);
-HRESULT d3d9CheckGetRenderState(D3DRENDERSTATETYPE state, const void* out, DWORD behavior);
-HRESULT d3d9CheckSetTexture(DWORD stage, const void* argument, const void* own);
-HRESULT d3d9CheckGetTexture(DWORD stage, const void* out, DWORD behavior);
-HRESULT d3d9CheckSetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type);
-HRESULT d3d9CheckGetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, const void* out, DWORD behavior);
-HRESULT d3d9CheckSetConstants(UINT start, const float* data, UINT count, UINT registers);
-HRESULT d3d9CheckGetConstants(UINT start, const float* data, UINT count, UINT registers, DWORD behavior);
-HRESULT d3d9CheckSetStreamSource(UINT stream, const void* argument, const void* own, UINT offset, UINT stride);
-HRESULT d3d9CheckGetStreamSource(UINT stream, const void* buffer, const void* offset, const void* stride);
+HRESULT d3d9CheckSetRenderState(const char* call, D3DRENDERSTATETYPE state);
+HRESULT d3d9CheckGetRenderState(const char* call, D3DRENDERSTATETYPE state, const void* out, DWORD behavior);
+HRESULT d3d9CheckSetTexture(const char* call, DWORD stage, const void* argument, const void* own);
+HRESULT d3d9CheckGetTexture(const char* call, DWORD stage, const void* out, DWORD behavior);
+HRESULT d3d9CheckSetSamplerState(const char* call, DWORD sampler, D3DSAMPLERSTATETYPE type);
+HRESULT d3d9CheckGetSamplerState(const char* call, DWORD sampler, D3DSAMPLERSTATETYPE type, const void* out,
+                                 DWORD behavior);
+HRESULT d3d9CheckSetConstants(const char* call, UINT start, const float* data, UINT count, UINT registers);
+HRESULT d3d9CheckGetConstants(const char* call, UINT start, const float* data, UINT count, UINT registers,
+                              DWORD behavior);
+HRESULT d3d9CheckSetStreamSource(const char* call, UINT stream, const void* argument, const void* own, UINT offset,
+                                 UINT stride);
+HRESULT d3d9CheckGetStreamSource(const char* call, UINT stream, const void* buffer, const void* offset,
+                                 const void* stride);
 
 // Fixed function, transforms, scissor and state blocks.
-HRESULT d3d9CheckSetFVF(DWORD fvf);
-HRESULT d3d9CheckGetFVF(const void* out, DWORD behavior);
-HRESULT d3d9CheckSetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix);
-HRESULT d3d9CheckGetTransform(D3DTRANSFORMSTATETYPE state, const void* out, DWORD behavior);
-HRESULT d3d9CheckSetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type);
-HRESULT d3d9CheckGetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, const void* out, DWORD behavior);
-HRESULT d3d9CheckSetScissorRect(const RECT* rect);
-HRESULT d3d9CheckGetScissorRect(const void* out);
-HRESULT d3d9CheckCreateStateBlock(D3DSTATEBLOCKTYPE type, const void* out);
+HRESULT d3d9CheckSetFVF(const char* call, DWORD fvf);
+HRESULT d3d9CheckGetFVF(const char* call, const void* out, DWORD behavior);
+HRESULT d3d9CheckSetTransform(const char* call, D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix);
+HRESULT d3d9CheckGetTransform(const char* call, D3DTRANSFORMSTATETYPE state, const void* out, DWORD behavior);
+HRESULT d3d9CheckSetTextureStageState(const char* call, DWORD stage, D3DTEXTURESTAGESTATETYPE type);
+HRESULT d3d9CheckGetTextureStageState(const char* call, DWORD stage, D3DTEXTURESTAGESTATETYPE type, const void* out,
+                                      DWORD behavior);
+HRESULT d3d9CheckSetScissorRect(const char* call, const RECT* rect);
+HRESULT d3d9CheckGetScissorRect(const char* call, const void* out);
+HRESULT d3d9CheckCreateStateBlock(const char* call, D3DSTATEBLOCKTYPE type, const void* out);
 
-// Levels and faces of textures, locks of levels and surfaces.
-inline HRESULT d3d9CheckLevel(UINT level, UINT levels) { return level < levels ? D3D_OK : D3DERR_INVALIDCALL; }
-inline HRESULT d3d9CheckLevel(UINT level, UINT levels, const void* out) {
-  return out ? d3d9CheckLevel(level, levels) : D3DERR_INVALIDCALL;
-}
-inline HRESULT d3d9CheckFace(D3DCUBEMAP_FACES face, UINT level, UINT levels) {
-  return (UINT)face < 6 ? d3d9CheckLevel(level, levels) : D3DERR_INVALIDCALL;
-}
-inline HRESULT d3d9CheckFace(D3DCUBEMAP_FACES face, UINT level, UINT levels, const void* out) {
-  return out ? d3d9CheckFace(face, level, levels) : D3DERR_INVALIDCALL;
-}
-inline HRESULT d3d9CheckUnlock(bool locked) { return locked ? D3D_OK : D3DERR_INVALIDCALL; }
+// Levels and faces of textures (the out pointer too, where one is given),
+// locks of levels and surfaces.
+HRESULT d3d9CheckLevel(const char* call, UINT level, UINT levels);
+HRESULT d3d9CheckLevel(const char* call, UINT level, UINT levels, const void* out);
+HRESULT d3d9CheckFace(const char* call, D3DCUBEMAP_FACES face, UINT level, UINT levels);
+HRESULT d3d9CheckFace(const char* call, D3DCUBEMAP_FACES face, UINT level, UINT levels, const void* out);
+HRESULT d3d9CheckUnlock(const char* call, bool locked);
 // A lock of a surface or texture level described by `desc`; on success
 // `offset` receives the byte offset of the rectangle.
-HRESULT d3d9CheckLockRect(const D3DSURFACE_DESC& desc, bool lockable, bool locked, const RECT* rect, const void* out,
-                          size_t* offset);
+HRESULT d3d9CheckLockRect(const char* call, const D3DSURFACE_DESC& desc, bool lockable, bool locked, const RECT* rect,
+                          const void* out, size_t* offset);
 
 // Draws. `declared`: a declaration is set; `streamMask`: the streams it reads.
 struct D3D9Draw {
@@ -262,26 +270,28 @@ struct D3D9Draw {
   UINT vertices;     // NumVertices of indexed draws
   UINT startIndex;
 };
-HRESULT d3d9CheckDrawCall(const D3D9Draw& draw, bool inScene, bool declared);
-HRESULT d3d9CheckIndices(const D3D9Draw& draw, D3D9BufferBytes* indices);
-HRESULT d3d9CheckStream(const D3D9BufferBytes* buffer, UINT offset, UINT stride, uint64_t vertexEnd);
-HRESULT d3d9CheckDrawUP(D3DPRIMITIVETYPE type, UINT primitives, const void* data, UINT stride, bool inScene,
-                        bool declared, uint32_t streamMask);
+HRESULT d3d9CheckDrawCall(const char* call, const D3D9Draw& draw, bool inScene, bool declared);
+HRESULT d3d9CheckIndices(const char* call, const D3D9Draw& draw, D3D9BufferBytes* indices);
+HRESULT d3d9CheckStream(const char* call, UINT stream, const D3D9BufferBytes* buffer, UINT offset, UINT stride,
+                        uint64_t vertexEnd);
+HRESULT d3d9CheckDrawUP(const char* call, D3DPRIMITIVETYPE type, UINT primitives, const void* data, UINT stride,
+                        bool inScene, bool declared, uint32_t streamMask);
 
 // Every check of a draw from buffers: the call, the index buffer and its
 // values, and every stream the declaration reads against the vertices the
 // draw reaches. Stream: .buffer (null or a D3D9BufferBytes), .offset, .stride.
 template <typename Stream>
-HRESULT d3d9CheckDraw(const D3D9Draw& draw, bool inScene, bool declared, uint32_t streamMask,
+HRESULT d3d9CheckDraw(const char* call, const D3D9Draw& draw, bool inScene, bool declared, uint32_t streamMask,
                       const Stream (&streams)[D3D9_STREAMS], D3D9BufferBytes* indices) {
-  if (HRESULT hr = d3d9CheckDrawCall(draw, inScene, declared)) return hr;
+  if (HRESULT hr = d3d9CheckDrawCall(call, draw, inScene, declared)) return hr;
   if (draw.indexed)
-    if (HRESULT hr = d3d9CheckIndices(draw, indices)) return hr;
+    if (HRESULT hr = d3d9CheckIndices(call, draw, indices)) return hr;
   uint64_t end = draw.indexed ? (uint64_t)((int64_t)draw.baseVertex + draw.firstVertex) + draw.vertices
                               : (uint64_t)draw.firstVertex + d3d9VerticesFor(draw.type, draw.primitives);
   for (uint32_t bits = streamMask; bits; bits &= bits - 1) {
-    const Stream& s = streams[__builtin_ctz(bits)];
-    if (HRESULT hr = d3d9CheckStream(s.buffer, s.offset, s.stride, end)) return hr;
+    const UINT index = (UINT)__builtin_ctz(bits);
+    const Stream& s = streams[index];
+    if (HRESULT hr = d3d9CheckStream(call, index, s.buffer, s.offset, s.stride, end)) return hr;
   }
   return D3D_OK;
 }

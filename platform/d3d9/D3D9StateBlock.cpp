@@ -71,7 +71,7 @@ private:
 
 HRESULT d3d9CreateStateBlock(D3D9StateOwner* owner, D3DSTATEBLOCKTYPE type, IDirect3DStateBlock9** out) {
   if (out) *out = nullptr;
-  if (HRESULT hr = d3d9CheckCreateStateBlock(type, out)) return hr;
+  if (HRESULT hr = d3d9CheckCreateStateBlock("CreateStateBlock", type, out)) return hr;
   StateBlock* block = new StateBlock(owner);
   block->Capture();
   *out = block;

@@ -87,7 +87,7 @@ void RecordingDevice::resourceDestroyed() {
 }
 
 DWORD RecordingDevice::samplerState(DWORD sampler, D3DSAMPLERSTATETYPE type) const {
-  if (d3d9CheckSetSamplerState(sampler, type)) return 0;
+  if (d3d9CheckSetSamplerState("GetSamplerState", sampler, type)) return 0;
   return samplerStates[d3d9StageIndex(sampler)][type];
 }
 
@@ -104,7 +104,7 @@ HRESULT RecordingDevice::TestCooperativeLevel() {
 HRESULT RecordingDevice::GetDirect3D(IDirect3D9** ppD3D9) {
   std::string a = p(ppD3D9);
   if (HRESULT hr = injected("GetDirect3D")) return logCall("GetDirect3D", a, hr);
-  if (HRESULT hr = d3d9CheckOut(ppD3D9)) return logCall("GetDirect3D", a, hr);
+  if (HRESULT hr = d3d9CheckOut(__func__, ppD3D9)) return logCall("GetDirect3D", a, hr);
   d3d->AddRef();
   *ppD3D9 = d3d;
   return logCall("GetDirect3D", a, S_OK);
@@ -113,7 +113,7 @@ HRESULT RecordingDevice::GetDirect3D(IDirect3D9** ppD3D9) {
 HRESULT RecordingDevice::GetDeviceCaps(D3DCAPS9* pCaps) {
   std::string a = p(pCaps);
   if (HRESULT hr = injected("GetDeviceCaps")) return logCall("GetDeviceCaps", a, hr);
-  if (HRESULT hr = d3d9CheckOut(pCaps)) return logCall("GetDeviceCaps", a, hr);
+  if (HRESULT hr = d3d9CheckOut(__func__, pCaps)) return logCall("GetDeviceCaps", a, hr);
   *pCaps = caps;
   return logCall("GetDeviceCaps", a, S_OK);
 }
@@ -121,7 +121,7 @@ HRESULT RecordingDevice::GetDeviceCaps(D3DCAPS9* pCaps) {
 HRESULT RecordingDevice::GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode) {
   std::string a = args(u(iSwapChain), p(pMode));
   if (HRESULT hr = injected("GetDisplayMode")) return logCall("GetDisplayMode", a, hr);
-  if (HRESULT hr = d3d9CheckGetDisplayMode(iSwapChain, pMode)) return logCall("GetDisplayMode", a, hr);
+  if (HRESULT hr = d3d9CheckGetDisplayMode(__func__, iSwapChain, pMode)) return logCall("GetDisplayMode", a, hr);
   if (pp.Windowed)
     *pMode = recordingConfig().adapterMode;
   else
@@ -134,7 +134,7 @@ HRESULT RecordingDevice::Present(const RECT* pSourceRect, const RECT* pDestRect,
                                  const RGNDATA* pDirtyRegion) {
   std::string a = args(rect(pSourceRect), rect(pDestRect), p(hDestWindowOverride), p(pDirtyRegion));
   if (HRESULT hr = injected("Present")) return logCall("Present", a, hr);
-  if (HRESULT hr = d3d9CheckPresent(pSourceRect, back->desc())) return logCall("Present", a, hr);
+  if (HRESULT hr = d3d9CheckPresent(__func__, pSourceRect, back->desc())) return logCall("Present", a, hr);
   ++presents;
   return logCall("Present", a, S_OK);
 }
@@ -144,7 +144,7 @@ HRESULT RecordingDevice::GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBAC
   std::string a = args(u(iSwapChain), u(iBackBuffer), u(Type), p(ppBackBuffer));
   if (ppBackBuffer) *ppBackBuffer = nullptr;
   if (HRESULT hr = injected("GetBackBuffer")) return logCall("GetBackBuffer", a, hr);
-  if (HRESULT hr = d3d9CheckGetBackBuffer(iSwapChain, iBackBuffer, Type, pp.BackBufferCount, ppBackBuffer))
+  if (HRESULT hr = d3d9CheckGetBackBuffer(__func__, iSwapChain, iBackBuffer, Type, pp.BackBufferCount, ppBackBuffer))
     return logCall("GetBackBuffer", a, hr);
   back->AddRef();
   *ppBackBuffer = back;
@@ -165,7 +165,7 @@ HRESULT RecordingDevice::CreateTexture(UINT Width, UINT Height, UINT Levels, DWO
   std::string a = args(u(Width), u(Height), u(Levels), x(Usage), u(Format), u(Pool), p(ppTexture), p(pSharedHandle));
   if (ppTexture) *ppTexture = nullptr;
   if (HRESULT hr = injected("CreateTexture")) return logCall("CreateTexture", a, hr);
-  if (HRESULT hr = d3d9CheckCreateTexture(Width, Height, Levels, Usage, Pool, textureFormatAllowed(Usage, Format),
+  if (HRESULT hr = d3d9CheckCreateTexture(__func__, Width, Height, Levels, Usage, Pool, textureFormatAllowed(Usage, Format),
                                           ppTexture, pSharedHandle))
     return logCall("CreateTexture", a, hr);
   *ppTexture = new RecordingTexture(this, Width, Height, d3d9LevelCount(Width, Height, Levels, Usage), Usage, Format,
@@ -178,7 +178,7 @@ HRESULT RecordingDevice::CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD U
   std::string a = args(u(EdgeLength), u(Levels), x(Usage), u(Format), u(Pool), p(ppCubeTexture), p(pSharedHandle));
   if (ppCubeTexture) *ppCubeTexture = nullptr;
   if (HRESULT hr = injected("CreateCubeTexture")) return logCall("CreateCubeTexture", a, hr);
-  if (HRESULT hr = d3d9CheckCreateCubeTexture(EdgeLength, Levels, Usage, Pool, textureFormatAllowed(Usage, Format),
+  if (HRESULT hr = d3d9CheckCreateCubeTexture(__func__, EdgeLength, Levels, Usage, Pool, textureFormatAllowed(Usage, Format),
                                               ppCubeTexture, pSharedHandle))
     return logCall("CreateCubeTexture", a, hr);
   *ppCubeTexture = new RecordingCubeTexture(this, EdgeLength, d3d9LevelCount(EdgeLength, EdgeLength, Levels, Usage),
@@ -191,7 +191,7 @@ HRESULT RecordingDevice::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF,
   std::string a = args(u(Length), x(Usage), x(FVF), u(Pool), p(ppVertexBuffer), p(pSharedHandle));
   if (ppVertexBuffer) *ppVertexBuffer = nullptr;
   if (HRESULT hr = injected("CreateVertexBuffer")) return logCall("CreateVertexBuffer", a, hr);
-  if (HRESULT hr = d3d9CheckCreateVertexBuffer(Length, Usage, FVF, Pool, ppVertexBuffer, pSharedHandle))
+  if (HRESULT hr = d3d9CheckCreateVertexBuffer(__func__, Length, Usage, FVF, Pool, ppVertexBuffer, pSharedHandle))
     return logCall("CreateVertexBuffer", a, hr);
   *ppVertexBuffer = new RecordingVertexBuffer(this, Length, Usage, FVF, Pool);
   return logCall("CreateVertexBuffer", a + " -> " + recordingName(*ppVertexBuffer), S_OK);
@@ -202,7 +202,7 @@ HRESULT RecordingDevice::CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT F
   std::string a = args(u(Length), x(Usage), u(Format), u(Pool), p(ppIndexBuffer), p(pSharedHandle));
   if (ppIndexBuffer) *ppIndexBuffer = nullptr;
   if (HRESULT hr = injected("CreateIndexBuffer")) return logCall("CreateIndexBuffer", a, hr);
-  if (HRESULT hr = d3d9CheckCreateIndexBuffer(Length, Usage, Format, Pool, ppIndexBuffer, pSharedHandle))
+  if (HRESULT hr = d3d9CheckCreateIndexBuffer(__func__, Length, Usage, Format, Pool, ppIndexBuffer, pSharedHandle))
     return logCall("CreateIndexBuffer", a, hr);
   *ppIndexBuffer = new RecordingIndexBuffer(this, Length, Usage, Format, Pool);
   return logCall("CreateIndexBuffer", a + " -> " + recordingName(*ppIndexBuffer), S_OK);
@@ -215,7 +215,7 @@ HRESULT RecordingDevice::CreateRenderTarget(UINT Width, UINT Height, D3DFORMAT F
                        p(ppSurface), p(pSharedHandle));
   if (ppSurface) *ppSurface = nullptr;
   if (HRESULT hr = injected("CreateRenderTarget")) return logCall("CreateRenderTarget", a, hr);
-  if (HRESULT hr = d3d9CheckCreateRenderTarget(Width, Height, MultiSample, MultisampleQuality, Lockable,
+  if (HRESULT hr = d3d9CheckCreateRenderTarget(__func__, Width, Height, MultiSample, MultisampleQuality, Lockable,
                                                d3d9FormatAllows(recordingAdapterFacts(), D3DUSAGE_RENDERTARGET,
                                                                 D3DRTYPE_SURFACE, Format),
                                                multiSampleAllowed(Format, MultiSample), ppSurface,
@@ -234,7 +234,7 @@ HRESULT RecordingDevice::CreateDepthStencilSurface(UINT Width, UINT Height, D3DF
                        p(ppSurface), p(pSharedHandle));
   if (ppSurface) *ppSurface = nullptr;
   if (HRESULT hr = injected("CreateDepthStencilSurface")) return logCall("CreateDepthStencilSurface", a, hr);
-  if (HRESULT hr = d3d9CheckCreateDepthStencilSurface(Width, Height, MultisampleQuality,
+  if (HRESULT hr = d3d9CheckCreateDepthStencilSurface(__func__, Width, Height, MultisampleQuality,
                                                       d3d9FormatAllows(recordingAdapterFacts(), D3DUSAGE_DEPTHSTENCIL,
                                                                        D3DRTYPE_SURFACE, Format),
                                                       multiSampleAllowed(Format, MultiSample), ppSurface,
@@ -251,7 +251,7 @@ HRESULT RecordingDevice::CreateOffscreenPlainSurface(UINT Width, UINT Height, D3
   std::string a = args(u(Width), u(Height), u(Format), u(Pool), p(ppSurface), p(pSharedHandle));
   if (ppSurface) *ppSurface = nullptr;
   if (HRESULT hr = injected("CreateOffscreenPlainSurface")) return logCall("CreateOffscreenPlainSurface", a, hr);
-  if (HRESULT hr = d3d9CheckCreateOffscreenPlainSurface(Width, Height, Format, Pool, true, ppSurface, pSharedHandle))
+  if (HRESULT hr = d3d9CheckCreateOffscreenPlainSurface(__func__, Width, Height, Format, Pool, true, ppSurface, pSharedHandle))
     return logCall("CreateOffscreenPlainSurface", a, hr);
   D3DSURFACE_DESC d = {Format, D3DRTYPE_SURFACE, 0, Pool, D3DMULTISAMPLE_NONE, 0, Width, Height};
   *ppSurface = new RecordingSurface(this, d, nullptr, true, nullptr, 0);
@@ -262,7 +262,7 @@ HRESULT RecordingDevice::GetRenderTargetData(IDirect3DSurface9* pRenderTarget, I
   std::string a = args(obj(pRenderTarget), obj(pDestSurface));
   if (HRESULT hr = injected("GetRenderTargetData")) return logCall("GetRenderTargetData", a, hr);
   RecordingSurface* dst = asSurface(pDestSurface);
-  if (HRESULT hr = d3d9CheckGetRenderTargetData(argOf(asSurface(pRenderTarget)), argOf(dst)))
+  if (HRESULT hr = d3d9CheckGetRenderTargetData(__func__, argOf(asSurface(pRenderTarget)), argOf(dst)))
     return logCall("GetRenderTargetData", a, hr);
   // The recording device draws nothing: the copy reads back zeros.
   if (dst->storage()) std::fill(dst->storage()->begin(), dst->storage()->end(), 0);
@@ -275,7 +275,7 @@ HRESULT RecordingDevice::StretchRect(IDirect3DSurface9* pSourceSurface, const RE
   std::string a = args(obj(pSourceSurface), rect(pSourceRect), obj(pDestSurface), rect(pDestRect), u(Filter));
   if (HRESULT hr = injected("StretchRect")) return logCall("StretchRect", a, hr);
   return logCall("StretchRect", a,
-                 d3d9CheckStretchRect(argOf(asSurface(pSourceSurface)), pSourceRect, argOf(asSurface(pDestSurface)),
+                 d3d9CheckStretchRect(__func__, argOf(asSurface(pSourceSurface)), pSourceRect, argOf(asSurface(pDestSurface)),
                                       pDestRect, Filter));
 }
 
@@ -284,7 +284,7 @@ HRESULT RecordingDevice::SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurfa
   std::string a = args(u(RenderTargetIndex), obj(pRenderTarget));
   if (HRESULT hr = injected("SetRenderTarget")) return logCall("SetRenderTarget", a, hr);
   RecordingSurface* s = asSurface(pRenderTarget);
-  if (HRESULT hr = d3d9CheckSetRenderTarget(RenderTargetIndex, pRenderTarget, descOf(s)))
+  if (HRESULT hr = d3d9CheckSetRenderTarget(__func__, RenderTargetIndex, pRenderTarget, descOf(s)))
     return logCall("SetRenderTarget", a, hr);
   hold(targets[RenderTargetIndex], s);
   // Setting render target 0 resets the viewport and the scissor rectangle
@@ -300,7 +300,7 @@ HRESULT RecordingDevice::GetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurfa
   std::string a = args(u(RenderTargetIndex), p(ppRenderTarget));
   if (ppRenderTarget) *ppRenderTarget = nullptr;
   if (HRESULT hr = injected("GetRenderTarget")) return logCall("GetRenderTarget", a, hr);
-  if (HRESULT hr = d3d9CheckGetRenderTarget(RenderTargetIndex, ppRenderTarget))
+  if (HRESULT hr = d3d9CheckGetRenderTarget(__func__, RenderTargetIndex, ppRenderTarget))
     return logCall("GetRenderTarget", a, hr);
   if (!targets[RenderTargetIndex]) return logCall("GetRenderTarget", a, D3DERR_NOTFOUND);
   targets[RenderTargetIndex]->AddRef();
@@ -312,7 +312,7 @@ HRESULT RecordingDevice::SetDepthStencilSurface(IDirect3DSurface9* pNewZStencil)
   std::string a = obj(pNewZStencil);
   if (HRESULT hr = injected("SetDepthStencilSurface")) return logCall("SetDepthStencilSurface", a, hr);
   RecordingSurface* s = asSurface(pNewZStencil);
-  if (HRESULT hr = d3d9CheckSetDepthStencilSurface(pNewZStencil, descOf(s)))
+  if (HRESULT hr = d3d9CheckSetDepthStencilSurface(__func__, pNewZStencil, descOf(s)))
     return logCall("SetDepthStencilSurface", a, hr);
   hold(depth, s);
   return logCall("SetDepthStencilSurface", a, S_OK);
@@ -322,7 +322,7 @@ HRESULT RecordingDevice::GetDepthStencilSurface(IDirect3DSurface9** ppZStencilSu
   std::string a = p(ppZStencilSurface);
   if (ppZStencilSurface) *ppZStencilSurface = nullptr;
   if (HRESULT hr = injected("GetDepthStencilSurface")) return logCall("GetDepthStencilSurface", a, hr);
-  if (HRESULT hr = d3d9CheckOut(ppZStencilSurface)) return logCall("GetDepthStencilSurface", a, hr);
+  if (HRESULT hr = d3d9CheckOut(__func__, ppZStencilSurface)) return logCall("GetDepthStencilSurface", a, hr);
   if (!depth) return logCall("GetDepthStencilSurface", a, D3DERR_NOTFOUND);
   depth->AddRef();
   *ppZStencilSurface = depth;
@@ -331,14 +331,14 @@ HRESULT RecordingDevice::GetDepthStencilSurface(IDirect3DSurface9** ppZStencilSu
 
 HRESULT RecordingDevice::BeginScene() {
   if (HRESULT hr = injected("BeginScene")) return logCall("BeginScene", "", hr);
-  if (HRESULT hr = d3d9CheckScene(sceneOpen, true)) return logCall("BeginScene", "", hr);
+  if (HRESULT hr = d3d9CheckScene(__func__, sceneOpen, true)) return logCall("BeginScene", "", hr);
   sceneOpen = true;
   return logCall("BeginScene", "", S_OK);
 }
 
 HRESULT RecordingDevice::EndScene() {
   if (HRESULT hr = injected("EndScene")) return logCall("EndScene", "", hr);
-  if (HRESULT hr = d3d9CheckScene(sceneOpen, false)) return logCall("EndScene", "", hr);
+  if (HRESULT hr = d3d9CheckScene(__func__, sceneOpen, false)) return logCall("EndScene", "", hr);
   sceneOpen = false;
   return logCall("EndScene", "", S_OK);
 }
@@ -347,13 +347,13 @@ HRESULT RecordingDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, 
                                DWORD Stencil) {
   std::string a = args(u(Count), p(pRects), x(Flags), x(Color), f(Z), u(Stencil));
   if (HRESULT hr = injected("Clear")) return logCall("Clear", a, hr);
-  return logCall("Clear", a, d3d9CheckClear(Count, pRects, Flags, Z, descOf(depth)));
+  return logCall("Clear", a, d3d9CheckClear(__func__, Count, pRects, Flags, Z, descOf(depth)));
 }
 
 HRESULT RecordingDevice::SetViewport(const D3DVIEWPORT9* v) {
   std::string a = v ? std::string("{") + args(u(v->X), u(v->Y), u(v->Width), u(v->Height), f(v->MinZ), f(v->MaxZ)) + "}" : "null";
   if (HRESULT hr = injected("SetViewport")) return logCall("SetViewport", a, hr);
-  if (HRESULT hr = d3d9CheckSetViewport(v, targets[0]->desc())) return logCall("SetViewport", a, hr);
+  if (HRESULT hr = d3d9CheckSetViewport(__func__, v, targets[0]->desc())) return logCall("SetViewport", a, hr);
   view = *v;
   return logCall("SetViewport", a, S_OK);
 }
@@ -361,7 +361,7 @@ HRESULT RecordingDevice::SetViewport(const D3DVIEWPORT9* v) {
 HRESULT RecordingDevice::GetViewport(D3DVIEWPORT9* pViewport) {
   std::string a = p(pViewport);
   if (HRESULT hr = injected("GetViewport")) return logCall("GetViewport", a, hr);
-  if (HRESULT hr = d3d9CheckOut(pViewport)) return logCall("GetViewport", a, hr);
+  if (HRESULT hr = d3d9CheckOut(__func__, pViewport)) return logCall("GetViewport", a, hr);
   *pViewport = view;
   return logCall("GetViewport", a, S_OK);
 }
@@ -370,7 +370,7 @@ HRESULT RecordingDevice::GetViewport(D3DVIEWPORT9* pViewport) {
 HRESULT RecordingDevice::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) {
   std::string a = args(u(State), u(Value));
   if (HRESULT hr = injected("SetRenderState")) return logCall("SetRenderState", a, hr);
-  if (HRESULT hr = d3d9CheckSetRenderState(State)) return logCall("SetRenderState", a, hr);
+  if (HRESULT hr = d3d9CheckSetRenderState(__func__, State)) return logCall("SetRenderState", a, hr);
   renderStates[State] = Value;
   return logCall("SetRenderState", a, S_OK);
 }
@@ -378,7 +378,7 @@ HRESULT RecordingDevice::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) {
 HRESULT RecordingDevice::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) {
   std::string a = args(u(State), p(pValue));
   if (HRESULT hr = injected("GetRenderState")) return logCall("GetRenderState", a, hr);
-  if (HRESULT hr = d3d9CheckGetRenderState(State, pValue, behavior)) return logCall("GetRenderState", a, hr);
+  if (HRESULT hr = d3d9CheckGetRenderState(__func__, State, pValue, behavior)) return logCall("GetRenderState", a, hr);
   *pValue = renderStates[State];
   return logCall("GetRenderState", a, S_OK);
 }
@@ -387,7 +387,7 @@ HRESULT RecordingDevice::GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTextu
   std::string a = args(u(Stage), p(ppTexture));
   if (ppTexture) *ppTexture = nullptr;
   if (HRESULT hr = injected("GetTexture")) return logCall("GetTexture", a, hr);
-  if (HRESULT hr = d3d9CheckGetTexture(Stage, ppTexture, behavior)) return logCall("GetTexture", a, hr);
+  if (HRESULT hr = d3d9CheckGetTexture(__func__, Stage, ppTexture, behavior)) return logCall("GetTexture", a, hr);
   IDirect3DBaseTexture9* t = textures[d3d9StageIndex(Stage)];
   if (t) t->AddRef();
   *ppTexture = t;
@@ -397,7 +397,7 @@ HRESULT RecordingDevice::GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTextu
 HRESULT RecordingDevice::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) {
   std::string a = args(u(Stage), obj(pTexture));
   if (HRESULT hr = injected("SetTexture")) return logCall("SetTexture", a, hr);
-  if (HRESULT hr = d3d9CheckSetTexture(Stage, pTexture, recordingObject(pTexture))) return logCall("SetTexture", a, hr);
+  if (HRESULT hr = d3d9CheckSetTexture(__func__, Stage, pTexture, recordingObject(pTexture))) return logCall("SetTexture", a, hr);
   hold(textures[d3d9StageIndex(Stage)], pTexture);
   return logCall("SetTexture", a, S_OK);
 }
@@ -405,7 +405,7 @@ HRESULT RecordingDevice::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture
 HRESULT RecordingDevice::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) {
   std::string a = args(u(Sampler), u(Type), p(pValue));
   if (HRESULT hr = injected("GetSamplerState")) return logCall("GetSamplerState", a, hr);
-  if (HRESULT hr = d3d9CheckGetSamplerState(Sampler, Type, pValue, behavior)) return logCall("GetSamplerState", a, hr);
+  if (HRESULT hr = d3d9CheckGetSamplerState(__func__, Sampler, Type, pValue, behavior)) return logCall("GetSamplerState", a, hr);
   *pValue = samplerStates[d3d9StageIndex(Sampler)][Type];
   return logCall("GetSamplerState", a, S_OK);
 }
@@ -413,7 +413,7 @@ HRESULT RecordingDevice::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type
 HRESULT RecordingDevice::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) {
   std::string a = args(u(Sampler), u(Type), Type == D3DSAMP_BORDERCOLOR ? x(Value) : u(Value));
   if (HRESULT hr = injected("SetSamplerState")) return logCall("SetSamplerState", a, hr);
-  if (HRESULT hr = d3d9CheckSetSamplerState(Sampler, Type)) return logCall("SetSamplerState", a, hr);
+  if (HRESULT hr = d3d9CheckSetSamplerState(__func__, Sampler, Type)) return logCall("SetSamplerState", a, hr);
   samplerStates[d3d9StageIndex(Sampler)][Type] = Value;
   return logCall("SetSamplerState", a, S_OK);
 }
@@ -423,7 +423,7 @@ HRESULT RecordingDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT Star
   std::string a = args(u(PrimitiveType), u(StartVertex), u(PrimitiveCount));
   if (HRESULT hr = injected("DrawPrimitive")) return logCall("DrawPrimitive", a, hr);
   D3D9Draw draw = {PrimitiveType, PrimitiveCount, false, 0, StartVertex, 0, 0};
-  HRESULT hr = d3d9CheckDraw(draw, sceneOpen, declaration, declaration ? declaration->streams() : 0, streams,
+  HRESULT hr = d3d9CheckDraw(__func__, draw, sceneOpen, declaration, declaration ? declaration->streams() : 0, streams,
                              indexBuffer);
   if (hr == S_OK) ++draws;
   return logCall("DrawPrimitive", a, hr);
@@ -434,7 +434,7 @@ HRESULT RecordingDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, IN
   std::string a = args(u(PrimitiveType), i(BaseVertexIndex), u(MinVertexIndex), u(NumVertices), u(startIndex), u(primCount));
   if (HRESULT hr = injected("DrawIndexedPrimitive")) return logCall("DrawIndexedPrimitive", a, hr);
   D3D9Draw draw = {PrimitiveType, primCount, true, BaseVertexIndex, MinVertexIndex, NumVertices, startIndex};
-  HRESULT hr = d3d9CheckDraw(draw, sceneOpen, declaration, declaration ? declaration->streams() : 0, streams,
+  HRESULT hr = d3d9CheckDraw(__func__, draw, sceneOpen, declaration, declaration ? declaration->streams() : 0, streams,
                              indexBuffer);
   if (hr == S_OK) ++draws;
   return logCall("DrawIndexedPrimitive", a, hr);
@@ -444,7 +444,7 @@ HRESULT RecordingDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT Pr
                                          const void* pVertexStreamZeroData, UINT VertexStreamZeroStride) {
   std::string a = args(u(PrimitiveType), u(PrimitiveCount), p(pVertexStreamZeroData), u(VertexStreamZeroStride));
   if (HRESULT hr = injected("DrawPrimitiveUP")) return logCall("DrawPrimitiveUP", a, hr);
-  if (HRESULT hr = d3d9CheckDrawUP(PrimitiveType, PrimitiveCount, pVertexStreamZeroData, VertexStreamZeroStride,
+  if (HRESULT hr = d3d9CheckDrawUP(__func__, PrimitiveType, PrimitiveCount, pVertexStreamZeroData, VertexStreamZeroStride,
                                    sceneOpen, declaration, declaration ? declaration->streams() : 0))
     return logCall("DrawPrimitiveUP", a, hr);
   ++draws;
@@ -465,7 +465,7 @@ HRESULT RecordingDevice::CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVerte
   if (!pVertexElements || !ppDecl) return logCall("CreateVertexDeclaration", a, D3DERR_INVALIDCALL);
   // The log shows the elements read, up to the one refused.
   UINT count = 0;
-  HRESULT hr = d3d9CheckVertexElements(pVertexElements, ppDecl, &count);
+  HRESULT hr = d3d9CheckVertexElements(__func__, pVertexElements, ppDecl, &count);
   std::string text = "{";
   for (UINT i = 0; i < count && logging(); ++i) {
     const D3DVERTEXELEMENT9& e = pVertexElements[i];
@@ -482,7 +482,7 @@ HRESULT RecordingDevice::SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl
   std::string a = obj(pDecl);
   if (HRESULT hr = injected("SetVertexDeclaration")) return logCall("SetVertexDeclaration", a, hr);
   RecordingVertexDeclaration* d = dynamic_cast<RecordingVertexDeclaration*>(recordingObject(pDecl));
-  if (HRESULT hr = d3d9CheckObject(pDecl, d)) return logCall("SetVertexDeclaration", a, hr);
+  if (HRESULT hr = d3d9CheckObject(__func__, pDecl, d)) return logCall("SetVertexDeclaration", a, hr);
   hold(declaration, d);
   fvf = 0;
   return logCall("SetVertexDeclaration", a, S_OK);
@@ -492,7 +492,7 @@ HRESULT RecordingDevice::GetVertexDeclaration(IDirect3DVertexDeclaration9** ppDe
   std::string a = p(ppDecl);
   if (ppDecl) *ppDecl = nullptr;
   if (HRESULT hr = injected("GetVertexDeclaration")) return logCall("GetVertexDeclaration", a, hr);
-  if (HRESULT hr = d3d9CheckOut(ppDecl)) return logCall("GetVertexDeclaration", a, hr);
+  if (HRESULT hr = d3d9CheckOut(__func__, ppDecl)) return logCall("GetVertexDeclaration", a, hr);
   if (declaration) declaration->AddRef();
   *ppDecl = declaration;
   return logCall("GetVertexDeclaration", a, S_OK);
@@ -503,7 +503,7 @@ HRESULT RecordingDevice::CreateVertexShader(const DWORD* pFunction, IDirect3DVer
   std::string a = args(p(pFunction), p(ppShader));
   if (ppShader) *ppShader = nullptr;
   if (HRESULT hr = injected("CreateVertexShader")) return logCall("CreateVertexShader", a, hr);
-  if (HRESULT hr = d3d9CheckShaderFunction(pFunction, false, ppShader)) return logCall("CreateVertexShader", a, hr);
+  if (HRESULT hr = d3d9CheckShaderFunction(__func__, pFunction, false, ppShader)) return logCall("CreateVertexShader", a, hr);
   *ppShader = new RecordingVertexShader(this, pFunction, shaderBlobSize(pFunction));
   return logCall("CreateVertexShader", a + " -> " + recordingName(*ppShader), S_OK);
 }
@@ -512,7 +512,7 @@ HRESULT RecordingDevice::SetVertexShader(IDirect3DVertexShader9* pShader) {
   std::string a = obj(pShader);
   if (HRESULT hr = injected("SetVertexShader")) return logCall("SetVertexShader", a, hr);
   RecordingVertexShader* s = dynamic_cast<RecordingVertexShader*>(recordingObject(pShader));
-  if (HRESULT hr = d3d9CheckObject(pShader, s)) return logCall("SetVertexShader", a, hr);
+  if (HRESULT hr = d3d9CheckObject(__func__, pShader, s)) return logCall("SetVertexShader", a, hr);
   hold(vs, s);
   return logCall("SetVertexShader", a, S_OK);
 }
@@ -521,7 +521,7 @@ HRESULT RecordingDevice::GetVertexShader(IDirect3DVertexShader9** ppShader) {
   std::string a = p(ppShader);
   if (ppShader) *ppShader = nullptr;
   if (HRESULT hr = injected("GetVertexShader")) return logCall("GetVertexShader", a, hr);
-  if (HRESULT hr = d3d9CheckOut(ppShader)) return logCall("GetVertexShader", a, hr);
+  if (HRESULT hr = d3d9CheckOut(__func__, ppShader)) return logCall("GetVertexShader", a, hr);
   if (vs) vs->AddRef();
   *ppShader = vs;
   return logCall("GetVertexShader", a, S_OK);
@@ -531,7 +531,7 @@ HRESULT RecordingDevice::SetVertexShaderConstantF(UINT StartRegister, const floa
   std::string a = args(u(StartRegister), floats4(pConstantData, Vector4fCount), u(Vector4fCount));
   if (HRESULT hr = injected("SetVertexShaderConstantF")) return logCall("SetVertexShaderConstantF", a, hr);
   if (HRESULT hr =
-          d3d9CheckSetConstants(StartRegister, pConstantData, Vector4fCount, D3D9_VERTEX_SHADER_CONSTANT_REGISTERS))
+          d3d9CheckSetConstants(__func__, StartRegister, pConstantData, Vector4fCount, D3D9_VERTEX_SHADER_CONSTANT_REGISTERS))
     return logCall("SetVertexShaderConstantF", a, hr);
   std::memcpy(vsConstants[StartRegister], pConstantData, (size_t)Vector4fCount * 16);
   return logCall("SetVertexShaderConstantF", a, S_OK);
@@ -540,7 +540,7 @@ HRESULT RecordingDevice::SetVertexShaderConstantF(UINT StartRegister, const floa
 HRESULT RecordingDevice::GetVertexShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount) {
   std::string a = args(u(StartRegister), p(pConstantData), u(Vector4fCount));
   if (HRESULT hr = injected("GetVertexShaderConstantF")) return logCall("GetVertexShaderConstantF", a, hr);
-  if (HRESULT hr = d3d9CheckGetConstants(StartRegister, pConstantData, Vector4fCount,
+  if (HRESULT hr = d3d9CheckGetConstants(__func__, StartRegister, pConstantData, Vector4fCount,
                                          D3D9_VERTEX_SHADER_CONSTANT_REGISTERS, behavior))
     return logCall("GetVertexShaderConstantF", a, hr);
   std::memcpy(pConstantData, vsConstants[StartRegister], (size_t)Vector4fCount * 16);
@@ -552,7 +552,7 @@ HRESULT RecordingDevice::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffe
   std::string a = args(u(StreamNumber), obj(pStreamData), u(OffsetInBytes), u(Stride));
   if (HRESULT hr = injected("SetStreamSource")) return logCall("SetStreamSource", a, hr);
   RecordingVertexBuffer* b = dynamic_cast<RecordingVertexBuffer*>(recordingObject(pStreamData));
-  if (HRESULT hr = d3d9CheckSetStreamSource(StreamNumber, pStreamData, b, OffsetInBytes, Stride))
+  if (HRESULT hr = d3d9CheckSetStreamSource(__func__, StreamNumber, pStreamData, b, OffsetInBytes, Stride))
     return logCall("SetStreamSource", a, hr);
   hold(streams[StreamNumber].buffer, b);
   streams[StreamNumber].offset = OffsetInBytes;
@@ -565,7 +565,7 @@ HRESULT RecordingDevice::GetStreamSource(UINT StreamNumber, IDirect3DVertexBuffe
   std::string a = args(u(StreamNumber), p(ppStreamData), p(pOffsetInBytes), p(pStride));
   if (ppStreamData) *ppStreamData = nullptr;
   if (HRESULT hr = injected("GetStreamSource")) return logCall("GetStreamSource", a, hr);
-  if (HRESULT hr = d3d9CheckGetStreamSource(StreamNumber, ppStreamData, pOffsetInBytes, pStride))
+  if (HRESULT hr = d3d9CheckGetStreamSource(__func__, StreamNumber, ppStreamData, pOffsetInBytes, pStride))
     return logCall("GetStreamSource", a, hr);
   if (streams[StreamNumber].buffer) streams[StreamNumber].buffer->AddRef();
   *ppStreamData = streams[StreamNumber].buffer;
@@ -578,7 +578,7 @@ HRESULT RecordingDevice::SetIndices(IDirect3DIndexBuffer9* pIndexData) {
   std::string a = obj(pIndexData);
   if (HRESULT hr = injected("SetIndices")) return logCall("SetIndices", a, hr);
   RecordingIndexBuffer* b = dynamic_cast<RecordingIndexBuffer*>(recordingObject(pIndexData));
-  if (HRESULT hr = d3d9CheckObject(pIndexData, b)) return logCall("SetIndices", a, hr);
+  if (HRESULT hr = d3d9CheckObject(__func__, pIndexData, b)) return logCall("SetIndices", a, hr);
   hold(indexBuffer, b);
   return logCall("SetIndices", a, S_OK);
 }
@@ -587,7 +587,7 @@ HRESULT RecordingDevice::GetIndices(IDirect3DIndexBuffer9** ppIndexData) {
   std::string a = p(ppIndexData);
   if (ppIndexData) *ppIndexData = nullptr;
   if (HRESULT hr = injected("GetIndices")) return logCall("GetIndices", a, hr);
-  if (HRESULT hr = d3d9CheckOut(ppIndexData)) return logCall("GetIndices", a, hr);
+  if (HRESULT hr = d3d9CheckOut(__func__, ppIndexData)) return logCall("GetIndices", a, hr);
   if (indexBuffer) indexBuffer->AddRef();
   *ppIndexData = indexBuffer;
   return logCall("GetIndices", a, S_OK);
@@ -597,7 +597,7 @@ HRESULT RecordingDevice::CreatePixelShader(const DWORD* pFunction, IDirect3DPixe
   std::string a = args(p(pFunction), p(ppShader));
   if (ppShader) *ppShader = nullptr;
   if (HRESULT hr = injected("CreatePixelShader")) return logCall("CreatePixelShader", a, hr);
-  if (HRESULT hr = d3d9CheckShaderFunction(pFunction, true, ppShader)) return logCall("CreatePixelShader", a, hr);
+  if (HRESULT hr = d3d9CheckShaderFunction(__func__, pFunction, true, ppShader)) return logCall("CreatePixelShader", a, hr);
   *ppShader = new RecordingPixelShader(this, pFunction, shaderBlobSize(pFunction));
   return logCall("CreatePixelShader", a + " -> " + recordingName(*ppShader), S_OK);
 }
@@ -606,7 +606,7 @@ HRESULT RecordingDevice::SetPixelShader(IDirect3DPixelShader9* pShader) {
   std::string a = obj(pShader);
   if (HRESULT hr = injected("SetPixelShader")) return logCall("SetPixelShader", a, hr);
   RecordingPixelShader* s = dynamic_cast<RecordingPixelShader*>(recordingObject(pShader));
-  if (HRESULT hr = d3d9CheckObject(pShader, s)) return logCall("SetPixelShader", a, hr);
+  if (HRESULT hr = d3d9CheckObject(__func__, pShader, s)) return logCall("SetPixelShader", a, hr);
   hold(ps, s);
   return logCall("SetPixelShader", a, S_OK);
 }
@@ -615,7 +615,7 @@ HRESULT RecordingDevice::GetPixelShader(IDirect3DPixelShader9** ppShader) {
   std::string a = p(ppShader);
   if (ppShader) *ppShader = nullptr;
   if (HRESULT hr = injected("GetPixelShader")) return logCall("GetPixelShader", a, hr);
-  if (HRESULT hr = d3d9CheckOut(ppShader)) return logCall("GetPixelShader", a, hr);
+  if (HRESULT hr = d3d9CheckOut(__func__, ppShader)) return logCall("GetPixelShader", a, hr);
   if (ps) ps->AddRef();
   *ppShader = ps;
   return logCall("GetPixelShader", a, S_OK);
@@ -625,7 +625,7 @@ HRESULT RecordingDevice::SetPixelShaderConstantF(UINT StartRegister, const float
   std::string a = args(u(StartRegister), floats4(pConstantData, Vector4fCount), u(Vector4fCount));
   if (HRESULT hr = injected("SetPixelShaderConstantF")) return logCall("SetPixelShaderConstantF", a, hr);
   if (HRESULT hr =
-          d3d9CheckSetConstants(StartRegister, pConstantData, Vector4fCount, D3D9_PIXEL_SHADER_CONSTANT_REGISTERS))
+          d3d9CheckSetConstants(__func__, StartRegister, pConstantData, Vector4fCount, D3D9_PIXEL_SHADER_CONSTANT_REGISTERS))
     return logCall("SetPixelShaderConstantF", a, hr);
   std::memcpy(psConstants[StartRegister], pConstantData, (size_t)Vector4fCount * 16);
   return logCall("SetPixelShaderConstantF", a, S_OK);
@@ -634,7 +634,7 @@ HRESULT RecordingDevice::SetPixelShaderConstantF(UINT StartRegister, const float
 HRESULT RecordingDevice::GetPixelShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount) {
   std::string a = args(u(StartRegister), p(pConstantData), u(Vector4fCount));
   if (HRESULT hr = injected("GetPixelShaderConstantF")) return logCall("GetPixelShaderConstantF", a, hr);
-  if (HRESULT hr = d3d9CheckGetConstants(StartRegister, pConstantData, Vector4fCount,
+  if (HRESULT hr = d3d9CheckGetConstants(__func__, StartRegister, pConstantData, Vector4fCount,
                                          D3D9_PIXEL_SHADER_CONSTANT_REGISTERS, behavior))
     return logCall("GetPixelShaderConstantF", a, hr);
   std::memcpy(pConstantData, psConstants[StartRegister], (size_t)Vector4fCount * 16);

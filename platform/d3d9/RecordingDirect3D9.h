@@ -113,6 +113,9 @@ void recordingClearFailures();
 // --- process-wide control ------------------------------------------------------------
 // Selects the recording implementation for Direct3DCreate9.
 void recordingSelect();
+// The entries of the table behind Direct3DCreate9 (platform/d3d9/backends).
+IDirect3D9* recordingDirect3DCreate9(UINT sdkVersion);
+bool recordingDeviceStatistics(IDirect3DDevice9* device, D3D9DeviceStatistics* out);
 // Default configuration, empty log, no failures, object numbering from 1.
 // Objects still alive stay valid.
 void recordingReset();
@@ -205,7 +208,7 @@ public:
   DWORD renderState(D3DRENDERSTATETYPE state) const { return renderStates[state & 255]; }
   DWORD samplerState(DWORD sampler, D3DSAMPLERSTATETYPE type) const;
   DWORD stageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type) const {
-    return d3d9CheckSetTextureStageState(stage, type) ? 0 : stageStates[stage][type];
+    return d3d9CheckSetTextureStageState("GetTextureStageState", stage, type) ? 0 : stageStates[stage][type];
   }
   const D3DMATRIX& transform(D3DTRANSFORMSTATETYPE state) const { return transforms[d3d9TransformIndex(state) & 511]; }
   const RECT& scissorRect() const { return scissor; }

@@ -11,7 +11,7 @@ using namespace rec;
 HRESULT RecordingDevice::SetFVF(DWORD FVF) {
   std::string a = x(FVF);
   if (HRESULT hr = injected("SetFVF")) return logCall("SetFVF", a, hr);
-  if (HRESULT hr = d3d9CheckSetFVF(FVF)) return logCall("SetFVF", a, hr);
+  if (HRESULT hr = d3d9CheckSetFVF(__func__, FVF)) return logCall("SetFVF", a, hr);
   if (FVF == 0) return logCall("SetFVF", a, S_OK);  // keeps the declaration, as Direct3D 9 does
   RecordingVertexDeclaration* d = nullptr;
   for (auto& entry : fvfDeclarations)
@@ -30,7 +30,7 @@ HRESULT RecordingDevice::SetFVF(DWORD FVF) {
 HRESULT RecordingDevice::GetFVF(DWORD* pFVF) {
   std::string a = p(pFVF);
   if (HRESULT hr = injected("GetFVF")) return logCall("GetFVF", a, hr);
-  if (HRESULT hr = d3d9CheckGetFVF(pFVF, behavior)) return logCall("GetFVF", a, hr);
+  if (HRESULT hr = d3d9CheckGetFVF(__func__, pFVF, behavior)) return logCall("GetFVF", a, hr);
   *pFVF = fvf;
   return logCall("GetFVF", a, S_OK);
 }
@@ -43,7 +43,7 @@ void RecordingDevice::releaseFixedFunction() {
 HRESULT RecordingDevice::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) {
   std::string a = args(u(State), pMatrix ? floats4(pMatrix->m[0], 4) : "null");
   if (HRESULT hr = injected("SetTransform")) return logCall("SetTransform", a, hr);
-  if (HRESULT hr = d3d9CheckSetTransform(State, pMatrix)) return logCall("SetTransform", a, hr);
+  if (HRESULT hr = d3d9CheckSetTransform(__func__, State, pMatrix)) return logCall("SetTransform", a, hr);
   transforms[d3d9TransformIndex(State)] = *pMatrix;
   return logCall("SetTransform", a, S_OK);
 }
@@ -51,7 +51,7 @@ HRESULT RecordingDevice::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATR
 HRESULT RecordingDevice::GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) {
   std::string a = args(u(State), p(pMatrix));
   if (HRESULT hr = injected("GetTransform")) return logCall("GetTransform", a, hr);
-  if (HRESULT hr = d3d9CheckGetTransform(State, pMatrix, behavior)) return logCall("GetTransform", a, hr);
+  if (HRESULT hr = d3d9CheckGetTransform(__func__, State, pMatrix, behavior)) return logCall("GetTransform", a, hr);
   *pMatrix = transforms[d3d9TransformIndex(State)];
   return logCall("GetTransform", a, S_OK);
 }
@@ -59,7 +59,7 @@ HRESULT RecordingDevice::GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pM
 HRESULT RecordingDevice::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) {
   std::string a = args(u(Stage), u(Type), u(Value));
   if (HRESULT hr = injected("SetTextureStageState")) return logCall("SetTextureStageState", a, hr);
-  if (HRESULT hr = d3d9CheckSetTextureStageState(Stage, Type)) return logCall("SetTextureStageState", a, hr);
+  if (HRESULT hr = d3d9CheckSetTextureStageState(__func__, Stage, Type)) return logCall("SetTextureStageState", a, hr);
   stageStates[Stage][Type] = Value;
   return logCall("SetTextureStageState", a, S_OK);
 }
@@ -67,7 +67,7 @@ HRESULT RecordingDevice::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATET
 HRESULT RecordingDevice::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue) {
   std::string a = args(u(Stage), u(Type), p(pValue));
   if (HRESULT hr = injected("GetTextureStageState")) return logCall("GetTextureStageState", a, hr);
-  if (HRESULT hr = d3d9CheckGetTextureStageState(Stage, Type, pValue, behavior))
+  if (HRESULT hr = d3d9CheckGetTextureStageState(__func__, Stage, Type, pValue, behavior))
     return logCall("GetTextureStageState", a, hr);
   *pValue = stageStates[Stage][Type];
   return logCall("GetTextureStageState", a, S_OK);
@@ -76,7 +76,7 @@ HRESULT RecordingDevice::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATET
 HRESULT RecordingDevice::SetScissorRect(const RECT* pRect) {
   std::string a = rect(pRect);
   if (HRESULT hr = injected("SetScissorRect")) return logCall("SetScissorRect", a, hr);
-  if (HRESULT hr = d3d9CheckSetScissorRect(pRect)) return logCall("SetScissorRect", a, hr);
+  if (HRESULT hr = d3d9CheckSetScissorRect(__func__, pRect)) return logCall("SetScissorRect", a, hr);
   scissor = *pRect;
   return logCall("SetScissorRect", a, S_OK);
 }
@@ -84,7 +84,7 @@ HRESULT RecordingDevice::SetScissorRect(const RECT* pRect) {
 HRESULT RecordingDevice::GetScissorRect(RECT* pRect) {
   std::string a = p(pRect);
   if (HRESULT hr = injected("GetScissorRect")) return logCall("GetScissorRect", a, hr);
-  if (HRESULT hr = d3d9CheckGetScissorRect(pRect)) return logCall("GetScissorRect", a, hr);
+  if (HRESULT hr = d3d9CheckGetScissorRect(__func__, pRect)) return logCall("GetScissorRect", a, hr);
   *pRect = scissor;
   return logCall("GetScissorRect", a, S_OK);
 }

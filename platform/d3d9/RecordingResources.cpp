@@ -44,7 +44,7 @@ HRESULT RecordingSurface::GetDevice(IDirect3DDevice9** ppDevice) {
 
 HRESULT RecordingSurface::GetDesc(D3DSURFACE_DESC* pDesc) {
   if (HRESULT hr = injected("GetDesc")) return logCall("GetDesc", p(pDesc), hr);
-  if (HRESULT hr = d3d9CheckOut(pDesc)) return logCall("GetDesc", "null", hr);
+  if (HRESULT hr = d3d9CheckOut(__func__, pDesc)) return logCall("GetDesc", "null", hr);
   *pDesc = surfaceDesc;
   return logCall("GetDesc", "ptr", S_OK);
 }
@@ -62,7 +62,7 @@ HRESULT RecordingSurface::UnlockRect() {
 
 HRESULT RecordingSurface::lockUnlogged(D3DLOCKED_RECT* pLockedRect, const RECT* pRect) {
   size_t offset;
-  if (HRESULT hr = d3d9CheckLockRect(surfaceDesc, lockable && bits, locked, pRect, pLockedRect, &offset)) return hr;
+  if (HRESULT hr = d3d9CheckLockRect("LockRect", surfaceDesc, lockable && bits, locked, pRect, pLockedRect, &offset)) return hr;
   locked = true;
   pLockedRect->Pitch = (INT)rowPitch;
   pLockedRect->pBits = bits->data() + offset;
@@ -70,7 +70,7 @@ HRESULT RecordingSurface::lockUnlogged(D3DLOCKED_RECT* pLockedRect, const RECT* 
 }
 
 HRESULT RecordingSurface::unlockUnlogged() {
-  if (HRESULT hr = d3d9CheckUnlock(locked)) return hr;
+  if (HRESULT hr = d3d9CheckUnlock("UnlockRect", locked)) return hr;
   locked = false;
   return S_OK;
 }
@@ -113,7 +113,7 @@ void RecordingTexture::GenerateMipSubLevels() { logCall("GenerateMipSubLevels", 
 HRESULT RecordingTexture::GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) {
   std::string a = args(u(Level), p(pDesc));
   if (HRESULT hr = injected("GetLevelDesc")) return logCall("GetLevelDesc", a, hr);
-  if (HRESULT hr = d3d9CheckLevel(Level, (UINT)levels.size(), pDesc)) return logCall("GetLevelDesc", a, hr);
+  if (HRESULT hr = d3d9CheckLevel(__func__, Level, (UINT)levels.size(), pDesc)) return logCall("GetLevelDesc", a, hr);
   *pDesc = levels[Level].surface->desc();
   return logCall("GetLevelDesc", a, S_OK);
 }
@@ -122,7 +122,7 @@ HRESULT RecordingTexture::GetSurfaceLevel(UINT Level, IDirect3DSurface9** ppSurf
   std::string a = args(u(Level), p(ppSurfaceLevel));
   if (ppSurfaceLevel) *ppSurfaceLevel = nullptr;
   if (HRESULT hr = injected("GetSurfaceLevel")) return logCall("GetSurfaceLevel", a, hr);
-  if (HRESULT hr = d3d9CheckLevel(Level, (UINT)levels.size(), ppSurfaceLevel)) return logCall("GetSurfaceLevel", a, hr);
+  if (HRESULT hr = d3d9CheckLevel(__func__, Level, (UINT)levels.size(), ppSurfaceLevel)) return logCall("GetSurfaceLevel", a, hr);
   AddRef();
   *ppSurfaceLevel = levels[Level].surface;
   return logCall("GetSurfaceLevel", a + " -> " + levels[Level].surface->name(), S_OK);
@@ -131,7 +131,7 @@ HRESULT RecordingTexture::GetSurfaceLevel(UINT Level, IDirect3DSurface9** ppSurf
 HRESULT RecordingTexture::LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags) {
   std::string a = args(u(Level), p(pLockedRect), rect(pRect), x(Flags));
   if (HRESULT hr = injected("LockRect")) return logCall("LockRect", a, hr);
-  if (HRESULT hr = d3d9CheckLevel(Level, (UINT)levels.size())) return logCall("LockRect", a, hr);
+  if (HRESULT hr = d3d9CheckLevel(__func__, Level, (UINT)levels.size())) return logCall("LockRect", a, hr);
   // The level's surface does the work (and keeps the locked flag).
   return logCall("LockRect", a, levels[Level].surface->lockUnlogged(pLockedRect, pRect));
 }
@@ -139,7 +139,7 @@ HRESULT RecordingTexture::LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, cons
 HRESULT RecordingTexture::UnlockRect(UINT Level) {
   std::string a = u(Level);
   if (HRESULT hr = injected("UnlockRect")) return logCall("UnlockRect", a, hr);
-  if (HRESULT hr = d3d9CheckLevel(Level, (UINT)levels.size())) return logCall("UnlockRect", a, hr);
+  if (HRESULT hr = d3d9CheckLevel(__func__, Level, (UINT)levels.size())) return logCall("UnlockRect", a, hr);
   return logCall("UnlockRect", a, levels[Level].surface->unlockUnlogged());
 }
 
@@ -183,7 +183,7 @@ void RecordingCubeTexture::GenerateMipSubLevels() { logCall("GenerateMipSubLevel
 HRESULT RecordingCubeTexture::GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) {
   std::string a = args(u(Level), p(pDesc));
   if (HRESULT hr = injected("GetLevelDesc")) return logCall("GetLevelDesc", a, hr);
-  if (HRESULT hr = d3d9CheckLevel(Level, levelCount, pDesc)) return logCall("GetLevelDesc", a, hr);
+  if (HRESULT hr = d3d9CheckLevel(__func__, Level, levelCount, pDesc)) return logCall("GetLevelDesc", a, hr);
   *pDesc = faces[0][Level].surface->desc();
   return logCall("GetLevelDesc", a, S_OK);
 }
@@ -193,7 +193,7 @@ HRESULT RecordingCubeTexture::GetCubeMapSurface(D3DCUBEMAP_FACES FaceType, UINT 
   std::string a = args(u(FaceType), u(Level), p(ppCubeMapSurface));
   if (ppCubeMapSurface) *ppCubeMapSurface = nullptr;
   if (HRESULT hr = injected("GetCubeMapSurface")) return logCall("GetCubeMapSurface", a, hr);
-  if (HRESULT hr = d3d9CheckFace(FaceType, Level, levelCount, ppCubeMapSurface))
+  if (HRESULT hr = d3d9CheckFace(__func__, FaceType, Level, levelCount, ppCubeMapSurface))
     return logCall("GetCubeMapSurface", a, hr);
   AddRef();
   *ppCubeMapSurface = faces[FaceType][Level].surface;
@@ -204,14 +204,14 @@ HRESULT RecordingCubeTexture::LockRect(D3DCUBEMAP_FACES FaceType, UINT Level, D3
                                        const RECT* pRect, DWORD Flags) {
   std::string a = args(u(FaceType), u(Level), p(pLockedRect), rect(pRect), x(Flags));
   if (HRESULT hr = injected("LockRect")) return logCall("LockRect", a, hr);
-  if (HRESULT hr = d3d9CheckFace(FaceType, Level, levelCount)) return logCall("LockRect", a, hr);
+  if (HRESULT hr = d3d9CheckFace(__func__, FaceType, Level, levelCount)) return logCall("LockRect", a, hr);
   return logCall("LockRect", a, faces[FaceType][Level].surface->lockUnlogged(pLockedRect, pRect));
 }
 
 HRESULT RecordingCubeTexture::UnlockRect(D3DCUBEMAP_FACES FaceType, UINT Level) {
   std::string a = args(u(FaceType), u(Level));
   if (HRESULT hr = injected("UnlockRect")) return logCall("UnlockRect", a, hr);
-  if (HRESULT hr = d3d9CheckFace(FaceType, Level, levelCount)) return logCall("UnlockRect", a, hr);
+  if (HRESULT hr = d3d9CheckFace(__func__, FaceType, Level, levelCount)) return logCall("UnlockRect", a, hr);
   return logCall("UnlockRect", a, faces[FaceType][Level].surface->unlockUnlogged());
 }
 
@@ -244,7 +244,7 @@ HRESULT RecordingVertexBuffer::Unlock() {
 }
 
 HRESULT RecordingVertexBuffer::GetDesc(D3DVERTEXBUFFER_DESC* pDesc) {
-  if (HRESULT hr = d3d9CheckOut(pDesc)) return hr;
+  if (HRESULT hr = d3d9CheckOut(__func__, pDesc)) return hr;
   *pDesc = bufferDesc;  // not logged: the device reads it while validating draws
   return S_OK;
 }
@@ -278,7 +278,7 @@ HRESULT RecordingIndexBuffer::Unlock() {
 }
 
 HRESULT RecordingIndexBuffer::GetDesc(D3DINDEXBUFFER_DESC* pDesc) {
-  if (HRESULT hr = d3d9CheckOut(pDesc)) return hr;
+  if (HRESULT hr = d3d9CheckOut(__func__, pDesc)) return hr;
   *pDesc = bufferDesc;
   return S_OK;
 }

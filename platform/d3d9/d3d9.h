@@ -1169,28 +1169,13 @@ typedef IDirect3DStateBlock9* LPDIRECT3DSTATEBLOCK9;
 IDirect3D9* Direct3DCreate9(UINT SDKVersion);
 
 // --- implementation selection (stand-in only) --------------------------------------
-// Each implementation registers a factory under a name with a priority:
-// Direct3DCreate9 uses the one selected with d3d9SelectImplementation, or else
-// the registered one with the highest priority. The recording implementation
-// is always registered, as "recording" with priority 0, and is chosen only when
-// selected (tests); the OpenGL implementation registers itself as "gl" with
-// priority 100 from a static D3D9ImplementationRegistrar in one of its
-// sources, so its library must be linked whole (an OBJECT library, or
-// $<LINK_LIBRARY:WHOLE_ARCHIVE,...>) for the registrar to run.
-typedef IDirect3D9* (*D3D9Factory)(UINT SDKVersion);
-
-void d3d9RegisterImplementation(const char* name, D3D9Factory factory, int priority);
-// Selects by name for the following Direct3DCreate9 calls; null returns to the
-// default choice. False when no implementation of that name is registered.
+// Direct3DCreate9 creates the OpenGL implementation ("gl") unless another
+// from the table in platform/d3d9/backends was selected by name (tests select
+// "recording"). False when no implementation of that name exists; null
+// selects the default again.
 bool d3d9SelectImplementation(const char* name);
-// Name of the implementation Direct3DCreate9 would use now, or null.
+// Name of the implementation Direct3DCreate9 would use now.
 const char* d3d9CurrentImplementation();
-
-struct D3D9ImplementationRegistrar {
-  D3D9ImplementationRegistrar(const char* name, D3D9Factory factory, int priority) {
-    d3d9RegisterImplementation(name, factory, priority);
-  }
-};
 
 // --- device statistics (stand-in only) ----------------------------------------------
 // What an implementation counts about its own work, from device creation on;
@@ -1202,8 +1187,5 @@ struct D3D9DeviceStatistics {
   unsigned long long programsLinked;
   unsigned long long bufferBytesUploaded;
 };
-typedef bool (*D3D9StatisticsQuery)(IDirect3DDevice9* device, D3D9DeviceStatistics* out);
-// Each implementation registers a query that answers for its own devices.
-void d3d9RegisterStatistics(D3D9StatisticsQuery query);
 // False (and *out zeroed) when no implementation owns the device.
 bool d3d9DeviceStatistics(IDirect3DDevice9* device, D3D9DeviceStatistics* out);

@@ -181,14 +181,14 @@ HRESULT GlDevice::TestCooperativeLevel() {
 }
 
 HRESULT GlDevice::GetDirect3D(IDirect3D9** ppD3D9) {
-  if (HRESULT hr = d3d9CheckOut(ppD3D9)) return hr;
+  if (HRESULT hr = d3d9CheckOut(__func__, ppD3D9)) return hr;
   d3d->AddRef();
   *ppD3D9 = d3d;
   return D3D_OK;
 }
 
 HRESULT GlDevice::GetDeviceCaps(D3DCAPS9* pCaps) {
-  if (HRESULT hr = d3d9CheckOut(pCaps)) return hr;
+  if (HRESULT hr = d3d9CheckOut(__func__, pCaps)) return hr;
   *pCaps = d3d9Caps();
   if (hasAnisotropy) pCaps->MaxAnisotropy = maxAnisotropy < 16.0f ? (DWORD)maxAnisotropy : 16;
   else pCaps->MaxAnisotropy = 1;
@@ -196,7 +196,7 @@ HRESULT GlDevice::GetDeviceCaps(D3DCAPS9* pCaps) {
 }
 
 HRESULT GlDevice::GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode) {
-  if (HRESULT hr = d3d9CheckGetDisplayMode(iSwapChain, pMode)) return hr;
+  if (HRESULT hr = d3d9CheckGetDisplayMode(__func__, iSwapChain, pMode)) return hr;
   if (pp.Windowed) return d3d->desktopMode(pMode) ? D3D_OK : D3DERR_NOTAVAILABLE;
   *pMode = {pp.BackBufferWidth, pp.BackBufferHeight, pp.FullScreen_RefreshRateInHz,
             pp.BackBufferFormat == D3DFMT_A8R8G8B8 ? D3DFMT_X8R8G8B8 : pp.BackBufferFormat};

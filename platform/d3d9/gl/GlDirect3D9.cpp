@@ -13,12 +13,6 @@
 #include <cstdio>
 #include <cstring>
 
-// The registrar lives in the same object file as d3d9GlLink, which the
-// library's link options force into every program that links it.
-static D3D9ImplementationRegistrar glRegistrar("gl", glDirect3DCreate9, 100);
-
-extern "C" void d3d9GlLink() {}
-
 uint64_t glNextSerial() {
   static std::atomic<uint64_t> next{1};
   return next++;
@@ -213,8 +207,7 @@ bool glDeviceStats(IDirect3DDevice9* device, GlDeviceStats* stats) {
   return true;
 }
 
-// The device statistics every implementation answers (d3d9DeviceStatistics).
-static bool glDeviceStatistics(IDirect3DDevice9* device, D3D9DeviceStatistics* out) {
+bool glDeviceStatistics(IDirect3DDevice9* device, D3D9DeviceStatistics* out) {
   GlDevice* d = dynamic_cast<GlDevice*>(device);
   if (!d) return false;
   out->draws = d->stats.draws;
@@ -224,7 +217,6 @@ static bool glDeviceStatistics(IDirect3DDevice9* device, D3D9DeviceStatistics* o
   out->bufferBytesUploaded = d->stats.bufferBytesUploaded;
   return true;
 }
-static const bool glStatisticsRegistered = (d3d9RegisterStatistics(glDeviceStatistics), true);
 
 bool glDeviceIsSurfaceless(IDirect3DDevice9* device) {
   GlDevice* d = dynamic_cast<GlDevice*>(device);

@@ -1,21 +1,13 @@
 #pragma once
-// The OpenGL 3.3 core implementation of Direct3D 9 (library vantrel_d3d9_gl).
-//
-// Linking: the library registers itself as the implementation "gl" with
-// priority 100 from a static registrar in the object file that also defines
-// d3d9GlLink. Linking vantrel_d3d9_gl through CMake is all a program needs:
-// the library's link interface passes --undefined=d3d9GlLink to the linker,
-// which pulls that object file in, so Direct3DCreate9 then returns the
-// OpenGL implementation. A program linked by other means calls d3d9GlLink()
-// once (it does nothing but reference the object file).
+// The OpenGL 3.3 core implementation of Direct3D 9 (library vantrel_d3d9_gl),
+// the default entry of the table behind Direct3DCreate9
+// (platform/d3d9/backends).
 
 #include "platform/d3d9/d3d9.h"
 
-extern "C" void d3d9GlLink();
-
-// The factory behind the "gl" registration (for tests that want it
-// regardless of the current selection).
 IDirect3D9* glDirect3DCreate9(UINT sdkVersion);
+// The figures of d3d9DeviceStatistics for an OpenGL device; false for others.
+bool glDeviceStatistics(IDirect3DDevice9* device, D3D9DeviceStatistics* out);
 
 // Counters of a device, for tests of its caching: GL objects made and GL
 // state calls issued (every glEnable, glBlendFunc, glBindTexture, ...

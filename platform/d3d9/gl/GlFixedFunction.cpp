@@ -128,7 +128,7 @@ std::vector<DWORD> GlDevice::stageTexCoords(uint32_t configuration) const {
 
 // --- device calls ----------------------------------------------------------------------------
 HRESULT GlDevice::SetFVF(DWORD FVF) {
-  if (HRESULT hr = d3d9CheckSetFVF(FVF)) return hr;
+  if (HRESULT hr = d3d9CheckSetFVF(__func__, FVF)) return hr;
   if (FVF == 0) return D3D_OK;  // keeps the declaration, as Direct3D 9 does
   GlVertexDeclaration* d = nullptr;
   for (auto& entry : fvfDeclarations)
@@ -145,13 +145,13 @@ HRESULT GlDevice::SetFVF(DWORD FVF) {
 }
 
 HRESULT GlDevice::GetFVF(DWORD* pFVF) {
-  if (HRESULT hr = d3d9CheckGetFVF(pFVF, behavior)) return hr;
+  if (HRESULT hr = d3d9CheckGetFVF(__func__, pFVF, behavior)) return hr;
   *pFVF = fvf;
   return D3D_OK;
 }
 
 HRESULT GlDevice::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) {
-  if (HRESULT hr = d3d9CheckSetTransform(State, pMatrix)) return hr;
+  if (HRESULT hr = d3d9CheckSetTransform(__func__, State, pMatrix)) return hr;
   D3DMATRIX& m = transforms[d3d9TransformIndex(State)];
   if (std::memcmp(&m, pMatrix, sizeof m) != 0) {
     m = *pMatrix;
@@ -161,13 +161,13 @@ HRESULT GlDevice::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMa
 }
 
 HRESULT GlDevice::GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) {
-  if (HRESULT hr = d3d9CheckGetTransform(State, pMatrix, behavior)) return hr;
+  if (HRESULT hr = d3d9CheckGetTransform(__func__, State, pMatrix, behavior)) return hr;
   *pMatrix = transforms[d3d9TransformIndex(State)];
   return D3D_OK;
 }
 
 HRESULT GlDevice::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) {
-  if (HRESULT hr = d3d9CheckSetTextureStageState(Stage, Type)) return hr;
+  if (HRESULT hr = d3d9CheckSetTextureStageState(__func__, Stage, Type)) return hr;
   if (stageStates[Stage][Type] != Value) {
     stageStates[Stage][Type] = Value;
     if (!ps) dirty |= DirtyProgram;
@@ -176,20 +176,20 @@ HRESULT GlDevice::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Typ
 }
 
 HRESULT GlDevice::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue) {
-  if (HRESULT hr = d3d9CheckGetTextureStageState(Stage, Type, pValue, behavior)) return hr;
+  if (HRESULT hr = d3d9CheckGetTextureStageState(__func__, Stage, Type, pValue, behavior)) return hr;
   *pValue = stageStates[Stage][Type];
   return D3D_OK;
 }
 
 HRESULT GlDevice::SetScissorRect(const RECT* pRect) {
-  if (HRESULT hr = d3d9CheckSetScissorRect(pRect)) return hr;
+  if (HRESULT hr = d3d9CheckSetScissorRect(__func__, pRect)) return hr;
   scissorRect = *pRect;
   dirty |= DirtyScissor;
   return D3D_OK;
 }
 
 HRESULT GlDevice::GetScissorRect(RECT* pRect) {
-  if (HRESULT hr = d3d9CheckGetScissorRect(pRect)) return hr;
+  if (HRESULT hr = d3d9CheckGetScissorRect(__func__, pRect)) return hr;
   *pRect = scissorRect;
   return D3D_OK;
 }

@@ -297,7 +297,7 @@ HRESULT GlPixelShader::GetFunction(void* pData, UINT* pSizeOfData) {
 template <typename Shader, typename Interface>
 HRESULT GlDevice::createShader(const DWORD* function, Interface** out, bool pixel) {
   if (out) *out = nullptr;
-  if (HRESULT hr = d3d9CheckShaderFunction(function, pixel, out)) return hr;
+  if (HRESULT hr = d3d9CheckShaderFunction(pixel ? "CreatePixelShader" : "CreateVertexShader", function, pixel, out)) return hr;
   if (!makeCurrent()) return D3DERR_DEVICELOST;
   Shader* s = new Shader(this);
   std::string error;
@@ -322,7 +322,7 @@ HRESULT GlDevice::CreatePixelShader(const DWORD* pFunction, IDirect3DPixelShader
 
 HRESULT GlDevice::SetVertexShader(IDirect3DVertexShader9* pShader) {
   GlVertexShader* s = pShader ? dynamic_cast<GlVertexShader*>(pShader) : nullptr;
-  if (HRESULT hr = d3d9CheckObject(pShader, s && s->device == this ? s : nullptr)) return hr;
+  if (HRESULT hr = d3d9CheckObject(__func__, pShader, s && s->device == this ? s : nullptr)) return hr;
   if (s == vs) return D3D_OK;
   hold(vs, s);
   dirty |= DirtyProgram;
@@ -331,7 +331,7 @@ HRESULT GlDevice::SetVertexShader(IDirect3DVertexShader9* pShader) {
 
 HRESULT GlDevice::GetVertexShader(IDirect3DVertexShader9** ppShader) {
   if (ppShader) *ppShader = nullptr;
-  if (HRESULT hr = d3d9CheckOut(ppShader)) return hr;
+  if (HRESULT hr = d3d9CheckOut(__func__, ppShader)) return hr;
   if (vs) vs->AddRef();
   *ppShader = vs;
   return D3D_OK;
@@ -339,7 +339,7 @@ HRESULT GlDevice::GetVertexShader(IDirect3DVertexShader9** ppShader) {
 
 HRESULT GlDevice::SetPixelShader(IDirect3DPixelShader9* pShader) {
   GlPixelShader* s = pShader ? dynamic_cast<GlPixelShader*>(pShader) : nullptr;
-  if (HRESULT hr = d3d9CheckObject(pShader, s && s->device == this ? s : nullptr)) return hr;
+  if (HRESULT hr = d3d9CheckObject(__func__, pShader, s && s->device == this ? s : nullptr)) return hr;
   if (s == ps) return D3D_OK;
   hold(ps, s);
   dirty |= DirtyProgram;
@@ -348,14 +348,14 @@ HRESULT GlDevice::SetPixelShader(IDirect3DPixelShader9* pShader) {
 
 HRESULT GlDevice::GetPixelShader(IDirect3DPixelShader9** ppShader) {
   if (ppShader) *ppShader = nullptr;
-  if (HRESULT hr = d3d9CheckOut(ppShader)) return hr;
+  if (HRESULT hr = d3d9CheckOut(__func__, ppShader)) return hr;
   if (ps) ps->AddRef();
   *ppShader = ps;
   return D3D_OK;
 }
 
 HRESULT GlDevice::SetVertexShaderConstantF(UINT StartRegister, const float* pConstantData, UINT Vector4fCount) {
-  if (HRESULT hr = d3d9CheckSetConstants(StartRegister, pConstantData, Vector4fCount,
+  if (HRESULT hr = d3d9CheckSetConstants(__func__, StartRegister, pConstantData, Vector4fCount,
                                          D3D9_VERTEX_SHADER_CONSTANT_REGISTERS))
     return hr;
   std::memcpy(vsConstants[StartRegister], pConstantData, (size_t)Vector4fCount * 16);
@@ -364,7 +364,7 @@ HRESULT GlDevice::SetVertexShaderConstantF(UINT StartRegister, const float* pCon
 }
 
 HRESULT GlDevice::GetVertexShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount) {
-  if (HRESULT hr = d3d9CheckGetConstants(StartRegister, pConstantData, Vector4fCount,
+  if (HRESULT hr = d3d9CheckGetConstants(__func__, StartRegister, pConstantData, Vector4fCount,
                                          D3D9_VERTEX_SHADER_CONSTANT_REGISTERS, behavior))
     return hr;
   std::memcpy(pConstantData, vsConstants[StartRegister], (size_t)Vector4fCount * 16);
@@ -372,7 +372,7 @@ HRESULT GlDevice::GetVertexShaderConstantF(UINT StartRegister, float* pConstantD
 }
 
 HRESULT GlDevice::SetPixelShaderConstantF(UINT StartRegister, const float* pConstantData, UINT Vector4fCount) {
-  if (HRESULT hr = d3d9CheckSetConstants(StartRegister, pConstantData, Vector4fCount,
+  if (HRESULT hr = d3d9CheckSetConstants(__func__, StartRegister, pConstantData, Vector4fCount,
                                          D3D9_PIXEL_SHADER_CONSTANT_REGISTERS))
     return hr;
   std::memcpy(psConstants[StartRegister], pConstantData, (size_t)Vector4fCount * 16);
@@ -381,7 +381,7 @@ HRESULT GlDevice::SetPixelShaderConstantF(UINT StartRegister, const float* pCons
 }
 
 HRESULT GlDevice::GetPixelShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount) {
-  if (HRESULT hr = d3d9CheckGetConstants(StartRegister, pConstantData, Vector4fCount,
+  if (HRESULT hr = d3d9CheckGetConstants(__func__, StartRegister, pConstantData, Vector4fCount,
                                          D3D9_PIXEL_SHADER_CONSTANT_REGISTERS, behavior))
     return hr;
   std::memcpy(pConstantData, psConstants[StartRegister], (size_t)Vector4fCount * 16);

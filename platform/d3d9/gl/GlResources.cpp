@@ -33,7 +33,7 @@ ULONG GlResource::releaseRef() {
 }
 
 HRESULT GlResource::giveDevice(IDirect3DDevice9** out) const {
-  if (HRESULT hr = d3d9CheckOut(out)) return hr;
+  if (HRESULT hr = d3d9CheckOut("GetDevice", out)) return hr;
   device->AddRef();
   *out = device;
   return D3D_OK;
@@ -98,7 +98,7 @@ ULONG GlSurface::Release() { return containerObject ? containerObject->Release()
 HRESULT GlSurface::GetDevice(IDirect3DDevice9** ppDevice) { return giveDevice(ppDevice); }
 
 HRESULT GlSurface::GetDesc(D3DSURFACE_DESC* pDesc) {
-  if (HRESULT hr = d3d9CheckOut(pDesc)) return hr;
+  if (HRESULT hr = d3d9CheckOut(__func__, pDesc)) return hr;
   *pDesc = desc;
   return D3D_OK;
 }
@@ -171,7 +171,7 @@ bool GlSurface::readPixels(uint8_t* out) {
 HRESULT GlSurface::LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags) {
   if (kind == TextureLevel) return container->lockLevel(face, level, pLockedRect, pRect, Flags);
   size_t offset;
-  if (HRESULT hr = d3d9CheckLockRect(desc, lockable, locked, pRect, pLockedRect, &offset)) return hr;
+  if (HRESULT hr = d3d9CheckLockRect("LockRect", desc, lockable, locked, pRect, pLockedRect, &offset)) return hr;
   if (kind != Plain) {
     // A lockable render target: the lock reads its pixels back.
     memory.resize(d3d9LevelBytes(desc.Format, desc.Width, desc.Height));
@@ -189,7 +189,7 @@ HRESULT GlSurface::LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWOR
 
 HRESULT GlSurface::UnlockRect() {
   if (kind == TextureLevel) return container->unlockLevel(face, level);
-  if (HRESULT hr = d3d9CheckUnlock(locked)) return hr;
+  if (HRESULT hr = d3d9CheckUnlock(__func__, locked)) return hr;
   locked = false;
   if (kind == Plain || (lockFlags & D3DLOCK_READONLY)) return D3D_OK;
   if (!device->makeCurrent()) return D3D_OK;
@@ -296,7 +296,7 @@ void GlTextureCore::getLevelDesc(UINT level, D3DSURFACE_DESC* desc) const {
 HRESULT GlTextureCore::lockLevel(UINT face, UINT level, D3DLOCKED_RECT* out, const RECT* rect, DWORD flags) {
   Level& l = levels[face][level];
   size_t offset;
-  if (HRESULT hr = d3d9CheckLockRect(l.surface->desc, lockable, l.locked, rect, out, &offset)) return hr;
+  if (HRESULT hr = d3d9CheckLockRect("LockRect", l.surface->desc, lockable, l.locked, rect, out, &offset)) return hr;
   l.locked = true;
   l.rect = rect ? *rect : RECT{0, 0, (LONG)l.width, (LONG)l.height};
   l.flags = flags;
@@ -307,7 +307,7 @@ HRESULT GlTextureCore::lockLevel(UINT face, UINT level, D3DLOCKED_RECT* out, con
 
 HRESULT GlTextureCore::unlockLevel(UINT face, UINT level) {
   Level& l = levels[face][level];
-  if (HRESULT hr = d3d9CheckUnlock(l.locked)) return hr;
+  if (HRESULT hr = d3d9CheckUnlock("UnlockRect", l.locked)) return hr;
   l.locked = false;
   if ((l.flags & D3DLOCK_READONLY) || !textureDevice->makeCurrent()) return D3D_OK;
   // Upload the rows the lock covered (whole rows of 4x4 blocks for DXTn).
@@ -356,26 +356,26 @@ void GlTexture::GenerateMipSubLevels() {
 }
 
 HRESULT GlTexture::GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) {
-  if (HRESULT hr = d3d9CheckLevel(Level, levelCount, pDesc)) return hr;
+  if (HRESULT hr = d3d9CheckLevel(__func__, Level, levelCount, pDesc)) return hr;
   getLevelDesc(Level, pDesc);
   return D3D_OK;
 }
 
 HRESULT GlTexture::GetSurfaceLevel(UINT Level, IDirect3DSurface9** ppSurfaceLevel) {
   if (ppSurfaceLevel) *ppSurfaceLevel = nullptr;
-  if (HRESULT hr = d3d9CheckLevel(Level, levelCount, ppSurfaceLevel)) return hr;
+  if (HRESULT hr = d3d9CheckLevel(__func__, Level, levelCount, ppSurfaceLevel)) return hr;
   AddRef();
   *ppSurfaceLevel = levels[0][Level].surface;
   return D3D_OK;
 }
 
 HRESULT GlTexture::LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags) {
-  if (HRESULT hr = d3d9CheckLevel(Level, levelCount)) return hr;
+  if (HRESULT hr = d3d9CheckLevel(__func__, Level, levelCount)) return hr;
   return lockLevel(0, Level, pLockedRect, pRect, Flags);
 }
 
 HRESULT GlTexture::UnlockRect(UINT Level) {
-  if (HRESULT hr = d3d9CheckLevel(Level, levelCount)) return hr;
+  if (HRESULT hr = d3d9CheckLevel(__func__, Level, levelCount)) return hr;
   return unlockLevel(0, Level);
 }
 
@@ -395,14 +395,14 @@ void GlCubeTexture::GenerateMipSubLevels() {
 }
 
 HRESULT GlCubeTexture::GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) {
-  if (HRESULT hr = d3d9CheckLevel(Level, levelCount, pDesc)) return hr;
+  if (HRESULT hr = d3d9CheckLevel(__func__, Level, levelCount, pDesc)) return hr;
   getLevelDesc(Level, pDesc);
   return D3D_OK;
 }
 
 HRESULT GlCubeTexture::GetCubeMapSurface(D3DCUBEMAP_FACES FaceType, UINT Level, IDirect3DSurface9** ppCubeMapSurface) {
   if (ppCubeMapSurface) *ppCubeMapSurface = nullptr;
-  if (HRESULT hr = d3d9CheckFace(FaceType, Level, levelCount, ppCubeMapSurface)) return hr;
+  if (HRESULT hr = d3d9CheckFace(__func__, FaceType, Level, levelCount, ppCubeMapSurface)) return hr;
   AddRef();
   *ppCubeMapSurface = levels[FaceType][Level].surface;
   return D3D_OK;
@@ -410,12 +410,12 @@ HRESULT GlCubeTexture::GetCubeMapSurface(D3DCUBEMAP_FACES FaceType, UINT Level, 
 
 HRESULT GlCubeTexture::LockRect(D3DCUBEMAP_FACES FaceType, UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect,
                                 DWORD Flags) {
-  if (HRESULT hr = d3d9CheckFace(FaceType, Level, levelCount)) return hr;
+  if (HRESULT hr = d3d9CheckFace(__func__, FaceType, Level, levelCount)) return hr;
   return lockLevel((UINT)FaceType, Level, pLockedRect, pRect, Flags);
 }
 
 HRESULT GlCubeTexture::UnlockRect(D3DCUBEMAP_FACES FaceType, UINT Level) {
-  if (HRESULT hr = d3d9CheckFace(FaceType, Level, levelCount)) return hr;
+  if (HRESULT hr = d3d9CheckFace(__func__, FaceType, Level, levelCount)) return hr;
   return unlockLevel((UINT)FaceType, Level);
 }
 
@@ -435,7 +435,7 @@ bool GlDevice::multisampleOk(D3DFORMAT format, D3DMULTISAMPLE_TYPE type) const {
 HRESULT GlDevice::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
                                 IDirect3DTexture9** ppTexture, HANDLE* pSharedHandle) {
   if (ppTexture) *ppTexture = nullptr;
-  if (HRESULT hr = d3d9CheckCreateTexture(Width, Height, Levels, Usage, Pool, textureFormatOk(Format, Usage), ppTexture,
+  if (HRESULT hr = d3d9CheckCreateTexture(__func__, Width, Height, Levels, Usage, Pool, textureFormatOk(Format, Usage), ppTexture,
                                           pSharedHandle))
     return hr;
   if (!makeCurrent()) return D3DERR_DEVICELOST;
@@ -446,7 +446,7 @@ HRESULT GlDevice::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usag
 HRESULT GlDevice::CreateCubeTexture(UINT EdgeLength, UINT Levels, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
                                     IDirect3DCubeTexture9** ppCubeTexture, HANDLE* pSharedHandle) {
   if (ppCubeTexture) *ppCubeTexture = nullptr;
-  if (HRESULT hr = d3d9CheckCreateCubeTexture(EdgeLength, Levels, Usage, Pool, textureFormatOk(Format, Usage),
+  if (HRESULT hr = d3d9CheckCreateCubeTexture(__func__, EdgeLength, Levels, Usage, Pool, textureFormatOk(Format, Usage),
                                               ppCubeTexture, pSharedHandle))
     return hr;
   if (!makeCurrent()) return D3DERR_DEVICELOST;
@@ -459,7 +459,7 @@ HRESULT GlDevice::CreateRenderTarget(UINT Width, UINT Height, D3DFORMAT Format, 
                                      HANDLE* pSharedHandle) {
   if (ppSurface) *ppSurface = nullptr;
   const GlFormat* f = glFormatInfo(Format);
-  if (HRESULT hr = d3d9CheckCreateRenderTarget(Width, Height, MultiSample, MultisampleQuality, Lockable,
+  if (HRESULT hr = d3d9CheckCreateRenderTarget(__func__, Width, Height, MultiSample, MultisampleQuality, Lockable,
                                                f && f->renderTarget, multisampleOk(Format, MultiSample), ppSurface,
                                                pSharedHandle))
     return hr;
@@ -476,7 +476,7 @@ HRESULT GlDevice::CreateDepthStencilSurface(UINT Width, UINT Height, D3DFORMAT F
   (void)Discard;
   if (ppSurface) *ppSurface = nullptr;
   const GlFormat* f = glFormatInfo(Format);
-  if (HRESULT hr = d3d9CheckCreateDepthStencilSurface(Width, Height, MultisampleQuality, f && f->depth,
+  if (HRESULT hr = d3d9CheckCreateDepthStencilSurface(__func__, Width, Height, MultisampleQuality, f && f->depth,
                                                       multisampleOk(Format, MultiSample), ppSurface, pSharedHandle))
     return hr;
   if (!makeCurrent()) return D3DERR_DEVICELOST;
@@ -489,7 +489,7 @@ HRESULT GlDevice::CreateDepthStencilSurface(UINT Width, UINT Height, D3DFORMAT F
 HRESULT GlDevice::CreateOffscreenPlainSurface(UINT Width, UINT Height, D3DFORMAT Format, D3DPOOL Pool,
                                               IDirect3DSurface9** ppSurface, HANDLE* pSharedHandle) {
   if (ppSurface) *ppSurface = nullptr;
-  if (HRESULT hr = d3d9CheckCreateOffscreenPlainSurface(Width, Height, Format, Pool, glFormatInfo(Format) != nullptr,
+  if (HRESULT hr = d3d9CheckCreateOffscreenPlainSurface(__func__, Width, Height, Format, Pool, glFormatInfo(Format) != nullptr,
                                                         ppSurface, pSharedHandle))
     return hr;
   D3DSURFACE_DESC d = {Format, D3DRTYPE_SURFACE, 0, Pool, D3DMULTISAMPLE_NONE, 0, Width, Height};

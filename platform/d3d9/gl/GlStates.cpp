@@ -105,7 +105,7 @@ struct StateGroups {
 HRESULT GlDevice::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) {
   static const StateGroups groups(DirtyDepth, DirtyRaster, DirtyBlend, DirtyStencil, DirtyColorMask, DirtyMisc,
                                   DirtyProgram, DirtyScissor);
-  if (HRESULT hr = d3d9CheckSetRenderState(State)) return hr;
+  if (HRESULT hr = d3d9CheckSetRenderState(__func__, State)) return hr;
   if (renderStates[State] != Value) {
     renderStates[State] = Value;
     dirty |= groups.group[State];
@@ -114,14 +114,14 @@ HRESULT GlDevice::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) {
 }
 
 HRESULT GlDevice::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) {
-  if (HRESULT hr = d3d9CheckGetRenderState(State, pValue, behavior)) return hr;
+  if (HRESULT hr = d3d9CheckGetRenderState(__func__, State, pValue, behavior)) return hr;
   *pValue = renderStates[State];
   return D3D_OK;
 }
 
 HRESULT GlDevice::GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture) {
   if (ppTexture) *ppTexture = nullptr;
-  if (HRESULT hr = d3d9CheckGetTexture(Stage, ppTexture, behavior)) return hr;
+  if (HRESULT hr = d3d9CheckGetTexture(__func__, Stage, ppTexture, behavior)) return hr;
   IDirect3DBaseTexture9* t = textures[d3d9StageIndex(Stage)];
   if (t) t->AddRef();
   *ppTexture = t;
@@ -131,7 +131,7 @@ HRESULT GlDevice::GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture) {
 HRESULT GlDevice::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) {
   GlTextureCore* core = pTexture ? dynamic_cast<GlTextureCore*>(pTexture) : nullptr;
   if (core && core->textureDevice != this) core = nullptr;
-  if (HRESULT hr = d3d9CheckSetTexture(Stage, pTexture, core)) return hr;
+  if (HRESULT hr = d3d9CheckSetTexture(__func__, Stage, pTexture, core)) return hr;
   int i = d3d9StageIndex(Stage);
   if (textures[i] == pTexture) return D3D_OK;
   hold(textures[i], pTexture);
@@ -141,13 +141,13 @@ HRESULT GlDevice::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) {
 }
 
 HRESULT GlDevice::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) {
-  if (HRESULT hr = d3d9CheckGetSamplerState(Sampler, Type, pValue, behavior)) return hr;
+  if (HRESULT hr = d3d9CheckGetSamplerState(__func__, Sampler, Type, pValue, behavior)) return hr;
   *pValue = samplerStates[d3d9StageIndex(Sampler)][Type];
   return D3D_OK;
 }
 
 HRESULT GlDevice::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) {
-  if (HRESULT hr = d3d9CheckSetSamplerState(Sampler, Type)) return hr;
+  if (HRESULT hr = d3d9CheckSetSamplerState(__func__, Sampler, Type)) return hr;
   int i = d3d9StageIndex(Sampler);
   if (samplerStates[i][Type] != Value) {
     samplerStates[i][Type] = Value;

@@ -28,7 +28,7 @@ GlSurface* GlDevice::ownSurface(IDirect3DSurface9* surface) const { return own<G
 HRESULT GlDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride,
                           const RGNDATA* pDirtyRegion) {
   (void)pDirtyRegion;
-  if (HRESULT hr = d3d9CheckPresent(pSourceRect, back->desc)) return hr;
+  if (HRESULT hr = d3d9CheckPresent(__func__, pSourceRect, back->desc)) return hr;
   if (lost || !makeCurrent()) return D3DERR_DEVICELOST;
   if (hasResetStatus && glGetGraphicsResetStatus() != GL_NO_ERROR) {
     lost = true;
@@ -73,7 +73,7 @@ HRESULT GlDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND h
 HRESULT GlDevice::GetBackBuffer(UINT iSwapChain, UINT iBackBuffer, D3DBACKBUFFER_TYPE Type,
                                 IDirect3DSurface9** ppBackBuffer) {
   if (ppBackBuffer) *ppBackBuffer = nullptr;
-  if (HRESULT hr = d3d9CheckGetBackBuffer(iSwapChain, iBackBuffer, Type, pp.BackBufferCount, ppBackBuffer)) return hr;
+  if (HRESULT hr = d3d9CheckGetBackBuffer(__func__, iSwapChain, iBackBuffer, Type, pp.BackBufferCount, ppBackBuffer)) return hr;
   back->AddRef();
   *ppBackBuffer = back;
   return D3D_OK;
@@ -91,7 +91,7 @@ void GlDevice::prepareBlit() {
 HRESULT GlDevice::GetRenderTargetData(IDirect3DSurface9* pRenderTarget, IDirect3DSurface9* pDestSurface) {
   GlSurface* src = ownSurface(pRenderTarget);
   GlSurface* dst = ownSurface(pDestSurface);
-  if (HRESULT hr = d3d9CheckGetRenderTargetData(surfaceArg(src), surfaceArg(dst))) return hr;
+  if (HRESULT hr = d3d9CheckGetRenderTargetData(__func__, surfaceArg(src), surfaceArg(dst))) return hr;
   if (!makeCurrent()) return D3DERR_DEVICELOST;
   return src->readPixels(dst->memory.data()) ? D3D_OK : D3DERR_INVALIDCALL;
 }
@@ -100,7 +100,7 @@ HRESULT GlDevice::StretchRect(IDirect3DSurface9* pSourceSurface, const RECT* pSo
                               IDirect3DSurface9* pDestSurface, const RECT* pDestRect, D3DTEXTUREFILTERTYPE Filter) {
   GlSurface* src = ownSurface(pSourceSurface);
   GlSurface* dst = ownSurface(pDestSurface);
-  if (HRESULT hr = d3d9CheckStretchRect(surfaceArg(src), pSourceRect, surfaceArg(dst), pDestRect, Filter)) return hr;
+  if (HRESULT hr = d3d9CheckStretchRect(__func__, surfaceArg(src), pSourceRect, surfaceArg(dst), pDestRect, Filter)) return hr;
   if (!makeCurrent()) return D3DERR_DEVICELOST;
   GLuint read = src->readFramebuffer();
   if (!read) return D3DERR_INVALIDCALL;
@@ -120,7 +120,7 @@ HRESULT GlDevice::StretchRect(IDirect3DSurface9* pSourceSurface, const RECT* pSo
 // --- targets, scenes, clears and viewport -------------------------------------------------
 HRESULT GlDevice::SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pRenderTarget) {
   GlSurface* s = ownSurface(pRenderTarget);
-  if (HRESULT hr = d3d9CheckSetRenderTarget(RenderTargetIndex, pRenderTarget, s ? &s->desc : nullptr)) return hr;
+  if (HRESULT hr = d3d9CheckSetRenderTarget(__func__, RenderTargetIndex, pRenderTarget, s ? &s->desc : nullptr)) return hr;
   hold(targets[RenderTargetIndex], s);
   dirty |= DirtyFramebuffer | (RenderTargetIndex > 0 ? DirtyColorMask : 0u);
   // Setting render target 0 resets the viewport and the scissor rectangle
@@ -135,7 +135,7 @@ HRESULT GlDevice::SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pR
 
 HRESULT GlDevice::GetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9** ppRenderTarget) {
   if (ppRenderTarget) *ppRenderTarget = nullptr;
-  if (HRESULT hr = d3d9CheckGetRenderTarget(RenderTargetIndex, ppRenderTarget)) return hr;
+  if (HRESULT hr = d3d9CheckGetRenderTarget(__func__, RenderTargetIndex, ppRenderTarget)) return hr;
   if (!targets[RenderTargetIndex]) return D3DERR_NOTFOUND;
   targets[RenderTargetIndex]->AddRef();
   *ppRenderTarget = targets[RenderTargetIndex];
@@ -144,7 +144,7 @@ HRESULT GlDevice::GetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9** p
 
 HRESULT GlDevice::SetDepthStencilSurface(IDirect3DSurface9* pNewZStencil) {
   GlSurface* s = ownSurface(pNewZStencil);
-  if (HRESULT hr = d3d9CheckSetDepthStencilSurface(pNewZStencil, s ? &s->desc : nullptr)) return hr;
+  if (HRESULT hr = d3d9CheckSetDepthStencilSurface(__func__, pNewZStencil, s ? &s->desc : nullptr)) return hr;
   hold(depth, s);
   dirty |= DirtyFramebuffer | DirtyRaster;
   return D3D_OK;
@@ -152,7 +152,7 @@ HRESULT GlDevice::SetDepthStencilSurface(IDirect3DSurface9* pNewZStencil) {
 
 HRESULT GlDevice::GetDepthStencilSurface(IDirect3DSurface9** ppZStencilSurface) {
   if (ppZStencilSurface) *ppZStencilSurface = nullptr;
-  if (HRESULT hr = d3d9CheckOut(ppZStencilSurface)) return hr;
+  if (HRESULT hr = d3d9CheckOut(__func__, ppZStencilSurface)) return hr;
   if (!depth) return D3DERR_NOTFOUND;
   depth->AddRef();
   *ppZStencilSurface = depth;
@@ -160,19 +160,19 @@ HRESULT GlDevice::GetDepthStencilSurface(IDirect3DSurface9** ppZStencilSurface) 
 }
 
 HRESULT GlDevice::BeginScene() {
-  if (HRESULT hr = d3d9CheckScene(sceneOpen, true)) return hr;
+  if (HRESULT hr = d3d9CheckScene(__func__, sceneOpen, true)) return hr;
   sceneOpen = true;
   return D3D_OK;
 }
 
 HRESULT GlDevice::EndScene() {
-  if (HRESULT hr = d3d9CheckScene(sceneOpen, false)) return hr;
+  if (HRESULT hr = d3d9CheckScene(__func__, sceneOpen, false)) return hr;
   sceneOpen = false;
   return D3D_OK;
 }
 
 HRESULT GlDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z, DWORD Stencil) {
-  if (HRESULT hr = d3d9CheckClear(Count, pRects, Flags, Z, depth ? &depth->desc : nullptr)) return hr;
+  if (HRESULT hr = d3d9CheckClear(__func__, Count, pRects, Flags, Z, depth ? &depth->desc : nullptr)) return hr;
   if (!makeCurrent()) return D3D_OK;  // a lost device drops its rendering, as Direct3D 9 does
   applyFramebuffer();
   if (HRESULT hr = checkFramebuffer()) return hr;
@@ -226,14 +226,14 @@ HRESULT GlDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLO
 }
 
 HRESULT GlDevice::SetViewport(const D3DVIEWPORT9* v) {
-  if (HRESULT hr = d3d9CheckSetViewport(v, targets[0]->desc)) return hr;
+  if (HRESULT hr = d3d9CheckSetViewport(__func__, v, targets[0]->desc)) return hr;
   view = *v;
   dirty |= DirtyViewport;
   return D3D_OK;
 }
 
 HRESULT GlDevice::GetViewport(D3DVIEWPORT9* pViewport) {
-  if (HRESULT hr = d3d9CheckOut(pViewport)) return hr;
+  if (HRESULT hr = d3d9CheckOut(__func__, pViewport)) return hr;
   *pViewport = view;
   return D3D_OK;
 }

@@ -153,7 +153,7 @@ HRESULT GlVertexBuffer::Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData,
 }
 HRESULT GlVertexBuffer::Unlock() { return unlock(device); }
 HRESULT GlVertexBuffer::GetDesc(D3DVERTEXBUFFER_DESC* pDesc) {
-  if (HRESULT hr = d3d9CheckOut(pDesc)) return hr;
+  if (HRESULT hr = d3d9CheckOut(__func__, pDesc)) return hr;
   *pDesc = desc;
   return D3D_OK;
 }
@@ -176,7 +176,7 @@ HRESULT GlIndexBuffer::Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, 
 }
 HRESULT GlIndexBuffer::Unlock() { return unlock(device); }
 HRESULT GlIndexBuffer::GetDesc(D3DINDEXBUFFER_DESC* pDesc) {
-  if (HRESULT hr = d3d9CheckOut(pDesc)) return hr;
+  if (HRESULT hr = d3d9CheckOut(__func__, pDesc)) return hr;
   *pDesc = desc;
   return D3D_OK;
 }
@@ -202,7 +202,7 @@ HRESULT GlVertexDeclaration::GetDeclaration(D3DVERTEXELEMENT9* pElement, UINT* p
 HRESULT GlDevice::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
                                      IDirect3DVertexBuffer9** ppVertexBuffer, HANDLE* pSharedHandle) {
   if (ppVertexBuffer) *ppVertexBuffer = nullptr;
-  if (HRESULT hr = d3d9CheckCreateVertexBuffer(Length, Usage, FVF, Pool, ppVertexBuffer, pSharedHandle)) return hr;
+  if (HRESULT hr = d3d9CheckCreateVertexBuffer(__func__, Length, Usage, FVF, Pool, ppVertexBuffer, pSharedHandle)) return hr;
   if (!makeCurrent()) return D3DERR_DEVICELOST;
   GlVertexBuffer* b = new GlVertexBuffer(this, Length, Usage, FVF, Pool);
   return handOut(b, b->createStorage(this), ppVertexBuffer);
@@ -211,7 +211,7 @@ HRESULT GlDevice::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOO
 HRESULT GlDevice::CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
                                     IDirect3DIndexBuffer9** ppIndexBuffer, HANDLE* pSharedHandle) {
   if (ppIndexBuffer) *ppIndexBuffer = nullptr;
-  if (HRESULT hr = d3d9CheckCreateIndexBuffer(Length, Usage, Format, Pool, ppIndexBuffer, pSharedHandle)) return hr;
+  if (HRESULT hr = d3d9CheckCreateIndexBuffer(__func__, Length, Usage, Format, Pool, ppIndexBuffer, pSharedHandle)) return hr;
   if (!makeCurrent()) return D3DERR_DEVICELOST;
   GlIndexBuffer* b = new GlIndexBuffer(this, Length, Usage, Format, Pool);
   return handOut(b, b->createStorage(this), ppIndexBuffer);
@@ -221,14 +221,14 @@ HRESULT GlDevice::CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVertexElemen
                                           IDirect3DVertexDeclaration9** ppDecl) {
   if (ppDecl) *ppDecl = nullptr;
   UINT count = 0;
-  if (HRESULT hr = d3d9CheckVertexElements(pVertexElements, ppDecl, &count)) return hr;
+  if (HRESULT hr = d3d9CheckVertexElements(__func__, pVertexElements, ppDecl, &count)) return hr;
   *ppDecl = new GlVertexDeclaration(this, pVertexElements, count);
   return D3D_OK;
 }
 
 HRESULT GlDevice::SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl) {
   GlVertexDeclaration* d = own<GlVertexDeclaration>(pDecl);
-  if (HRESULT hr = d3d9CheckObject(pDecl, d)) return hr;
+  if (HRESULT hr = d3d9CheckObject(__func__, pDecl, d)) return hr;
   fvf = 0;
   if (d == declaration) return D3D_OK;
   bool kindChanged = !declaration || !d || declaration->pretransformed != d->pretransformed;
@@ -240,7 +240,7 @@ HRESULT GlDevice::SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl) {
 
 HRESULT GlDevice::GetVertexDeclaration(IDirect3DVertexDeclaration9** ppDecl) {
   if (ppDecl) *ppDecl = nullptr;
-  if (HRESULT hr = d3d9CheckOut(ppDecl)) return hr;
+  if (HRESULT hr = d3d9CheckOut(__func__, ppDecl)) return hr;
   if (declaration) declaration->AddRef();
   *ppDecl = declaration;
   return D3D_OK;
@@ -249,7 +249,7 @@ HRESULT GlDevice::GetVertexDeclaration(IDirect3DVertexDeclaration9** ppDecl) {
 HRESULT GlDevice::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes,
                                   UINT Stride) {
   GlVertexBuffer* b = own<GlVertexBuffer>(pStreamData);
-  if (HRESULT hr = d3d9CheckSetStreamSource(StreamNumber, pStreamData, b, OffsetInBytes, Stride)) return hr;
+  if (HRESULT hr = d3d9CheckSetStreamSource(__func__, StreamNumber, pStreamData, b, OffsetInBytes, Stride)) return hr;
   Stream& s = streams[StreamNumber];
   if (s.buffer == b && s.offset == OffsetInBytes && s.stride == Stride) return D3D_OK;
   hold(s.buffer, b);
@@ -262,7 +262,7 @@ HRESULT GlDevice::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pSt
 HRESULT GlDevice::GetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9** ppStreamData, UINT* pOffsetInBytes,
                                   UINT* pStride) {
   if (ppStreamData) *ppStreamData = nullptr;
-  if (HRESULT hr = d3d9CheckGetStreamSource(StreamNumber, ppStreamData, pOffsetInBytes, pStride)) return hr;
+  if (HRESULT hr = d3d9CheckGetStreamSource(__func__, StreamNumber, ppStreamData, pOffsetInBytes, pStride)) return hr;
   if (streams[StreamNumber].buffer) streams[StreamNumber].buffer->AddRef();
   *ppStreamData = streams[StreamNumber].buffer;
   *pOffsetInBytes = streams[StreamNumber].offset;
@@ -272,14 +272,14 @@ HRESULT GlDevice::GetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9** pp
 
 HRESULT GlDevice::SetIndices(IDirect3DIndexBuffer9* pIndexData) {
   GlIndexBuffer* b = own<GlIndexBuffer>(pIndexData);
-  if (HRESULT hr = d3d9CheckObject(pIndexData, b)) return hr;
+  if (HRESULT hr = d3d9CheckObject(__func__, pIndexData, b)) return hr;
   hold(indexBuffer, b);
   return D3D_OK;
 }
 
 HRESULT GlDevice::GetIndices(IDirect3DIndexBuffer9** ppIndexData) {
   if (ppIndexData) *ppIndexData = nullptr;
-  if (HRESULT hr = d3d9CheckOut(ppIndexData)) return hr;
+  if (HRESULT hr = d3d9CheckOut(__func__, ppIndexData)) return hr;
   if (indexBuffer) indexBuffer->AddRef();
   *ppIndexData = indexBuffer;
   return D3D_OK;
@@ -405,7 +405,7 @@ HRESULT GlDevice::prepareDraw(UINT upStride) {
 
 HRESULT GlDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount) {
   D3D9Draw draw = {PrimitiveType, PrimitiveCount, false, 0, StartVertex, 0, 0};
-  if (HRESULT hr = d3d9CheckDraw(draw, sceneOpen, declaration, declaration ? declaration->streamMask : 0, streams,
+  if (HRESULT hr = d3d9CheckDraw(__func__, draw, sceneOpen, declaration, declaration ? declaration->streamMask : 0, streams,
                                  indexBuffer))
     return hr;
   HRESULT hr = prepareDraw(0);
@@ -418,7 +418,7 @@ HRESULT GlDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex
 HRESULT GlDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVertexIndex, UINT MinVertexIndex,
                                        UINT NumVertices, UINT startIndex, UINT primCount) {
   D3D9Draw draw = {PrimitiveType, primCount, true, BaseVertexIndex, MinVertexIndex, NumVertices, startIndex};
-  if (HRESULT hr = d3d9CheckDraw(draw, sceneOpen, declaration, declaration ? declaration->streamMask : 0, streams,
+  if (HRESULT hr = d3d9CheckDraw(__func__, draw, sceneOpen, declaration, declaration ? declaration->streamMask : 0, streams,
                                  indexBuffer))
     return hr;
   HRESULT hr = prepareDraw(0);
@@ -437,7 +437,7 @@ HRESULT GlDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseV
 
 HRESULT GlDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount,
                                   const void* pVertexStreamZeroData, UINT VertexStreamZeroStride) {
-  if (HRESULT hr = d3d9CheckDrawUP(PrimitiveType, PrimitiveCount, pVertexStreamZeroData, VertexStreamZeroStride,
+  if (HRESULT hr = d3d9CheckDrawUP(__func__, PrimitiveType, PrimitiveCount, pVertexStreamZeroData, VertexStreamZeroStride,
                                    sceneOpen, declaration, declaration ? declaration->streamMask : 0))
     return hr;
   UINT count = d3d9VerticesFor(PrimitiveType, PrimitiveCount);

@@ -480,6 +480,43 @@ TEST_P(ConformanceTest, DevicesAreCreatedByDirect3D9sRules) {
             refused);
 }
 
+// With VANTREL_D3D9_DEBUG=1 each refusal says which call broke which rule,
+// one line each, whichever device refused it.
+TEST_P(ConformanceTest, RefusalsNameTheRuleTheyBreak) {
+  const uint32_t indices[3] = {0, 1, 70000};
+  IDirect3DIndexBuffer9* ib = indexBuffer(sizeof indices, indices, D3DFMT_INDEX32);
+  ASSERT_EQ(dev->SetVertexDeclaration(cDecl), D3D_OK);
+  ASSERT_EQ(dev->SetStreamSource(0, vertexBuffer(3 * sizeof(CVertex)), 0, sizeof(CVertex)), D3D_OK);
+  ASSERT_EQ(dev->SetIndices(ib), D3D_OK);
+  D3DPRESENT_PARAMETERS pp = presentParameters(W, H, window, true, D3DMULTISAMPLE_4_SAMPLES);
+  IDirect3DDevice9* second = nullptr;
+  setenv("VANTREL_D3D9_DEBUG", "1", 1);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(dev->SetRenderState(D3DRENDERSTATETYPE(0), 1), D3DERR_INVALIDCALL);
+  EXPECT_EQ(dev->SetTexture(300, nullptr), D3DERR_INVALIDCALL);
+  EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL);
+  ASSERT_EQ(dev->BeginScene(), D3D_OK);
+  EXPECT_EQ(dev->BeginScene(), D3DERR_INVALIDCALL);
+  EXPECT_EQ(dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 0, 1), D3DERR_INVALIDCALL);
+  ASSERT_EQ(dev->EndScene(), D3D_OK);
+  pp.SwapEffect = D3DSWAPEFFECT_COPY;
+  EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &second),
+            D3DERR_INVALIDCALL);
+  const std::string lines = testing::internal::GetCapturedStderr();
+  unsetenv("VANTREL_D3D9_DEBUG");
+  EXPECT_EQ(lines,
+            "SetRenderState: 0 is not a render state\n"
+            "SetTexture: 300 is not a sampler stage\n"
+            "DrawPrimitive: no scene is open\n"
+            "BeginScene: a scene is open already\n"
+            "DrawIndexedPrimitive: index 70000 outside the 3 vertices from 0\n"
+            "CreateDevice: multisampling needs the discard swap effect\n");
+  // Without the switch refusals say nothing.
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(dev->SetRenderState(D3DRENDERSTATETYPE(0), 1), D3DERR_INVALIDCALL);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
 INSTANTIATE_TEST_SUITE_P(recording, ConformanceTest, ::testing::Values("recording"));
 INSTANTIATE_TEST_SUITE_P(gl, ConformanceTest, ::testing::Values("gl"));
 

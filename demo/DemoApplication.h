@@ -22,6 +22,16 @@ class FileManager;
 class PostChain;
 class SGScene;
 
+// Half the diagonal of the station's bounding box: the size the paths were
+// made for.
+constexpr float stationRadius = 781.6f;
+// Where the camera path comes closest to its target (radius 650 at height
+// 700) and how far the light path stays (radius 1000 at height 750), in the
+// station's units; the room around a viewed scene's bounding sphere.
+constexpr double closestPathDistance = 955.2486;
+constexpr double lightPathDistance = 1250.0;
+constexpr double framingMargin = 1.1;
+
 class DemoApplication {
  public:
   // Zero timing, the counter frequency, default camera and light.
@@ -69,21 +79,21 @@ class DemoApplication {
   SGLight light;
   FreeCamera freeCamera;
   // Where the paths are placed: around pathCentre, pathScale times the size
-  // they have around the station (viewed scenes only).
+  // they have around the station (viewed scenes only). sceneRadius: half the
+  // diagonal of the viewed scene's box, the radius of its bounding sphere.
   D3DXVECTOR3 pathCentre{0.0f, 0.0f, 0.0f};
   float pathScale = 1.0f;
+  float sceneRadius = stationRadius;
 
  private:
   bool loadScene(const char* fileName, bool viewed);
   void frameScene();
+  void focusOnScene();
   D3DXVECTOR3 place(const D3DXVECTOR3& point) const {
     return viewing ? pathCentre + point * pathScale : point;
   }
 };
 
-// Half the diagonal of the station's bounding box: the size the paths were
-// made for.
-constexpr float stationRadius = 781.6f;
 
 // The scene file: ./data/station03.ase relative to the working directory,
 // unless start-up found the data installed (demoFindData), or the file to

@@ -4,10 +4,11 @@
 // each frame moves camera and light along their fixed paths, clears, draws
 // the scene, applies the chains (2, then 1) and presents.
 //
-// Viewing a scene of one's own (viewing on), the paths are scaled and moved
-// to the scene's bounding box, so the motion that frames the station frames
-// any scene; its materials show their own colours and bitmaps. A free camera
-// (F2) can take over from the path.
+// Viewing a scene of one's own (viewing on), the paths are moved to the
+// scene's bounding box and scaled so that its bounding sphere stays in the
+// picture and in the light at every moment, the light aims at its centre and
+// the depth blur focuses on it; its materials show their own colours and
+// bitmaps. A free camera (F2) can take over from the path.
 
 #include <cstdint>
 #include <string>

@@ -99,21 +99,16 @@ TEST_F(ViewerTest, ADroppedSceneReplacesTheStationAndABadOneKeepsIt) {
 // scene's box lies inside the camera's frustum and inside the light's, for
 // a tall thin object, a flat one, and one far from the origin.
 TEST_F(ViewerTest, TheSceneStaysInsideTheCameraAndTheLightAllAlongThePaths) {
-  stationgen::Scene tall, flat, far;
-  tall.objects = {viewed::block("Mast", {0, 0, 0}, {0.5, 0.5, 200})};
-  flat.objects = {viewed::quad("Sign", 30)};
-  far.objects = {viewed::block("Buoy", {40000, -9000, 25000}, {3, 3, 3})};
-  TestDir::write("tall.ase", viewed::exportText(tall));
-  TestDir::write("flat.ase", viewed::exportText(flat));
-  TestDir::write("far.ase", viewed::exportText(far));
-
-  auto inside = [](const BoundingBox& box, const D3DXMATRIX& viewProjection, bool linearDepth) {
-    for (int corner = 0; corner < 8; ++corner) {
-      D3DXVECTOR3 p((corner & 1) ? box.maximum[0] : box.minimum[0], (corner & 2) ? box.maximum[1] : box.minimum[1],
-                    (corner & 4) ? box.maximum[2] : box.minimum[2]);
+  const std::pair<const char*, stationgen::SceneObject> scenes[] = {
+      {"tall.ase", viewed::block("Mast", {0, 0, 0}, {0.5, 0.5, 200})},
+      {"flat.ase", viewed::quad("Sign", 30)},
+      {"far.ase", viewed::block("Buoy", {40000, -9000, 25000}, {3, 3, 3})}};
+  // Every box corner in the clip volume; depth with the rounding of world
+  // coordinates tens of thousands of units out.
+  auto inside = [this](const D3DXMATRIX& viewProjection, bool linearDepth) {
+    for (const float* corner : demo->scene->boxCorners) {
       D3DXVECTOR4 c;
-      D3DXVec3Transform(&c, &p, &viewProjection);
-      // Depth with the rounding of world coordinates tens of thousands of units out.
+      D3DXVec3Transform(&c, reinterpret_cast<const D3DXVECTOR3*>(corner), &viewProjection);
       const float depth = linearDepth ? c.z : c.z / c.w;
       if (c.w <= 0.0f || std::fabs(c.x / c.w) > 1.0f || std::fabs(c.y / c.w) > 1.0f || depth < 0.0f || depth > 1.001f)
         return false;
@@ -122,19 +117,22 @@ TEST_F(ViewerTest, TheSceneStaysInsideTheCameraAndTheLightAllAlongThePaths) {
   };
   for (float aspect : {16.0f / 9.0f, 3.0f / 4.0f}) {
     getRenderDevice()->settings.aspectRatio = aspect;
-    for (const char* file : {"tall.ase", "flat.ase", "far.ase"}) {
+    for (const auto& [file, object] : scenes) {
+      stationgen::Scene scene;
+      scene.objects = {object};
+      TestDir::write(file, viewed::exportText(scene));
       ASSERT_TRUE(demo->openScene(file)) << demo->sceneError;
       for (int sample = 0; sample < 20; ++sample) {
         SCOPED_TRACE(std::string(file) + " at " + std::to_string(sample * 3) + " s, aspect " + std::to_string(aspect));
         useFixedStepClock(0, demo->startCounter + int64_t(sample) * 3000000000);
         demo->frame();
         const SGCamera& camera = demo->camera;
-        D3DXMATRIX view, projection, light;
+        D3DXMATRIX view, projection;
         D3DXMatrixLookAtLH(&view, &camera.eye, &camera.target, &camera.up);
         D3DXMatrixPerspectiveFovLH(&projection, camera.fov * 0.017453292f, aspect, demo->scene->depthRange[0],
                                    demo->scene->depthRange[1]);
-        EXPECT_TRUE(inside(demo->scene->bounds, view * projection, false));
-        EXPECT_TRUE(inside(demo->scene->bounds, demo->light.view * demo->light.projection, true));
+        EXPECT_TRUE(inside(view * projection, false));
+        EXPECT_TRUE(inside(demo->light.view * demo->light.projection, true));
       }
     }
   }

@@ -22,6 +22,16 @@ inline stationgen::SceneObject block(const char* name, const stationgen::Vec3& a
   return object;
 }
 
+// A material of the colour and bitmap; with sub-materials, a multi-material.
+inline stationgen::Material material(const stationgen::Colour& diffuse, const std::string& bitmap = "",
+                                     const std::vector<stationgen::Material>& subMaterials = {}) {
+  stationgen::Material m;
+  m.diffuse = diffuse;
+  m.bitmap = bitmap;
+  m.submaterials = subMaterials;
+  return m;
+}
+
 // A single upright square, one-sided: its front faces +X.
 inline stationgen::SceneObject quad(const char* name, double size) {
   stationgen::SceneObject object;

@@ -337,6 +337,8 @@ TEST(ASELoader, MeshesBeyondSixteenBitIndicesAreSkipped) {
             "Vantrel Engine Log\n\nASELoader::load: Object 'TooBig' skipped: more than 65536 vertices.\n");
 }
 
+// An early end keeps what was read and names every block left open with
+// the line that opened it.
 TEST(ASELoader, AnEarlyEndKeepsWhatWasRead) {
   TestDir dir("ase-truncated");
   std::string text = exportedScene();
@@ -344,6 +346,12 @@ TEST(ASELoader, AnEarlyEndKeepsWhatWasRead) {
   ASSERT_NE(cut, std::string::npos);
   Loaded in(text.substr(0, cut + 10));  // inside the third vertex line
   ASSERT_TRUE(in.ok);
+  auto lineOf = [&text](const char* keyword) {
+    return std::to_string(std::count(text.begin(), text.begin() + long(text.find(keyword)), '\n') + 1);
+  };
+  EXPECT_EQ(in.loader.damage, "the file ends inside *GEOMOBJECT opened at line " + lineOf("*GEOMOBJECT") +
+                                  ", *MESH at line " + lineOf("*MESH {") + ", *MESH_VERTEX_LIST at line " +
+                                  lineOf("*MESH_VERTEX_LIST"));
   EXPECT_EQ(in.materials.count, 2u);
   ASSERT_EQ(in.nodes.count, 1u);
   const ImportMesh& m = in.mesh(0);
@@ -383,41 +391,9 @@ TEST(ASELoader, MaterialDetails) {
   EXPECT_FALSE(missing.load("no-such-file.ase"));
 }
 
-// What the viewer draws by: sub-materials (nested ones too), each face's
-// material id, whether an object named a material, its wireframe colour.
-TEST(ASELoader, SubMaterialsFaceMaterialIdsAndWireframeColours) {
-  TestDir dir("ase-submaterials");
-  Loaded in(crlf({"*MATERIAL_LIST {", "*MATERIAL_COUNT 1", "*MATERIAL 0 {", "*NUMSUBMTLS 2", "*SUBMATERIAL 0 {",
-                  "*MATERIAL_DIFFUSE 1 0 0", "*MAP_DIFFUSE {", "*BITMAP \"wall.tga\"", "}", "}", "*SUBMATERIAL 1 {",
-                  "*SUBMATERIAL 0 {", "*MATERIAL_NAME \"Deep\"", "}", "}", "}", "}", "*GEOMOBJECT {", "*MESH {",
-                  "*MESH_NUMVERTEX 3", "*MESH_NUMFACES 3", "*MESH_VERTEX_LIST {", "*MESH_VERTEX 0 0 0 0",
-                  "*MESH_VERTEX 1 1 0 0", "*MESH_VERTEX 2 0 1 0", "}", "*MESH_FACE_LIST {",
-                  "*MESH_FACE 0: A: 0 B: 1 C: 2 AB: 1 BC: 1 CA: 1\t*MESH_SMOOTHING 1 \t*MESH_MTLID 5",
-                  "*MESH_FACE 1: A: 0 B: 2 C: 1 AB: 1 BC: 1 CA: 1\t*MESH_SMOOTHING ",
-                  "*MESH_FACE 2: A: 0 B: 2 C: 1\t*MESH_MTLID", "}", "}", "*WIREFRAME_COLOR 0.1 0.2 0.3",
-                  "*MATERIAL_REF 0", "}", "*GEOMOBJECT {", "*WIREFRAME_COLOR 0.5", "*MATERIAL_REF 3", "}"}));
-  ASSERT_EQ(in.materials.count, 1u);
-  const Array<ASEMaterial*>& subs = in.materials[0]->subMaterials;
-  ASSERT_EQ(subs.count, 2u);
-  EXPECT_EQ(subs[0]->diffuse[0], 1.0f);
-  EXPECT_STREQ(subs[0]->getBitmap(), "wall.tga");
-  ASSERT_EQ(subs[1]->subMaterials.count, 1u);
-  EXPECT_STREQ(subs[1]->subMaterials[0]->getName(), "Deep");
-
-  ASSERT_EQ(in.nodes.count, 2u);
-  const Array<int32_t>& ids = in.mesh(0).faceMaterials;
-  EXPECT_EQ(std::vector<int32_t>(ids.items, ids.items + ids.count), (std::vector<int32_t>{5, 0, 0}));
-  EXPECT_TRUE(in.nodes[0]->namesMaterial());
-  EXPECT_EQ(std::vector<float>(in.nodes[0]->getWireframeColour(), in.nodes[0]->getWireframeColour() + 3),
-            (std::vector<float>{0.1f, 0.2f, 0.3f}));
-  EXPECT_FALSE(in.nodes[1]->namesMaterial());  // out of range
-  EXPECT_EQ(in.nodes[1]->getWireframeColour()[2], 0.5f);  // what the line lacks stays grey
-}
-
-// A damaged file is read as far as it goes: blocks left open where a
-// top-level object begins end there, and a file that ends inside blocks
-// names each with the line that opened it.
-TEST(ASELoader, DamagedFilesAreReadOnAndTheDamageNamed) {
+// Blocks left open where a top-level object begins end there, and reading
+// goes on with the object.
+TEST(ASELoader, UnclosedBlocksEndWhereTheNextObjectBegins) {
   TestDir dir("ase-damaged");
   Loaded unclosed(crlf({"*3DSMAX_ASCIIEXPORT 200", "*MATERIAL_LIST {", "*MATERIAL_COUNT 1", "*MATERIAL 0 {",
                         "*MATERIAL_DIFFUSE 1 0 0", "}", "*GEOMOBJECT {", "*NODE_NAME \"After\"", "*MATERIAL_REF 0", "}",
@@ -429,16 +405,6 @@ TEST(ASELoader, DamagedFilesAreReadOnAndTheDamageNamed) {
   EXPECT_EQ(unclosed.loader.damage, note);
   EXPECT_EQ(TestDir::read("log.txt"), "ASELoader::load: " + note + "; reading goes on there.\n");
 
-  std::string text = exportedScene();
-  size_t cut = text.find("*MESH_VERTEX    2");
-  auto lineOf = [&text](const char* keyword) {
-    return std::to_string(std::count(text.begin(), text.begin() + long(text.find(keyword)), '\n') + 1);
-  };
-  Loaded truncated(text.substr(0, cut + 10));
-  ASSERT_EQ(truncated.nodes.count, 1u);
-  EXPECT_EQ(truncated.loader.damage, "the file ends inside *GEOMOBJECT opened at line " + lineOf("*GEOMOBJECT") +
-                                         ", *MESH at line " + lineOf("*MESH {") + ", *MESH_VERTEX_LIST at line " +
-                                         lineOf("*MESH_VERTEX_LIST"));
 }
 
 TEST(ASELoader, LongLinesSplitAndBufferLimits) {

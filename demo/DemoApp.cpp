@@ -153,6 +153,8 @@ int leaveBeforeStart(int status) {
 int demoMain(HINSTANCE instance, const DemoOptions& options) {
   std::error_code missing;
   if (!options.sceneFile.empty() && !std::filesystem::is_regular_file(options.sceneFile, missing)) {
+    logOpen();
+    logPrintf("Scene: Couldn't open '%s': no such file.\n", options.sceneFile.c_str());
     std::fprintf(stderr, "vantrel-demo: %s: no such file\n", options.sceneFile.c_str());
     return 2;
   }

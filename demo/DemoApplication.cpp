@@ -1,5 +1,6 @@
 #include "demo/DemoApplication.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "engine/Log.h"
@@ -96,9 +97,11 @@ void DemoApplication::init() {
   light.farPlane = 800.0f;
 
   // Without its scene the demo has nothing to draw and no box to fit; a
-  // viewed scene's failure is the caller's to report.
-  if (!loadScene(demoSceneFile, viewing) && !viewing)
-    fatalError("DemoApplication::init: Couldn't load scene '%s'.\n", demoSceneFile);
+  // viewed scene's failure is logged here and reported by the caller.
+  if (!loadScene(demoSceneFile, viewing)) {
+    if (!viewing) fatalError("DemoApplication::init: Couldn't load scene '%s'.\n", demoSceneFile);
+    logPrintf("Scene: Couldn't open '%s': %s.\n", demoSceneFile, sceneError.c_str());
+  }
 }
 
 bool DemoApplication::openScene(const char* fileName) { return loadScene(fileName, true); }
@@ -130,17 +133,36 @@ void DemoApplication::frameScene() {
   const D3DXVECTOR3 low(box.minimum[0], box.minimum[1], box.minimum[2]);
   const D3DXVECTOR3 high(box.maximum[0], box.maximum[1], box.maximum[2]);
   const D3DXVECTOR3 half = (high - low) * 0.5f;
-  const float radius = D3DXVec3Length(&half);
   pathCentre = low + half;
   // A scene of one point still gets a camera that can see it.
-  pathScale = radius > 0.0f ? radius / stationRadius : 1.0f / stationRadius;
+  sceneRadius = std::max(D3DXVec3Length(&half), 1e-3f);
 
-  camera.setProjection(60.0f, getRenderDevice()->settings.aspectRatio, 1.0f * pathScale, 5500.0f * pathScale);
+  // The paths are scaled so that where the camera comes closest, the
+  // scene's bounding sphere (with a margin) still fits the narrower of the
+  // two fields of view; the light, always farther out, then has it in its
+  // cone too.
+  const float aspect = getRenderDevice()->settings.aspectRatio;
+  const double halfHeight = 30.0 * 0.017453292519943295;
+  const double halfWidth = std::atan(double(aspect) * std::tan(halfHeight));
+  const double narrowest = std::min(halfHeight, halfWidth);
+  pathScale = float(double(sceneRadius) * framingMargin / (std::sin(narrowest) * closestPathDistance));
+
+  camera.setProjection(60.0f, aspect, 1.0f * pathScale, 5500.0f * pathScale);
   light.range = 2500.0f * pathScale;
   light.nearPlane = 2.0f * pathScale;
   light.defaultDistance = 400.0f * pathScale;
-  light.farPlane = 800.0f * pathScale;
-  scene->setDepthBlurScale(pathScale);
+  // The shadow map's depth reaches past the far side of the scene.
+  light.farPlane = float(lightPathDistance * pathScale + sceneRadius * framingMargin);
+}
+
+void DemoApplication::focusOnScene() {
+  // Sharpest at the scene's centre as the camera sees it, and little blur
+  // anywhere on the scene, wherever the camera (or the free camera) stands.
+  D3DXVECTOR3 view = camera.target - camera.eye;
+  D3DXVECTOR3 toCentre = pathCentre - camera.eye;
+  const float length = D3DXVec3Length(&view);
+  float depth = length > 0.0f ? D3DXVec3Dot(&toCentre, &view) / length : D3DXVec3Length(&toCentre);
+  scene->setDepthBlurFocus(std::max(depth, camera.nearPlane), 4.0f * sceneRadius);
 }
 
 void DemoApplication::handleMessage(const MSG& message) {
@@ -159,7 +181,9 @@ void DemoApplication::frame() {
   camera.setTarget(place(D3DXVECTOR3(0.0f, 0.0f, 0.0f)));
   if (freeCamera.active()) freeCamera.apply(camera, delta);
   light.position = place(lightPositionAt(total));
-  light.target = place(D3DXVECTOR3(10.0f, 30.0f, 10.0f));
+  // A viewed scene's light aims at its centre, so that its cone holds it.
+  light.target = viewing ? pathCentre : D3DXVECTOR3(10.0f, 30.0f, 10.0f);
+  if (viewing) focusOnScene();
   if (animate) scene->animate(total);
 
   RenderDeviceDX9* device = getRenderDevice();

@@ -4,10 +4,11 @@
 // each frame moves camera and light along their fixed paths, clears, draws
 // the scene, applies the chains (2, then 1) and presents.
 //
-// Viewing a scene of one's own (viewing on), the paths are scaled and moved
-// to the scene's bounding box, so the motion that frames the station frames
-// any scene; its materials show their own colours and bitmaps. A free camera
-// (F2) can take over from the path.
+// Viewing a scene of one's own (viewing on), the paths are moved to the
+// scene's bounding box and scaled so that its bounding sphere stays in the
+// picture and in the light at every moment, the light aims at its centre and
+// the depth blur focuses on it; its materials show their own colours and
+// bitmaps. A free camera (F2) can take over from the path.
 
 #include <cstdint>
 #include <string>
@@ -21,6 +22,16 @@
 class FileManager;
 class PostChain;
 class SGScene;
+
+// Half the diagonal of the station's bounding box: the size the paths were
+// made for.
+constexpr float stationRadius = 781.6f;
+// Where the camera path comes closest to its target (radius 650 at height
+// 700) and how far the light path stays (radius 1000 at height 750), in the
+// station's units; the room around a viewed scene's bounding sphere.
+constexpr double closestPathDistance = 955.2486;
+constexpr double lightPathDistance = 1250.0;
+constexpr double framingMargin = 1.1;
 
 class DemoApplication {
  public:
@@ -69,21 +80,21 @@ class DemoApplication {
   SGLight light;
   FreeCamera freeCamera;
   // Where the paths are placed: around pathCentre, pathScale times the size
-  // they have around the station (viewed scenes only).
+  // they have around the station (viewed scenes only). sceneRadius: half the
+  // diagonal of the viewed scene's box, the radius of its bounding sphere.
   D3DXVECTOR3 pathCentre{0.0f, 0.0f, 0.0f};
   float pathScale = 1.0f;
+  float sceneRadius = stationRadius;
 
  private:
   bool loadScene(const char* fileName, bool viewed);
   void frameScene();
+  void focusOnScene();
   D3DXVECTOR3 place(const D3DXVECTOR3& point) const {
     return viewing ? pathCentre + point * pathScale : point;
   }
 };
 
-// Half the diagonal of the station's bounding box: the size the paths were
-// made for.
-constexpr float stationRadius = 781.6f;
 
 // The scene file: ./data/station03.ase relative to the working directory,
 // unless start-up found the data installed (demoFindData), or the file to

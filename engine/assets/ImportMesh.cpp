@@ -231,7 +231,7 @@ const char* ImportMesh::check() const {
 // Writes the distinct key ids of the kept faces' corners to triangles (ids
 // fit in 16 bits, as there are at most maxVertices of them) and their count
 // to kept; triangles may be null when only the count of keys matters.
-bool ImportMesh::weld(Weld& w, uint16_t* triangles, uint32_t* kept) const {
+bool ImportMesh::weld(Weld& w, uint16_t* triangles, uint32_t* kept, const uint32_t* faceKeys, uint32_t key) const {
   const uint32_t faceCount = faces.count / 3;
   const uint32_t corners = faceCount * 3;
   const bool hasUV = texFaces.count != 0;
@@ -345,6 +345,7 @@ bool ImportMesh::weld(Weld& w, uint16_t* triangles, uint32_t* kept) const {
   static const int32_t zeros[3] = {0, 0, 0};
   uint32_t written = 0;
   for (uint32_t f = 0; f < faceCount; ++f) {
+    if (faceKeys && faceKeys[f] != key) continue;
     const uint32_t j = f * 3;
     const int32_t* p = faces.items + j;
     const int32_t* t = hasUV ? texFaces.items + j : zeros;
@@ -377,10 +378,15 @@ bool ImportMesh::weld(Weld& w, uint16_t* triangles, uint32_t* kept) const {
 
 bool ImportMesh::exceedsVertexLimit() const {
   Weld w;
-  return !weld(w, nullptr, nullptr);
+  return !weld(w, nullptr, nullptr, nullptr, 0);
 }
 
 bool ImportMesh::build(Array<ImportVertex>& vertices, Array<uint16_t>& indices) const {
+  return build(vertices, indices, nullptr, 0);
+}
+
+bool ImportMesh::build(Array<ImportVertex>& vertices, Array<uint16_t>& indices, const uint32_t* faceKeys,
+                       uint32_t key) const {
   if (check()) return false;
   // The kept corners' key ids go straight into the index output and are
   // turned into output indices once the keys are sorted.
@@ -392,7 +398,7 @@ bool ImportMesh::build(Array<ImportVertex>& vertices, Array<uint16_t>& indices) 
   }
   Weld w;
   uint32_t kept = 0;
-  if (!weld(w, indices.items + firstIndex, &kept)) return false;
+  if (!weld(w, indices.items + firstIndex, &kept, faceKeys, key)) return false;
 
   const uint32_t n = w.keyCount;
   Array<SortEntry> order;

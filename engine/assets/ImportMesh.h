@@ -33,6 +33,8 @@ class ImportMesh {
   // they were, when check() finds a fault or more than maxVertices distinct
   // vertices result.
   bool build(Array<ImportVertex>& vertices, Array<uint16_t>& indices) const;
+  // The same for the faces whose entry in faceKeys (one per face) is key.
+  bool build(Array<ImportVertex>& vertices, Array<uint16_t>& indices, const uint32_t* faceKeys, uint32_t key) const;
 
   // Null when every index build() reads lies inside its array; otherwise a
   // short reason ("face index out of range", ...).
@@ -49,8 +51,11 @@ class ImportMesh {
   Array<int32_t> texFaces;       // entry i belongs to the corner of faces[i]
   Array<D3DXVECTOR2> texCoords2;
   Array<int32_t> texFaces2;
+  // The *MESH_MTLID of each face (0 where the file gives none): which
+  // sub-material of a multi-material the face takes.
+  Array<int32_t> faceMaterials;
 
  private:
   struct Weld;
-  bool weld(Weld& weld, uint16_t* triangles, uint32_t* kept) const;
+  bool weld(Weld& weld, uint16_t* triangles, uint32_t* kept, const uint32_t* faceKeys, uint32_t key) const;
 };

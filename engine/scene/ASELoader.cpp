@@ -19,12 +19,6 @@ namespace {
 
 const uint32_t maxBlockSize = 1u << 20;
 
-void copyText(Array<char>& to, const char* text) {
-  size_t length = std::strlen(text);
-  to.resize(uint32_t(length + 1), false);
-  std::memcpy(to.items, text, length + 1);
-}
-
 // Index of the first CR or LF among the n bytes at p, or n. With stopAtNul a
 // NUL byte counts too.
 inline uint32_t findLineEnd(const char* p, uint32_t n, bool stopAtNul) {
@@ -80,20 +74,6 @@ inline D3DXVECTOR3 swapped(const float* v) { return D3DXVECTOR3(v[0], v[2], v[1]
 struct ASELoader::ObjectState {
   const char* rejection = nullptr;  // why the object cannot be used, if it cannot
 };
-
-// --- materials ---------------------------------------------------------------
-
-ASEMaterial::ASEMaterial() : ambient{0, 0, 0}, diffuse{0, 0, 0}, specular{0, 0, 0}, shine(0) {}
-
-void ASEMaterial::setBitmap(const char* text) { copyText(bitmap, text); }
-
-void ASEMaterial::setName(const char* text) { copyText(name, text); }
-
-void* ASEMaterial::operator new(size_t size) noexcept { return TRACKED_ALLOC(size); }
-
-void ASEMaterial::operator delete(void* pointer) noexcept {
-  if (pointer) TRACKED_FREE(pointer);
-}
 
 // --- reader ------------------------------------------------------------------
 
@@ -165,6 +145,7 @@ bool ASELoader::readLineInBlock() {
   if (limit > maxLineLength - start) limit = maxLineLength - start;
   uint32_t end = start + findLineEnd(p + start, limit, true);
   uint32_t length;
+  bool ended = true;
   if (end < start + limit) {
     if (p[end] == 0) return false;
     length = end + 1;
@@ -172,6 +153,7 @@ bool ASELoader::readLineInBlock() {
   } else if (start + limit == maxLineLength) {
     length = maxLineLength;  // a long line, cut
     afterCR = false;
+    ended = false;
   } else {
     return false;  // runs on into the next block
   }
@@ -181,7 +163,7 @@ bool ASELoader::readLineInBlock() {
   patchedByte = *patched;
   *patched = 0;
   line = p;
-  finishLine(length);
+  finishLine(length, ended);
   return true;
 }
 
@@ -197,9 +179,10 @@ void ASELoader::readLine() {
   // start of this line, where scanning takes it for white space.
   bool pairLF = afterCR;
   afterCR = false;
+  bool ended = false;
   while (length < maxLineLength) {
     if (blockPos == blockFill && !refill()) {
-      atEnd = true;
+      atEnd = ended = true;
       break;
     }
     const char* p = block + blockPos;
@@ -219,6 +202,7 @@ void ASELoader::readLine() {
       length += end + 1;
       blockPos += end + 1;
       afterCR = p[end] == '\r';
+      ended = true;
       break;
     }
     std::memcpy(lineBuffer + length, p, limit);
@@ -231,13 +215,16 @@ void ASELoader::readLine() {
   line = lineBuffer;
   // Text functions see the line up to its first NUL, if it holds one.
   const void* nul = std::memchr(lineBuffer, 0, length);
-  finishLine(nul ? uint32_t(static_cast<const char*>(nul) - lineBuffer) : length);
+  finishLine(nul ? uint32_t(static_cast<const char*>(nul) - lineBuffer) : length, ended);
 }
 
-void ASELoader::finishLine(uint32_t length) {
+void ASELoader::finishLine(uint32_t length, bool ended) {
   lineLength = length;
   tokenFound = false;
+  if (lineEnded) ++lineNumber;
+  lineEnded = ended;
 }
+
 
 void ASELoader::findToken() {
   if (tokenFound) return;
@@ -276,13 +263,17 @@ const char* ASELoader::quotedText() {
 void ASELoader::skipBlock() {
   // Nested blocks are counted rather than recursed into, so that no depth of
   // braces in a file can exhaust the stack; the lines read are the same.
+  Block block(*this);
   uint32_t depth = 1;
   for (;;) {
-    readLine();
+    if (!nextLine()) return;
     if (opensBlock()) {
       ++depth;
     } else if (endsBlock()) {
-      if (--depth == 0) return;
+      if (--depth == 0) {
+        closes();
+        return;
+      }
     }
     if (atEnd) return;
   }
@@ -303,8 +294,11 @@ void ASELoader::readTopLevel() {
   // count stands in for reading each group in a context of its own.
   uint32_t groupDepth = 0;
   for (;;) {
-    readLine();
+    // A line that ended the blocks before it is read here, where it belongs.
+    if (!resync) readLine();
+    resync = false;
     if (isKeyword("*3DSMAX_ASCIIEXPORT")) {
+      sawHeader = true;
       scanInt(&version);
     } else if (isKeyword("*SCENE")) {
       readScene();
@@ -326,8 +320,9 @@ void ASELoader::readTopLevel() {
 }
 
 void ASELoader::readScene() {
+  Block block(*this);
   for (;;) {
-    readLine();
+    if (!nextLine()) return;
     if (isKeyword("*SCENE_FIRSTFRAME")) {
       scanInt(&firstFrame);
     } else if (isKeyword("*SCENE_LASTFRAME")) {
@@ -338,86 +333,19 @@ void ASELoader::readScene() {
       scanInt(&ticksPerFrame);
     } else if (opensBlock()) {
       skipBlock();
-    } else if (endsBlock()) {
+    } else if (closes()) {
       return;
     }
-    if (atEnd) return;
-  }
-}
-
-void ASELoader::readMaterialList() {
-  for (;;) {
-    readLine();
-    if (isKeyword("*MATERIAL_COUNT")) {
-      int32_t count = 0;
-      scanInt(&count);
-      for (int32_t i = 0; i < count; ++i) {
-        readLine();  // the material's own header line, not examined
-        if (atEnd && lineLength == 0) break;
-        ASEMaterial* material = new ASEMaterial();
-        if (!atEnd) readMaterial(material);
-        materials.append(material);
-        if (atEnd) break;
-      }
-    } else if (opensBlock()) {
-      skipBlock();
-    } else if (endsBlock()) {
-      return;
-    }
-    if (atEnd) return;
-  }
-}
-
-void ASELoader::readMaterial(ASEMaterial* material) {
-  for (;;) {
-    readLine();
-    if (isKeyword("*MAP_DIFFUSE")) {
-      readMapDiffuse(material);
-    } else if (isKeyword("*MATERIAL_NAME")) {
-      material->setName(quotedText());
-    } else if (isKeyword("*MATERIAL_SHINE")) {
-      scanFloats(&material->shine, 1);
-    } else if (isKeyword("*MATERIAL_SHINESTRENGTH")) {
-      // A strength line without a number leaves the specular colour alone.
-      float strength = 1.0f;
-      scanFloats(&strength, 1);
-      if (strength > 1.0f) strength = 1.0f;
-      if (strength < 0.0f) strength = 0.0f;
-      for (float& c : material->specular) c *= strength;
-    } else if (isKeyword("*MATERIAL_AMBIENT")) {
-      scanFloats(material->ambient, 3);
-    } else if (isKeyword("*MATERIAL_DIFFUSE")) {
-      scanFloats(material->diffuse, 3);
-    } else if (isKeyword("*MATERIAL_SPECULAR")) {
-      scanFloats(material->specular, 3);
-    } else if (opensBlock()) {
-      skipBlock();
-    } else if (endsBlock()) {
-      return;
-    }
-    if (atEnd) return;
-  }
-}
-
-void ASELoader::readMapDiffuse(ASEMaterial* material) {
-  for (;;) {
-    readLine();
-    if (isKeyword("*BITMAP")) {
-      material->setBitmap(quotedText());
-    } else if (opensBlock()) {
-      skipBlock();
-    } else if (endsBlock()) {
-      return;
-    }
-    if (atEnd) return;
+    if (stopped()) return;
   }
 }
 
 void ASELoader::readGeomObject() {
   SGMesh* node = new SGMesh();
   ObjectState state;
+  Block block(*this);
   for (;;) {
-    readLine();
+    if (!nextLine()) break;
     if (isKeyword("*NODE_NAME")) {
       node->setName(quotedText());
     } else if (isKeyword("*NODE_TM")) {
@@ -429,14 +357,18 @@ void ASELoader::readGeomObject() {
       int32_t index = node->getMaterialIndex();
       scanInt(&index);
       if (materials.count && uint32_t(index) < materials.count) node->setMaterialIndex(index);
+    } else if (isKeyword("*WIREFRAME_COLOR")) {
+      float colour[3] = {0.5f, 0.5f, 0.5f};
+      scanFloats(colour, 3);
+      node->setWireframeColour(colour);
     } else if (isKeyword("*TM_ANIMATION")) {
       readAnimation(node);
     } else if (opensBlock()) {
       skipBlock();
-    } else if (endsBlock()) {
+    } else if (closes()) {
       break;
     }
-    if (atEnd) break;
+    if (stopped()) break;
   }
 
   // The geometry must be safe to weld into 16-bit indexed triangles later.
@@ -445,8 +377,10 @@ void ASELoader::readGeomObject() {
   if (!rejection) rejection = mesh.check();
   if (!rejection && mesh.faces.count / 3 * 3 > ImportMesh::maxVertices && mesh.exceedsVertexLimit())
     rejection = "more than 65536 vertices";
+  ++objectsRead;
   if (rejection) {
     logPrintf("ASELoader::load: Object '%s' skipped: %s.\n", node->getName(), rejection);
+    ++skippedObjects;
     delete node;
     return;
   }
@@ -461,8 +395,9 @@ void ASELoader::readNodeTM(SGMesh* node) {
   float scale[3] = {1, 1, 1};
   float scaleAxis[3] = {0, 0, 0};
   float scaleAxisAngle = 0;
+  Block block(*this);
   for (;;) {
-    readLine();
+    if (!nextLine()) break;
     if (isKeyword("*TM_POS")) {
       scanFloats(position, 3);
     } else if (isKeyword("*TM_ROTAXIS")) {
@@ -477,10 +412,10 @@ void ASELoader::readNodeTM(SGMesh* node) {
       scanFloats(&scaleAxisAngle, 1);
     } else if (opensBlock()) {
       skipBlock();
-    } else if (endsBlock()) {
+    } else if (closes()) {
       break;
     }
-    if (atEnd) break;
+    if (stopped()) break;
   }
 
   // The matrix rows of the block are not read: the transform is rebuilt from
@@ -506,8 +441,9 @@ void ASELoader::readMesh(SGMesh* node, ObjectState& state) {
     if (!state.rejection) state.rejection = "node transform has no inverse";
     D3DXMatrixIdentity(&inverse);  // the block is still read through
   }
+  Block block(*this);
   for (;;) {
-    readLine();
+    if (!nextLine()) break;
     if (isKeyword("*MESH_NUMVERTEX")) {
       scanInt(&vertexCount);
     } else if (isKeyword("*MESH_NUMFACES")) {
@@ -528,10 +464,10 @@ void ASELoader::readMesh(SGMesh* node, ObjectState& state) {
       readMappingChannel(mesh);
     } else if (opensBlock()) {
       skipBlock();  // normals are computed, never read; vertex colours are not used
-    } else if (endsBlock()) {
+    } else if (closes()) {
       break;
     }
-    if (atEnd) break;
+    if (stopped()) break;
   }
   // Also when the file ended inside a list: the part that was read keeps
   // normals for all its positions, so it can be welded like any other.
@@ -542,8 +478,9 @@ void ASELoader::readMappingChannel(ImportMesh& mesh) {
   int32_t channel = 0;  // every channel goes to the one second set
   scanInt(&channel);
   int32_t texVertexCount = 0, texFaceCount = 0;
+  Block block(*this);
   for (;;) {
-    readLine();
+    if (!nextLine()) return;
     if (isKeyword("*MESH_NUMTVERTEX")) {
       scanInt(&texVertexCount);
     } else if (isKeyword("*MESH_TVERTLIST")) {
@@ -554,10 +491,10 @@ void ASELoader::readMappingChannel(ImportMesh& mesh) {
       readTexFaceList(mesh.texFaces2, texFaceCount);
     } else if (opensBlock()) {
       skipBlock();
-    } else if (endsBlock()) {
+    } else if (closes()) {
       return;
     }
-    if (atEnd) return;
+    if (stopped()) return;
   }
 }
 
@@ -591,12 +528,14 @@ void ASELoader::refuse(const char* why) {
   if (unsupportedIsFatal) fatalError("%s", why);
   // Every reading loop ends at the end of the file.
   refusal = why;
+  refusalLine = lineNumber;
   atEnd = true;
 }
 
 void ASELoader::readAnimation(SGMesh* node) {
+  Block block(*this);
   for (;;) {
-    readLine();
+    if (!nextLine()) return;
     if (isKeyword("*CONTROL_POS_TCB")) {
       refuse("TCB controllers not supported, only sampled!");
     } else if (isKeyword("*CONTROL_POS_TRACK")) {
@@ -611,10 +550,10 @@ void ASELoader::readAnimation(SGMesh* node) {
       readScaleTrack(node);
     } else if (opensBlock()) {
       skipBlock();
-    } else if (endsBlock()) {
+    } else if (closes()) {
       return;
     }
-    if (atEnd) return;
+    if (stopped()) return;
   }
 }
 
@@ -623,8 +562,9 @@ void ASELoader::readAnimation(SGMesh* node) {
 
 void ASELoader::readPositionTrack(SGMesh* node) {
   SGControllerV3* track = new SGControllerV3();
+  Block block(*this);
   for (;;) {
-    readLine();
+    if (!nextLine()) break;
     if (isKeyword("*CONTROL_POS_SAMPLE")) {
       int32_t time = 0;
       float value[3] = {0, 0, 0};
@@ -636,10 +576,10 @@ void ASELoader::readPositionTrack(SGMesh* node) {
       key->value = swapped(value);
     } else if (opensBlock()) {
       skipBlock();
-    } else if (endsBlock()) {
+    } else if (closes()) {
       break;
     }
-    if (atEnd) break;
+    if (stopped()) break;
   }
   track->sortKeys();
   node->setPositionTrack(track);
@@ -647,8 +587,9 @@ void ASELoader::readPositionTrack(SGMesh* node) {
 
 void ASELoader::readRotationTrack(SGMesh* node) {
   SGControllerQ4* track = new SGControllerQ4();
+  Block block(*this);
   for (;;) {
-    readLine();
+    if (!nextLine()) break;
     if (isKeyword("*CONTROL_ROT_SAMPLE")) {
       int32_t time = 0;
       float values[4] = {0, 0, 0, 0};
@@ -661,10 +602,10 @@ void ASELoader::readRotationTrack(SGMesh* node) {
       key->angle = values[3];
     } else if (opensBlock()) {
       skipBlock();
-    } else if (endsBlock()) {
+    } else if (closes()) {
       break;
     }
-    if (atEnd) break;
+    if (stopped()) break;
   }
   track->prepareRotationKeys();
   node->setRotationTrack(track);
@@ -673,8 +614,9 @@ void ASELoader::readRotationTrack(SGMesh* node) {
 void ASELoader::readScaleTrack(SGMesh* node) {
   SGControllerV3* scaleTrack = new SGControllerV3();
   SGControllerQ4* axisTrack = new SGControllerQ4();
+  Block block(*this);
   for (;;) {
-    readLine();
+    if (!nextLine()) break;
     if (isKeyword("*CONTROL_SCALE_SAMPLE")) {
       int32_t time = 0;
       float values[7] = {0, 0, 0, 0, 0, 0, 0};
@@ -690,10 +632,10 @@ void ASELoader::readScaleTrack(SGMesh* node) {
       axisKey->angle = values[6];
     } else if (opensBlock()) {
       skipBlock();
-    } else if (endsBlock()) {
+    } else if (closes()) {
       break;
     }
-    if (atEnd) break;
+    if (stopped()) break;
   }
   scaleTrack->sortKeys();
   axisTrack->prepareRotationKeys();
@@ -711,6 +653,7 @@ bool ASELoader::listLine() {
 }
 
 void ASELoader::readVertexList(ImportMesh& mesh, int32_t count, const D3DXMATRIX& inverse) {
+  Block block(*this);
   for (int32_t i = 0; i < count; ++i) {
     if (!listLine()) return;
     // A line whose scan fails gives zeros where it fails.
@@ -724,9 +667,11 @@ void ASELoader::readVertexList(ImportMesh& mesh, int32_t count, const D3DXMATRIX
     if (atEnd) return;
   }
   readLine();  // the list's closing line
+  markClosed();
 }
 
 void ASELoader::readFaceList(ImportMesh& mesh, int32_t count) {
+  Block block(*this);
   for (int32_t i = 0; i < count; ++i) {
     if (!listLine()) return;
     // The first "A:", "B:" and "C:" of the line; later fields such as "AB:"
@@ -742,12 +687,21 @@ void ASELoader::readFaceList(ImportMesh& mesh, int32_t count) {
     mesh.faces.append(index[0]);
     mesh.faces.append(index[2]);
     mesh.faces.append(index[1]);
+    // The exporter ends the line with the face's material id.
+    int32_t materialId = 0;
+    uint32_t star = lineLength;
+    while (star > 0 && line[star - 1] != '*') --star;
+    if (star > 0 && lineLength - star >= 10 && std::memcmp(line + star - 1, "*MESH_MTLID", 11) == 0)
+      ScanFormat::readInt(line + star + 10, &materialId);
+    mesh.faceMaterials.append(materialId);
     if (atEnd) return;
   }
   readLine();
+  markClosed();
 }
 
 void ASELoader::readTexVertexList(Array<D3DXVECTOR2>& coords, int32_t count) {
+  Block block(*this);
   for (int32_t i = 0; i < count; ++i) {
     if (!listLine()) return;
     float uv[2] = {0, 0};
@@ -758,9 +712,11 @@ void ASELoader::readTexVertexList(Array<D3DXVECTOR2>& coords, int32_t count) {
     if (atEnd) return;
   }
   readLine();
+  markClosed();
 }
 
 void ASELoader::readTexFaceList(Array<int32_t>& texFaces, int32_t count) {
+  Block block(*this);
   for (int32_t i = 0; i < count; ++i) {
     if (!listLine()) return;
     int32_t index[3] = {0, 0, 0};
@@ -773,6 +729,7 @@ void ASELoader::readTexFaceList(Array<int32_t>& texFaces, int32_t count) {
     if (atEnd) return;
   }
   readLine();
+  markClosed();
 }
 
 // --- attaching ---------------------------------------------------------------

@@ -20,10 +20,12 @@ class SGMesh;
 class SGNode;
 class ImportMesh;
 
-// One material of the scene file's material list.
+// One material of the scene file's material list, or one sub-material of a
+// multi-material (faces pick theirs by *MESH_MTLID).
 class ASEMaterial {
  public:
   ASEMaterial();
+  ~ASEMaterial();
   ASEMaterial(const ASEMaterial&) = delete;
   ASEMaterial& operator=(const ASEMaterial&) = delete;
 
@@ -42,6 +44,9 @@ class ASEMaterial {
   float diffuse[3];
   float specular[3];  // scaled by the clamped shine strength
   float shine;
+  // Owned, in file order; empty for a plain material. Nested no deeper than
+  // maxMaterialDepth (deeper blocks are skipped).
+  Array<ASEMaterial*> subMaterials;
 
   static void* operator new(size_t size) noexcept;
   static void operator delete(void* pointer) noexcept;
@@ -65,10 +70,22 @@ class ASELoader {
   // dropped, refusal says why and load returns false. A UTF-16 file (with its
   // byte-order mark) reads as its 8-bit twin, characters above U+00FF as '?';
   // a UTF-8 mark is skipped (openASEText).
+  //
+  // A damaged file is read as far as it can be, and the damage logged: a
+  // block still open where a top-level object (*GEOMOBJECT, *MATERIAL_LIST,
+  // ...) begins is taken as closed there, and reading goes on with that
+  // object; a file that ends inside blocks names them and the lines where
+  // they opened. The first such note stays in damage.
   bool load(const char* fileName);
 
   bool unsupportedIsFatal = true;
   const char* refusal = nullptr;
+  uint32_t refusalLine = 0;  // the line that refusal is about
+  char damage[192] = "";
+  // Objects left out (each with its log line) and objects read.
+  uint32_t skippedObjects = 0;
+  uint32_t objectsRead = 0;
+  bool sawHeader = false;  // a *3DSMAX_ASCIIEXPORT line
 
   // Replace the output list's contents with the reader's root nodes (in file
   // order) or materials. Materials stay valid while the reader lives.
@@ -82,15 +99,47 @@ class ASELoader {
   int32_t ticksPerFrame = 0;
 
   static constexpr uint32_t maxLineLength = 1000;
+  static constexpr uint32_t maxMaterialDepth = 4;
 
  private:
   struct ObjectState;
+  // Tracks the block whose opening line is the current one for as long as
+  // it is read.
+  class Block {
+   public:
+    explicit Block(ASELoader& reader) : reader(reader) { reader.openBlock(); }
+    ~Block() { reader.closeBlock(); }
+    Block(const Block&) = delete;
+    Block& operator=(const Block&) = delete;
+
+   private:
+    ASELoader& reader;
+  };
+  // A block being read: its keyword and the line that opened it.
+  struct OpenBlock {
+    char keyword[24];
+    uint32_t line;
+    bool closed;
+  };
+  static constexpr uint32_t maxTrackedBlocks = 16;
 
   // Line input.
   bool refill();
   void readLine();
+  // readLine for a block's own lines: false, with the line kept for the top
+  // level, when it begins a top-level object (the open blocks were never
+  // closed).
+  bool nextLine();
+  bool startsObject();
+  bool stopped() const { return atEnd || resync; }
+  bool closes();
+  void markClosed();
+  void openBlock();
+  void closeBlock();
+  void describeOpenBlocks(char* out, size_t size) const;
+  void noteDamage(const char* text);
   bool readLineInBlock();
-  void finishLine(uint32_t length);
+  void finishLine(uint32_t length, bool ended);
   template <size_t N>
   bool isKeyword(const char (&keyword)[N]) {
     findToken();
@@ -109,7 +158,7 @@ class ASELoader {
   void readTopLevel();
   void readScene();
   void readMaterialList();
-  void readMaterial(ASEMaterial* material);
+  void readMaterial(ASEMaterial* material, uint32_t depth);
   void readMapDiffuse(ASEMaterial* material);
   void readGeomObject();
   void readNodeTM(SGMesh* node);
@@ -155,4 +204,11 @@ class ASELoader {
   uint32_t blockFill = 0;
   bool atEnd = false;    // a read found the end of the file
   bool afterCR = false;  // the last line ended with CR: a LF next belongs to it
+
+  // Where reading stands, for the notes on damaged files.
+  uint32_t lineNumber = 0;
+  bool lineEnded = true;  // the last line had its line end (a long line is cut)
+  OpenBlock open[maxTrackedBlocks];
+  uint32_t openDepth = 0;
+  bool resync = false;  // the current line begins a top-level object met inside a block
 };

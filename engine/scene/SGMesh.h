@@ -59,8 +59,18 @@ class SGMesh : public SGNode {
   SGControllerQ4* getRotationTrack() const { return rotationTrack; }
   SGControllerQ4* getScaleAxisTrack() const { return scaleAxisTrack; }
 
-  void setMaterialIndex(int32_t index) { materialIndex = index; }
+  // The reader sets the index only from a *MATERIAL_REF that names a
+  // material of the file: a node it was never set for has none of its own.
+  void setMaterialIndex(int32_t index) {
+    materialIndex = index;
+    materialNamed = true;
+  }
   int32_t getMaterialIndex() const { return materialIndex; }
+  bool namesMaterial() const { return materialNamed; }
+  // *WIREFRAME_COLOR, the colour the modelling tool shows the object in;
+  // null when the file gives none.
+  void setWireframeColour(const float* rgb);
+  const float* getWireframeColour() const { return hasWireframeColour ? wireframeColour : nullptr; }
 
   ImportMesh& getImportMesh() { return importMesh; }
   const ImportMesh& getImportMesh() const { return importMesh; }
@@ -69,13 +79,20 @@ class SGMesh : public SGNode {
   // Welds importMesh into a Mesh in the 60-byte vertex format, wraps it in a
   // MeshGroup and uploads it; computeBounds gives the box of the positions
   // under the node transform.
-  void buildGeometry();
+  //
+  // With faceKeys (one per face), faces are grouped by key instead: one mesh
+  // per key that keeps a face, in order of the keys' first faces, each
+  // drawn on its own (partKey says whose group it is).
+  void buildGeometry(const uint32_t* faceKeys = nullptr);
   void computeBounds(D3DXVECTOR3* minimum, D3DXVECTOR3* maximum) const;
   Mesh* getMesh() const { return mesh; }
   MeshGroup* getMeshGroup() const { return meshGroup; }
   // The draw call of the group's first mesh: what the scene draws. Null for
   // a node without geometry (never built, or without faces).
   DrawCall* drawCall() const;
+  uint32_t partCount() const;
+  DrawCall* partDrawCall(uint32_t part) const;
+  uint32_t partKey(uint32_t part) const { return part < partKeys.count ? partKeys[part] : 0; }
 
  private:
   D3DXVECTOR3 position;
@@ -84,6 +101,10 @@ class SGMesh : public SGNode {
   D3DXQUATERNION rotation;
   ImportMesh importMesh;
   int32_t materialIndex = 0;
+  bool materialNamed = false;
+  bool hasWireframeColour = false;
+  float wireframeColour[3] = {0.0f, 0.0f, 0.0f};
+  Array<uint32_t> partKeys;  // one per part of the group, with faceKeys
   // One reference each, made by buildGeometry; null until then. Whoever
   // builds them releases them in the destructor.
   Mesh* mesh = nullptr;

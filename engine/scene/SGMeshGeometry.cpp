@@ -25,20 +25,11 @@ static_assert(sizeof(MeshVertex) == 60, "the mesh vertex is fifteen 32-bit words
 
 }  // namespace
 
-void SGMesh::buildGeometry() {
-  releaseRef(meshGroup);
-  releaseRef(mesh);
+namespace {
 
-  Array<ImportVertex> vertices;
-  Array<uint16_t> indices;
-  // A node without faces would ask the device for an empty buffer, which it
-  // cannot make; such a node is simply not drawn.
-  if (!importMesh.build(vertices, indices) || indices.count == 0 || vertices.count == 0) {
-    logPrintf("SGMesh::buildGeometry: Node '%s' has no faces, not drawn.\n", getName());
-    return;
-  }
-
-  mesh = TRACKED_NEW(Mesh);
+// The welded vertices and indices as a mesh in the 60-byte format.
+Mesh* makeMesh(const Array<ImportVertex>& vertices, const Array<uint16_t>& indices) {
+  Mesh* mesh = TRACKED_NEW(Mesh);
   mesh->data.allocate(vertices.count, indices.count, VERTEXFORMAT_MESH, D3DPT_TRIANGLELIST);
   std::memcpy(mesh->data.indices, indices.items, size_t(indices.count) * sizeof(uint16_t));
 
@@ -63,9 +54,48 @@ void SGMesh::buildGeometry() {
     v.color = 0xFFFFFFFFu;
     std::memcpy(&out[i], &v, sizeof v);
   }
+  return mesh;
+}
 
-  meshGroup = TRACKED_NEW(MeshGroup);
-  meshGroup->addMesh(mesh);
+}  // namespace
+
+void SGMesh::buildGeometry(const uint32_t* faceKeys) {
+  releaseRef(meshGroup);
+  releaseRef(mesh);
+  partKeys.clear();
+
+  // The keys in order of their first faces: one part each.
+  Array<uint32_t> keys;
+  const uint32_t faceCount = importMesh.faces.count / 3;
+  if (faceKeys) {
+    for (uint32_t f = 0; f < faceCount; ++f) {
+      bool seen = false;
+      for (uint32_t k = 0; k < keys.count && !seen; ++k) seen = keys[k] == faceKeys[f];
+      if (!seen) keys.append(faceKeys[f]);
+    }
+  } else {
+    keys.append(0);
+  }
+
+  for (uint32_t key : keys) {
+    Array<ImportVertex> vertices;
+    Array<uint16_t> indices;
+    // A part without faces would ask the device for an empty buffer, which
+    // it cannot make; such a part is simply not drawn.
+    if (!importMesh.build(vertices, indices, faceKeys, key) || indices.count == 0 || vertices.count == 0) continue;
+    Mesh* part = makeMesh(vertices, indices);
+    if (!meshGroup) {
+      meshGroup = TRACKED_NEW(MeshGroup);
+      mesh = part;  // the node's reference
+    }
+    meshGroup->addMesh(part);
+    if (part != mesh) releaseRef(part);  // the group holds it
+    partKeys.append(key);
+  }
+  if (!meshGroup) {
+    logPrintf("SGMesh::buildGeometry: Node '%s' has no faces, not drawn.\n", getName());
+    return;
+  }
   meshGroup->upload();
 }
 
@@ -84,7 +114,16 @@ void SGMesh::computeBounds(D3DXVECTOR3* minimum, D3DXVECTOR3* maximum) const {
   }
 }
 
-DrawCall* SGMesh::drawCall() const {
-  Mesh* first = meshGroup ? meshGroup->meshAt(0) : nullptr;
-  return first ? first->drawCall() : nullptr;
+DrawCall* SGMesh::drawCall() const { return partDrawCall(0); }
+
+uint32_t SGMesh::partCount() const { return meshGroup ? meshGroup->meshCount() : 0; }
+
+DrawCall* SGMesh::partDrawCall(uint32_t part) const {
+  Mesh* found = meshGroup ? meshGroup->meshAt(part) : nullptr;
+  return found ? found->drawCall() : nullptr;
+}
+
+void SGMesh::setWireframeColour(const float* rgb) {
+  for (int c = 0; c < 3; ++c) wireframeColour[c] = rgb[c];
+  hasWireframeColour = true;
 }

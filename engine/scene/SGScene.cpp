@@ -1,9 +1,11 @@
 #include "engine/scene/SGScene.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/Log.h"
@@ -23,6 +25,10 @@ namespace {
 
 // Depth test and writes, counter-clockwise culling, solid, no blending.
 const int32_t sceneRenderFlags = RF_DEPTH_WRITE | RF_CULL_CCW | RF_FILL_SOLID | RF_BLEND_OFF;
+// A viewed scene's: the same without culling, in both passes.
+const int32_t viewedRenderFlags = RF_DEPTH_WRITE | RF_CULL_NONE | RF_FILL_SOLID | RF_BLEND_OFF;
+// What a mesh without a material or wireframe colour is drawn in.
+const float neutralGrey[3] = {0.6f, 0.6f, 0.6f};
 // Texture formats of the shadow map: one 32-bit float channel, D24S8 depth.
 const int shadowColourFormat = 17;
 const int shadowDepthFormat = 35;
@@ -54,6 +60,8 @@ SGScene::~SGScene() {
   nodes.clear();
   for (Material*& material : materials) releaseRef(material);
   materials.clear();
+  for (Material*& material : partMaterials) releaseRef(material);
+  partMaterials.clear();
   if (depthRange) TRACKED_FREE(depthRange);
   depthRange = nullptr;
   for (int32_t shader : viewedShaders)
@@ -79,12 +87,25 @@ int loadTextureFile(const char* path) {
 
 }  // namespace
 
+// What a viewed scene's parts are drawn with, as far as known: the
+// materials made for sub-materials and for wireframe colours.
+struct SGScene::ViewedKeys {
+  const Array<ASEMaterial*>* fileMaterials;
+  const char* fileName;
+  std::vector<std::pair<const ASEMaterial*, uint32_t>> subMaterials;
+  std::vector<std::pair<std::array<float, 3>, uint32_t>> colours;
+  uint32_t unnamed = 0;  // meshes that name no material of the file
+};
+
 bool SGScene::load(const char* fileName) {
   loadError[0] = '\0';
   ASELoader* loader = TRACKED_NEW(ASELoader);
   loader->unsupportedIsFatal = !viewed;
   if (!loader->load(fileName)) {
-    std::snprintf(loadError, sizeof loadError, "%s", loader->refusal ? loader->refusal : "cannot be opened");
+    if (loader->refusal && loader->refusalLine)
+      std::snprintf(loadError, sizeof loadError, "%s (line %u)", loader->refusal, loader->refusalLine);
+    else
+      std::snprintf(loadError, sizeof loadError, "%s", loader->refusal ? loader->refusal : "cannot be opened");
     TRACKED_DELETE(loader);
     return false;
   }
@@ -99,16 +120,9 @@ bool SGScene::load(const char* fileName) {
   Array<ASEMaterial*> fileMaterials;
   loader->getMaterials(fileMaterials);
   for (const ASEMaterial* source : fileMaterials) {
-    Material* material = TRACKED_NEW(Material);
-    material->renderFlags = sceneRenderFlags;
-    for (int c = 0; c < 3; ++c) {
-      material->ambient[c] = source->ambient[c];
-      material->diffuse[c] = source->diffuse[c];
-      material->specular[c] = source->specular[c];
-    }
-    material->ambient[3] = material->diffuse[3] = material->specular[3] = 1.0f;
+    Material* material = newMaterial(source->ambient, source->diffuse, source->specular);
     if (viewed) {
-      viewedMaterial(material, source, fileName, materials.count);
+      viewedMaterial(material, source, fileName, std::to_string(materials.count).c_str());
     } else {
       // Every material projects the same slide; the file's own bitmaps are not used.
       material->textures[1] = device->createTexture(sceneProjectorTexture);
@@ -121,8 +135,16 @@ bool SGScene::load(const char* fileName) {
   }
 
   BoundingBox box;
+  ViewedKeys known{&fileMaterials, fileName, {}, {}};
+  Array<uint32_t> faceKeys;
+  uint32_t drawnMeshes = 0;
   for (SGMesh* node : nodes) {
-    node->buildGeometry();
+    if (viewed) {
+      viewedFaceKeys(node, known, faceKeys);
+      node->buildGeometry(faceKeys.items);
+    } else {
+      node->buildGeometry();
+    }
     // A node without positions has only the sentinel bounds, which would
     // stretch the box (and the far plane) to a hundred thousand units.
     if (node->getImportMesh().positions.count != 0) {
@@ -138,32 +160,123 @@ bool SGScene::load(const char* fileName) {
     if (node->drawCall() && !drawable(node))
       logPrintf("SGScene::load: Node '%s' names material %d of %u, not drawn.\n", node->getName(),
                 node->getMaterialIndex(), materials.count);
+    if (drawable(node)) ++drawnMeshes;
   }
   bounds = box;
   storeCorners();
+  if (known.unnamed)
+    logPrintf("SGScene::load: %u of %u meshes name no material of the file: drawn in their wireframe colours "
+              "(grey where they have none).\n",
+              known.unnamed, drawnMeshes);
 
+  bool any = drawnMeshes != 0;
+  if (!any && viewed) {
+    // Say what the file held, so that a refusal is never a mystery.
+    char held[128];
+    if (loader->objectsRead == 0)
+      std::snprintf(held, sizeof held, "%s",
+                    loader->sawHeader ? "the file holds no geometry object"
+                                      : "no geometry object (is it an ASE export? it has no *3DSMAX_ASCIIEXPORT line)");
+    else if (loader->skippedObjects)
+      std::snprintf(held, sizeof held, "%u of its %u objects could not be used (log.txt says why), the rest have no faces",
+                    loader->skippedObjects, loader->objectsRead);
+    else
+      std::snprintf(held, sizeof held, "none of its %u objects has faces", loader->objectsRead);
+    if (std::snprintf(loadError, sizeof loadError, "no drawable mesh: %s%s%s", held, loader->damage[0] ? "; " : "",
+                      loader->damage) < 0)
+      std::snprintf(loadError, sizeof loadError, "no drawable mesh");
+  }
   fileMaterials.clear();
   TRACKED_DELETE(loader);
-  bool any = false;
-  for (const SGMesh* node : nodes) any = any || drawable(node);
-  if (!any && viewed) {
-    std::snprintf(loadError, sizeof loadError, "no drawable mesh");
-    return false;
-  }
+  if (!any && viewed) return false;
   // The frame will be empty; say so rather than leave it unexplained.
   if (!any) logPrintf("SGScene::load: Scene '%s' has no drawable mesh.\n", fileName);
   return true;
 }
 
-void SGScene::viewedMaterial(Material* material, const ASEMaterial* source, const char* fileName, uint32_t index) {
+Material* SGScene::newMaterial(const float* ambient, const float* diffuse, const float* specular) {
+  Material* material = TRACKED_NEW(Material);
+  material->renderFlags = viewed ? viewedRenderFlags : sceneRenderFlags;
+  for (int c = 0; c < 3; ++c) {
+    material->ambient[c] = ambient[c];
+    material->diffuse[c] = diffuse[c];
+    material->specular[c] = specular[c];
+  }
+  material->ambient[3] = material->diffuse[3] = material->specular[3] = 1.0f;
+  return material;
+}
+
+uint32_t SGScene::addPartMaterial(Material* material) {
+  getRenderDevice()->compileRenderStates(material);
+  partMaterials.append(material);
+  return materials.count + partMaterials.count - 1;
+}
+
+void SGScene::viewedFaceKeys(const SGMesh* node, ViewedKeys& known, Array<uint32_t>& keys) {
+  const ImportMesh& mesh = node->getImportMesh();
+  const uint32_t faceCount = mesh.faces.count / 3;
+  keys.resize(faceCount, false);
+  if (!node->namesMaterial() || uint32_t(node->getMaterialIndex()) >= materials.count) {
+    // The colour the modelling tool shows the object in; one material per colour.
+    const float* colour = node->getWireframeColour();
+    std::array<float, 3> rgb{};
+    for (int c = 0; c < 3; ++c) rgb[c] = colour ? std::clamp(colour[c], 0.0f, 1.0f) : neutralGrey[c];
+    uint32_t key = 0;
+    auto found = std::find_if(known.colours.begin(), known.colours.end(), [&](const auto& e) { return e.first == rgb; });
+    if (found != known.colours.end()) {
+      key = found->second;
+    } else {
+      const float none[3] = {0.0f, 0.0f, 0.0f};
+      Material* material = newMaterial(rgb.data(), rgb.data(), none);
+      viewedMaterial(material, nullptr, known.fileName, nullptr);
+      key = addPartMaterial(material);
+      known.colours.emplace_back(rgb, key);
+    }
+    for (uint32_t f = 0; f < faceCount; ++f) keys.items[f] = key;
+    if (faceCount) ++known.unnamed;
+    return;
+  }
+
+  const uint32_t index = uint32_t(node->getMaterialIndex());
+  const ASEMaterial* top = known.fileMaterials->items[index];
+  for (uint32_t f = 0; f < faceCount; ++f) {
+    // Each level of a multi-material takes the id modulo its count.
+    const int64_t id = f < mesh.faceMaterials.count ? mesh.faceMaterials.items[f] : 0;
+    const ASEMaterial* leaf = top;
+    std::string label = std::to_string(index);
+    while (leaf->subMaterials.count) {
+      const int64_t count = leaf->subMaterials.count;
+      const uint32_t pick = uint32_t(((id % count) + count) % count);
+      leaf = leaf->subMaterials.items[pick];
+      label.push_back('.');
+      label.append(std::to_string(pick));
+    }
+    if (leaf == top) {
+      keys.items[f] = index;
+      continue;
+    }
+    auto found = std::find_if(known.subMaterials.begin(), known.subMaterials.end(),
+                              [&](const auto& e) { return e.first == leaf; });
+    if (found != known.subMaterials.end()) {
+      keys.items[f] = found->second;
+      continue;
+    }
+    Material* material = newMaterial(leaf->ambient, leaf->diffuse, leaf->specular);
+    viewedMaterial(material, leaf, known.fileName, label.c_str());
+    keys.items[f] = addPartMaterial(material);
+    known.subMaterials.emplace_back(leaf, keys.items[f]);
+  }
+}
+
+void SGScene::viewedMaterial(Material* material, const ASEMaterial* source, const char* fileName, const char* label) {
   RenderDeviceDX9* device = getRenderDevice();
   int base = -1;
-  const char* bitmap = source->getBitmap();
+  const char* bitmap = source ? source->getBitmap() : "";
   if (*bitmap) {
     std::string found = findSceneBitmap(fileName, bitmap);
     if (!found.empty()) base = loadTextureFile(found.c_str());
     if (base < 0)
-      logPrintf("SGScene::load: Material %u '%s': bitmap '%s' %s, drawn in its colour.\n", index, source->getName(),
+      logPrintf("SGScene::load: Material %s '%s': bitmap '%s' %s, drawn in its colour.\n", label, source->getName(),
                 bitmap, found.empty() ? "not found" : "does not decode");
   }
   material->textures[1] = slide ? device->createTexture(sceneProjectorTexture) : whiteTexture();
@@ -202,7 +315,7 @@ void SGScene::createShadowResources() {
   RenderDeviceDX9* device = getRenderDevice();
   shadowTarget = device->createRenderTarget(shadowColourFormat, shadowMapSize, shadowMapSize, shadowDepthFormat);
   if (!depthMaterial) depthMaterial = TRACKED_NEW(Material);
-  depthMaterial->renderFlags = sceneRenderFlags;
+  depthMaterial->renderFlags = viewed ? viewedRenderFlags : sceneRenderFlags;
   depthMaterial->shader = builtInShaders[SHADER_DEPTH];
   for (int c = 0; c < 4; ++c) {
     depthMaterial->ambient[c] = 0.0f;
@@ -219,23 +332,37 @@ void SGScene::releaseShadowResources() {
 }
 
 bool SGScene::drawable(const SGMesh* node) const {
+  // A viewed node's parts each have a material by construction.
+  if (viewed) return node->drawCall() != nullptr;
   int32_t index = node->getMaterialIndex();
   return node->drawCall() && index >= 0 && uint32_t(index) < materials.count;
+}
+
+Material* SGScene::partMaterial(const SGMesh* node, uint32_t part) const {
+  uint32_t key = viewed ? node->partKey(part) : uint32_t(node->getMaterialIndex());
+  return key < materials.count ? materials[key] : partMaterials[key - materials.count];
 }
 
 void SGScene::addNodes(RenderQueue& queue) {
   for (SGMesh* node : nodes) {
     if (!drawable(node)) continue;
-    RenderItem item;
-    item.drawable = node->drawCall();
-    item.material = materials[uint32_t(node->getMaterialIndex())];
-    item.world = node->worldMatrix();
-    queue.addItem(item);
+    const D3DXMATRIX world = node->worldMatrix();
+    // The demo's own scene draws each node's first part, as it has only one.
+    const uint32_t parts = viewed ? node->partCount() : 1;
+    for (uint32_t part = 0; part < parts; ++part) {
+      RenderItem item;
+      item.drawable = node->partDrawCall(part);
+      item.material = partMaterial(node, part);
+      item.world = world;
+      queue.addItem(item);
+    }
   }
 }
 
-void SGScene::setDepthBlurScale(float scale) {
-  for (int i = 0; i < 3; ++i) depthBlurParams[i] = renderQueueDofParams[i] * scale;
+void SGScene::setDepthBlurFocus(float focus, float reach) {
+  depthBlurParams[0] = focus - reach;
+  depthBlurParams[1] = focus;
+  depthBlurParams[2] = focus + reach;
   depthBlurParams[3] = renderQueueDofParams[3];
   mainQueue.dofParams = depthBlurParams;
   shadowQueue.dofParams = depthBlurParams;

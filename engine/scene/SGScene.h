@@ -37,7 +37,12 @@ class SGScene {
   // file. A viewed scene (viewed on): each material is drawn in its own
   // colour and with its diffuse bitmap where findSceneBitmap finds one that
   // decodes (a log line names the material and the file otherwise), under the
-  // same light; the slide only with slide on. A file the reader refuses, or
+  // same light; the slide only with slide on. A multi-material's faces take
+  // the sub-material their *MESH_MTLID picks (modulo the count, as the
+  // exporter means it); a mesh that names no material of the file takes its
+  // wireframe colour, else grey (one log line for the file). Viewed scenes
+  // are drawn without culling: exports hold one-sided and mirrored meshes
+  // that are meant to be seen from both sides. A file the reader refuses, or
   // one without a drawable mesh, fails with the reason in loadError; such a
   // scene is only good for deleting.
   bool load(const char* fileName);
@@ -62,6 +67,10 @@ class SGScene {
   uint32_t clearColor;
   Array<SGMesh*> nodes;         // owned, in file order
   Array<Material*> materials;   // one reference each, in file order
+  // A viewed scene's further materials (sub-materials, wireframe colours),
+  // one reference each; a part key k >= materials.count draws with
+  // partMaterials[k - materials.count].
+  Array<Material*> partMaterials;
   SGCamera* camera;             // borrowed
   BoundingBox bounds;
   // The file's animation range and speed (its SCENE block).
@@ -76,9 +85,10 @@ class SGScene {
   int32_t shadowTarget;
   int32_t shadowMapSize;
   float* depthRange;  // near, far of the main pass; replaced every frame
-  // Depth blur distances scaled to the scene (setDepthBlurScale); the
-  // demo's own scene keeps renderQueueDofParams.
-  void setDepthBlurScale(float scale);
+  // Depth blur sharpest at `focus` (view depth), fully blurred `reach`
+  // nearer and capped as the demo's own from `reach` farther; the demo's own
+  // scene keeps renderQueueDofParams.
+  void setDepthBlurFocus(float focus, float reach);
   float depthBlurParams[4];
   // A viewed scene's two shaders (colour only, textured); -1 until needed.
   int32_t viewedShaders[2] = {-1, -1};
@@ -87,7 +97,13 @@ class SGScene {
   void storeCorners();
   // Whether the node can be queued: it has geometry and a material.
   bool drawable(const SGMesh* node) const;
-  void viewedMaterial(Material* material, const class ASEMaterial* source, const char* fileName, uint32_t index);
+  Material* partMaterial(const SGMesh* node, uint32_t part) const;
+  Material* newMaterial(const float* ambient, const float* diffuse, const float* specular);
+  void viewedMaterial(Material* material, const class ASEMaterial* source, const char* fileName, const char* label);
+  // A viewed node's part key for each face (materials made as first met).
+  struct ViewedKeys;
+  void viewedFaceKeys(const SGMesh* node, ViewedKeys& known, Array<uint32_t>& keys);
+  uint32_t addPartMaterial(Material* material);
   int viewedShader(bool textured);
   int whiteTexture();
   void addNodes(RenderQueue& queue);

@@ -8,6 +8,8 @@
 #include "demo/DemoApp.h"
 #include "demo/DemoApplication.h"
 #include "engine/scene/SGScene.h"
+#include "platform/win32/Clock.h"
+#include "support/ViewedScenes.h"
 #include "DemoFixture.h"
 
 namespace {
@@ -22,6 +24,7 @@ class ViewerTest : public DemoFixture {
     TestDir::write("tcb.ase", "*3DSMAX_ASCIIEXPORT 200\n*GEOMOBJECT {\n *NODE_NAME \"Spin\"\n *TM_ANIMATION {\n"
                               "  *CONTROL_ROT_TCB {\n  }\n }\n}\n");
     TestDir::write("empty.ase", "*3DSMAX_ASCIIEXPORT 200\n*SCENE {\n *SCENE_FIRSTFRAME 0\n}\n");
+    TestDir::write("cut.ase", "*3DSMAX_ASCIIEXPORT 200\n*MATERIAL_LIST {\n *MATERIAL_COUNT 1\n *MATERIAL 0 {\n");
     demoOpenData();
     demo = demoStart(DisplayMode{320, 240, 32, 60}, DeviceSettings{false, false, 0, 1, 4.0f / 3.0f}, 1);
     ASSERT_NE(demo, nullptr);
@@ -78,7 +81,9 @@ TEST_F(ViewerTest, ADroppedSceneReplacesTheStationAndABadOneKeepsIt) {
   demo->frame();
 
   for (const auto& [file, reason] : {std::pair<const char*, const char*>{"tcb.ase", "TCB controllers not supported"},
-                                    {"empty.ase", "no drawable mesh"},
+                                    {"empty.ase", "no drawable mesh: the file holds no geometry object"},
+                                    {"cut.ase", "no drawable mesh: the file holds no geometry object; the file ends "
+                                                "inside *MATERIAL_LIST opened at line 2, *MATERIAL at line 4"},
                                     {"missing.ase", "cannot be opened"}}) {
     SCOPED_TRACE(file);
     drop({file});
@@ -90,23 +95,48 @@ TEST_F(ViewerTest, ADroppedSceneReplacesTheStationAndABadOneKeepsIt) {
   demo->frame();
 }
 
-// The paths keep their shape around the station; around a viewed scene they
-// are moved to its centre and scaled by its size against the station's.
-TEST_F(ViewerTest, PathsFollowTheViewedScenesBox) {
-  demo->frame();
-  EXPECT_EQ(demo->camera.target, D3DXVECTOR3(0.0f, 0.0f, 0.0f));
-  ASSERT_TRUE(demo->openScene("good.ase"));
-  const BoundingBox& box = demo->scene->bounds;
-  D3DXVECTOR3 centre((box.minimum[0] + box.maximum[0]) / 2, (box.minimum[1] + box.maximum[1]) / 2,
-                     (box.minimum[2] + box.maximum[2]) / 2);
-  D3DXVECTOR3 half(box.maximum[0] - centre.x, box.maximum[1] - centre.y, box.maximum[2] - centre.z);
-  const float scale = D3DXVec3Length(&half) / stationRadius;
-  demo->frame();
-  EXPECT_EQ(demo->camera.target, centre);
-  D3DXVECTOR3 expected = centre + DemoApplication::cameraPositionAt(demo->total) * scale;
-  D3DXVECTOR3 miss = demo->camera.eye - expected;
-  EXPECT_LT(D3DXVec3Length(&miss), 1e-3f * scale * stationRadius);
-  EXPECT_FLOAT_EQ(demo->light.range, 2500.0f * scale);
+// At every moment of the path and for wide and narrow pictures, the viewed
+// scene's box lies inside the camera's frustum and inside the light's, for
+// a tall thin object, a flat one, and one far from the origin.
+TEST_F(ViewerTest, TheSceneStaysInsideTheCameraAndTheLightAllAlongThePaths) {
+  const std::pair<const char*, stationgen::SceneObject> scenes[] = {
+      {"tall.ase", viewed::block("Mast", {0, 0, 0}, {0.5, 0.5, 200})},
+      {"flat.ase", viewed::quad("Sign", 30)},
+      {"far.ase", viewed::block("Buoy", {40000, -9000, 25000}, {3, 3, 3})}};
+  // Every box corner in the clip volume; depth with the rounding of world
+  // coordinates tens of thousands of units out.
+  auto inside = [this](const D3DXMATRIX& viewProjection, bool linearDepth) {
+    for (const float* corner : demo->scene->boxCorners) {
+      D3DXVECTOR4 c;
+      D3DXVec3Transform(&c, reinterpret_cast<const D3DXVECTOR3*>(corner), &viewProjection);
+      const float depth = linearDepth ? c.z : c.z / c.w;
+      if (c.w <= 0.0f || std::fabs(c.x / c.w) > 1.0f || std::fabs(c.y / c.w) > 1.0f || depth < 0.0f || depth > 1.001f)
+        return false;
+    }
+    return true;
+  };
+  for (float aspect : {16.0f / 9.0f, 3.0f / 4.0f}) {
+    getRenderDevice()->settings.aspectRatio = aspect;
+    for (const auto& [file, object] : scenes) {
+      stationgen::Scene scene;
+      scene.objects = {object};
+      TestDir::write(file, viewed::exportText(scene));
+      ASSERT_TRUE(demo->openScene(file)) << demo->sceneError;
+      for (int sample = 0; sample < 20; ++sample) {
+        SCOPED_TRACE(std::string(file) + " at " + std::to_string(sample * 3) + " s, aspect " + std::to_string(aspect));
+        useFixedStepClock(0, demo->startCounter + int64_t(sample) * 3000000000);
+        demo->frame();
+        const SGCamera& camera = demo->camera;
+        D3DXMATRIX view, projection;
+        D3DXMatrixLookAtLH(&view, &camera.eye, &camera.target, &camera.up);
+        D3DXMatrixPerspectiveFovLH(&projection, camera.fov * 0.017453292f, aspect, demo->scene->depthRange[0],
+                                   demo->scene->depthRange[1]);
+        EXPECT_TRUE(inside(view * projection, false));
+        EXPECT_TRUE(inside(demo->light.view * demo->light.projection, true));
+      }
+    }
+  }
+  useSystemClock();
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 
 #include "demo/DemoApp.h"
 #include "demo/DemoApplication.h"
+#include "engine/Log.h"
 #include "engine/render/RenderDeviceDX9.h"
 #include "platform/win32/Clock.h"
 #include "tools/capture/CaptureOptions.h"
@@ -56,6 +57,18 @@ class Progress {
 
 int usageError(const std::string& problem) {
   std::fprintf(stderr, "vantrel-capture: %s\nTry 'vantrel-capture --help'.\n", problem.c_str());
+  return 2;
+}
+
+// A scene that cannot be shown is no misuse of the command line: the reason
+// alone, in log.txt too (the start has already written it there when the
+// scene got that far).
+int sceneRefused(const std::string& file, const std::string& why, bool logged) {
+  if (!logged) {
+    logOpen();
+    logPrintf("Scene: Couldn't open '%s': %s.\n", file.c_str(), why.c_str());
+  }
+  std::fprintf(stderr, "vantrel-capture: %s: %s\n", file.c_str(), why.c_str());
   return 2;
 }
 
@@ -101,7 +114,7 @@ int main(int argc, char** argv) {
 
   std::error_code missing;
   if (!options.sceneFile.empty() && !std::filesystem::is_regular_file(options.sceneFile, missing))
-    return usageError(options.sceneFile + ": no such file");
+    return sceneRefused(options.sceneFile, "no such file", false);
 
   // Outputs first, so a bad path costs no start-up.
   PngFrameWriter png;
@@ -128,9 +141,9 @@ int main(int argc, char** argv) {
       demoStart(DisplayMode{options.width, options.height, 32, 60},
                 DeviceSettings{false, false, options.msaa ? 4 : 0, 1, options.aspectRatio()}, 1, shown);
   if (!demo) {
-    std::string why = options.sceneFile + ": " + getDemoApplication()->sceneError;
+    const std::string why = getDemoApplication()->sceneError;
     demoStop();
-    return usageError(why);
+    return sceneRefused(options.sceneFile, why, true);
   }
 
   demo->overlay.visible = options.overlay;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
@@ -336,6 +337,8 @@ TEST(ASELoader, MeshesBeyondSixteenBitIndicesAreSkipped) {
             "Vantrel Engine Log\n\nASELoader::load: Object 'TooBig' skipped: more than 65536 vertices.\n");
 }
 
+// An early end keeps what was read and names every block left open with
+// the line that opened it.
 TEST(ASELoader, AnEarlyEndKeepsWhatWasRead) {
   TestDir dir("ase-truncated");
   std::string text = exportedScene();
@@ -343,6 +346,12 @@ TEST(ASELoader, AnEarlyEndKeepsWhatWasRead) {
   ASSERT_NE(cut, std::string::npos);
   Loaded in(text.substr(0, cut + 10));  // inside the third vertex line
   ASSERT_TRUE(in.ok);
+  auto lineOf = [&text](const char* keyword) {
+    return std::to_string(std::count(text.begin(), text.begin() + long(text.find(keyword)), '\n') + 1);
+  };
+  EXPECT_EQ(in.loader.damage, "the file ends inside *GEOMOBJECT opened at line " + lineOf("*GEOMOBJECT") +
+                                  ", *MESH at line " + lineOf("*MESH {") + ", *MESH_VERTEX_LIST at line " +
+                                  lineOf("*MESH_VERTEX_LIST"));
   EXPECT_EQ(in.materials.count, 2u);
   ASSERT_EQ(in.nodes.count, 1u);
   const ImportMesh& m = in.mesh(0);
@@ -380,6 +389,22 @@ TEST(ASELoader, MaterialDetails) {
 
   ASELoader missing;
   EXPECT_FALSE(missing.load("no-such-file.ase"));
+}
+
+// Blocks left open where a top-level object begins end there, and reading
+// goes on with the object.
+TEST(ASELoader, UnclosedBlocksEndWhereTheNextObjectBegins) {
+  TestDir dir("ase-damaged");
+  Loaded unclosed(crlf({"*3DSMAX_ASCIIEXPORT 200", "*MATERIAL_LIST {", "*MATERIAL_COUNT 1", "*MATERIAL 0 {",
+                        "*MATERIAL_DIFFUSE 1 0 0", "}", "*GEOMOBJECT {", "*NODE_NAME \"After\"", "*MATERIAL_REF 0", "}",
+                        "*GEOMOBJECT {", "*NODE_NAME \"Next\"", "}"}));
+  ASSERT_TRUE(unclosed.ok);
+  EXPECT_EQ(names(unclosed), (std::vector<std::string>{"After", "Next"}));
+  EXPECT_TRUE(unclosed.nodes[0]->namesMaterial());
+  const std::string note = "*MATERIAL_LIST opened at line 2 is not closed before *GEOMOBJECT at line 7";
+  EXPECT_EQ(unclosed.loader.damage, note);
+  EXPECT_EQ(TestDir::read("log.txt"), "ASELoader::load: " + note + "; reading goes on there.\n");
+
 }
 
 TEST(ASELoader, LongLinesSplitAndBufferLimits) {

@@ -13,8 +13,7 @@
 #include "engine/scene/SGLight.h"
 #include "engine/scene/SGMesh.h"
 #include "engine/scene/SGScene.h"
-#include "tools/stationgen/AseWriter.h"
-#include "tools/stationgen/Primitives.h"
+#include "support/ViewedScenes.h"
 
 namespace {
 
@@ -44,8 +43,10 @@ class SceneTest : public SceneDeviceTest {
     writeTestScene("scene.ase", "data/fajna.jpg");
     load("scene.ase");
   }
-  SGScene* load(const char* file) {
+  SGScene* load(const char* file, bool viewed = false) {
     scene = new SGScene;
+    scene->viewed = viewed;
+    scene->slide = !viewed;  // a white texel, not the data folder's slide
     loaded = scene->load(file);
     scene->createShadowResources();
     scene->camera = &camera;
@@ -160,16 +161,9 @@ TEST_F(SceneTest, TheFarPlaneFollowsTheBoxAndTheShadowMatrixAddsHalfATexel) {
 TEST_F(SceneTest, NodesWithoutFacesOrMaterialAreNotDrawnAndTheFrameStillRuns) {
   // An object without faces and one in a file without materials.
   stationgen::Scene file;
-  stationgen::SceneObject empty;
-  empty.name = "Empty";
-  empty.mesh.addPosition({1, 2, 3});
-  stationgen::SceneObject stray;
-  stray.name = "Stray";
-  stationgen::box(stray.mesh, stationgen::Xform::at({}), {1, 1, 1}, 0);
-  file.objects = {empty, stray};
-  std::string text;
-  stationgen::writeAse(file, text);
-  TestDir::write("odd.ase", text);
+  file.objects = {viewed::block("Empty", {}, {1, 1, 1}), viewed::block("Stray", {}, {1, 1, 1})};
+  file.objects[0].mesh.faces.clear();
+  TestDir::write("odd.ase", viewed::exportText(file));
   load("odd.ase");
   ASSERT_TRUE(loaded);
   EXPECT_NE(logText().find("SGMesh::buildGeometry: Node 'Empty' has no faces, not drawn.\n"), std::string::npos)
@@ -182,6 +176,41 @@ TEST_F(SceneTest, NodesWithoutFacesOrMaterialAreNotDrawnAndTheFrameStillRuns) {
   EXPECT_EQ(std::count(outline.begin(), outline.end(), "draw"), 0);
   EXPECT_EQ(calls().count("SetRenderTarget", from), 2u);
   EXPECT_EQ(calls().count("Clear", from), 2u);
+}
+
+// A viewed scene draws every mesh: a multi-material's faces in groups by
+// their id modulo the sub-material count, a mesh naming no material of the
+// file in its wireframe colour or grey, all without culling.
+TEST_F(SceneTest, AViewedSceneDrawsSubMaterialGroupsAndMeshesWithoutAMaterial) {
+  stationgen::Scene file;
+  // The second sub-material is a multi-material too: its one sub-material takes every id.
+  file.materials = {
+      viewed::material({}, "", {viewed::material({1, 0, 0}), viewed::material({}, "", {viewed::material({0, 0, 1})})})};
+  stationgen::SceneObject split = viewed::block("Split", {0, 0, 0}, {1, 1, 1});
+  for (size_t i = 0; i < split.mesh.faces.size(); ++i) split.mesh.faces[i].mtlId = int(i % 3);  // 0 1 0, 0 1 0 ...
+  file.objects = {split, viewed::block("Stray", {5, 0, 0}, {1, 1, 1}, 7), viewed::block("Plain", {-5, 0, 0}, {1, 1, 1}, 9)};
+  TestDir::write("viewed.ase", viewed::exportText(file, {{"Stray", "0.1 0.8 0.2"}}));
+  load("viewed.ase", true);
+  ASSERT_TRUE(loaded) << scene->loadError;
+
+  auto diffuse = [this](const SGMesh* node, uint32_t part) {
+    uint32_t key = node->partKey(part);
+    const Material* m = key < scene->materials.count ? scene->materials[key] : scene->partMaterials[key - scene->materials.count];
+    EXPECT_EQ(m->renderFlags & RF_CULL_MASK, RF_CULL_NONE);
+    return std::array<float, 3>{m->diffuse[0], m->diffuse[1], m->diffuse[2]};
+  };
+  ASSERT_EQ(scene->nodes.count, 3u);
+  const SGMesh* node = scene->nodes[0];
+  ASSERT_EQ(node->partCount(), 2u);
+  EXPECT_EQ(node->partDrawCall(0)->primitiveCount, 8);
+  EXPECT_EQ(diffuse(node, 0), (std::array<float, 3>{1, 0, 0}));
+  EXPECT_EQ(node->partDrawCall(1)->primitiveCount, 4);
+  EXPECT_EQ(diffuse(node, 1), (std::array<float, 3>{0, 0, 1}));
+  EXPECT_EQ(diffuse(scene->nodes[1], 0), (std::array<float, 3>{0.1f, 0.8f, 0.2f}));
+  EXPECT_EQ(diffuse(scene->nodes[2], 0), (std::array<float, 3>{0.6f, 0.6f, 0.6f}));
+  const std::string log = logText();
+  EXPECT_EQ(log.substr(log.find("SGScene::")), "SGScene::load: 2 of 3 meshes name no material of the file: drawn in their "
+                                               "wireframe colours (grey where they have none).\n");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CaptureTestSupport.h"
@@ -234,6 +235,23 @@ TEST(CaptureE2E, OutsideTheRunFolderItSaysWhereToRunFrom) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("cannot make the folder 'taken'"), std::string::npos) << run.err;
   EXPECT_FALSE(fs::exists(dir.path / "log.txt"));
+}
+
+// A scene that cannot be shown is no misuse of the command line: the reason,
+// on standard error and in log.txt, and no usage hint after it.
+TEST(CaptureE2E, ASceneThatCannotBeShownSaysWhyWithoutAUsageHint) {
+  TestDir dir("capture-scene");
+  linkRunData(dir.path);
+  TestDir::write((dir.path / "cut.ase").string(), "*3DSMAX_ASCIIEXPORT 200\r\n*GEOMOBJECT {\r\n\t*NODE_NAME \"Box\"\r\n");
+  for (const auto& [file, why] : {std::pair<std::string, std::string>{"gone.ase", "no such file"},
+                                  {"cut.ase", "no drawable mesh: none of its 1 objects has faces; the file ends inside "
+                                              "*GEOMOBJECT opened at line 2"}}) {
+    Outcome run = runCapture({"--scene", file, "--bench", "--frames", "1"}, dir.path);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "vantrel-capture: " + file + ": " + why + "\n");
+    EXPECT_NE(TestDir::read((dir.path / "log.txt").string()).find("Scene: Couldn't open '" + file + "': " + why + ".\n"),
+              std::string::npos);
+  }
 }
 
 }  // namespace

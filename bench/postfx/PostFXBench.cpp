@@ -1,6 +1,10 @@
 // frame_ms_1024x768: one 1024 x 768 frame on llvmpipe with both
 // post-processing chains (chain 2, then chain 1) against the same frame
 // without them, measured in the same run with the two kinds interleaved.
+// frame_ms_1024x768_msaa: the same on a device with 4x anti-aliasing, and
+// msaa_blits_per_frame: the blits the device makes for one such frame
+// (copies of the back buffer, resolves, Present) against the frame without
+// anti-aliasing.
 //
 // The frame is the demo's own (station scene, shadow pass, main pass) run
 // from the run directory; the chains are taken out of the frame by clearing
@@ -97,6 +101,12 @@ class DemoFrame : public Frame {
     demo->frame();
     finish();
   }
+  // The frame with both chains, without the read-back.
+  void frameOnly() {
+    postChain1 = chain1;
+    postChain2 = chain2;
+    demo->frame();
+  }
 
  private:
   FileManagerOS* files;
@@ -111,6 +121,50 @@ double median(double* v, int n) {
   return v[n / 2];
 }
 
+struct Figures {
+  double withPost = 0.0, withoutPost = 0.0;
+  unsigned long long blitsPerFrame = 0;
+};
+
+// The demo frame on a device with `multiSample` (0 or 4).
+Figures measure(HWND window, int multiSample) {
+  RenderDeviceDX9* device = getRenderDevice();
+  device->init(window, DisplayMode{kWidth, kHeight, 32, 60},
+               DeviceSettings{false, false, multiSample, 1, float(kWidth) / float(kHeight)},
+               BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL, compileBuiltInShaders);
+  postFXInit(float(kWidth), float(kHeight));
+  Figures f;
+  {
+    DemoFrame frame;
+    // Warm up both kinds (program links, first-use allocations).
+    for (int i = 0; i < 3; ++i) {
+      frame.draw(false);
+      frame.draw(true);
+    }
+    D3D9DeviceStatistics before, after;
+    d3d9DeviceStatistics(device->device, &before);
+    frame.frameOnly();
+    d3d9DeviceStatistics(device->device, &after);
+    f.blitsPerFrame = after.blits - before.blits;
+    constexpr int kFramesPerRun = 5;
+    constexpr int kRuns = 9;
+    double plain[kRuns], post[kRuns];
+    for (int run = 0; run < kRuns; ++run) {
+      plain[run] = bench::medianMs(kFramesPerRun, [&] { frame.draw(false); });
+      post[run] = bench::medianMs(kFramesPerRun, [&] { frame.draw(true); });
+    }
+    f.withoutPost = median(plain, kRuns);
+    f.withPost = median(post, kRuns);
+    std::printf("%s at %dx%d%s on %s: without post-processing %.3f ms, with both chains %.3f ms, chains %.3f ms, "
+                "%llu blits a frame\n",
+                frame.name(), kWidth, kHeight, multiSample ? " 4x MSAA" : "", d3d9CurrentImplementation(),
+                f.withoutPost, f.withPost, f.withPost - f.withoutPost, f.blitsPerFrame);
+  }
+  postFXShutdown();
+  device->shutdown();
+  return f;
+}
+
 }  // namespace
 
 int main() {
@@ -122,35 +176,10 @@ int main() {
   logOpen();
   Window window;
   window.create(0, 0, kWidth, kHeight, 2, nullptr);
-  RenderDeviceDX9* device = getRenderDevice();
-  device->init(window.getHandle(), DisplayMode{kWidth, kHeight, 32, 60},
-               DeviceSettings{false, false, 0, 1, float(kWidth) / float(kHeight)},
-               BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL, compileBuiltInShaders);
-  postFXInit(float(kWidth), float(kHeight));
-
-  {
-    DemoFrame frame;
-    // Warm up both kinds (program links, first-use allocations).
-    for (int i = 0; i < 3; ++i) {
-      frame.draw(false);
-      frame.draw(true);
-    }
-    constexpr int kFramesPerRun = 5;
-    constexpr int kRuns = 9;
-    double plain[kRuns], post[kRuns];
-    for (int run = 0; run < kRuns; ++run) {
-      plain[run] = bench::medianMs(kFramesPerRun, [&] { frame.draw(false); });
-      post[run] = bench::medianMs(kFramesPerRun, [&] { frame.draw(true); });
-    }
-    const double withoutPost = median(plain, kRuns);
-    const double withPost = median(post, kRuns);
-    std::printf("%s at %dx%d on %s: without post-processing %.3f ms, with both chains %.3f ms, chains %.3f ms\n",
-                frame.name(), kWidth, kHeight, d3d9CurrentImplementation(), withoutPost, withPost,
-                withPost - withoutPost);
-    bench::report("frame_ms_1024x768", withPost, withoutPost, "ms", "reported");
-  }
-
-  postFXShutdown();
-  device->shutdown();
+  const Figures plain = measure(window.getHandle(), 0);
+  const Figures msaa = measure(window.getHandle(), 4);
+  bench::report("frame_ms_1024x768", plain.withPost, plain.withoutPost, "ms", "reported");
+  bench::report("frame_ms_1024x768_msaa", msaa.withPost, plain.withPost, "ms", "reported");
+  bench::report("msaa_blits_per_frame", double(msaa.blitsPerFrame), double(plain.blitsPerFrame), "", "= without MSAA");
   return 0;
 }

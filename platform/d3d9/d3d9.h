@@ -1186,6 +1186,7 @@ struct D3D9DeviceStatistics {
   unsigned long long backendCallsSkipped;  // ... that its state cache found already made
   unsigned long long programsLinked;
   unsigned long long bufferBytesUploaded;
+  unsigned long long blits;  // copies between surfaces and to the window, multisample resolves included
 };
 // False (and *out zeroed) when no implementation owns the device.
 bool d3d9DeviceStatistics(IDirect3DDevice9* device, D3D9DeviceStatistics* out);

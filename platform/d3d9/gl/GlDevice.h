@@ -228,6 +228,8 @@ public:
   // Blits between framebuffers outside the draw state (scissor, sRGB off,
   // full colour mask).
   void prepareBlit();
+  // glBlitFramebuffer between the bound framebuffers, counted.
+  void blit(GLint sx0, GLint sy0, GLint sx1, GLint sy1, GLint dx0, GLint dy0, GLint dx1, GLint dy1, GLenum filter);
   // A texture's contents changed (rendered to): stages that show it rebind,
   // and automatic mipmaps are rebuilt before the next sample.
   void textureChanged(GlTextureCore* texture);

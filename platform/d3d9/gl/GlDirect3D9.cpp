@@ -215,6 +215,7 @@ bool glDeviceStatistics(IDirect3DDevice9* device, D3D9DeviceStatistics* out) {
   out->backendCallsSkipped = d->stats.stateCallsSkipped;
   out->programsLinked = d->stats.programsLinked;
   out->bufferBytesUploaded = d->stats.bufferBytesUploaded;
+  out->blits = d->stats.blits;
   return true;
 }
 

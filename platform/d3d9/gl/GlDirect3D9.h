@@ -21,6 +21,7 @@ struct GlDeviceStats {
   unsigned draws;
   unsigned long long stateCallsSkipped;    // state calls the cache found already made
   unsigned long long bufferBytesUploaded;  // vertex and index bytes sent to GL buffers
+  unsigned long long blits;                // framebuffer blits: copies, resolves, Present
 };
 
 // False when `device` is not an OpenGL device.

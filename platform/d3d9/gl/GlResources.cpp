@@ -115,6 +115,27 @@ void GlSurface::markContentChanged() {
 }
 
 GLuint GlSurface::readFramebuffer() {
+  GLuint samplesFbo = sampleFramebuffer();
+  if (!samplesFbo || samples == 0) return samplesFbo;
+  // Multisampled: resolve into a single-sampled copy of the same size.
+  if (!resolveFbo) {
+    glGenRenderbuffers(1, &resolveRenderbuffer);
+    device->glState().bindRenderbuffer(resolveRenderbuffer);
+    glRenderbufferStorage(GL_RENDERBUFFER, device->srgbTextures() ? glTextureInternal(*format) : format->internal,
+                          (GLsizei)desc.Width, (GLsizei)desc.Height);
+    glGenFramebuffers(1, &resolveFbo);
+    device->glState().bindReadFramebuffer(resolveFbo);
+    glFramebufferRenderbuffer(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, resolveRenderbuffer);
+    glReadBuffer(GL_COLOR_ATTACHMENT0);
+  }
+  device->prepareBlit();
+  device->glState().bindReadFramebuffer(fbo);
+  device->glState().bindDrawFramebuffer(resolveFbo);
+  device->blit(0, 0, (GLint)desc.Width, (GLint)desc.Height, 0, 0, (GLint)desc.Width, (GLint)desc.Height, GL_NEAREST);
+  return resolveFbo;
+}
+
+GLuint GlSurface::sampleFramebuffer() {
   if (isDepth() || d3d9BlockBytes(desc.Format)) return 0;
   if (kind == Plain) {
     // A plain surface lives in memory: copy it into a texture to read from.
@@ -133,24 +154,7 @@ GLuint GlSurface::readFramebuffer() {
       attach(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0);
     glReadBuffer(GL_COLOR_ATTACHMENT0);
   }
-  if (samples == 0) return fbo;
-  // Multisampled: resolve into a single-sampled copy of the same size.
-  if (!resolveFbo) {
-    glGenRenderbuffers(1, &resolveRenderbuffer);
-    device->glState().bindRenderbuffer(resolveRenderbuffer);
-    glRenderbufferStorage(GL_RENDERBUFFER, device->srgbTextures() ? glTextureInternal(*format) : format->internal,
-                          (GLsizei)desc.Width, (GLsizei)desc.Height);
-    glGenFramebuffers(1, &resolveFbo);
-    device->glState().bindReadFramebuffer(resolveFbo);
-    glFramebufferRenderbuffer(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, resolveRenderbuffer);
-    glReadBuffer(GL_COLOR_ATTACHMENT0);
-  }
-  device->prepareBlit();
-  device->glState().bindReadFramebuffer(fbo);
-  device->glState().bindDrawFramebuffer(resolveFbo);
-  glBlitFramebuffer(0, 0, (GLint)desc.Width, (GLint)desc.Height, 0, 0, (GLint)desc.Width, (GLint)desc.Height,
-                    GL_COLOR_BUFFER_BIT, GL_NEAREST);
-  return resolveFbo;
+  return fbo;
 }
 
 bool GlSurface::readPixels(uint8_t* out) {
@@ -205,11 +209,11 @@ HRESULT GlSurface::UnlockRect() {
   glGenFramebuffers(1, &source);
   device->glState().bindReadFramebuffer(source);
   glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
-  readFramebuffer();  // makes sure this surface has its framebuffer
+  sampleFramebuffer();  // makes sure this surface has its framebuffer
   device->glState().bindReadFramebuffer(source);
   device->glState().bindDrawFramebuffer(fbo);
-  glBlitFramebuffer(lockRect.left, lockRect.top, lockRect.right, lockRect.bottom, lockRect.left, lockRect.top,
-                    lockRect.right, lockRect.bottom, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  device->blit(lockRect.left, lockRect.top, lockRect.right, lockRect.bottom, lockRect.left, lockRect.top,
+               lockRect.right, lockRect.bottom, GL_NEAREST);
   device->glState().bindReadFramebuffer(0);
   glDeleteFramebuffers(1, &source);
   device->glState().forgetTexture(texture);

@@ -73,6 +73,9 @@ public:
   // A framebuffer with just this colour surface attached (for reads and
   // blits), resolved first when multisampled; 0 when it cannot be read.
   GLuint readFramebuffer();
+  // A framebuffer with just this colour surface attached as it is, samples
+  // and all; 0 when it cannot be read.
+  GLuint sampleFramebuffer();
   // Reads the whole surface in its Direct3D layout into `out` (pitch
   // d3d9Pitch); false when it cannot be read.
   bool readPixels(uint8_t* out);

@@ -63,8 +63,7 @@ HRESULT GlDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, HWND h
   }
   // Row 0 of the back buffer is its top row; the window's is its bottom.
   bool scaled = (s.right - s.left) != (d.right - d.left) || (s.bottom - s.top) != (d.bottom - d.top);
-  glBlitFramebuffer(s.left, s.top, s.right, s.bottom, d.left, dh - d.top, d.right, dh - d.bottom,
-                    GL_COLOR_BUFFER_BIT, scaled ? GL_LINEAR : GL_NEAREST);
+  blit(s.left, s.top, s.right, s.bottom, d.left, dh - d.top, d.right, dh - d.bottom, scaled ? GL_LINEAR : GL_NEAREST);
   context->swap(target);
   if (target != own) context->bindWindow(nullptr);
   return D3D_OK;
@@ -88,6 +87,12 @@ void GlDevice::prepareBlit() {
   dirty |= DirtyScissor | DirtyMisc | DirtyColorMask | DirtyFramebuffer;
 }
 
+void GlDevice::blit(GLint sx0, GLint sy0, GLint sx1, GLint sy1, GLint dx0, GLint dy0, GLint dx1, GLint dy1,
+                    GLenum filter) {
+  glBlitFramebuffer(sx0, sy0, sx1, sy1, dx0, dy0, dx1, dy1, GL_COLOR_BUFFER_BIT, filter);
+  ++stats.blits;
+}
+
 HRESULT GlDevice::GetRenderTargetData(IDirect3DSurface9* pRenderTarget, IDirect3DSurface9* pDestSurface) {
   GlSurface* src = ownSurface(pRenderTarget);
   GlSurface* dst = ownSurface(pDestSurface);
@@ -102,16 +107,21 @@ HRESULT GlDevice::StretchRect(IDirect3DSurface9* pSourceSurface, const RECT* pSo
   GlSurface* dst = ownSurface(pDestSurface);
   if (HRESULT hr = d3d9CheckStretchRect(__func__, surfaceArg(src), pSourceRect, surfaceArg(dst), pDestRect, Filter)) return hr;
   if (!makeCurrent()) return D3DERR_DEVICELOST;
-  GLuint read = src->readFramebuffer();
-  if (!read) return D3DERR_INVALIDCALL;
   RECT s = pSourceRect ? *pSourceRect : RECT{0, 0, (LONG)src->desc.Width, (LONG)src->desc.Height};
   RECT d = pDestRect ? *pDestRect : RECT{0, 0, (LONG)dst->desc.Width, (LONG)dst->desc.Height};
+  // A multisampled source resolves straight into a destination of its
+  // format when nothing is scaled (GL resolves only between rectangles of
+  // one size), instead of through a resolved copy: one blit, not two.
+  const bool sameSize = s.right - s.left == d.right - d.left && s.bottom - s.top == d.bottom - d.top;
+  const bool direct = src->multisampled() && sameSize && src->desc.Format == dst->desc.Format;
+  GLuint read = direct ? src->sampleFramebuffer() : src->readFramebuffer();
+  if (!read) return D3DERR_INVALIDCALL;
   prepareBlit();
   gl.bindReadFramebuffer(read);
   gl.bindDrawFramebuffer(blitFramebuffers[1]);
   dst->attach(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0);
-  glBlitFramebuffer(s.left, s.top, s.right, s.bottom, d.left, d.top, d.right, d.bottom, GL_COLOR_BUFFER_BIT,
-                    Filter == D3DTEXF_LINEAR ? GL_LINEAR : GL_NEAREST);
+  blit(s.left, s.top, s.right, s.bottom, d.left, d.top, d.right, d.bottom,
+       Filter == D3DTEXF_LINEAR && !direct ? GL_LINEAR : GL_NEAREST);
   glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, 0);
   dst->markContentChanged();
   return D3D_OK;

@@ -107,8 +107,13 @@ TEST_F(GlDeviceTest, StretchRectResolvesAMultisampledBackBuffer) {
   EXPECT_EQ(shown[(H - 2) * W + W - 2], 0xFF000000u);
   // A multisampled surface cannot be read directly: it is resolved by a copy.
   EXPECT_TRUE(readSurface(dev).bytes.empty());
+  // Into a surface of its size and format it resolves straight, in one blit.
   IDirect3DTexture9* copy = renderTexture(W, H, D3DFMT_A8R8G8B8);
+  GlDeviceStats before, after;
+  ASSERT_TRUE(glDeviceStats(dev, &before));
   ASSERT_EQ(dev->StretchRect(back, nullptr, level0(copy), nullptr, D3DTEXF_LINEAR), D3D_OK);
+  ASSERT_TRUE(glDeviceStats(dev, &after));
+  EXPECT_EQ(after.blits - before.blits, 1u);
   std::vector<uint32_t> px = read(level0(copy));
   EXPECT_EQ(px[2 * W + 2], 0xFFFFFFFFu);
   EXPECT_EQ(px[(H - 2) * W + W - 2], 0xFF000000u);

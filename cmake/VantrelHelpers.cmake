@@ -43,7 +43,9 @@ function(vantrel_test name)
   file(MAKE_DIRECTORY ${workdir})
   target_compile_definitions(${name} PRIVATE
     VANTREL_SOURCE_DIR="${PROJECT_SOURCE_DIR}" VANTREL_BINARY_DIR="${CMAKE_BINARY_DIR}" VANTREL_RUN_DIR="${VANTREL_RUN_DIR}")
-  set(env "VANTREL_SOURCE_DIR=${PROJECT_SOURCE_DIR};VANTREL_BINARY_DIR=${CMAKE_BINARY_DIR};VANTREL_RUN_DIR=${VANTREL_RUN_DIR}")
+  # One shader cache for the whole suite, in the build tree, not the user's.
+  set(env "VANTREL_SOURCE_DIR=${PROJECT_SOURCE_DIR};VANTREL_BINARY_DIR=${CMAKE_BINARY_DIR};VANTREL_RUN_DIR=${VANTREL_RUN_DIR}"
+          "XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/testwork/cache")
   if(A_ENV)
     list(APPEND env ${A_ENV})
   endif()

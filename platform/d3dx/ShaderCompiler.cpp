@@ -4,12 +4,14 @@
 // D3D9 registers in one vec4 array per stage, samplers on their sN units,
 // vertex inputs on fixed attribute locations per semantic, varyings named
 // after their semantic, POSITION as gl_Position. platform/d3d9/ShaderBlob.h
-// describes the result.
+// describes the result; ShaderCache keeps it, so that a shader is translated
+// once per process and once per machine.
 
 #include "platform/d3dx/ShaderCompiler.h"
 
 #include "platform/d3d9/ShaderBlob.h"
 #include "platform/d3dx/D3DXBuffer.h"
+#include "platform/d3dx/ShaderCache.h"
 
 #include <glslang/Public/ResourceLimits.h>
 #include <glslang/Public/ShaderLang.h>
@@ -535,6 +537,28 @@ void ensureGlslang() {
   }
 }
 
+// Hands a compiled (or cached) shader to the caller: the blob, its constant
+// table and the compiler's warnings, which come back in the message buffer as
+// D3DX does.
+HRESULT deliver(const ShaderCacheEntry& compiled, LPD3DXBUFFER* ppShader, LPD3DXBUFFER* ppErrorMsgs,
+                LPD3DXCONSTANTTABLE* ppConstantTable) {
+  UINT bytes = (UINT)(compiled.blob.size() * 4);
+  if (ppConstantTable) {
+    HRESULT hr = d3dxCreateConstantTable(compiled.blob.data(), bytes, ppConstantTable);
+    if (FAILED(hr)) {
+      if (ppErrorMsgs) *ppErrorMsgs = D3DXBufferImpl::fromText("memory: error: the constant table could not be built\n");
+      return hr;
+    }
+  }
+  if (ppShader) {
+    D3DXBufferImpl* buffer = new D3DXBufferImpl(bytes);
+    std::memcpy(buffer->GetBufferPointer(), compiled.blob.data(), bytes);
+    *ppShader = buffer;
+  }
+  if (ppErrorMsgs && !compiled.messages.empty()) *ppErrorMsgs = D3DXBufferImpl::fromText(compiled.messages);
+  return S_OK;
+}
+
 }  // namespace
 
 void d3dxGetShaderCompileTimes(D3DXShaderCompileTimes* times) {
@@ -563,6 +587,11 @@ HRESULT D3DXCompileShader(LPCSTR pSrcData, UINT SrcDataLen, const D3DXMACRO* pDe
   // The source may run on without a terminator: take SrcDataLen bytes, up to a zero.
   size_t length = 0;
   while (length < SrcDataLen && pSrcData[length] != '\0') ++length;
+
+  const std::string cacheKey = shaderCacheKey(pSrcData, length, pDefines, pInclude, entry, pProfile, Flags);
+  ShaderCacheEntry cached;
+  if (!cacheKey.empty() && shaderCacheFind(cacheKey, &cached))
+    return deliver(cached, ppShader, ppErrorMsgs, ppConstantTable);
 
   ensureGlslang();
   double t0 = nowMs();
@@ -615,20 +644,9 @@ HRESULT D3DXCompileShader(LPCSTR pSrcData, UINT SrcDataLen, const D3DXMACRO* pDe
   compileTimes.shaders += 1;
   if (!ok) return fail(log + error, E_FAIL);
 
-  std::vector<DWORD> words = blob.build(profile.version, profile.pixel ? 0 : SHADER_BLOB_FLAG_CLIP_FIXUP);
-  UINT bytes = (UINT)(words.size() * 4);
-  if (ppConstantTable) {
-    HRESULT hr = d3dxCreateConstantTable(words.data(), bytes, ppConstantTable);
-    if (FAILED(hr)) return fail("memory: error: the constant table could not be built\n", hr);
-  }
-  if (ppShader) {
-    D3DXBufferImpl* buffer = new D3DXBufferImpl(bytes);
-    std::memcpy(buffer->GetBufferPointer(), words.data(), bytes);
-    *ppShader = buffer;
-  }
-  // Warnings come back in the message buffer as D3DX does.
-  if (ppErrorMsgs && !log.empty()) *ppErrorMsgs = D3DXBufferImpl::fromText(log);
-  return S_OK;
+  ShaderCacheEntry compiled = {blob.build(profile.version, profile.pixel ? 0 : SHADER_BLOB_FLAG_CLIP_FIXUP), log};
+  if (!cacheKey.empty()) shaderCacheStore(cacheKey, compiled);
+  return deliver(compiled, ppShader, ppErrorMsgs, ppConstantTable);
 }
 
 LPCSTR D3DXGetVertexShaderProfile(LPDIRECT3DDEVICE9 pDevice) {

@@ -273,20 +273,17 @@ bool GlTextureCore::createStorage() {
   glTexParameteri(target, GL_TEXTURE_MAX_LEVEL, (GLint)glLevels - 1);
   glTexParameteriv(target, GL_TEXTURE_SWIZZLE_RGBA, format->swizzle);
   GLenum internal = textureDevice->srgbTextures() ? glTextureInternal(*format) : format->internal;
+  // Storage only: a level's pixels travel once, when it is unlocked.
   for (UINT face = 0; face < faceCount; ++face) {
     for (UINT i = 0; i < glLevels; ++i) {
       UINT lw = d3d9MipExtent(width, i), lh = d3d9MipExtent(height, i);
-      const void* data = nullptr;
-      if (lockable && i < levelCount) {
-        levels[face][i].data.assign(d3d9LevelBytes(d3dFormat, lw, lh), 0);
-        data = levels[face][i].data.data();
-      }
+      if (lockable && i < levelCount) levels[face][i].data.assign(d3d9LevelBytes(d3dFormat, lw, lh), 0);
       if (d3d9BlockBytes(d3dFormat))
         glCompressedTexImage2D(faceTarget(face), (GLint)i, internal, (GLsizei)lw, (GLsizei)lh, 0,
-                               (GLsizei)d3d9LevelBytes(d3dFormat, lw, lh), data);
+                               (GLsizei)d3d9LevelBytes(d3dFormat, lw, lh), nullptr);
       else
         glTexImage2D(faceTarget(face), (GLint)i, (GLint)internal, (GLsizei)lw, (GLsizei)lh, 0, format->format,
-                     format->type, data);
+                     format->type, nullptr);
     }
   }
   return glGetError() == GL_NO_ERROR;

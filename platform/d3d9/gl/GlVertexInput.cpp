@@ -78,7 +78,9 @@ bool GlBufferCore::createStorage(GlDevice* device) {
   glClearErrors();
   glGenBuffers(1, &buffer);
   device->glState().bindCopyBuffer(buffer);
-  glBufferData(GL_COPY_WRITE_BUFFER, byteSize(), bytes.data(), usageHint(bufferUsage()));
+  // Storage only: the contents travel once, with the first Unlock (until then
+  // they are undefined, as on Direct3D 9).
+  glBufferData(GL_COPY_WRITE_BUFFER, byteSize(), nullptr, usageHint(bufferUsage()));
   return glGetError() == GL_NO_ERROR;
 }
 

@@ -129,15 +129,6 @@ TEST(ShaderCompiler, SemanticsMapToFixedLocationsAndBuiltIns) {
   EXPECT_EQ(tooMany.hr, E_FAIL);
 }
 
-TEST(ShaderCompiler, CompileTimesAreCounted) {
-  d3dxResetShaderCompileTimes();
-  Compiled c("float4 main() : COLOR { return 1; }", "ps_3_0");
-  D3DXShaderCompileTimes t;
-  d3dxGetShaderCompileTimes(&t);
-  EXPECT_EQ(t.shaders, 1);
-  EXPECT_TRUE(t.glslangMs > 0.0 && t.spirvCrossMs > 0.0);
-}
-
 class ShaderBlobOnDevice : public RecordingFixture {};
 
 TEST_F(ShaderBlobOnDevice, DevicesTakeBlobsOfTheirStageAndRefuseDamagedOnes) {

@@ -18,6 +18,7 @@
 #include "engine/postfx/PostFX.h"
 #include "engine/render/RenderDeviceDX9.h"
 #include "engine/scene/BuiltInShaderTable.h"
+#include "engine/scene/ScenePreload.h"
 
 #ifndef VANTREL_USE_DEVELOPMENT_DIRECTORIES
 #define VANTREL_USE_DEVELOPMENT_DIRECTORIES 1
@@ -90,6 +91,8 @@ void demoOpenData() {
 
 DemoApplication* demoStart(const DisplayMode& mode, const DeviceSettings& settings, int windowKind,
                            const DemoScene& shown) {
+  // The scene file is read while the window, the device and the shaders are made.
+  scenePreloadStart(shown.viewFile ? shown.viewFile : demoSceneFile, shown.viewFile == nullptr);
   demoWindow.create(50, 50, mode.width, mode.height, windowKind, nullptr);
 
   getRenderDevice()->init(demoWindow.getHandle(), mode, settings, BUFFER_COLOR | BUFFER_DEPTH | BUFFER_STENCIL,

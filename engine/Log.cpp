@@ -8,12 +8,21 @@
 
 namespace {
 
-// Process-wide, reused by every call; the engine is single-threaded.
-char logBuffer[1000];
-char fatalBuffer[1000];
-
 const char* const logFileName = "log.txt";
 const char* const logHeader = "Vantrel Engine Log\n\n";
+
+// Process-wide, reused by every call of the main thread; a thread that holds
+// a capture formats on its own stack.
+char logBuffer[1000];
+char fatalBuffer[1000];
+thread_local LogCapture* capture = nullptr;
+
+void appendToLog(const char* text, size_t length) {
+  FILE* file = std::fopen(logFileName, "at");
+  if (!file) return;
+  std::fwrite(text, length, 1, file);
+  std::fclose(file);
+}
 
 }  // namespace
 
@@ -27,22 +36,36 @@ void logOpen() {
 }
 
 void logPrintf(const char* format, ...) {
+  char held[sizeof logBuffer];
+  char* text = capture ? held : logBuffer;
   va_list args;
   va_start(args, format);
   // Bounded: text that would not fit is cut at 999 characters.
-  std::vsnprintf(logBuffer, sizeof(logBuffer), format, args);
+  std::vsnprintf(text, sizeof logBuffer, format, args);
   va_end(args);
-  FILE* file = std::fopen(logFileName, "at");
-  if (!file) return;
-  std::fwrite(logBuffer, std::strlen(logBuffer), 1, file);
-  std::fclose(file);
+  if (capture) capture->text += text;
+  else appendToLog(text, std::strlen(text));
 }
 
 void fatalError(const char* format, ...) {
+  char held[sizeof fatalBuffer];
+  char* text = capture ? held : fatalBuffer;
   va_list args;
   va_start(args, format);
-  std::vsnprintf(fatalBuffer, sizeof(fatalBuffer), format, args);
+  std::vsnprintf(text, sizeof fatalBuffer, format, args);
   va_end(args);
+  if (capture) {
+    capture->fatal = text;
+    throw LogCapture::Fatal();
+  }
   MessageBoxA(nullptr, fatalBuffer, "error", MB_ICONSTOP | MB_TASKMODAL);
   std::exit(-1);
 }
+
+void LogCapture::replay() {
+  if (!text.empty()) appendToLog(text.data(), text.size());
+  text.clear();
+  if (!fatal.empty()) fatalError("%s", fatal.c_str());
+}
+
+void logCaptureThisThread(LogCapture* held) { capture = held; }

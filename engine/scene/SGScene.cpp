@@ -11,6 +11,7 @@
 #include "engine/Log.h"
 #include "engine/Memory.h"
 #include "engine/scene/ASELoader.h"
+#include "engine/scene/ScenePreload.h"
 #include "engine/render/Material.h"
 #include "engine/render/RenderDeviceDX9.h"
 #include "engine/scene/BuiltInShaderTable.h"
@@ -99,9 +100,14 @@ struct SGScene::ViewedKeys {
 
 bool SGScene::load(const char* fileName) {
   loadError[0] = '\0';
-  ASELoader* loader = TRACKED_NEW(ASELoader);
-  loader->unsupportedIsFatal = !viewed;
-  if (!loader->load(fileName)) {
+  bool loaded = false;
+  ASELoader* loader = scenePreloadTake(fileName, &loaded);
+  if (!loader) {
+    loader = TRACKED_NEW(ASELoader);
+    loader->unsupportedIsFatal = !viewed;
+    loaded = loader->load(fileName);
+  }
+  if (!loaded) {
     if (loader->refusal && loader->refusalLine)
       std::snprintf(loadError, sizeof loadError, "%s (line %u)", loader->refusal, loader->refusalLine);
     else

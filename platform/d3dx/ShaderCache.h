@@ -16,20 +16,19 @@
 //
 // VANTREL_SHADER_CACHE=off turns both levels off.
 
-#include "platform/d3dx/d3dx9shader.h"
-
 #include <string>
 #include <vector>
 
+#include "platform/d3dx/d3dx9shader.h"
+
 struct ShaderCacheEntry {
-  std::vector<DWORD> blob; // the compiled shader blob
-  std::string messages;    // the compiler's warnings, returned with it
+  std::vector<DWORD> blob;  // the compiled shader blob
+  std::string messages;     // the compiler's warnings, returned with it
 };
 
 // The key of a compile, or an empty string for one that cannot be cached
 // (an include handler, or the cache turned off).
-std::string shaderCacheKey(const char *source, size_t length,
-                           const D3DXMACRO *defines, ID3DXInclude *include,
+std::string shaderCacheKey(const char *source, size_t length, const D3DXMACRO *defines, ID3DXInclude *include,
                            const char *entry, const char *profile, DWORD flags);
 
 // The entry of `key` from memory or disk, if there is a sound one.
@@ -41,9 +40,9 @@ void shaderCacheStore(const std::string &key, const ShaderCacheEntry &entry);
 struct D3DXShaderCacheStatistics {
   int memoryHits;
   int diskHits;
-  int misses;        // looked up and compiled
-  int rejected;      // entries on disk found damaged, truncated or foreign
-  int writeFailures; // entries that could not be written
+  int misses;         // looked up and compiled
+  int rejected;       // entries on disk found damaged, truncated or foreign
+  int writeFailures;  // entries that could not be written
 };
 
 void d3dxGetShaderCacheStatistics(D3DXShaderCacheStatistics *statistics);

@@ -2,16 +2,15 @@
 // before they are trusted, a folder shared by processes running at once, and
 // a cache that can be lost without losing a compile.
 
-#include "support/D3DXTestSupport.h"
-
-#include "platform/d3dx/ShaderCache.h"
-#include "platform/d3dx/ShaderCompiler.h"
-
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+
+#include "platform/d3dx/ShaderCache.h"
+#include "platform/d3dx/ShaderCompiler.h"
+#include "support/D3DXTestSupport.h"
 
 namespace {
 
@@ -42,23 +41,20 @@ int compiles() {
 }
 
 std::string blobOf(const Compiled &c) {
-  return c.code ? std::string(
-                      static_cast<const char *>(c.code->GetBufferPointer()),
-                      c.code->GetBufferSize())
-                : "";
+  return c.code ? std::string(static_cast<const char *>(c.code->GetBufferPointer()), c.code->GetBufferSize()) : "";
 }
 
 std::vector<fs::path> entries(const fs::path &folder) {
   std::vector<fs::path> found;
-  for (const auto &e : fs::directory_iterator(folder))
-    found.push_back(e.path());
+  for (const auto &e : fs::directory_iterator(folder)) found.push_back(e.path());
   return found;
 }
 
-const char *const pixel = "float4 tint;\nfloat4 main(float2 uv : TEXCOORD0) : "
-                          "COLOR { return tint * uv.xyxy; }\n";
+const char *const pixel =
+    "float4 tint;\nfloat4 main(float2 uv : TEXCOORD0) : "
+    "COLOR { return tint * uv.xyxy; }\n";
 
-} // namespace
+}  // namespace
 
 TEST(ShaderCache, TranslatesOnceAndRebuildsWhatItCannotTrust) {
   const fs::path folder = freshCache("cache-once");
@@ -90,28 +86,23 @@ TEST(ShaderCache, TranslatesOnceAndRebuildsWhatItCannotTrust) {
   // Entries that cannot be trusted are compiled again and replaced: a flipped
   // byte, a cut file, another key under the same name, an empty file, noise.
   std::ifstream in(files[0], std::ios::binary);
-  const std::string sound((std::istreambuf_iterator<char>(in)),
-                          std::istreambuf_iterator<char>());
+  const std::string sound((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::string flipped = sound, foreignKey = sound;
   flipped[sound.size() - 9] ^= 0x20;
-  foreignKey[40] ^= 0x01; // inside the stored key
+  foreignKey[40] ^= 0x01;  // inside the stored key
   int rejected = 0;
   for (const std::string &damaged :
-       {flipped, sound.substr(0, sound.size() / 2), foreignKey, std::string(),
-        std::string(4096, '\x5a')}) {
+       {flipped, sound.substr(0, sound.size() / 2), foreignKey, std::string(), std::string(4096, '\x5a')}) {
     std::ofstream(files[0], std::ios::binary | std::ios::trunc) << damaged;
     d3dxResetShaderCache();
     const int before = compiles();
     Compiled ps3(pixel, "ps_3_0"), ps2(pixel, "ps_2_0");
-    EXPECT_EQ(compiles(), before + 1)
-        << "damaged entry of " << damaged.size() << " bytes";
+    EXPECT_EQ(compiles(), before + 1) << "damaged entry of " << damaged.size() << " bytes";
     EXPECT_EQ(blobOf(ps3), expected);
     EXPECT_EQ(blobOf(ps2), expected2);
     rejected += statistics().rejected;
     std::ifstream rewritten(files[0], std::ios::binary);
-    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(rewritten)),
-                          std::istreambuf_iterator<char>()),
-              sound);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(rewritten)), std::istreambuf_iterator<char>()), sound);
   }
   EXPECT_EQ(rejected, 5);
 }
@@ -145,12 +136,10 @@ TEST(ShaderCache, ProcessesStartingTogetherShareTheFolder) {
   const fs::path folder = freshCache("cache-shared");
   std::vector<std::string> sources;
   for (int i = 0; i < 6; ++i)
-    sources.push_back(
-        "float4 c" + std::to_string(i) + ";\nfloat4 main() : COLOR { return c" +
-        std::to_string(i) + " * " + std::to_string(i + 1) + "; }\n");
+    sources.push_back("float4 c" + std::to_string(i) + ";\nfloat4 main() : COLOR { return c" + std::to_string(i) +
+                      " * " + std::to_string(i + 1) + "; }\n");
   std::vector<std::string> expected;
-  for (const auto &s : sources)
-    expected.push_back(blobOf(Compiled(s.c_str(), "ps_3_0")));
+  for (const auto &s : sources) expected.push_back(blobOf(Compiled(s.c_str(), "ps_3_0")));
   fs::remove_all(folder);
 
   // Each process starts again and again, reading what the other is writing.
@@ -162,8 +151,7 @@ TEST(ShaderCache, ProcessesStartingTogetherShareTheFolder) {
       for (int round = 0; round < 8; ++round) {
         d3dxResetShaderCache();
         for (size_t i = 0; i < sources.size(); ++i)
-          same = same &&
-                 blobOf(Compiled(sources[i].c_str(), "ps_3_0")) == expected[i];
+          same = same && blobOf(Compiled(sources[i].c_str(), "ps_3_0")) == expected[i];
       }
       _exit(same && statistics().rejected == 0 ? 0 : 1);
     }
@@ -177,7 +165,6 @@ TEST(ShaderCache, ProcessesStartingTogetherShareTheFolder) {
   // Whole entries only, no files left half-written.
   EXPECT_EQ(entries(folder).size(), sources.size());
   d3dxResetShaderCache();
-  for (size_t i = 0; i < sources.size(); ++i)
-    EXPECT_EQ(blobOf(Compiled(sources[i].c_str(), "ps_3_0")), expected[i]);
+  for (size_t i = 0; i < sources.size(); ++i) EXPECT_EQ(blobOf(Compiled(sources[i].c_str(), "ps_3_0")), expected[i]);
   EXPECT_EQ(statistics().diskHits, int(sources.size()));
 }

@@ -13,6 +13,7 @@
 #include "platform/d3dx/D3DXBuffer.h"
 #include "platform/d3dx/ShaderCache.h"
 
+#include <glslang/MachineIndependent/localintermediate.h>
 #include <glslang/Public/ResourceLimits.h>
 #include <glslang/Public/ShaderLang.h>
 #include <glslang/SPIRV/GlslangToSpv.h>
@@ -21,6 +22,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -178,41 +180,34 @@ std::string formatLog(const std::string& log) {
   return out;
 }
 
-// Explicit register(cN) bindings of global constants, found in the source
-// text: name -> register.
-std::vector<std::pair<std::string, int>> explicitRegisters(const char* src, size_t len) {
-  std::vector<std::pair<std::string, int>> found;
-  std::string s(src, len);
-  size_t pos = 0;
-  while ((pos = s.find("register", pos)) != std::string::npos) {
-    size_t p = pos + 8;
-    pos = p;
-    while (p < s.size() && (s[p] == ' ' || s[p] == '\t')) ++p;
-    if (p >= s.size() || s[p] != '(') continue;
-    ++p;
-    while (p < s.size() && (s[p] == ' ' || s[p] == '\t')) ++p;
-    if (p >= s.size() || (s[p] != 'c' && s[p] != 'C')) continue;
-    ++p;
-    size_t d = p;
-    while (p < s.size() && s[p] >= '0' && s[p] <= '9') ++p;
-    if (p == d || p - d > 4) continue;
-    int reg = std::stoi(s.substr(d, p - d));
-    // Back from "register" over ':' and an optional array size to the name.
-    long q = (long)(pos - 8) - 1;
-    while (q >= 0 && (s[q] == ' ' || s[q] == '\t' || s[q] == '\n' || s[q] == '\r')) --q;
-    if (q < 0 || s[q] != ':') continue;
-    --q;
-    while (q >= 0 && (s[q] == ' ' || s[q] == '\t' || s[q] == '\n' || s[q] == '\r')) --q;
-    if (q >= 0 && s[q] == ']') {
-      while (q >= 0 && s[q] != '[') --q;
-      --q;
-      while (q >= 0 && (s[q] == ' ' || s[q] == '\t')) --q;
+// Constants bound to a register by the source (register(cN), or packoffset in
+// a cbuffer), by name: glslang's HLSL front end keeps such a binding as the
+// byte offset of the constant in its uniform block, and gives the other
+// members none. -1 marks an offset that is no whole register (a packoffset
+// with a component, or a register number that overflowed the offset).
+using RegisterBindings = std::map<std::string, int>;
+
+RegisterBindings registerBindings(const glslang::TIntermediate& intermediate) {
+  RegisterBindings bindings;
+  glslang::TIntermAggregate* root = intermediate.getTreeRoot() ? intermediate.getTreeRoot()->getAsAggregate() : nullptr;
+  if (!root) return bindings;
+  for (TIntermNode* node : root->getSequence()) {
+    glslang::TIntermAggregate* objects = node->getAsAggregate();
+    if (!objects || objects->getOp() != glslang::EOpLinkerObjects) continue;
+    for (TIntermNode* object : objects->getSequence()) {
+      glslang::TIntermSymbol* symbol = object->getAsSymbolNode();
+      if (!symbol) continue;
+      const glslang::TType& block = symbol->getType();
+      if (block.getBasicType() != glslang::EbtBlock || block.getQualifier().storage != glslang::EvqUniform) continue;
+      for (const glslang::TTypeLoc& member : *block.getStruct()) {
+        const glslang::TQualifier& qualifier = member.type->getQualifier();
+        if (!qualifier.hasOffset()) continue;
+        int offset = qualifier.layoutOffset;
+        bindings[member.type->getFieldName().c_str()] = offset >= 0 && offset % 16 == 0 ? offset / 16 : -1;
+      }
     }
-    long e = q;
-    while (q >= 0 && (std::isalnum((unsigned char)s[q]) || s[q] == '_')) --q;
-    if (e > q) found.push_back({s.substr(q + 1, e - q), reg});
   }
-  return found;
+  return bindings;
 }
 
 // --- the blob --------------------------------------------------------------------------------
@@ -297,231 +292,306 @@ void fixRegisterArraySize(std::string& glsl, const std::string& name, DWORD coun
   glsl.replace(start, end - start, std::to_string(count));
 }
 
-// The SPIR-V half: reflection, remapping, GLSL. Errors come back as text.
-bool crossCompile(std::vector<uint32_t>&& spirv, const Profile& profile, const char* src, size_t srcLen,
+// The steps of crossCompile, in order, on the one SPIRV-Cross compiler. Those
+// that can refuse the shader put the text in `error` and return false.
+
+// An entry whose GLSL name is final only after compile() (keywords get
+// renamed): the SPIR-V id it is named after and what the blob records.
+template <typename Entry>
+struct Pending {
+  uint32_t id;
+  Entry entry;
+};
+
+// The D3D9 shape of member `index` of the constant block: class, rows,
+// columns, elements and register count (not yet the register or the name).
+// Arrays and matrices step one register per vector; the member's strides are
+// set to match.
+bool describeConstant(spirv_cross::CompilerGLSL& compiler, const spirv_cross::Resource& ubo, uint32_t index,
+                      ShaderBlobConstant& c, std::string& error) {
+  const spirv_cross::SPIRType& type = compiler.get_type(ubo.base_type_id);
+  const spirv_cross::SPIRType& mt = compiler.get_type(type.member_types[index]);
+  if (mt.basetype != spirv_cross::SPIRType::Float) {
+    error = "memory: error: '" + compiler.get_member_name(ubo.base_type_id, index) +
+            "': only float constants are supported (int, bool and struct constants are not)\n";
+    return false;
+  }
+  DWORD count = 1;
+  for (uint32_t dim : mt.array) count *= dim ? dim : 1;
+  bool rowMajorSpirv = compiler.has_member_decoration(ubo.base_type_id, index, spv::DecorationRowMajor);
+  DWORD perElement = 1;
+  c = {};
+  if (mt.columns > 1) {
+    // glslang keeps HLSL's rows as SPIR-V columns; HLSL column-major
+    // packing shows as RowMajor: one register per HLSL column.
+    c.rows = mt.columns;
+    c.columns = mt.vecsize;
+    perElement = rowMajorSpirv ? mt.vecsize : mt.columns;
+    c.parameterClass = rowMajorSpirv ? D3DXPC_MATRIX_COLUMNS : D3DXPC_MATRIX_ROWS;
+  } else {
+    c.rows = 1;
+    c.columns = mt.vecsize;
+    c.parameterClass = mt.vecsize == 1 ? D3DXPC_SCALAR : D3DXPC_VECTOR;
+  }
+  c.elements = count;
+  c.registerCount = perElement * count;
+  if (!mt.array.empty()) compiler.set_decoration(type.member_types[index], spv::DecorationArrayStride, 16 * perElement);
+  if (mt.columns > 1) compiler.set_member_decoration(ubo.base_type_id, index, spv::DecorationMatrixStride, 16);
+  return true;
+}
+
+// First registers for constants taking counts[i] registers each: a bound
+// constant (bound[i] >= 0) keeps its register; the others, in order, take
+// the first run of free registers long enough.
+std::vector<DWORD> allocateRegisters(const std::vector<DWORD>& counts, const std::vector<int>& bound) {
+  std::vector<DWORD> regs(counts.size());
+  std::vector<bool> used(4096, false);
+  for (size_t i = 0; i < counts.size(); ++i) {
+    if (bound[i] < 0) continue;
+    regs[i] = (DWORD)bound[i];
+    for (DWORD r = 0; r < counts[i] && regs[i] + r < used.size(); ++r) used[regs[i] + r] = true;
+  }
+  for (size_t i = 0; i < counts.size(); ++i) {
+    if (bound[i] >= 0) continue;
+    DWORD r = 0;
+    for (;;) {
+      bool fits = true;
+      for (DWORD k = 0; k < counts[i]; ++k)
+        if (r + k >= used.size() || used[r + k]) fits = false;
+      if (fits || r >= used.size()) break;
+      ++r;
+    }
+    regs[i] = r;
+    for (DWORD k = 0; k < counts[i] && r + k < used.size(); ++k) used[r + k] = true;
+  }
+  return regs;
+}
+
+// Constants: the members of the uniform block go on D3D9 registers (the
+// source's bindings first, the rest in declaration order) and the block
+// becomes the vec4 array `arrayName` indexed by register.
+bool placeConstants(spirv_cross::CompilerGLSL& compiler, const spirv_cross::Resource& ubo,
+                    const RegisterBindings& bindings, const Profile& profile, const std::string& arrayName,
+                    BlobWriter& blob, std::string& error) {
+  size_t members = compiler.get_type(ubo.base_type_id).member_types.size();
+  std::vector<ShaderBlobConstant> constants(members);
+  std::vector<DWORD> counts(members);
+  std::vector<int> bound(members, -1);
+  for (uint32_t i = 0; i < members; ++i) {
+    if (!describeConstant(compiler, ubo, i, constants[i], error)) return false;
+    counts[i] = constants[i].registerCount;
+    const std::string& name = compiler.get_member_name(ubo.base_type_id, i);
+    auto binding = bindings.find(name);
+    if (binding == bindings.end()) continue;
+    if (binding->second < 0) {
+      error = "memory: error: '" + name + "': its binding names no whole constant register\n";
+      return false;
+    }
+    bound[i] = binding->second;
+  }
+  std::vector<DWORD> regs = allocateRegisters(counts, bound);
+  DWORD end = 0;
+  for (uint32_t i = 0; i < members; ++i) {
+    end = std::max(end, regs[i] + counts[i]);
+    compiler.set_member_decoration(ubo.base_type_id, i, spv::DecorationOffset, 16 * regs[i]);
+    constants[i].name = blob.string(compiler.get_member_name(ubo.base_type_id, i));
+    constants[i].registerIndex = regs[i];
+    blob.constants.push_back(constants[i]);
+  }
+  DWORD maxRegisters = profile.pixel ? D3D9_PIXEL_SHADER_CONSTANT_REGISTERS : D3D9_VERTEX_SHADER_CONSTANT_REGISTERS;
+  if (end > maxRegisters) {
+    error = "memory: error: the constants need " + std::to_string(end) + " registers, more than the " +
+            std::to_string(maxRegisters) + " of the profile\n";
+    return false;
+  }
+  blob.registerCount = end;
+  compiler.set_name(ubo.base_type_id, arrayName);
+  compiler.set_name(ubo.id, arrayName);
+  compiler.flatten_buffer_block(ubo.id);
+  return true;
+}
+
+// Samplers keep their HLSL names (made legal GLSL by SPIRV-Cross) and units.
+// The blob gets them, with their final names, in recordFinalNames.
+bool describeSamplers(spirv_cross::CompilerGLSL& compiler, const spirv_cross::SmallVector<spirv_cross::Resource>& images,
+                      BlobWriter& blob, std::vector<Pending<ShaderBlobSampler>>& samplers, std::string& error) {
+  for (const auto& s : images) {
+    const spirv_cross::SPIRType& st = compiler.get_type(s.type_id);
+    ShaderBlobSampler sb = {};
+    sb.name = blob.string(compiler.get_name(s.id));
+    sb.unit = compiler.get_decoration(s.id, spv::DecorationBinding);
+    switch (st.image.dim) {
+    case spv::Dim1D: sb.type = D3DXPT_SAMPLER1D; break;
+    case spv::Dim3D: sb.type = D3DXPT_SAMPLER3D; break;
+    case spv::DimCube: sb.type = D3DXPT_SAMPLERCUBE; break;
+    default: sb.type = D3DXPT_SAMPLER2D; break;
+    }
+    if (sb.unit >= 16) {
+      error = "memory: error: sampler '" + compiler.get_name(s.id) + "' is bound beyond s15\n";
+      return false;
+    }
+    samplers.push_back({s.id, sb});
+  }
+  return true;
+}
+
+std::string semanticOf(const spirv_cross::CompilerGLSL& compiler, uint32_t id) {
+  return compiler.get_decoration_string(id, spv::DecorationHlslSemanticGOOGLE);
+}
+
+// Stage inputs by semantic: vertex inputs on their fixed attribute location
+// ("attr_TEXCOORD0"), a pixel shader's POSITION/VPOS as gl_FragCoord, other
+// pixel inputs named after their semantic ("vary_TEXCOORD0").
+bool mapInputs(spirv_cross::CompilerGLSL& compiler, const spirv_cross::SmallVector<spirv_cross::Resource>& stageInputs,
+               const Profile& profile, std::vector<Pending<ShaderBlobVarying>>& inputs, std::string& error) {
+  for (const auto& in : stageInputs) {
+    std::string semText = semanticOf(compiler, in.id);
+    Semantic sem = parseSemantic(semText);
+    const spirv_cross::SPIRType& t = compiler.get_type(in.type_id);
+    ShaderBlobVarying v = {sem.usage, sem.index, 0, t.vecsize, 0};
+    if (!sem.valid) {
+      error = "memory: error: input '" + compiler.get_name(in.id) + "' has no Direct3D 9 semantic ('" + semText + "')\n";
+      return false;
+    }
+    if (!profile.pixel) {
+      int location = d3d9AttributeLocation(sem.usage, sem.index);
+      if (location < 0) {
+        error = "memory: error: vertex input semantic " + sem.name + " is not supported\n";
+        return false;
+      }
+      v.location = (DWORD)location;
+      compiler.set_decoration(in.id, spv::DecorationLocation, (uint32_t)location);
+      compiler.set_name(in.id, "attr_" + sem.name);
+    } else if (sem.position) {
+      if (t.vecsize != 4 || !t.array.empty()) {
+        error = "memory: error: a pixel shader reads POSITION/VPOS only as float4\n";
+        return false;
+      }
+      compiler.unset_decoration(in.id, spv::DecorationLocation);
+      compiler.set_decoration(in.id, spv::DecorationBuiltIn, spv::BuiltInFragCoord);
+    } else {
+      compiler.set_name(in.id, std::string("vary_") + usageName(sem.usage) + std::to_string(sem.index));
+    }
+    inputs.push_back({in.id, v});
+  }
+  return true;
+}
+
+// Stage outputs by semantic: POSITION0 and PSIZE of a vertex shader and DEPTH
+// of a pixel shader as the GLSL built-ins, COLOR0..3 of a pixel shader as
+// "colourN" on location N, vertex outputs named after their semantic.
+bool mapOutputs(spirv_cross::CompilerGLSL& compiler,
+                const spirv_cross::SmallVector<spirv_cross::Resource>& stageOutputs, const Profile& profile,
+                std::vector<Pending<ShaderBlobVarying>>& outputs, std::string& error) {
+  for (const auto& out : stageOutputs) {
+    std::string semText = semanticOf(compiler, out.id);
+    Semantic sem = parseSemantic(semText);
+    const spirv_cross::SPIRType& t = compiler.get_type(out.type_id);
+    ShaderBlobVarying v = {sem.usage, sem.index, 0, t.vecsize, 0};
+    if (!sem.valid) {
+      error = "memory: error: output '" + compiler.get_name(out.id) + "' has no Direct3D 9 semantic ('" + semText + "')\n";
+      return false;
+    }
+    if (!profile.pixel && sem.position && sem.index == 0) {
+      compiler.unset_decoration(out.id, spv::DecorationLocation);
+      compiler.set_decoration(out.id, spv::DecorationBuiltIn, spv::BuiltInPosition);
+    } else if (!profile.pixel && sem.usage == D3DDECLUSAGE_PSIZE) {
+      compiler.unset_decoration(out.id, spv::DecorationLocation);
+      compiler.set_decoration(out.id, spv::DecorationBuiltIn, spv::BuiltInPointSize);
+    } else if (profile.pixel && sem.depth) {
+      compiler.unset_decoration(out.id, spv::DecorationLocation);
+      compiler.set_decoration(out.id, spv::DecorationBuiltIn, spv::BuiltInFragDepth);
+    } else if (profile.pixel) {
+      if (!sem.colourOut || sem.index > 3) {
+        error = "memory: error: pixel shader output semantic " + sem.name + " is not supported (COLOR0..3, DEPTH)\n";
+        return false;
+      }
+      v.usage = D3DDECLUSAGE_COLOR;
+      v.location = sem.index;
+      compiler.set_decoration(out.id, spv::DecorationLocation, sem.index);
+      compiler.set_name(out.id, "colour" + std::to_string(sem.index));
+    } else {
+      compiler.set_name(out.id, std::string("vary_") + usageName(sem.usage) + std::to_string(sem.index));
+    }
+    outputs.push_back({out.id, v});
+  }
+  return true;
+}
+
+// GLSL 330 core; a vertex shader's clip space is fixed up to OpenGL's.
+std::string generateGlsl(spirv_cross::CompilerGLSL& compiler, const Profile& profile) {
+  spirv_cross::CompilerGLSL::Options options;
+  options.version = 330;
+  options.es = false;
+  options.enable_420pack_extension = false;
+  options.vertex.fixup_clipspace = !profile.pixel;
+  options.vertex.flip_vert_y = !profile.pixel;
+  compiler.set_common_options(options);
+  return compiler.compile();
+}
+
+// After compile(): samplers and interface variables go into the blob with
+// the names the GLSL uses, and the register array gets its name and size.
+void recordFinalNames(const spirv_cross::CompilerGLSL& compiler, std::vector<Pending<ShaderBlobSampler>>& samplers,
+                      std::vector<Pending<ShaderBlobVarying>>& inputs,
+                      std::vector<Pending<ShaderBlobVarying>>& outputs, const std::string* registerArray,
+                      BlobWriter& blob) {
+  for (auto& s : samplers) {
+    s.entry.glslName = blob.string(compiler.get_name(s.id));
+    blob.samplers.push_back(s.entry);
+  }
+  auto finalName = [&](uint32_t id) -> std::string {
+    if (compiler.has_decoration(id, spv::DecorationBuiltIn)) {
+      switch ((spv::BuiltIn)compiler.get_decoration(id, spv::DecorationBuiltIn)) {
+      case spv::BuiltInPosition: return "gl_Position";
+      case spv::BuiltInPointSize: return "gl_PointSize";
+      case spv::BuiltInFragCoord: return "gl_FragCoord";
+      case spv::BuiltInFragDepth: return "gl_FragDepth";
+      default: break;
+      }
+    }
+    return compiler.get_name(id);
+  };
+  for (auto& io : inputs) {
+    io.entry.glslName = blob.string(finalName(io.id));
+    blob.inputs.push_back(io.entry);
+  }
+  for (auto& io : outputs) {
+    io.entry.glslName = blob.string(finalName(io.id));
+    blob.outputs.push_back(io.entry);
+  }
+  if (registerArray) {
+    blob.registerArrayName = blob.string(*registerArray);
+    fixRegisterArraySize(blob.glsl, *registerArray, blob.registerCount);
+  }
+}
+
+// The SPIR-V half: reflection, remapping, GLSL. `bindings` are the source's
+// constant register bindings. Errors come back as text.
+bool crossCompile(std::vector<uint32_t>&& spirv, const RegisterBindings& bindings, const Profile& profile,
                   BlobWriter& blob, std::string& error) {
   try {
     spirv_cross::CompilerGLSL compiler(std::move(spirv));
     auto active = compiler.get_active_interface_variables();
     spirv_cross::ShaderResources res = compiler.get_shader_resources(active);
     compiler.set_enabled_interface_variables(std::move(active));
-    const std::string stagePrefix = profile.pixel ? "ps" : "vs";
+    const std::string registerArray = profile.pixel ? "ps_c" : "vs_c";
 
-    // Constants: D3D9 registers in declaration order (explicit ones first).
     if (res.uniform_buffers.size() > 1) {
       error = "memory: error: cbuffer blocks are not supported by shader model 2 and 3 (use global constants)\n";
       return false;
     }
-    for (const auto& ubo : res.uniform_buffers) {
-      const spirv_cross::SPIRType& type = compiler.get_type(ubo.base_type_id);
-      auto explicitRegs = explicitRegisters(src, srcLen);
-      size_t members = type.member_types.size();
-      std::vector<int> regs(members, -1);
-      std::vector<DWORD> regCounts(members), rows(members), columns(members), elements(members), classes(members);
-      std::vector<bool> used(4096, false);
-      for (size_t i = 0; i < members; ++i) {
-        const std::string& name = compiler.get_member_name(ubo.base_type_id, (uint32_t)i);
-        const spirv_cross::SPIRType& mt = compiler.get_type(type.member_types[i]);
-        if (mt.basetype != spirv_cross::SPIRType::Float) {
-          error = "memory: error: '" + name + "': only float constants are supported (int, bool and struct constants are not)\n";
-          return false;
-        }
-        DWORD count = 1;
-        for (uint32_t dim : mt.array) count *= dim ? dim : 1;
-        bool rowMajorSpirv = compiler.has_member_decoration(ubo.base_type_id, (uint32_t)i, spv::DecorationRowMajor);
-        DWORD perElement = 1;
-        if (mt.columns > 1) {
-          // glslang keeps HLSL's rows as SPIR-V columns; HLSL column-major
-          // packing shows as RowMajor: one register per HLSL column.
-          rows[i] = mt.columns;
-          columns[i] = mt.vecsize;
-          perElement = rowMajorSpirv ? mt.vecsize : mt.columns;
-          classes[i] = rowMajorSpirv ? D3DXPC_MATRIX_COLUMNS : D3DXPC_MATRIX_ROWS;
-        } else {
-          rows[i] = 1;
-          columns[i] = mt.vecsize;
-          classes[i] = mt.vecsize == 1 ? D3DXPC_SCALAR : D3DXPC_VECTOR;
-        }
-        elements[i] = count;
-        regCounts[i] = perElement * count;
-        for (const auto& e : explicitRegs) {
-          if (e.first == name) regs[i] = e.second;
-        }
-        if (regs[i] >= 0) {
-          for (DWORD r = 0; r < regCounts[i] && regs[i] + r < used.size(); ++r) used[regs[i] + r] = true;
-        }
-        // Arrays of anything and matrices step one register per vector.
-        if (!mt.array.empty()) compiler.set_decoration(type.member_types[i], spv::DecorationArrayStride, 16 * perElement);
-        if (mt.columns > 1) compiler.set_member_decoration(ubo.base_type_id, (uint32_t)i, spv::DecorationMatrixStride, 16);
-      }
-      DWORD maxRegisters = profile.pixel ? D3D9_PIXEL_SHADER_CONSTANT_REGISTERS : D3D9_VERTEX_SHADER_CONSTANT_REGISTERS;
-      DWORD end = 0;
-      for (size_t i = 0; i < members; ++i) {
-        if (regs[i] < 0) {
-          DWORD r = 0;
-          for (;;) {
-            bool fits = true;
-            for (DWORD k = 0; k < regCounts[i]; ++k)
-              if (r + k >= used.size() || used[r + k]) fits = false;
-            if (fits || r >= used.size()) break;
-            ++r;
-          }
-          regs[i] = (int)r;
-          for (DWORD k = 0; k < regCounts[i] && r + k < used.size(); ++k) used[r + k] = true;
-        }
-        end = std::max(end, (DWORD)regs[i] + regCounts[i]);
-        compiler.set_member_decoration(ubo.base_type_id, (uint32_t)i, spv::DecorationOffset, 16 * (DWORD)regs[i]);
-        ShaderBlobConstant c;
-        c.name = blob.string(compiler.get_member_name(ubo.base_type_id, (uint32_t)i));
-        c.registerIndex = (DWORD)regs[i];
-        c.registerCount = regCounts[i];
-        c.parameterClass = classes[i];
-        c.rows = rows[i];
-        c.columns = columns[i];
-        c.elements = elements[i];
-        blob.constants.push_back(c);
-      }
-      if (end > maxRegisters) {
-        error = "memory: error: the constants need " + std::to_string(end) + " registers, more than the " +
-                std::to_string(maxRegisters) + " of the profile\n";
-        return false;
-      }
-      blob.registerCount = end;
-      compiler.set_name(ubo.base_type_id, stagePrefix + "_c");
-      compiler.set_name(ubo.id, stagePrefix + "_c");
-      compiler.flatten_buffer_block(ubo.id);
-    }
-
-    // Samplers keep their HLSL names (made legal GLSL by SPIRV-Cross) and units.
-    std::vector<std::pair<uint32_t, ShaderBlobSampler>> samplers;
-    for (const auto& s : res.sampled_images) {
-      const spirv_cross::SPIRType& st = compiler.get_type(s.type_id);
-      ShaderBlobSampler sb = {};
-      sb.name = blob.string(compiler.get_name(s.id));
-      sb.unit = compiler.get_decoration(s.id, spv::DecorationBinding);
-      switch (st.image.dim) {
-      case spv::Dim1D: sb.type = D3DXPT_SAMPLER1D; break;
-      case spv::Dim3D: sb.type = D3DXPT_SAMPLER3D; break;
-      case spv::DimCube: sb.type = D3DXPT_SAMPLERCUBE; break;
-      default: sb.type = D3DXPT_SAMPLER2D; break;
-      }
-      if (sb.unit >= 16) {
-        error = "memory: error: sampler '" + compiler.get_name(s.id) + "' is bound beyond s15\n";
-        return false;
-      }
-      samplers.push_back({s.id, sb});
-    }
-
-    // Interface variables by semantic.
-    struct Io {
-      uint32_t id;
-      ShaderBlobVarying v;
-    };
-    std::vector<Io> inputs, outputs;
-    auto semanticOf = [&](uint32_t id) {
-      return compiler.get_decoration_string(id, spv::DecorationHlslSemanticGOOGLE);
-    };
-    for (const auto& in : res.stage_inputs) {
-      std::string semText = semanticOf(in.id);
-      Semantic sem = parseSemantic(semText);
-      const spirv_cross::SPIRType& t = compiler.get_type(in.type_id);
-      ShaderBlobVarying v = {sem.usage, sem.index, 0, t.vecsize, 0};
-      if (!sem.valid) {
-        error = "memory: error: input '" + compiler.get_name(in.id) + "' has no Direct3D 9 semantic ('" + semText + "')\n";
-        return false;
-      }
-      if (!profile.pixel) {
-        int location = d3d9AttributeLocation(sem.usage, sem.index);
-        if (location < 0) {
-          error = "memory: error: vertex input semantic " + sem.name + " is not supported\n";
-          return false;
-        }
-        v.location = (DWORD)location;
-        compiler.set_decoration(in.id, spv::DecorationLocation, (uint32_t)location);
-        compiler.set_name(in.id, "attr_" + sem.name);
-      } else if (sem.position) {
-        if (t.vecsize != 4 || !t.array.empty()) {
-          error = "memory: error: a pixel shader reads POSITION/VPOS only as float4\n";
-          return false;
-        }
-        compiler.unset_decoration(in.id, spv::DecorationLocation);
-        compiler.set_decoration(in.id, spv::DecorationBuiltIn, spv::BuiltInFragCoord);
-      } else {
-        compiler.set_name(in.id, std::string("vary_") + usageName(sem.usage) + std::to_string(sem.index));
-      }
-      inputs.push_back({in.id, v});
-    }
-    for (const auto& out : res.stage_outputs) {
-      std::string semText = semanticOf(out.id);
-      Semantic sem = parseSemantic(semText);
-      const spirv_cross::SPIRType& t = compiler.get_type(out.type_id);
-      ShaderBlobVarying v = {sem.usage, sem.index, 0, t.vecsize, 0};
-      if (!sem.valid) {
-        error = "memory: error: output '" + compiler.get_name(out.id) + "' has no Direct3D 9 semantic ('" + semText + "')\n";
-        return false;
-      }
-      if (!profile.pixel && sem.position && sem.index == 0) {
-        compiler.unset_decoration(out.id, spv::DecorationLocation);
-        compiler.set_decoration(out.id, spv::DecorationBuiltIn, spv::BuiltInPosition);
-      } else if (!profile.pixel && sem.usage == D3DDECLUSAGE_PSIZE) {
-        compiler.unset_decoration(out.id, spv::DecorationLocation);
-        compiler.set_decoration(out.id, spv::DecorationBuiltIn, spv::BuiltInPointSize);
-      } else if (profile.pixel && sem.depth) {
-        compiler.unset_decoration(out.id, spv::DecorationLocation);
-        compiler.set_decoration(out.id, spv::DecorationBuiltIn, spv::BuiltInFragDepth);
-      } else if (profile.pixel) {
-        if (!sem.colourOut || sem.index > 3) {
-          error = "memory: error: pixel shader output semantic " + sem.name + " is not supported (COLOR0..3, DEPTH)\n";
-          return false;
-        }
-        v.usage = D3DDECLUSAGE_COLOR;
-        v.location = sem.index;
-        compiler.set_decoration(out.id, spv::DecorationLocation, sem.index);
-        compiler.set_name(out.id, "colour" + std::to_string(sem.index));
-      } else {
-        compiler.set_name(out.id, std::string("vary_") + usageName(sem.usage) + std::to_string(sem.index));
-      }
-      outputs.push_back({out.id, v});
-    }
-
-    spirv_cross::CompilerGLSL::Options options;
-    options.version = 330;
-    options.es = false;
-    options.enable_420pack_extension = false;
-    options.vertex.fixup_clipspace = !profile.pixel;
-    options.vertex.flip_vert_y = !profile.pixel;
-    compiler.set_common_options(options);
-    blob.glsl = compiler.compile();
-
-    // Names are final only after compile() (keywords get renamed).
-    for (auto& s : samplers) {
-      s.second.glslName = blob.string(compiler.get_name(s.first));
-      blob.samplers.push_back(s.second);
-    }
-    auto finalName = [&](const Io& io) -> std::string {
-      if (compiler.has_decoration(io.id, spv::DecorationBuiltIn)) {
-        switch ((spv::BuiltIn)compiler.get_decoration(io.id, spv::DecorationBuiltIn)) {
-        case spv::BuiltInPosition: return "gl_Position";
-        case spv::BuiltInPointSize: return "gl_PointSize";
-        case spv::BuiltInFragCoord: return "gl_FragCoord";
-        case spv::BuiltInFragDepth: return "gl_FragDepth";
-        default: break;
-        }
-      }
-      return compiler.get_name(io.id);
-    };
-    for (Io& io : inputs) {
-      io.v.glslName = blob.string(finalName(io));
-      blob.inputs.push_back(io.v);
-    }
-    for (Io& io : outputs) {
-      io.v.glslName = blob.string(finalName(io));
-      blob.outputs.push_back(io.v);
-    }
-    if (!res.uniform_buffers.empty()) {
-      blob.registerArrayName = blob.string(stagePrefix + "_c");
-      fixRegisterArraySize(blob.glsl, stagePrefix + "_c", blob.registerCount);
-    }
+    bool constants = !res.uniform_buffers.empty();
+    if (constants && !placeConstants(compiler, res.uniform_buffers[0], bindings, profile, registerArray, blob, error))
+      return false;
+    std::vector<Pending<ShaderBlobSampler>> samplers;
+    std::vector<Pending<ShaderBlobVarying>> inputs, outputs;
+    if (!describeSamplers(compiler, res.sampled_images, blob, samplers, error) ||
+        !mapInputs(compiler, res.stage_inputs, profile, inputs, error) ||
+        !mapOutputs(compiler, res.stage_outputs, profile, outputs, error))
+      return false;
+    blob.glsl = generateGlsl(compiler, profile);
+    recordFinalNames(compiler, samplers, inputs, outputs, constants ? &registerArray : nullptr, blob);
     return true;
   } catch (const std::exception& e) {
     error = std::string("memory: error: ") + e.what() + "\n";
@@ -639,7 +709,7 @@ HRESULT D3DXCompileShader(LPCSTR pSrcData, UINT SrcDataLen, const D3DXMACRO* pDe
 
   BlobWriter blob;
   std::string error;
-  ok = crossCompile(std::move(spirv), profile, pSrcData, length, blob, error);
+  ok = crossCompile(std::move(spirv), registerBindings(*program.getIntermediate(stage)), profile, blob, error);
   compileTimes.spirvCrossMs += nowMs() - t1;
   compileTimes.shaders += 1;
   if (!ok) return fail(log + error, E_FAIL);

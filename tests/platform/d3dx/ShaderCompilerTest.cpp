@@ -45,8 +45,11 @@ TEST(ShaderCompiler, ProfilesAndArguments) {
 }
 
 TEST(ShaderCompiler, RegistersFollowDeclarationOrderAndExplicitBindings) {
+  // Bindings are the compiler's, not the text's: none in comments or
+  // disabled blocks, and those made by macros.
   const char* src =
-      "float4 a;\nfloat b;\nfloat4x4 m;\nfloat4 fixedOne : register(c2);\nfloat2 arr[3];\nfloat4x3 tall;\n"
+      "// a : register(c9)\nfloat4 a;\n#if 0\nfloat b : register(c11);\n#else\nfloat b;\n#endif\nfloat4x4 m;\n"
+      "#define FIXED register(c2)\nfloat4 fixedOne : FIXED;\nfloat2 arr[3];\nfloat4x3 tall;\n"
       "float4 main(float4 p : POSITION) : POSITION {\n"
       " return a + b + mul(m, p) + fixedOne + arr[2].xyxy + mul(tall, p.xyz); }\n";
   Compiled c(src, "vs_3_0");
@@ -69,6 +72,9 @@ TEST(ShaderCompiler, RegistersFollowDeclarationOrderAndExplicitBindings) {
   ASSERT_EQ(rows.hr, S_OK) << rows.messages;
   EXPECT_EQ((std::pair{rows.constant("tall")->registerCount, rows.constant("tall")->parameterClass}),
             (std::pair{4u, DWORD(D3DXPC_MATRIX_ROWS)}));
+
+  // A binding inside a register is refused, not rounded down.
+  EXPECT_EQ(Compiled("float2 k : packoffset(c1.y);\nfloat4 main() : COLOR { return k.xyxy; }", "ps_3_0").hr, E_FAIL);
 }
 
 TEST(ShaderCompiler, DefinesAndIncludes) {

@@ -175,6 +175,18 @@ uint64_t leastFileSize(const uint8_t* p, size_t size, uint64_t w, uint64_t h, in
   }
   case D3DXIFF_PPM:
     return w * h * uint64_t(channels) * (stbi_is_16_bit_from_memory(p, (int)size) ? 2 : 1);
+  case D3DXIFF_PNG: {
+    // The chunks up to IEND as their lengths claim them: a length that runs
+    // past the data would have the decoder reserve it (up to 4 GB) first.
+    uint64_t at = 8;
+    while (at + 8 <= size) {
+      uint64_t length = uint64_t(p[at]) << 24 | p[at + 1] << 16 | p[at + 2] << 8 | p[at + 3];
+      bool end = std::memcmp(p + at + 4, "IEND", 4) == 0;
+      at += 12 + length;
+      if (end || at > size) break;
+    }
+    return at;
+  }
   case D3DXIFF_TGA: {
     // Colour-mapped, true-colour or grey, raw or RLE; anything else is one of
     // stb_image's other formats, which the sniffer files under TGA.

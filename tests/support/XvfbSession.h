@@ -92,6 +92,21 @@ inline void press(const std::string& window, const std::string& key) {
 inline void screenshot(const std::string& window, const std::string& file) {
   run(std::string(SCREENSHOT) + " " + file + " " + window);
 }
+
+// Waits until the window has shown `frames` pictures other than the one it
+// shows now (a moving scene changes every frame), up to `seconds`; the last
+// is left in `file`. False when the window stopped changing.
+inline bool awaitNewFrames(const std::string& window, const std::string& file, int frames, int seconds = 60) {
+  screenshot(window, file);
+  std::string shown = readFile(file);
+  for (auto end = Clock::now() + std::chrono::seconds(seconds); frames > 0 && Clock::now() < end;) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    screenshot(window, file);
+    std::string now = readFile(file);
+    if (now != shown && !now.empty()) --frames, shown = now;
+  }
+  return frames == 0;
+}
 #endif
 
 // The server: started by start(), stopped by stop() or on destruction.

@@ -224,18 +224,14 @@ TEST_F(DemoE2E, F2AndADragOrbitTheCamera) {
   ASSERT_FALSE(window.empty()) << "no demo window appeared: " << readFile(runDir + "/demo.out");
   const std::string before = fs::absolute("orbit-before.png").string(), still = fs::absolute("orbit-still.png").string(),
                     after = fs::absolute("orbit-after.png").string();
-  // The main loop takes one message a frame, and llvmpipe frames are slow:
-  // each step gets a few seconds to be seen.
-  const auto settle = std::chrono::seconds(3);
+  // The main loop takes one message a frame: each step is seen a few frames
+  // after it was made, the drag (a dozen messages) a dozen frames after.
   press(window, "F2");
-  std::this_thread::sleep_for(settle);
-  screenshot(window, before);
-  std::this_thread::sleep_for(settle);
-  screenshot(window, still);
+  ASSERT_TRUE(awaitNewFrames(window, before, 3));
+  ASSERT_TRUE(awaitNewFrames(window, still, 3));
   run("xdotool mousemove --window " + window + " 320 240 mousedown 1 mousemove_relative --sync 40 0 "
       "mousemove_relative --sync 40 0 mousemove_relative --sync 40 0 mousemove_relative --sync 40 0 mouseup 1");
-  std::this_thread::sleep_for(settle);
-  screenshot(window, after);
+  ASSERT_TRUE(awaitNewFrames(window, after, 12));
   press(window, "Escape");
   std::string out;
   EXPECT_EQ(finish(60, out), 0) << out;
@@ -264,12 +260,10 @@ TEST_F(DemoE2E, F1ShowsTheOverlayInItsCornerAndHidesIt) {
   std::string window = findWindow("engine", 60);
   ASSERT_FALSE(window.empty()) << "no demo window appeared: " << readFile(runDir + "/demo.out");
   std::vector<std::string> shots;
-  const auto settle = std::chrono::seconds(3);  // one message a frame, slow llvmpipe frames
   for (const char* name : {"overlay-off.png", "overlay-on.png", "overlay-off-again.png"}) {
     if (!shots.empty()) press(window, "F1");
-    std::this_thread::sleep_for(settle);
     shots.push_back(fs::absolute(name).string());
-    screenshot(window, shots.back());
+    ASSERT_TRUE(awaitNewFrames(window, shots.back(), 3));  // one message a frame
   }
   press(window, "Escape");
   std::string out;

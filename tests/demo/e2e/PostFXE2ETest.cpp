@@ -79,22 +79,18 @@ TEST_F(PostFXE2E, FramesShowTheBloomOverTheScene) {
   std::string window = findWindow("engine", 60);
   ASSERT_FALSE(window.empty()) << "no demo window appeared\n" << readFile(work / "demo.out");
 
-  // Screenshots until a frame has been presented, then one more a little later.
+  // Screenshots until a frame has been presented, then the next frame.
   std::string file = (work / "postfx-frame.png").string();
   Shot shot;
   auto deadline = Clock::now() + std::chrono::seconds(90);
   bool drawn = false;
-  while (Clock::now() < deadline) {
+  while (!drawn && Clock::now() < deadline) {
     screenshot(window, file);
     shot = analyse(file);
-    if (shot.width > 0 && shot.lit > shot.width * shot.height / 2) {
-      if (drawn) break;
-      drawn = true;
-      std::this_thread::sleep_for(std::chrono::seconds(2));
-      continue;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    drawn = shot.width > 0 && shot.lit > shot.width * shot.height / 2;
+    if (!drawn) std::this_thread::sleep_for(std::chrono::milliseconds(250));
   }
+  if (drawn && awaitNewFrames(window, file, 1)) shot = analyse(file);
   std::printf("demo frame screenshot: %s\n", file.c_str());
   RecordProperty("screenshot", file);
 

@@ -9,17 +9,22 @@
 
 #include "platform/d3d9/D3D9Rules.h"
 
-// Everything a D3DSBT_ALL block covers. Object pointers are not counted here;
-// the block that keeps a copy counts them.
-struct D3D9States {
+// The device's value states, which the front end keeps (D3D9FrontEnd.h).
+struct D3D9ValueStates {
   DWORD renderStates[D3D9_RENDER_STATES];
   DWORD samplerStates[D3D9_STAGES][D3D9_SAMPLER_STATES];
   DWORD stageStates[D3D9_TEXTURE_STAGES][D3D9_STAGE_STATES];
   D3DMATRIX transforms[D3D9_TRANSFORMS];
   float vsConstants[D3D9_VERTEX_SHADER_CONSTANT_REGISTERS][4];
   float psConstants[D3D9_PIXEL_SHADER_CONSTANT_REGISTERS][4];
-  D3DVIEWPORT9 viewport;
-  RECT scissor;
+  D3DVIEWPORT9 view;
+  RECT scissorArea;
+};
+
+// Everything a D3DSBT_ALL block covers: the value states and the objects
+// bound. Object pointers are not counted here; the block that keeps a copy
+// counts them.
+struct D3D9States : D3D9ValueStates {
   DWORD fvf;  // non-zero: the declaration was set through SetFVF
   IDirect3DBaseTexture9* textures[D3D9_STAGES];
   IDirect3DVertexShader9* vertexShader;
@@ -33,18 +38,10 @@ struct D3D9States {
   IDirect3DIndexBuffer9* indices;
 };
 
-// A device's states copied out for a block; both devices keep them under the
-// same names (the scissor rectangle aside), so one copy serves both.
+// The objects bound to a device, copied out for a block (the front end
+// copies the value states); both back ends keep them under the same names.
 template <typename Device>
-void d3d9ReadStates(const Device& device, const RECT& scissor, D3D9States& out) {
-  std::memcpy(out.renderStates, device.renderStates, sizeof out.renderStates);
-  std::memcpy(out.samplerStates, device.samplerStates, sizeof out.samplerStates);
-  std::memcpy(out.stageStates, device.stageStates, sizeof out.stageStates);
-  std::memcpy(out.transforms, device.transforms, sizeof out.transforms);
-  std::memcpy(out.vsConstants, device.vsConstants, sizeof out.vsConstants);
-  std::memcpy(out.psConstants, device.psConstants, sizeof out.psConstants);
-  out.viewport = device.view;
-  out.scissor = scissor;
+void d3d9ReadObjects(const Device& device, D3D9States& out) {
   out.fvf = device.fvf;
   for (int i = 0; i < D3D9_STAGES; ++i) out.textures[i] = device.textures[i];
   out.vertexShader = device.vs;

@@ -30,15 +30,9 @@ void recordingDeviceDestroyed(RecordingDevice* device) {
 
 RecordingDevice::RecordingDevice(RecordingDirect3D9* owner, HWND focus, DWORD flags,
                                  const D3DPRESENT_PARAMETERS& params)
-    : RecordingObject("Device"), d3d(owner), window(focus), behavior(flags), pp(params) {
+    : D3D9FrontEnd(flags, params), RecordingObject("Device"), d3d(owner), window(focus), pp(params) {
   d3d->AddRef();
   caps = recordingConfig().caps;
-  d3d9DefaultRenderStates(renderStates, pp.EnableAutoDepthStencil);
-  d3d9DefaultSamplerStates(samplerStates);
-  d3d9DefaultStageStates(stageStates);
-  d3d9DefaultTransforms(transforms);
-  std::memset(vsConstants, 0, sizeof vsConstants);
-  std::memset(psConstants, 0, sizeof psConstants);
 
   // The swap chain's back buffer and the automatic depth-stencil surface
   // belong to the device; the device also holds them as its current targets.
@@ -52,10 +46,10 @@ RecordingDevice::RecordingDevice(RecordingDirect3D9* owner, HWND focus, DWORD fl
     autoDepth = new RecordingSurface(this, dd, nullptr, false, nullptr, 0);
     hold(depth, autoDepth);
   }
-  view = {0, 0, pp.BackBufferWidth, pp.BackBufferHeight, 0.0f, 1.0f};
-  scissor = {0, 0, (LONG)pp.BackBufferWidth, (LONG)pp.BackBufferHeight};
   recordingDeviceCreated(this);
 }
+
+const D3DSURFACE_DESC& RecordingDevice::firstTargetDesc() const { return targets[0]->desc(); }
 
 RecordingDevice::~RecordingDevice() {
   recordingDeviceDestroyed(this);
@@ -289,10 +283,7 @@ HRESULT RecordingDevice::SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurfa
   hold(targets[RenderTargetIndex], s);
   // Setting render target 0 resets the viewport and the scissor rectangle
   // to the whole target.
-  if (RenderTargetIndex == 0) {
-    view = {0, 0, s->desc().Width, s->desc().Height, 0.0f, 1.0f};
-    scissor = {0, 0, (LONG)s->desc().Width, (LONG)s->desc().Height};
-  }
+  if (RenderTargetIndex == 0) coverTarget(s->desc().Width, s->desc().Height);
   return logCall("SetRenderTarget", a, S_OK);
 }
 
@@ -352,35 +343,20 @@ HRESULT RecordingDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, 
 
 HRESULT RecordingDevice::SetViewport(const D3DVIEWPORT9* v) {
   std::string a = v ? std::string("{") + args(u(v->X), u(v->Y), u(v->Width), u(v->Height), f(v->MinZ), f(v->MaxZ)) + "}" : "null";
-  if (HRESULT hr = injected("SetViewport")) return logCall("SetViewport", a, hr);
-  if (HRESULT hr = d3d9CheckSetViewport(__func__, v, targets[0]->desc())) return logCall("SetViewport", a, hr);
-  view = *v;
-  return logCall("SetViewport", a, S_OK);
+  return traced("SetViewport", a, [&] { return D3D9FrontEnd::SetViewport(v); });
 }
 
 HRESULT RecordingDevice::GetViewport(D3DVIEWPORT9* pViewport) {
-  std::string a = p(pViewport);
-  if (HRESULT hr = injected("GetViewport")) return logCall("GetViewport", a, hr);
-  if (HRESULT hr = d3d9CheckOut(__func__, pViewport)) return logCall("GetViewport", a, hr);
-  *pViewport = view;
-  return logCall("GetViewport", a, S_OK);
+  return traced("GetViewport", p(pViewport), [&] { return D3D9FrontEnd::GetViewport(pViewport); });
 }
 
 // --- states ------------------------------------------------------------------------
 HRESULT RecordingDevice::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) {
-  std::string a = args(u(State), u(Value));
-  if (HRESULT hr = injected("SetRenderState")) return logCall("SetRenderState", a, hr);
-  if (HRESULT hr = d3d9CheckSetRenderState(__func__, State)) return logCall("SetRenderState", a, hr);
-  renderStates[State] = Value;
-  return logCall("SetRenderState", a, S_OK);
+  return traced("SetRenderState", args(u(State), u(Value)), [&] { return D3D9FrontEnd::SetRenderState(State, Value); });
 }
 
 HRESULT RecordingDevice::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) {
-  std::string a = args(u(State), p(pValue));
-  if (HRESULT hr = injected("GetRenderState")) return logCall("GetRenderState", a, hr);
-  if (HRESULT hr = d3d9CheckGetRenderState(__func__, State, pValue, behavior)) return logCall("GetRenderState", a, hr);
-  *pValue = renderStates[State];
-  return logCall("GetRenderState", a, S_OK);
+  return traced("GetRenderState", args(u(State), p(pValue)), [&] { return D3D9FrontEnd::GetRenderState(State, pValue); });
 }
 
 HRESULT RecordingDevice::GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture) {
@@ -403,19 +379,13 @@ HRESULT RecordingDevice::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture
 }
 
 HRESULT RecordingDevice::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) {
-  std::string a = args(u(Sampler), u(Type), p(pValue));
-  if (HRESULT hr = injected("GetSamplerState")) return logCall("GetSamplerState", a, hr);
-  if (HRESULT hr = d3d9CheckGetSamplerState(__func__, Sampler, Type, pValue, behavior)) return logCall("GetSamplerState", a, hr);
-  *pValue = samplerStates[d3d9StageIndex(Sampler)][Type];
-  return logCall("GetSamplerState", a, S_OK);
+  return traced("GetSamplerState", args(u(Sampler), u(Type), p(pValue)),
+                [&] { return D3D9FrontEnd::GetSamplerState(Sampler, Type, pValue); });
 }
 
 HRESULT RecordingDevice::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) {
-  std::string a = args(u(Sampler), u(Type), Type == D3DSAMP_BORDERCOLOR ? x(Value) : u(Value));
-  if (HRESULT hr = injected("SetSamplerState")) return logCall("SetSamplerState", a, hr);
-  if (HRESULT hr = d3d9CheckSetSamplerState(__func__, Sampler, Type)) return logCall("SetSamplerState", a, hr);
-  samplerStates[d3d9StageIndex(Sampler)][Type] = Value;
-  return logCall("SetSamplerState", a, S_OK);
+  return traced("SetSamplerState", args(u(Sampler), u(Type), Type == D3DSAMP_BORDERCOLOR ? x(Value) : u(Value)),
+                [&] { return D3D9FrontEnd::SetSamplerState(Sampler, Type, Value); });
 }
 
 // --- draws -------------------------------------------------------------------------
@@ -528,23 +498,13 @@ HRESULT RecordingDevice::GetVertexShader(IDirect3DVertexShader9** ppShader) {
 }
 
 HRESULT RecordingDevice::SetVertexShaderConstantF(UINT StartRegister, const float* pConstantData, UINT Vector4fCount) {
-  std::string a = args(u(StartRegister), floats4(pConstantData, Vector4fCount), u(Vector4fCount));
-  if (HRESULT hr = injected("SetVertexShaderConstantF")) return logCall("SetVertexShaderConstantF", a, hr);
-  if (HRESULT hr =
-          d3d9CheckSetConstants(__func__, StartRegister, pConstantData, Vector4fCount, D3D9_VERTEX_SHADER_CONSTANT_REGISTERS))
-    return logCall("SetVertexShaderConstantF", a, hr);
-  std::memcpy(vsConstants[StartRegister], pConstantData, (size_t)Vector4fCount * 16);
-  return logCall("SetVertexShaderConstantF", a, S_OK);
+  return traced("SetVertexShaderConstantF", args(u(StartRegister), floats4(pConstantData, Vector4fCount), u(Vector4fCount)),
+                [&] { return D3D9FrontEnd::SetVertexShaderConstantF(StartRegister, pConstantData, Vector4fCount); });
 }
 
 HRESULT RecordingDevice::GetVertexShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount) {
-  std::string a = args(u(StartRegister), p(pConstantData), u(Vector4fCount));
-  if (HRESULT hr = injected("GetVertexShaderConstantF")) return logCall("GetVertexShaderConstantF", a, hr);
-  if (HRESULT hr = d3d9CheckGetConstants(__func__, StartRegister, pConstantData, Vector4fCount,
-                                         D3D9_VERTEX_SHADER_CONSTANT_REGISTERS, behavior))
-    return logCall("GetVertexShaderConstantF", a, hr);
-  std::memcpy(pConstantData, vsConstants[StartRegister], (size_t)Vector4fCount * 16);
-  return logCall("GetVertexShaderConstantF", a, S_OK);
+  return traced("GetVertexShaderConstantF", args(u(StartRegister), p(pConstantData), u(Vector4fCount)),
+                [&] { return D3D9FrontEnd::GetVertexShaderConstantF(StartRegister, pConstantData, Vector4fCount); });
 }
 
 HRESULT RecordingDevice::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes,
@@ -622,21 +582,11 @@ HRESULT RecordingDevice::GetPixelShader(IDirect3DPixelShader9** ppShader) {
 }
 
 HRESULT RecordingDevice::SetPixelShaderConstantF(UINT StartRegister, const float* pConstantData, UINT Vector4fCount) {
-  std::string a = args(u(StartRegister), floats4(pConstantData, Vector4fCount), u(Vector4fCount));
-  if (HRESULT hr = injected("SetPixelShaderConstantF")) return logCall("SetPixelShaderConstantF", a, hr);
-  if (HRESULT hr =
-          d3d9CheckSetConstants(__func__, StartRegister, pConstantData, Vector4fCount, D3D9_PIXEL_SHADER_CONSTANT_REGISTERS))
-    return logCall("SetPixelShaderConstantF", a, hr);
-  std::memcpy(psConstants[StartRegister], pConstantData, (size_t)Vector4fCount * 16);
-  return logCall("SetPixelShaderConstantF", a, S_OK);
+  return traced("SetPixelShaderConstantF", args(u(StartRegister), floats4(pConstantData, Vector4fCount), u(Vector4fCount)),
+                [&] { return D3D9FrontEnd::SetPixelShaderConstantF(StartRegister, pConstantData, Vector4fCount); });
 }
 
 HRESULT RecordingDevice::GetPixelShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount) {
-  std::string a = args(u(StartRegister), p(pConstantData), u(Vector4fCount));
-  if (HRESULT hr = injected("GetPixelShaderConstantF")) return logCall("GetPixelShaderConstantF", a, hr);
-  if (HRESULT hr = d3d9CheckGetConstants(__func__, StartRegister, pConstantData, Vector4fCount,
-                                         D3D9_PIXEL_SHADER_CONSTANT_REGISTERS, behavior))
-    return logCall("GetPixelShaderConstantF", a, hr);
-  std::memcpy(pConstantData, psConstants[StartRegister], (size_t)Vector4fCount * 16);
-  return logCall("GetPixelShaderConstantF", a, S_OK);
+  return traced("GetPixelShaderConstantF", args(u(StartRegister), p(pConstantData), u(Vector4fCount)),
+                [&] { return D3D9FrontEnd::GetPixelShaderConstantF(StartRegister, pConstantData, Vector4fCount); });
 }

@@ -8,7 +8,8 @@
 //   Release are not logged: reference counts are inspected instead).
 // - Queries are answered from the adapter description in recordingConfig():
 //   display modes per format, depth/texture/back-buffer formats, caps.
-// - The device keeps real state: render and sampler states, textures per
+// - The device keeps real state (its value states in the front end both
+//   devices share, D3D9FrontEnd): render and sampler states, textures per
 //   stage, render targets and depth surface (with references held as
 //   Direct3D 9 holds them), viewport (reset to the whole target by
 //   SetRenderTarget(0, ...)), constant registers, streams, indices,
@@ -30,6 +31,7 @@
 // as "Texture#12.LockRect(0, null, 0x0)".
 
 #include "platform/d3d9/D3D9Adapter.h"
+#include "platform/d3d9/D3D9FrontEnd.h"
 #include "platform/d3d9/D3D9Rules.h"
 #include "platform/d3d9/D3D9StateBlock.h"
 #include "platform/d3d9/d3d9.h"
@@ -196,7 +198,7 @@ class RecordingVertexDeclaration;
 class RecordingVertexShader;
 class RecordingPixelShader;
 
-class RecordingDevice : public IDirect3DDevice9, public RecordingObject, public D3D9StateOwner {
+class RecordingDevice : public D3D9FrontEnd, public RecordingObject {
 public:
   RecordingDevice(RecordingDirect3D9* d3d, HWND window, DWORD behaviorFlags, const D3DPRESENT_PARAMETERS& pp);
   ~RecordingDevice() override;
@@ -211,7 +213,7 @@ public:
     return d3d9CheckSetTextureStageState("GetTextureStageState", stage, type) ? 0 : stageStates[stage][type];
   }
   const D3DMATRIX& transform(D3DTRANSFORMSTATETYPE state) const { return transforms[d3d9TransformIndex(state) & 511]; }
-  const RECT& scissorRect() const { return scissor; }
+  const RECT& scissorRect() const { return scissorArea; }
   DWORD fvfCode() const { return fvf; }
   IDirect3DBaseTexture9* texture(DWORD stage) const;
   IDirect3DSurface9* renderTarget(DWORD index) const {
@@ -325,7 +327,7 @@ public:
   IDirect3DDevice9* stateDevice() override { return this; }
   void copyStates(D3D9States& out) override;
   template <typename Device>
-  friend void d3d9ReadStates(const Device& device, const RECT& scissor, D3D9States& out);
+  friend void d3d9ReadObjects(const Device& device, D3D9States& out);
   void setStates(const D3D9States& states) override;
   void stateBlockCreated() override { resourceCreated(); }
   void stateBlockDestroyed() override { resourceDestroyed(); }
@@ -337,8 +339,17 @@ public:
 
 protected:
   void lastReleased() override;
+  const D3DSURFACE_DESC& firstTargetDesc() const override;
 
 private:
+  // A call of the front end, logged with its arguments unless a failure was
+  // injected for it.
+  template <typename Call>
+  HRESULT traced(const char* method, const std::string& args, Call&& call) {
+    if (HRESULT hr = injected(method)) return logCall(method, args, hr);
+    return logCall(method, args, call());
+  }
+
   struct Stream {
     RecordingVertexBuffer* buffer = nullptr;
     UINT offset = 0;
@@ -356,27 +367,18 @@ private:
 
   RecordingDirect3D9* d3d;
   HWND window;
-  DWORD behavior;
   D3DPRESENT_PARAMETERS pp;
   D3DCAPS9 caps;
-  DWORD renderStates[D3D9_RENDER_STATES];
-  DWORD samplerStates[D3D9_STAGES][D3D9_SAMPLER_STATES];
   IDirect3DBaseTexture9* textures[D3D9_STAGES] = {};
   RecordingSurface* targets[D3D9_RENDER_TARGETS] = {};
   RecordingSurface* depth = nullptr;
   RecordingSurface* back = nullptr;
   RecordingSurface* autoDepth = nullptr;
-  D3DVIEWPORT9 view;
-  float vsConstants[D3D9_VERTEX_SHADER_CONSTANT_REGISTERS][4];
-  float psConstants[D3D9_PIXEL_SHADER_CONSTANT_REGISTERS][4];
   Stream streams[D3D9_STREAMS];
   RecordingIndexBuffer* indexBuffer = nullptr;
   RecordingVertexDeclaration* declaration = nullptr;
   RecordingVertexShader* vs = nullptr;
   RecordingPixelShader* ps = nullptr;
-  DWORD stageStates[D3D9_TEXTURE_STAGES][D3D9_STAGE_STATES];
-  D3DMATRIX transforms[D3D9_TRANSFORMS];
-  RECT scissor;
   DWORD fvf = 0;
   // The declarations SetFVF made, one per format, held until the device goes.
   std::vector<std::pair<DWORD, RecordingVertexDeclaration*>> fvfDeclarations;

@@ -41,52 +41,30 @@ void RecordingDevice::releaseFixedFunction() {
 }
 
 HRESULT RecordingDevice::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) {
-  std::string a = args(u(State), pMatrix ? floats4(pMatrix->m[0], 4) : "null");
-  if (HRESULT hr = injected("SetTransform")) return logCall("SetTransform", a, hr);
-  if (HRESULT hr = d3d9CheckSetTransform(__func__, State, pMatrix)) return logCall("SetTransform", a, hr);
-  transforms[d3d9TransformIndex(State)] = *pMatrix;
-  return logCall("SetTransform", a, S_OK);
+  return traced("SetTransform", args(u(State), pMatrix ? floats4(pMatrix->m[0], 4) : "null"),
+                [&] { return D3D9FrontEnd::SetTransform(State, pMatrix); });
 }
 
 HRESULT RecordingDevice::GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) {
-  std::string a = args(u(State), p(pMatrix));
-  if (HRESULT hr = injected("GetTransform")) return logCall("GetTransform", a, hr);
-  if (HRESULT hr = d3d9CheckGetTransform(__func__, State, pMatrix, behavior)) return logCall("GetTransform", a, hr);
-  *pMatrix = transforms[d3d9TransformIndex(State)];
-  return logCall("GetTransform", a, S_OK);
+  return traced("GetTransform", args(u(State), p(pMatrix)), [&] { return D3D9FrontEnd::GetTransform(State, pMatrix); });
 }
 
 HRESULT RecordingDevice::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) {
-  std::string a = args(u(Stage), u(Type), u(Value));
-  if (HRESULT hr = injected("SetTextureStageState")) return logCall("SetTextureStageState", a, hr);
-  if (HRESULT hr = d3d9CheckSetTextureStageState(__func__, Stage, Type)) return logCall("SetTextureStageState", a, hr);
-  stageStates[Stage][Type] = Value;
-  return logCall("SetTextureStageState", a, S_OK);
+  return traced("SetTextureStageState", args(u(Stage), u(Type), u(Value)),
+                [&] { return D3D9FrontEnd::SetTextureStageState(Stage, Type, Value); });
 }
 
 HRESULT RecordingDevice::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue) {
-  std::string a = args(u(Stage), u(Type), p(pValue));
-  if (HRESULT hr = injected("GetTextureStageState")) return logCall("GetTextureStageState", a, hr);
-  if (HRESULT hr = d3d9CheckGetTextureStageState(__func__, Stage, Type, pValue, behavior))
-    return logCall("GetTextureStageState", a, hr);
-  *pValue = stageStates[Stage][Type];
-  return logCall("GetTextureStageState", a, S_OK);
+  return traced("GetTextureStageState", args(u(Stage), u(Type), p(pValue)),
+                [&] { return D3D9FrontEnd::GetTextureStageState(Stage, Type, pValue); });
 }
 
 HRESULT RecordingDevice::SetScissorRect(const RECT* pRect) {
-  std::string a = rect(pRect);
-  if (HRESULT hr = injected("SetScissorRect")) return logCall("SetScissorRect", a, hr);
-  if (HRESULT hr = d3d9CheckSetScissorRect(__func__, pRect)) return logCall("SetScissorRect", a, hr);
-  scissor = *pRect;
-  return logCall("SetScissorRect", a, S_OK);
+  return traced("SetScissorRect", rect(pRect), [&] { return D3D9FrontEnd::SetScissorRect(pRect); });
 }
 
 HRESULT RecordingDevice::GetScissorRect(RECT* pRect) {
-  std::string a = p(pRect);
-  if (HRESULT hr = injected("GetScissorRect")) return logCall("GetScissorRect", a, hr);
-  if (HRESULT hr = d3d9CheckGetScissorRect(__func__, pRect)) return logCall("GetScissorRect", a, hr);
-  *pRect = scissor;
-  return logCall("GetScissorRect", a, S_OK);
+  return traced("GetScissorRect", p(pRect), [&] { return D3D9FrontEnd::GetScissorRect(pRect); });
 }
 
 HRESULT RecordingDevice::CreateStateBlock(D3DSTATEBLOCKTYPE Type, IDirect3DStateBlock9** ppSB) {
@@ -98,19 +76,13 @@ HRESULT RecordingDevice::CreateStateBlock(D3DSTATEBLOCKTYPE Type, IDirect3DState
 
 // A block's Capture and Apply show in the log as one line each.
 void RecordingDevice::copyStates(D3D9States& out) {
-  d3d9ReadStates(*this, scissor, out);
+  readValueStates(out);
+  d3d9ReadObjects(*this, out);
   logCall("StateBlock.Capture", "", S_OK);
 }
 
 void RecordingDevice::setStates(const D3D9States& in) {
-  std::memcpy(renderStates, in.renderStates, sizeof renderStates);
-  std::memcpy(samplerStates, in.samplerStates, sizeof samplerStates);
-  std::memcpy(stageStates, in.stageStates, sizeof stageStates);
-  std::memcpy(transforms, in.transforms, sizeof transforms);
-  std::memcpy(vsConstants, in.vsConstants, sizeof vsConstants);
-  std::memcpy(psConstants, in.psConstants, sizeof psConstants);
-  view = in.viewport;
-  scissor = in.scissor;
+  setValueStates(in);
   fvf = in.fvf;
   for (int i = 0; i < D3D9_STAGES; ++i) hold(textures[i], in.textures[i]);
   hold(vs, static_cast<RecordingVertexShader*>(in.vertexShader));

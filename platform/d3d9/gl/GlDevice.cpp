@@ -9,16 +9,8 @@
 #include <cstring>
 
 GlDevice::GlDevice(GlDirect3D9* owner, HWND focus, DWORD flags, const D3DPRESENT_PARAMETERS& params, GlContext* ctx)
-    : d3d(owner), focusWindow(focus), behavior(flags), pp(params), context(ctx) {
+    : D3D9FrontEnd(flags, params), d3d(owner), focusWindow(focus), pp(params), context(ctx) {
   d3d->AddRef();
-  d3d9DefaultRenderStates(renderStates, pp.EnableAutoDepthStencil);
-  d3d9DefaultSamplerStates(samplerStates);
-  d3d9DefaultStageStates(stageStates);
-  d3d9DefaultTransforms(transforms);
-  scissorRect = {0, 0, (LONG)pp.BackBufferWidth, (LONG)pp.BackBufferHeight};
-  std::memset(vsConstants, 0, sizeof vsConstants);
-  std::memset(psConstants, 0, sizeof psConstants);
-  view = {0, 0, pp.BackBufferWidth, pp.BackBufferHeight, 0.0f, 1.0f};
 }
 
 bool GlDevice::init() {

@@ -8,6 +8,7 @@
 // (surfaces and textures); the GL state cache is GlStateCache.
 
 #include "platform/d3d9/D3D9Adapter.h"
+#include "platform/d3d9/D3D9FrontEnd.h"
 #include "platform/d3d9/D3D9Rules.h"
 #include "platform/d3d9/D3D9StateBlock.h"
 #include "platform/d3d9/d3d9.h"
@@ -114,7 +115,7 @@ std::string glFixedFunctionPixelSource(const std::vector<DWORD>& config,
 // of areaWidth x areaHeight, centred in it.
 RECT glFittedRect(LONG width, LONG height, int areaWidth, int areaHeight);
 
-class GlDevice : public IDirect3DDevice9, public D3D9StateOwner {
+class GlDevice : public D3D9FrontEnd {
 public:
   GlDevice(GlDirect3D9* d3d, HWND focus, DWORD behavior, const D3DPRESENT_PARAMETERS& pp, GlContext* context);
   // Creates the back buffer, the depth surface and the GL objects; false
@@ -159,14 +160,8 @@ public:
   HRESULT BeginScene() override;
   HRESULT EndScene() override;
   HRESULT Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z, DWORD Stencil) override;
-  HRESULT SetViewport(const D3DVIEWPORT9* pViewport) override;
-  HRESULT GetViewport(D3DVIEWPORT9* pViewport) override;
-  HRESULT SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) override;
-  HRESULT GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) override;
   HRESULT GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture) override;
   HRESULT SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) override;
-  HRESULT GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) override;
-  HRESULT SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) override;
   HRESULT DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount) override;
   HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVertexIndex, UINT MinVertexIndex,
                                UINT NumVertices, UINT startIndex, UINT primCount) override;
@@ -179,8 +174,6 @@ public:
   HRESULT CreateVertexShader(const DWORD* pFunction, IDirect3DVertexShader9** ppShader) override;
   HRESULT SetVertexShader(IDirect3DVertexShader9* pShader) override;
   HRESULT GetVertexShader(IDirect3DVertexShader9** ppShader) override;
-  HRESULT SetVertexShaderConstantF(UINT StartRegister, const float* pConstantData, UINT Vector4fCount) override;
-  HRESULT GetVertexShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount) override;
   HRESULT SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes,
                           UINT Stride) override;
   HRESULT GetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9** ppStreamData, UINT* pOffsetInBytes,
@@ -190,26 +183,31 @@ public:
   HRESULT CreatePixelShader(const DWORD* pFunction, IDirect3DPixelShader9** ppShader) override;
   HRESULT SetPixelShader(IDirect3DPixelShader9* pShader) override;
   HRESULT GetPixelShader(IDirect3DPixelShader9** ppShader) override;
-  HRESULT SetPixelShaderConstantF(UINT StartRegister, const float* pConstantData, UINT Vector4fCount) override;
-  HRESULT GetPixelShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount) override;
   HRESULT SetFVF(DWORD FVF) override;
   HRESULT GetFVF(DWORD* pFVF) override;
-  HRESULT SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) override;
-  HRESULT GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) override;
-  HRESULT SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) override;
-  HRESULT GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue) override;
-  HRESULT SetScissorRect(const RECT* pRect) override;
-  HRESULT GetScissorRect(RECT* pRect) override;
   HRESULT CreateStateBlock(D3DSTATEBLOCKTYPE Type, IDirect3DStateBlock9** ppSB) override;
 
   // --- D3D9StateOwner ---
   IDirect3DDevice9* stateDevice() override { return this; }
   void copyStates(D3D9States& out) override;
   template <typename Device>
-  friend void d3d9ReadStates(const Device& device, const RECT& scissor, D3D9States& out);
+  friend void d3d9ReadObjects(const Device& device, D3D9States& out);
   void setStates(const D3D9States& states) override;
   void stateBlockCreated() override { resourceCreated(); }
   void stateBlockDestroyed() override { resourceDestroyed(); }
+
+ protected:
+  // --- what the front end tells ---
+  void renderStateChanged(D3DRENDERSTATETYPE state) override;
+  void samplerStateChanged(int samplerIndex) override { dirtySamplers |= 1u << samplerIndex; }
+  void stageStateChanged() override;
+  void transformChanged() override { ++transformVersion; }
+  void constantsChanged(bool pixel) override { ++(pixel ? psVersion : vsVersion); }
+  void viewportChanged() override { dirty |= DirtyViewport; }
+  void scissorChanged() override { dirty |= DirtyScissor; }
+  const D3DSURFACE_DESC& firstTargetDesc() const override;
+
+ public:
 
   // --- for resources ---
   void resourceCreated() { ++liveResources; }
@@ -304,7 +302,6 @@ private:
   bool released = false;
   GlDirect3D9* d3d;
   HWND focusWindow;
-  DWORD behavior;
   D3DPRESENT_PARAMETERS pp;
   GlContext* context;
   bool lost = false;
@@ -316,17 +313,12 @@ private:
   void leaveFullscreen();
 
   // Direct3D state
-  DWORD renderStates[D3D9_RENDER_STATES];
-  DWORD samplerStates[D3D9_STAGES][D3D9_SAMPLER_STATES];
   IDirect3DBaseTexture9* textures[D3D9_STAGES] = {};
   GlTextureCore* textureCores[D3D9_STAGES] = {};
   GlSurface* targets[D3D9_RENDER_TARGETS] = {};
   GlSurface* depth = nullptr;
   GlSurface* back = nullptr;
   GlSurface* autoDepth = nullptr;
-  D3DVIEWPORT9 view;
-  float vsConstants[D3D9_VERTEX_SHADER_CONSTANT_REGISTERS][4];
-  float psConstants[D3D9_PIXEL_SHADER_CONSTANT_REGISTERS][4];
   uint64_t vsVersion = 1, psVersion = 1;
   struct Stream {
     GlVertexBuffer* buffer = nullptr;
@@ -337,10 +329,7 @@ private:
   GlVertexDeclaration* declaration = nullptr;
   GlVertexShader* vs = nullptr;
   GlPixelShader* ps = nullptr;
-  DWORD stageStates[D3D9_TEXTURE_STAGES][D3D9_STAGE_STATES];
-  D3DMATRIX transforms[D3D9_TRANSFORMS];
   uint64_t transformVersion = 1;
-  RECT scissorRect;
   DWORD fvf = 0;
   // The declarations SetFVF made, one per format, held until the device goes.
   std::vector<std::pair<DWORD, GlVertexDeclaration*>> fvfDeclarations;

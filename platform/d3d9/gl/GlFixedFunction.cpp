@@ -85,12 +85,14 @@ std::string glFixedFunctionPixelSource(const std::vector<DWORD>& config,
                                   argument(w[Color2], w[Constant]));
     // A disabled alpha operation keeps the alpha that reached the stage; a
     // dot product fills alpha as well.
-    std::string alpha = w[OpColor] == D3DTOP_DOTPRODUCT3 ? "(" + color + ").a"
-                        : w[OpAlpha] == D3DTOP_DISABLE
-                            ? "current.a"
-                            : "(" + operation(w[OpAlpha], argument(w[Alpha0], w[Constant]),
-                                              argument(w[Alpha1], w[Constant]), argument(w[Alpha2], w[Constant])) +
-                                  ").a";
+    std::string alpha = "current.a";
+    if (w[OpColor] == D3DTOP_DOTPRODUCT3)
+      alpha = std::string("(").append(color).append(").a");
+    else if (w[OpAlpha] != D3DTOP_DISABLE)
+      alpha = std::string("(")
+                  .append(operation(w[OpAlpha], argument(w[Alpha0], w[Constant]), argument(w[Alpha1], w[Constant]),
+                                    argument(w[Alpha2], w[Constant])))
+                  .append(").a");
     std::string target = (w[Result] & D3DTA_SELECTMASK) == D3DTA_TEMP ? "temp" : "current";
     body += "  " + target + " = clamp(vec4((" + color + ").rgb, " + alpha + "), 0.0, 1.0);\n";
   }
@@ -150,85 +152,24 @@ HRESULT GlDevice::GetFVF(DWORD* pFVF) {
   return D3D_OK;
 }
 
-HRESULT GlDevice::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) {
-  if (HRESULT hr = d3d9CheckSetTransform(__func__, State, pMatrix)) return hr;
-  D3DMATRIX& m = transforms[d3d9TransformIndex(State)];
-  if (std::memcmp(&m, pMatrix, sizeof m) != 0) {
-    m = *pMatrix;
-    ++transformVersion;
-  }
-  return D3D_OK;
-}
-
-HRESULT GlDevice::GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) {
-  if (HRESULT hr = d3d9CheckGetTransform(__func__, State, pMatrix, behavior)) return hr;
-  *pMatrix = transforms[d3d9TransformIndex(State)];
-  return D3D_OK;
-}
-
-HRESULT GlDevice::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) {
-  if (HRESULT hr = d3d9CheckSetTextureStageState(__func__, Stage, Type)) return hr;
-  if (stageStates[Stage][Type] != Value) {
-    stageStates[Stage][Type] = Value;
-    if (!ps) dirty |= DirtyProgram;
-  }
-  return D3D_OK;
-}
-
-HRESULT GlDevice::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue) {
-  if (HRESULT hr = d3d9CheckGetTextureStageState(__func__, Stage, Type, pValue, behavior)) return hr;
-  *pValue = stageStates[Stage][Type];
-  return D3D_OK;
-}
-
-HRESULT GlDevice::SetScissorRect(const RECT* pRect) {
-  if (HRESULT hr = d3d9CheckSetScissorRect(__func__, pRect)) return hr;
-  scissorRect = *pRect;
-  dirty |= DirtyScissor;
-  return D3D_OK;
-}
-
-HRESULT GlDevice::GetScissorRect(RECT* pRect) {
-  if (HRESULT hr = d3d9CheckGetScissorRect(__func__, pRect)) return hr;
-  *pRect = scissorRect;
-  return D3D_OK;
+// The fixed-function pixel program follows the stages when no pixel shader is bound.
+void GlDevice::stageStateChanged() {
+  if (!ps) dirty |= DirtyProgram;
 }
 
 HRESULT GlDevice::CreateStateBlock(D3DSTATEBLOCKTYPE Type, IDirect3DStateBlock9** ppSB) {
   return d3d9CreateStateBlock(this, Type, ppSB);
 }
 
-void GlDevice::copyStates(D3D9States& out) { d3d9ReadStates(*this, scissorRect, out); }
+void GlDevice::copyStates(D3D9States& out) {
+  readValueStates(out);
+  d3d9ReadObjects(*this, out);
+}
 
-// Through the device's own calls, which mark only what changed.
+// Through the front end and the device's own calls, which mark only what changed.
 void GlDevice::setStates(const D3D9States& in) {
-  for (DWORD i = 1; i < D3D9_RENDER_STATES; ++i) SetRenderState((D3DRENDERSTATETYPE)i, in.renderStates[i]);
-  for (int i = 0; i < D3D9_STAGES; ++i) {
-    DWORD stage = i < 16 ? (DWORD)i : D3DVERTEXTEXTURESAMPLER0 + (DWORD)(i - 16);
-    for (DWORD t = D3DSAMP_ADDRESSU; t < D3D9_SAMPLER_STATES; ++t)
-      SetSamplerState(stage, (D3DSAMPLERSTATETYPE)t, in.samplerStates[i][t]);
-    SetTexture(stage, in.textures[i]);
-  }
-  for (DWORD i = 0; i < D3D9_TEXTURE_STAGES; ++i)
-    for (DWORD t = D3DTSS_COLOROP; t < D3D9_STAGE_STATES; ++t)
-      SetTextureStageState(i, (D3DTEXTURESTAGESTATETYPE)t, in.stageStates[i][t]);
-  if (std::memcmp(transforms, in.transforms, sizeof transforms) != 0) {
-    std::memcpy(transforms, in.transforms, sizeof transforms);
-    ++transformVersion;
-  }
-  if (std::memcmp(vsConstants, in.vsConstants, sizeof vsConstants) != 0) {
-    std::memcpy(vsConstants, in.vsConstants, sizeof vsConstants);
-    ++vsVersion;
-  }
-  if (std::memcmp(psConstants, in.psConstants, sizeof psConstants) != 0) {
-    std::memcpy(psConstants, in.psConstants, sizeof psConstants);
-    ++psVersion;
-  }
-  if (std::memcmp(&view, &in.viewport, sizeof view) != 0) {
-    view = in.viewport;
-    dirty |= DirtyViewport;
-  }
-  SetScissorRect(&in.scissor);
+  setValueStates(in);
+  for (int i = 0; i < D3D9_STAGES; ++i) SetTexture(i < 16 ? (DWORD)i : D3DVERTEXTEXTURESAMPLER0 + (DWORD)(i - 16), in.textures[i]);
   SetVertexShader(in.vertexShader);
   SetPixelShader(in.pixelShader);
   SetVertexDeclaration(in.declaration);

@@ -354,40 +354,6 @@ HRESULT GlDevice::GetPixelShader(IDirect3DPixelShader9** ppShader) {
   return D3D_OK;
 }
 
-HRESULT GlDevice::SetVertexShaderConstantF(UINT StartRegister, const float* pConstantData, UINT Vector4fCount) {
-  if (HRESULT hr = d3d9CheckSetConstants(__func__, StartRegister, pConstantData, Vector4fCount,
-                                         D3D9_VERTEX_SHADER_CONSTANT_REGISTERS))
-    return hr;
-  std::memcpy(vsConstants[StartRegister], pConstantData, (size_t)Vector4fCount * 16);
-  ++vsVersion;
-  return D3D_OK;
-}
-
-HRESULT GlDevice::GetVertexShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount) {
-  if (HRESULT hr = d3d9CheckGetConstants(__func__, StartRegister, pConstantData, Vector4fCount,
-                                         D3D9_VERTEX_SHADER_CONSTANT_REGISTERS, behavior))
-    return hr;
-  std::memcpy(pConstantData, vsConstants[StartRegister], (size_t)Vector4fCount * 16);
-  return D3D_OK;
-}
-
-HRESULT GlDevice::SetPixelShaderConstantF(UINT StartRegister, const float* pConstantData, UINT Vector4fCount) {
-  if (HRESULT hr = d3d9CheckSetConstants(__func__, StartRegister, pConstantData, Vector4fCount,
-                                         D3D9_PIXEL_SHADER_CONSTANT_REGISTERS))
-    return hr;
-  std::memcpy(psConstants[StartRegister], pConstantData, (size_t)Vector4fCount * 16);
-  ++psVersion;
-  return D3D_OK;
-}
-
-HRESULT GlDevice::GetPixelShaderConstantF(UINT StartRegister, float* pConstantData, UINT Vector4fCount) {
-  if (HRESULT hr = d3d9CheckGetConstants(__func__, StartRegister, pConstantData, Vector4fCount,
-                                         D3D9_PIXEL_SHADER_CONSTANT_REGISTERS, behavior))
-    return hr;
-  std::memcpy(pConstantData, psConstants[StartRegister], (size_t)Vector4fCount * 16);
-  return D3D_OK;
-}
-
 // --- programs --------------------------------------------------------------------------------
 GlProgram* GlDevice::linkProgram(uint64_t key, DWORD alphaFunc) {
   GlProgram* p = new GlProgram();

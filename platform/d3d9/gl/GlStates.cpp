@@ -102,21 +102,10 @@ struct StateGroups {
 
 }  // namespace
 
-HRESULT GlDevice::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) {
+void GlDevice::renderStateChanged(D3DRENDERSTATETYPE State) {
   static const StateGroups groups(DirtyDepth, DirtyRaster, DirtyBlend, DirtyStencil, DirtyColorMask, DirtyMisc,
                                   DirtyProgram, DirtyScissor);
-  if (HRESULT hr = d3d9CheckSetRenderState(__func__, State)) return hr;
-  if (renderStates[State] != Value) {
-    renderStates[State] = Value;
-    dirty |= groups.group[State];
-  }
-  return D3D_OK;
-}
-
-HRESULT GlDevice::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) {
-  if (HRESULT hr = d3d9CheckGetRenderState(__func__, State, pValue, behavior)) return hr;
-  *pValue = renderStates[State];
-  return D3D_OK;
+  dirty |= groups.group[State];
 }
 
 HRESULT GlDevice::GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture) {
@@ -137,22 +126,6 @@ HRESULT GlDevice::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) {
   hold(textures[i], pTexture);
   textureCores[i] = core;
   dirtyTextures |= 1u << i;
-  return D3D_OK;
-}
-
-HRESULT GlDevice::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) {
-  if (HRESULT hr = d3d9CheckGetSamplerState(__func__, Sampler, Type, pValue, behavior)) return hr;
-  *pValue = samplerStates[d3d9StageIndex(Sampler)][Type];
-  return D3D_OK;
-}
-
-HRESULT GlDevice::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) {
-  if (HRESULT hr = d3d9CheckSetSamplerState(__func__, Sampler, Type)) return hr;
-  int i = d3d9StageIndex(Sampler);
-  if (samplerStates[i][Type] != Value) {
-    samplerStates[i][Type] = Value;
-    dirtySamplers |= 1u << i;
-  }
   return D3D_OK;
 }
 
@@ -244,7 +217,7 @@ void GlDevice::applyRenderStates() {
   // Target rows and GL rows run alike (row 0 is the top), so the rectangle
   // needs no flip.
   if (dirty & DirtyScissor) {
-    const RECT& r = scissorRect;
+    const RECT& r = scissorArea;
     scissor(rs[D3DRS_SCISSORTESTENABLE] != FALSE, r.left, r.top, r.right > r.left ? r.right - r.left : 0,
             r.bottom > r.top ? r.bottom - r.top : 0);
   }

@@ -135,11 +135,7 @@ HRESULT GlDevice::SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pR
   dirty |= DirtyFramebuffer | (RenderTargetIndex > 0 ? DirtyColorMask : 0u);
   // Setting render target 0 resets the viewport and the scissor rectangle
   // to the whole target.
-  if (RenderTargetIndex == 0) {
-    view = {0, 0, s->desc.Width, s->desc.Height, 0.0f, 1.0f};
-    scissorRect = {0, 0, (LONG)s->desc.Width, (LONG)s->desc.Height};
-    dirty |= DirtyViewport | DirtyScissor;
-  }
+  if (RenderTargetIndex == 0) coverTarget(s->desc.Width, s->desc.Height);
   return D3D_OK;
 }
 
@@ -209,10 +205,10 @@ HRESULT GlDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLO
   // the scissor rectangle while the scissor test is on).
   LONG vx0 = (LONG)view.X, vy0 = (LONG)view.Y, vx1 = (LONG)(view.X + view.Width), vy1 = (LONG)(view.Y + view.Height);
   if (renderStates[D3DRS_SCISSORTESTENABLE]) {
-    vx0 = std::max(vx0, scissorRect.left);
-    vy0 = std::max(vy0, scissorRect.top);
-    vx1 = std::min(vx1, scissorRect.right);
-    vy1 = std::min(vy1, scissorRect.bottom);
+    vx0 = std::max(vx0, scissorArea.left);
+    vy0 = std::max(vy0, scissorArea.top);
+    vx1 = std::min(vx1, scissorArea.right);
+    vy1 = std::min(vy1, scissorArea.bottom);
   }
   if (Count == 0) {
     if (vx0 < vx1 && vy0 < vy1) {
@@ -235,18 +231,7 @@ HRESULT GlDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLO
   return D3D_OK;
 }
 
-HRESULT GlDevice::SetViewport(const D3DVIEWPORT9* v) {
-  if (HRESULT hr = d3d9CheckSetViewport(__func__, v, targets[0]->desc)) return hr;
-  view = *v;
-  dirty |= DirtyViewport;
-  return D3D_OK;
-}
-
-HRESULT GlDevice::GetViewport(D3DVIEWPORT9* pViewport) {
-  if (HRESULT hr = d3d9CheckOut(__func__, pViewport)) return hr;
-  *pViewport = view;
-  return D3D_OK;
-}
+const D3DSURFACE_DESC& GlDevice::firstTargetDesc() const { return targets[0]->desc; }
 
 // --- framebuffers -------------------------------------------------------------------------
 void GlDevice::applyFramebuffer() {

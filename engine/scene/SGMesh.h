@@ -84,6 +84,9 @@ class SGMesh : public SGNode {
   // per key that keeps a face, in order of the keys' first faces, each
   // drawn on its own (partKey says whose group it is).
   void buildGeometry(const uint32_t* faceKeys = nullptr);
+  // The welding of buildGeometry() without face keys, done ahead on any
+  // thread (it needs no device); buildGeometry() then only uploads.
+  void prepareGeometry();
   void computeBounds(D3DXVECTOR3* minimum, D3DXVECTOR3* maximum) const;
   Mesh* getMesh() const { return mesh; }
   MeshGroup* getMeshGroup() const { return meshGroup; }
@@ -105,6 +108,11 @@ class SGMesh : public SGNode {
   bool hasWireframeColour = false;
   float wireframeColour[3] = {0.0f, 0.0f, 0.0f};
   Array<uint32_t> partKeys;  // one per part of the group, with faceKeys
+  // What prepareGeometry() welded, until buildGeometry() takes it.
+  bool prepared = false;
+  bool preparedBuilt = false;
+  Array<ImportVertex> preparedVertices;
+  Array<uint16_t> preparedIndices;
   // One reference each, made by buildGeometry; null until then. Whoever
   // builds them releases them in the destructor.
   Mesh* mesh = nullptr;

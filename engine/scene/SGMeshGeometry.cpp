@@ -8,6 +8,8 @@
 #include "engine/assets/Mesh.h"
 #include "engine/render/VertexFormats.h"
 #include "engine/scene/SGMesh.h"
+
+#include <utility>
 #include "platform/d3d9/d3d9.h"
 
 namespace {
@@ -77,12 +79,22 @@ void SGMesh::buildGeometry(const uint32_t* faceKeys) {
     keys.append(0);
   }
 
+  const bool usePrepared = prepared && !faceKeys;
+  prepared = false;
   for (uint32_t key : keys) {
     Array<ImportVertex> vertices;
     Array<uint16_t> indices;
+    bool built;
+    if (usePrepared) {
+      built = preparedBuilt;
+      vertices = std::move(preparedVertices);
+      indices = std::move(preparedIndices);
+    } else {
+      built = importMesh.build(vertices, indices, faceKeys, key);
+    }
     // A part without faces would ask the device for an empty buffer, which
     // it cannot make; such a part is simply not drawn.
-    if (!importMesh.build(vertices, indices, faceKeys, key) || indices.count == 0 || vertices.count == 0) continue;
+    if (!built || indices.count == 0 || vertices.count == 0) continue;
     Mesh* part = makeMesh(vertices, indices);
     if (!meshGroup) {
       meshGroup = TRACKED_NEW(MeshGroup);
@@ -97,6 +109,11 @@ void SGMesh::buildGeometry(const uint32_t* faceKeys) {
     return;
   }
   meshGroup->upload();
+}
+
+void SGMesh::prepareGeometry() {
+  preparedBuilt = importMesh.build(preparedVertices, preparedIndices, nullptr, 0);
+  prepared = true;
 }
 
 void SGMesh::computeBounds(D3DXVECTOR3* minimum, D3DXVECTOR3* maximum) const {

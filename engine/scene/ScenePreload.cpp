@@ -6,6 +6,7 @@
 #include "engine/Log.h"
 #include "engine/Memory.h"
 #include "engine/scene/ASELoader.h"
+#include "engine/scene/SGMesh.h"
 
 namespace {
 
@@ -13,6 +14,7 @@ struct Preload {
   std::string fileName;
   ASELoader* loader = nullptr;
   bool loaded = false;
+  bool unsupportedIsFatal = false;  // the demo's own scene
   LogCapture capture;
   std::thread reader;
 };
@@ -25,6 +27,13 @@ void readScene(Preload* preload) {
   logCaptureThisThread(&preload->capture);
   try {
     preload->loaded = preload->loader->load(preload->fileName.c_str());
+    // The demo's own scene is welded here too; a viewed one groups its faces
+    // by material first, which needs the device's textures.
+    if (preload->loaded && preload->unsupportedIsFatal) {
+      Array<SGMesh*> nodes;
+      preload->loader->getNodes(nodes);
+      for (SGMesh* node : nodes) node->prepareGeometry();
+    }
   } catch (const LogCapture::Fatal&) {
     preload->loaded = false;
   }
@@ -40,6 +49,7 @@ void scenePreloadStart(const char* fileName, bool unsupportedIsFatal) {
   pending->fileName = fileName;
   pending->loader = TRACKED_NEW(ASELoader);
   pending->loader->unsupportedIsFatal = unsupportedIsFatal;
+  pending->unsupportedIsFatal = unsupportedIsFatal;
   pending->reader = std::thread(readScene, pending);
 }
 

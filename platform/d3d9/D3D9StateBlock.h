@@ -38,20 +38,6 @@ struct D3D9States : D3D9ValueStates {
   IDirect3DIndexBuffer9* indices;
 };
 
-// The objects bound to a device, copied out for a block (the front end
-// copies the value states); both back ends keep them under the same names.
-template <typename Device>
-void d3d9ReadObjects(const Device& device, D3D9States& out) {
-  out.fvf = device.fvf;
-  for (int i = 0; i < D3D9_STAGES; ++i) out.textures[i] = device.textures[i];
-  out.vertexShader = device.vs;
-  out.pixelShader = device.ps;
-  out.declaration = device.declaration;
-  for (int i = 0; i < D3D9_STREAMS; ++i)
-    out.streams[i] = {device.streams[i].buffer, device.streams[i].offset, device.streams[i].stride};
-  out.indices = device.indexBuffer;
-}
-
 class D3D9StateOwner {
 public:
   virtual IDirect3DDevice9* stateDevice() = 0;

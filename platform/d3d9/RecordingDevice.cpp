@@ -30,7 +30,7 @@ void recordingDeviceDestroyed(RecordingDevice* device) {
 
 RecordingDevice::RecordingDevice(RecordingDirect3D9* owner, HWND focus, DWORD flags,
                                  const D3DPRESENT_PARAMETERS& params)
-    : D3D9FrontEnd(flags, params), RecordingObject("Device"), d3d(owner), window(focus), pp(params) {
+    : Bindings(flags, params), RecordingObject("Device"), d3d(owner), window(focus), pp(params) {
   d3d->AddRef();
   caps = recordingConfig().caps;
 
@@ -51,6 +51,12 @@ RecordingDevice::RecordingDevice(RecordingDirect3D9* owner, HWND focus, DWORD fl
 
 const D3DSURFACE_DESC& RecordingDevice::firstTargetDesc() const { return targets[0]->desc(); }
 
+RecordingObject* RecordingDevice::ownTexture(IDirect3DBaseTexture9* texture) const { return recordingObject(texture); }
+
+RecordingVertexDeclaration* RecordingDevice::newDeclaration(const D3DVERTEXELEMENT9* elements, UINT count) {
+  return new RecordingVertexDeclaration(this, elements, count);
+}
+
 RecordingDevice::~RecordingDevice() {
   recordingDeviceDestroyed(this);
   d3d->Release();
@@ -60,15 +66,9 @@ void RecordingDevice::lastReleased() {
   released = true;
   recordingDeviceDestroyed(this);
   ++liveResources;  // keeps this object alive while the bindings below go
-  for (auto& t : textures) hold(t, (IDirect3DBaseTexture9*)nullptr);
+  releaseObjects();
   for (auto& t : targets) hold(t, (RecordingSurface*)nullptr);
   hold(depth, (RecordingSurface*)nullptr);
-  for (auto& s : streams) hold(s.buffer, (RecordingVertexBuffer*)nullptr);
-  hold(indexBuffer, (RecordingIndexBuffer*)nullptr);
-  hold(declaration, (RecordingVertexDeclaration*)nullptr);
-  hold(vs, (RecordingVertexShader*)nullptr);
-  hold(ps, (RecordingPixelShader*)nullptr);
-  releaseFixedFunction();
   if (back) back->Release();
   back = nullptr;
   if (autoDepth) autoDepth->Release();
@@ -360,22 +360,12 @@ HRESULT RecordingDevice::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue)
 }
 
 HRESULT RecordingDevice::GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture) {
-  std::string a = args(u(Stage), p(ppTexture));
   if (ppTexture) *ppTexture = nullptr;
-  if (HRESULT hr = injected("GetTexture")) return logCall("GetTexture", a, hr);
-  if (HRESULT hr = d3d9CheckGetTexture(__func__, Stage, ppTexture, behavior)) return logCall("GetTexture", a, hr);
-  IDirect3DBaseTexture9* t = textures[d3d9StageIndex(Stage)];
-  if (t) t->AddRef();
-  *ppTexture = t;
-  return logCall("GetTexture", a, S_OK);
+  return traced("GetTexture", args(u(Stage), p(ppTexture)), [&] { return Bindings::GetTexture(Stage, ppTexture); });
 }
 
 HRESULT RecordingDevice::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) {
-  std::string a = args(u(Stage), obj(pTexture));
-  if (HRESULT hr = injected("SetTexture")) return logCall("SetTexture", a, hr);
-  if (HRESULT hr = d3d9CheckSetTexture(__func__, Stage, pTexture, recordingObject(pTexture))) return logCall("SetTexture", a, hr);
-  hold(textures[d3d9StageIndex(Stage)], pTexture);
-  return logCall("SetTexture", a, S_OK);
+  return traced("SetTexture", args(u(Stage), obj(pTexture)), [&] { return Bindings::SetTexture(Stage, pTexture); });
 }
 
 HRESULT RecordingDevice::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) {
@@ -449,23 +439,12 @@ HRESULT RecordingDevice::CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVerte
 }
 
 HRESULT RecordingDevice::SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl) {
-  std::string a = obj(pDecl);
-  if (HRESULT hr = injected("SetVertexDeclaration")) return logCall("SetVertexDeclaration", a, hr);
-  RecordingVertexDeclaration* d = dynamic_cast<RecordingVertexDeclaration*>(recordingObject(pDecl));
-  if (HRESULT hr = d3d9CheckObject(__func__, pDecl, d)) return logCall("SetVertexDeclaration", a, hr);
-  hold(declaration, d);
-  fvf = 0;
-  return logCall("SetVertexDeclaration", a, S_OK);
+  return traced("SetVertexDeclaration", obj(pDecl), [&] { return Bindings::SetVertexDeclaration(pDecl); });
 }
 
 HRESULT RecordingDevice::GetVertexDeclaration(IDirect3DVertexDeclaration9** ppDecl) {
-  std::string a = p(ppDecl);
   if (ppDecl) *ppDecl = nullptr;
-  if (HRESULT hr = injected("GetVertexDeclaration")) return logCall("GetVertexDeclaration", a, hr);
-  if (HRESULT hr = d3d9CheckOut(__func__, ppDecl)) return logCall("GetVertexDeclaration", a, hr);
-  if (declaration) declaration->AddRef();
-  *ppDecl = declaration;
-  return logCall("GetVertexDeclaration", a, S_OK);
+  return traced("GetVertexDeclaration", p(ppDecl), [&] { return Bindings::GetVertexDeclaration(ppDecl); });
 }
 
 // --- shaders and constants ------------------------------------------------------------
@@ -479,22 +458,12 @@ HRESULT RecordingDevice::CreateVertexShader(const DWORD* pFunction, IDirect3DVer
 }
 
 HRESULT RecordingDevice::SetVertexShader(IDirect3DVertexShader9* pShader) {
-  std::string a = obj(pShader);
-  if (HRESULT hr = injected("SetVertexShader")) return logCall("SetVertexShader", a, hr);
-  RecordingVertexShader* s = dynamic_cast<RecordingVertexShader*>(recordingObject(pShader));
-  if (HRESULT hr = d3d9CheckObject(__func__, pShader, s)) return logCall("SetVertexShader", a, hr);
-  hold(vs, s);
-  return logCall("SetVertexShader", a, S_OK);
+  return traced("SetVertexShader", obj(pShader), [&] { return Bindings::SetVertexShader(pShader); });
 }
 
 HRESULT RecordingDevice::GetVertexShader(IDirect3DVertexShader9** ppShader) {
-  std::string a = p(ppShader);
   if (ppShader) *ppShader = nullptr;
-  if (HRESULT hr = injected("GetVertexShader")) return logCall("GetVertexShader", a, hr);
-  if (HRESULT hr = d3d9CheckOut(__func__, ppShader)) return logCall("GetVertexShader", a, hr);
-  if (vs) vs->AddRef();
-  *ppShader = vs;
-  return logCall("GetVertexShader", a, S_OK);
+  return traced("GetVertexShader", p(ppShader), [&] { return Bindings::GetVertexShader(ppShader); });
 }
 
 HRESULT RecordingDevice::SetVertexShaderConstantF(UINT StartRegister, const float* pConstantData, UINT Vector4fCount) {
@@ -509,48 +478,24 @@ HRESULT RecordingDevice::GetVertexShaderConstantF(UINT StartRegister, float* pCo
 
 HRESULT RecordingDevice::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes,
                                          UINT Stride) {
-  std::string a = args(u(StreamNumber), obj(pStreamData), u(OffsetInBytes), u(Stride));
-  if (HRESULT hr = injected("SetStreamSource")) return logCall("SetStreamSource", a, hr);
-  RecordingVertexBuffer* b = dynamic_cast<RecordingVertexBuffer*>(recordingObject(pStreamData));
-  if (HRESULT hr = d3d9CheckSetStreamSource(__func__, StreamNumber, pStreamData, b, OffsetInBytes, Stride))
-    return logCall("SetStreamSource", a, hr);
-  hold(streams[StreamNumber].buffer, b);
-  streams[StreamNumber].offset = OffsetInBytes;
-  streams[StreamNumber].stride = Stride;
-  return logCall("SetStreamSource", a, S_OK);
+  return traced("SetStreamSource", args(u(StreamNumber), obj(pStreamData), u(OffsetInBytes), u(Stride)),
+                [&] { return Bindings::SetStreamSource(StreamNumber, pStreamData, OffsetInBytes, Stride); });
 }
 
 HRESULT RecordingDevice::GetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9** ppStreamData,
                                          UINT* pOffsetInBytes, UINT* pStride) {
-  std::string a = args(u(StreamNumber), p(ppStreamData), p(pOffsetInBytes), p(pStride));
   if (ppStreamData) *ppStreamData = nullptr;
-  if (HRESULT hr = injected("GetStreamSource")) return logCall("GetStreamSource", a, hr);
-  if (HRESULT hr = d3d9CheckGetStreamSource(__func__, StreamNumber, ppStreamData, pOffsetInBytes, pStride))
-    return logCall("GetStreamSource", a, hr);
-  if (streams[StreamNumber].buffer) streams[StreamNumber].buffer->AddRef();
-  *ppStreamData = streams[StreamNumber].buffer;
-  *pOffsetInBytes = streams[StreamNumber].offset;
-  *pStride = streams[StreamNumber].stride;
-  return logCall("GetStreamSource", a, S_OK);
+  return traced("GetStreamSource", args(u(StreamNumber), p(ppStreamData), p(pOffsetInBytes), p(pStride)),
+                [&] { return Bindings::GetStreamSource(StreamNumber, ppStreamData, pOffsetInBytes, pStride); });
 }
 
 HRESULT RecordingDevice::SetIndices(IDirect3DIndexBuffer9* pIndexData) {
-  std::string a = obj(pIndexData);
-  if (HRESULT hr = injected("SetIndices")) return logCall("SetIndices", a, hr);
-  RecordingIndexBuffer* b = dynamic_cast<RecordingIndexBuffer*>(recordingObject(pIndexData));
-  if (HRESULT hr = d3d9CheckObject(__func__, pIndexData, b)) return logCall("SetIndices", a, hr);
-  hold(indexBuffer, b);
-  return logCall("SetIndices", a, S_OK);
+  return traced("SetIndices", obj(pIndexData), [&] { return Bindings::SetIndices(pIndexData); });
 }
 
 HRESULT RecordingDevice::GetIndices(IDirect3DIndexBuffer9** ppIndexData) {
-  std::string a = p(ppIndexData);
   if (ppIndexData) *ppIndexData = nullptr;
-  if (HRESULT hr = injected("GetIndices")) return logCall("GetIndices", a, hr);
-  if (HRESULT hr = d3d9CheckOut(__func__, ppIndexData)) return logCall("GetIndices", a, hr);
-  if (indexBuffer) indexBuffer->AddRef();
-  *ppIndexData = indexBuffer;
-  return logCall("GetIndices", a, S_OK);
+  return traced("GetIndices", p(ppIndexData), [&] { return Bindings::GetIndices(ppIndexData); });
 }
 
 HRESULT RecordingDevice::CreatePixelShader(const DWORD* pFunction, IDirect3DPixelShader9** ppShader) {
@@ -563,22 +508,12 @@ HRESULT RecordingDevice::CreatePixelShader(const DWORD* pFunction, IDirect3DPixe
 }
 
 HRESULT RecordingDevice::SetPixelShader(IDirect3DPixelShader9* pShader) {
-  std::string a = obj(pShader);
-  if (HRESULT hr = injected("SetPixelShader")) return logCall("SetPixelShader", a, hr);
-  RecordingPixelShader* s = dynamic_cast<RecordingPixelShader*>(recordingObject(pShader));
-  if (HRESULT hr = d3d9CheckObject(__func__, pShader, s)) return logCall("SetPixelShader", a, hr);
-  hold(ps, s);
-  return logCall("SetPixelShader", a, S_OK);
+  return traced("SetPixelShader", obj(pShader), [&] { return Bindings::SetPixelShader(pShader); });
 }
 
 HRESULT RecordingDevice::GetPixelShader(IDirect3DPixelShader9** ppShader) {
-  std::string a = p(ppShader);
   if (ppShader) *ppShader = nullptr;
-  if (HRESULT hr = injected("GetPixelShader")) return logCall("GetPixelShader", a, hr);
-  if (HRESULT hr = d3d9CheckOut(__func__, ppShader)) return logCall("GetPixelShader", a, hr);
-  if (ps) ps->AddRef();
-  *ppShader = ps;
-  return logCall("GetPixelShader", a, S_OK);
+  return traced("GetPixelShader", p(ppShader), [&] { return Bindings::GetPixelShader(ppShader); });
 }
 
 HRESULT RecordingDevice::SetPixelShaderConstantF(UINT StartRegister, const float* pConstantData, UINT Vector4fCount) {

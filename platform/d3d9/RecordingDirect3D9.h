@@ -31,7 +31,7 @@
 // as "Texture#12.LockRect(0, null, 0x0)".
 
 #include "platform/d3d9/D3D9Adapter.h"
-#include "platform/d3d9/D3D9FrontEnd.h"
+#include "platform/d3d9/D3D9Bindings.h"
 #include "platform/d3d9/D3D9Rules.h"
 #include "platform/d3d9/D3D9StateBlock.h"
 #include "platform/d3d9/d3d9.h"
@@ -198,7 +198,19 @@ class RecordingVertexDeclaration;
 class RecordingVertexShader;
 class RecordingPixelShader;
 
-class RecordingDevice : public D3D9FrontEnd, public RecordingObject {
+// The back end's classes, for the front end's bindings.
+struct RecordingObjects {
+  using Texture = RecordingObject;
+  using VertexBuffer = RecordingVertexBuffer;
+  using IndexBuffer = RecordingIndexBuffer;
+  using Declaration = RecordingVertexDeclaration;
+  using VertexShader = RecordingVertexShader;
+  using PixelShader = RecordingPixelShader;
+};
+
+class RecordingDevice : public D3D9Bindings<RecordingDevice, RecordingObjects>, public RecordingObject {
+  using Bindings = D3D9Bindings<RecordingDevice, RecordingObjects>;
+
 public:
   RecordingDevice(RecordingDirect3D9* d3d, HWND window, DWORD behaviorFlags, const D3DPRESENT_PARAMETERS& pp);
   ~RecordingDevice() override;
@@ -323,19 +335,22 @@ public:
   HRESULT GetScissorRect(RECT* pRect) override;
   HRESULT CreateStateBlock(D3DSTATEBLOCKTYPE Type, IDirect3DStateBlock9** ppSB) override;
 
-  // --- D3D9StateOwner ---
-  IDirect3DDevice9* stateDevice() override { return this; }
+  // --- D3D9StateOwner: a block's Capture and Apply are logged ---
   void copyStates(D3D9States& out) override;
-  template <typename Device>
-  friend void d3d9ReadObjects(const Device& device, D3D9States& out);
   void setStates(const D3D9States& states) override;
-  void stateBlockCreated() override { resourceCreated(); }
-  void stateBlockDestroyed() override { resourceDestroyed(); }
 
   // Resources keep the device alive (not counted in the public reference
   // count) so that GetDevice stays valid after the engine released it.
   void resourceCreated() { ++liveResources; }
   void resourceDestroyed();
+
+  // --- for the front end's bindings ---
+  template <class T, class I>
+  T* own(I* object) const {
+    return dynamic_cast<T*>(recordingObject(object));
+  }
+  RecordingObject* ownTexture(IDirect3DBaseTexture9* texture) const;
+  RecordingVertexDeclaration* newDeclaration(const D3DVERTEXELEMENT9* elements, UINT count);
 
 protected:
   void lastReleased() override;
@@ -350,39 +365,15 @@ private:
     return logCall(method, args, call());
   }
 
-  struct Stream {
-    RecordingVertexBuffer* buffer = nullptr;
-    UINT offset = 0;
-    UINT stride = 0;
-  };
-  // Holds a reference in a binding slot, as Direct3D 9 does for bound objects.
-  template <typename T>
-  static void hold(T*& slot, T* value) {
-    if (slot == value) return;
-    if (value) value->AddRef();
-    T* old = slot;
-    slot = value;
-    if (old) old->Release();
-  }
 
   RecordingDirect3D9* d3d;
   HWND window;
   D3DPRESENT_PARAMETERS pp;
   D3DCAPS9 caps;
-  IDirect3DBaseTexture9* textures[D3D9_STAGES] = {};
   RecordingSurface* targets[D3D9_RENDER_TARGETS] = {};
   RecordingSurface* depth = nullptr;
   RecordingSurface* back = nullptr;
   RecordingSurface* autoDepth = nullptr;
-  Stream streams[D3D9_STREAMS];
-  RecordingIndexBuffer* indexBuffer = nullptr;
-  RecordingVertexDeclaration* declaration = nullptr;
-  RecordingVertexShader* vs = nullptr;
-  RecordingPixelShader* ps = nullptr;
-  DWORD fvf = 0;
-  // The declarations SetFVF made, one per format, held until the device goes.
-  std::vector<std::pair<DWORD, RecordingVertexDeclaration*>> fvfDeclarations;
-  void releaseFixedFunction();
   bool sceneOpen = false;
   bool released = false;
   int liveResources = 0;

@@ -9,35 +9,11 @@
 using namespace rec;
 
 HRESULT RecordingDevice::SetFVF(DWORD FVF) {
-  std::string a = x(FVF);
-  if (HRESULT hr = injected("SetFVF")) return logCall("SetFVF", a, hr);
-  if (HRESULT hr = d3d9CheckSetFVF(__func__, FVF)) return logCall("SetFVF", a, hr);
-  if (FVF == 0) return logCall("SetFVF", a, S_OK);  // keeps the declaration, as Direct3D 9 does
-  RecordingVertexDeclaration* d = nullptr;
-  for (auto& entry : fvfDeclarations)
-    if (entry.first == FVF) d = entry.second;
-  if (!d) {
-    std::vector<D3DVERTEXELEMENT9> elements;
-    d3d9FvfElements(FVF, elements);
-    d = new RecordingVertexDeclaration(this, elements.data(), (UINT)elements.size());
-    fvfDeclarations.push_back({FVF, d});
-  }
-  hold(declaration, d);
-  fvf = FVF;
-  return logCall("SetFVF", a, S_OK);
+  return traced("SetFVF", x(FVF), [&] { return Bindings::SetFVF(FVF); });
 }
 
 HRESULT RecordingDevice::GetFVF(DWORD* pFVF) {
-  std::string a = p(pFVF);
-  if (HRESULT hr = injected("GetFVF")) return logCall("GetFVF", a, hr);
-  if (HRESULT hr = d3d9CheckGetFVF(__func__, pFVF, behavior)) return logCall("GetFVF", a, hr);
-  *pFVF = fvf;
-  return logCall("GetFVF", a, S_OK);
-}
-
-void RecordingDevice::releaseFixedFunction() {
-  for (auto& entry : fvfDeclarations) entry.second->Release();
-  fvfDeclarations.clear();
+  return traced("GetFVF", p(pFVF), [&] { return Bindings::GetFVF(pFVF); });
 }
 
 HRESULT RecordingDevice::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) {
@@ -76,24 +52,12 @@ HRESULT RecordingDevice::CreateStateBlock(D3DSTATEBLOCKTYPE Type, IDirect3DState
 
 // A block's Capture and Apply show in the log as one line each.
 void RecordingDevice::copyStates(D3D9States& out) {
-  readValueStates(out);
-  d3d9ReadObjects(*this, out);
+  Bindings::copyStates(out);
   logCall("StateBlock.Capture", "", S_OK);
 }
 
 void RecordingDevice::setStates(const D3D9States& in) {
-  setValueStates(in);
-  fvf = in.fvf;
-  for (int i = 0; i < D3D9_STAGES; ++i) hold(textures[i], in.textures[i]);
-  hold(vs, static_cast<RecordingVertexShader*>(in.vertexShader));
-  hold(ps, static_cast<RecordingPixelShader*>(in.pixelShader));
-  hold(declaration, static_cast<RecordingVertexDeclaration*>(in.declaration));
-  for (int i = 0; i < D3D9_STREAMS; ++i) {
-    hold(streams[i].buffer, static_cast<RecordingVertexBuffer*>(in.streams[i].buffer));
-    streams[i].offset = in.streams[i].offset;
-    streams[i].stride = in.streams[i].stride;
-  }
-  hold(indexBuffer, static_cast<RecordingIndexBuffer*>(in.indices));
+  Bindings::setStates(in);
   logCall("StateBlock.Apply", "", S_OK);
 }
 

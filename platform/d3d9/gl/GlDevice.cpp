@@ -9,7 +9,7 @@
 #include <cstring>
 
 GlDevice::GlDevice(GlDirect3D9* owner, HWND focus, DWORD flags, const D3DPRESENT_PARAMETERS& params, GlContext* ctx)
-    : D3D9FrontEnd(flags, params), d3d(owner), focusWindow(focus), pp(params), context(ctx) {
+    : D3D9Bindings(flags, params), d3d(owner), focusWindow(focus), pp(params), context(ctx) {
   d3d->AddRef();
 }
 
@@ -144,19 +144,10 @@ ULONG GlDevice::Release() {
 }
 
 void GlDevice::releaseBindings() {
-  for (int i = 0; i < D3D9_STAGES; ++i) {
-    hold(textures[i], (IDirect3DBaseTexture9*)nullptr);
-    textureCores[i] = nullptr;
-  }
+  releaseObjects();
+  for (auto& core : textureCores) core = nullptr;
   for (auto& t : targets) hold(t, (GlSurface*)nullptr);
   hold(depth, (GlSurface*)nullptr);
-  for (auto& s : streams) hold(s.buffer, (GlVertexBuffer*)nullptr);
-  hold(indexBuffer, (GlIndexBuffer*)nullptr);
-  hold(declaration, (GlVertexDeclaration*)nullptr);
-  hold(vs, (GlVertexShader*)nullptr);
-  hold(ps, (GlPixelShader*)nullptr);
-  for (auto& entry : fvfDeclarations) entry.second->Release();
-  fvfDeclarations.clear();
   if (back) back->Release();
   back = nullptr;
   if (autoDepth) autoDepth->Release();

@@ -8,7 +8,7 @@
 // (surfaces and textures); the GL state cache is GlStateCache.
 
 #include "platform/d3d9/D3D9Adapter.h"
-#include "platform/d3d9/D3D9FrontEnd.h"
+#include "platform/d3d9/D3D9Bindings.h"
 #include "platform/d3d9/D3D9Rules.h"
 #include "platform/d3d9/D3D9StateBlock.h"
 #include "platform/d3d9/d3d9.h"
@@ -115,7 +115,17 @@ std::string glFixedFunctionPixelSource(const std::vector<DWORD>& config,
 // of areaWidth x areaHeight, centred in it.
 RECT glFittedRect(LONG width, LONG height, int areaWidth, int areaHeight);
 
-class GlDevice : public D3D9FrontEnd {
+// The back end's classes, for the front end's bindings.
+struct GlObjects {
+  using Texture = GlTextureCore;
+  using VertexBuffer = GlVertexBuffer;
+  using IndexBuffer = GlIndexBuffer;
+  using Declaration = GlVertexDeclaration;
+  using VertexShader = GlVertexShader;
+  using PixelShader = GlPixelShader;
+};
+
+class GlDevice : public D3D9Bindings<GlDevice, GlObjects> {
 public:
   GlDevice(GlDirect3D9* d3d, HWND focus, DWORD behavior, const D3DPRESENT_PARAMETERS& pp, GlContext* context);
   // Creates the back buffer, the depth surface and the GL objects; false
@@ -160,8 +170,6 @@ public:
   HRESULT BeginScene() override;
   HRESULT EndScene() override;
   HRESULT Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z, DWORD Stencil) override;
-  HRESULT GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture) override;
-  HRESULT SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) override;
   HRESULT DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount) override;
   HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVertexIndex, UINT MinVertexIndex,
                                UINT NumVertices, UINT startIndex, UINT primCount) override;
@@ -169,32 +177,10 @@ public:
                           UINT VertexStreamZeroStride) override;
   HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVertexElements,
                                   IDirect3DVertexDeclaration9** ppDecl) override;
-  HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl) override;
-  HRESULT GetVertexDeclaration(IDirect3DVertexDeclaration9** ppDecl) override;
   HRESULT CreateVertexShader(const DWORD* pFunction, IDirect3DVertexShader9** ppShader) override;
-  HRESULT SetVertexShader(IDirect3DVertexShader9* pShader) override;
-  HRESULT GetVertexShader(IDirect3DVertexShader9** ppShader) override;
-  HRESULT SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes,
-                          UINT Stride) override;
-  HRESULT GetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9** ppStreamData, UINT* pOffsetInBytes,
-                          UINT* pStride) override;
-  HRESULT SetIndices(IDirect3DIndexBuffer9* pIndexData) override;
-  HRESULT GetIndices(IDirect3DIndexBuffer9** ppIndexData) override;
   HRESULT CreatePixelShader(const DWORD* pFunction, IDirect3DPixelShader9** ppShader) override;
-  HRESULT SetPixelShader(IDirect3DPixelShader9* pShader) override;
-  HRESULT GetPixelShader(IDirect3DPixelShader9** ppShader) override;
-  HRESULT SetFVF(DWORD FVF) override;
-  HRESULT GetFVF(DWORD* pFVF) override;
   HRESULT CreateStateBlock(D3DSTATEBLOCKTYPE Type, IDirect3DStateBlock9** ppSB) override;
 
-  // --- D3D9StateOwner ---
-  IDirect3DDevice9* stateDevice() override { return this; }
-  void copyStates(D3D9States& out) override;
-  template <typename Device>
-  friend void d3d9ReadObjects(const Device& device, D3D9States& out);
-  void setStates(const D3D9States& states) override;
-  void stateBlockCreated() override { resourceCreated(); }
-  void stateBlockDestroyed() override { resourceDestroyed(); }
 
  protected:
   // --- what the front end tells ---
@@ -206,6 +192,10 @@ public:
   void viewportChanged() override { dirty |= DirtyViewport; }
   void scissorChanged() override { dirty |= DirtyScissor; }
   const D3DSURFACE_DESC& firstTargetDesc() const override;
+  void textureChanged(int stage, GlTextureCore* own) override;
+  void streamChanged() override { dirty |= DirtyVertexArray; }
+  void declarationChanging(GlVertexDeclaration* next) override;
+  void shaderChanged() override { dirty |= DirtyProgram; }
 
  public:
 
@@ -237,9 +227,7 @@ public:
   bool srgbTextures() const { return hasSrgbDecode; }
   bool s3tc() const { return hasS3tc; }
 
-private:
-  friend class GlResource;
-  void releaseBindings();
+  // --- for the front end's bindings ---
   // An argument as this device's object of class T, or null (null, or
   // another device's).
   template <typename T, typename I>
@@ -247,6 +235,12 @@ private:
     T* t = object ? dynamic_cast<T*>(object) : nullptr;
     return t && t->device == this ? t : nullptr;
   }
+  GlTextureCore* ownTexture(IDirect3DBaseTexture9* texture) const;
+  GlVertexDeclaration* newDeclaration(const D3DVERTEXELEMENT9* elements, UINT count);
+
+private:
+  friend class GlResource;
+  void releaseBindings();
   // Hands out a new resource, or releases it when GL refused its storage.
   template <typename T, typename I>
   static HRESULT handOut(T* object, bool stored, I** out) {
@@ -256,15 +250,6 @@ private:
     }
     *out = object;
     return D3D_OK;
-  }
-  // Holds a reference in a binding slot, as Direct3D 9 does for bound objects.
-  template <typename T>
-  static void hold(T*& slot, T* value) {
-    if (slot == value) return;
-    if (value) value->AddRef();
-    T* old = slot;
-    slot = value;
-    if (old) old->Release();
   }
 
   // draw preparation
@@ -313,26 +298,13 @@ private:
   void leaveFullscreen();
 
   // Direct3D state
-  IDirect3DBaseTexture9* textures[D3D9_STAGES] = {};
   GlTextureCore* textureCores[D3D9_STAGES] = {};
   GlSurface* targets[D3D9_RENDER_TARGETS] = {};
   GlSurface* depth = nullptr;
   GlSurface* back = nullptr;
   GlSurface* autoDepth = nullptr;
   uint64_t vsVersion = 1, psVersion = 1;
-  struct Stream {
-    GlVertexBuffer* buffer = nullptr;
-    UINT offset = 0;
-    UINT stride = 0;
-  } streams[D3D9_STREAMS];
-  GlIndexBuffer* indexBuffer = nullptr;
-  GlVertexDeclaration* declaration = nullptr;
-  GlVertexShader* vs = nullptr;
-  GlPixelShader* ps = nullptr;
   uint64_t transformVersion = 1;
-  DWORD fvf = 0;
-  // The declarations SetFVF made, one per format, held until the device goes.
-  std::vector<std::pair<DWORD, GlVertexDeclaration*>> fvfDeclarations;
   std::vector<std::vector<DWORD>> stageConfigurations;
   bool sceneOpen = false;
 

@@ -129,29 +129,6 @@ std::vector<DWORD> GlDevice::stageTexCoords(uint32_t configuration) const {
 }
 
 // --- device calls ----------------------------------------------------------------------------
-HRESULT GlDevice::SetFVF(DWORD FVF) {
-  if (HRESULT hr = d3d9CheckSetFVF(__func__, FVF)) return hr;
-  if (FVF == 0) return D3D_OK;  // keeps the declaration, as Direct3D 9 does
-  GlVertexDeclaration* d = nullptr;
-  for (auto& entry : fvfDeclarations)
-    if (entry.first == FVF) d = entry.second;
-  if (!d) {
-    std::vector<D3DVERTEXELEMENT9> elements;
-    d3d9FvfElements(FVF, elements);
-    d = new GlVertexDeclaration(this, elements.data(), (UINT)elements.size());
-    fvfDeclarations.push_back({FVF, d});
-  }
-  SetVertexDeclaration(d);
-  fvf = FVF;
-  return D3D_OK;
-}
-
-HRESULT GlDevice::GetFVF(DWORD* pFVF) {
-  if (HRESULT hr = d3d9CheckGetFVF(__func__, pFVF, behavior)) return hr;
-  *pFVF = fvf;
-  return D3D_OK;
-}
-
 // The fixed-function pixel program follows the stages when no pixel shader is bound.
 void GlDevice::stageStateChanged() {
   if (!ps) dirty |= DirtyProgram;
@@ -161,20 +138,3 @@ HRESULT GlDevice::CreateStateBlock(D3DSTATEBLOCKTYPE Type, IDirect3DStateBlock9*
   return d3d9CreateStateBlock(this, Type, ppSB);
 }
 
-void GlDevice::copyStates(D3D9States& out) {
-  readValueStates(out);
-  d3d9ReadObjects(*this, out);
-}
-
-// Through the front end and the device's own calls, which mark only what changed.
-void GlDevice::setStates(const D3D9States& in) {
-  setValueStates(in);
-  for (int i = 0; i < D3D9_STAGES; ++i) SetTexture(i < 16 ? (DWORD)i : D3DVERTEXTEXTURESAMPLER0 + (DWORD)(i - 16), in.textures[i]);
-  SetVertexShader(in.vertexShader);
-  SetPixelShader(in.pixelShader);
-  SetVertexDeclaration(in.declaration);
-  fvf = in.fvf;
-  for (UINT i = 0; i < D3D9_STREAMS; ++i)
-    SetStreamSource(i, in.streams[i].buffer, in.streams[i].offset, in.streams[i].stride);
-  SetIndices(in.indices);
-}

@@ -320,40 +320,6 @@ HRESULT GlDevice::CreatePixelShader(const DWORD* pFunction, IDirect3DPixelShader
   return createShader<GlPixelShader>(pFunction, ppShader, true);
 }
 
-HRESULT GlDevice::SetVertexShader(IDirect3DVertexShader9* pShader) {
-  GlVertexShader* s = pShader ? dynamic_cast<GlVertexShader*>(pShader) : nullptr;
-  if (HRESULT hr = d3d9CheckObject(__func__, pShader, s && s->device == this ? s : nullptr)) return hr;
-  if (s == vs) return D3D_OK;
-  hold(vs, s);
-  dirty |= DirtyProgram;
-  return D3D_OK;
-}
-
-HRESULT GlDevice::GetVertexShader(IDirect3DVertexShader9** ppShader) {
-  if (ppShader) *ppShader = nullptr;
-  if (HRESULT hr = d3d9CheckOut(__func__, ppShader)) return hr;
-  if (vs) vs->AddRef();
-  *ppShader = vs;
-  return D3D_OK;
-}
-
-HRESULT GlDevice::SetPixelShader(IDirect3DPixelShader9* pShader) {
-  GlPixelShader* s = pShader ? dynamic_cast<GlPixelShader*>(pShader) : nullptr;
-  if (HRESULT hr = d3d9CheckObject(__func__, pShader, s && s->device == this ? s : nullptr)) return hr;
-  if (s == ps) return D3D_OK;
-  hold(ps, s);
-  dirty |= DirtyProgram;
-  return D3D_OK;
-}
-
-HRESULT GlDevice::GetPixelShader(IDirect3DPixelShader9** ppShader) {
-  if (ppShader) *ppShader = nullptr;
-  if (HRESULT hr = d3d9CheckOut(__func__, ppShader)) return hr;
-  if (ps) ps->AddRef();
-  *ppShader = ps;
-  return D3D_OK;
-}
-
 // --- programs --------------------------------------------------------------------------------
 GlProgram* GlDevice::linkProgram(uint64_t key, DWORD alphaFunc) {
   GlProgram* p = new GlProgram();

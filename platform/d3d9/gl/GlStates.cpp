@@ -108,25 +108,14 @@ void GlDevice::renderStateChanged(D3DRENDERSTATETYPE State) {
   dirty |= groups.group[State];
 }
 
-HRESULT GlDevice::GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture) {
-  if (ppTexture) *ppTexture = nullptr;
-  if (HRESULT hr = d3d9CheckGetTexture(__func__, Stage, ppTexture, behavior)) return hr;
-  IDirect3DBaseTexture9* t = textures[d3d9StageIndex(Stage)];
-  if (t) t->AddRef();
-  *ppTexture = t;
-  return D3D_OK;
+GlTextureCore* GlDevice::ownTexture(IDirect3DBaseTexture9* texture) const {
+  GlTextureCore* core = dynamic_cast<GlTextureCore*>(texture);
+  return core && core->textureDevice == this ? core : nullptr;
 }
 
-HRESULT GlDevice::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) {
-  GlTextureCore* core = pTexture ? dynamic_cast<GlTextureCore*>(pTexture) : nullptr;
-  if (core && core->textureDevice != this) core = nullptr;
-  if (HRESULT hr = d3d9CheckSetTexture(__func__, Stage, pTexture, core)) return hr;
-  int i = d3d9StageIndex(Stage);
-  if (textures[i] == pTexture) return D3D_OK;
-  hold(textures[i], pTexture);
-  textureCores[i] = core;
-  dirtyTextures |= 1u << i;
-  return D3D_OK;
+void GlDevice::textureChanged(int stage, GlTextureCore* own) {
+  textureCores[stage] = own;
+  dirtyTextures |= 1u << stage;
 }
 
 void GlDevice::bindTextureForUpdate(GLenum target, GLuint texture) {

@@ -228,63 +228,14 @@ HRESULT GlDevice::CreateVertexDeclaration(const D3DVERTEXELEMENT9* pVertexElemen
   return D3D_OK;
 }
 
-HRESULT GlDevice::SetVertexDeclaration(IDirect3DVertexDeclaration9* pDecl) {
-  GlVertexDeclaration* d = own<GlVertexDeclaration>(pDecl);
-  if (HRESULT hr = d3d9CheckObject(__func__, pDecl, d)) return hr;
-  fvf = 0;
-  if (d == declaration) return D3D_OK;
-  bool kindChanged = !declaration || !d || declaration->pretransformed != d->pretransformed;
-  hold(declaration, d);
+void GlDevice::declarationChanging(GlVertexDeclaration* next) {
   dirty |= DirtyVertexArray;
-  if (kindChanged) dirty |= DirtyProgram;
-  return D3D_OK;
+  // Pre-transformed vertices take the built-in vertex stage.
+  if (!declaration || !next || declaration->pretransformed != next->pretransformed) dirty |= DirtyProgram;
 }
 
-HRESULT GlDevice::GetVertexDeclaration(IDirect3DVertexDeclaration9** ppDecl) {
-  if (ppDecl) *ppDecl = nullptr;
-  if (HRESULT hr = d3d9CheckOut(__func__, ppDecl)) return hr;
-  if (declaration) declaration->AddRef();
-  *ppDecl = declaration;
-  return D3D_OK;
-}
-
-HRESULT GlDevice::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes,
-                                  UINT Stride) {
-  GlVertexBuffer* b = own<GlVertexBuffer>(pStreamData);
-  if (HRESULT hr = d3d9CheckSetStreamSource(__func__, StreamNumber, pStreamData, b, OffsetInBytes, Stride)) return hr;
-  Stream& s = streams[StreamNumber];
-  if (s.buffer == b && s.offset == OffsetInBytes && s.stride == Stride) return D3D_OK;
-  hold(s.buffer, b);
-  s.offset = OffsetInBytes;
-  s.stride = Stride;
-  dirty |= DirtyVertexArray;
-  return D3D_OK;
-}
-
-HRESULT GlDevice::GetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9** ppStreamData, UINT* pOffsetInBytes,
-                                  UINT* pStride) {
-  if (ppStreamData) *ppStreamData = nullptr;
-  if (HRESULT hr = d3d9CheckGetStreamSource(__func__, StreamNumber, ppStreamData, pOffsetInBytes, pStride)) return hr;
-  if (streams[StreamNumber].buffer) streams[StreamNumber].buffer->AddRef();
-  *ppStreamData = streams[StreamNumber].buffer;
-  *pOffsetInBytes = streams[StreamNumber].offset;
-  *pStride = streams[StreamNumber].stride;
-  return D3D_OK;
-}
-
-HRESULT GlDevice::SetIndices(IDirect3DIndexBuffer9* pIndexData) {
-  GlIndexBuffer* b = own<GlIndexBuffer>(pIndexData);
-  if (HRESULT hr = d3d9CheckObject(__func__, pIndexData, b)) return hr;
-  hold(indexBuffer, b);
-  return D3D_OK;
-}
-
-HRESULT GlDevice::GetIndices(IDirect3DIndexBuffer9** ppIndexData) {
-  if (ppIndexData) *ppIndexData = nullptr;
-  if (HRESULT hr = d3d9CheckOut(__func__, ppIndexData)) return hr;
-  if (indexBuffer) indexBuffer->AddRef();
-  *ppIndexData = indexBuffer;
-  return D3D_OK;
+GlVertexDeclaration* GlDevice::newDeclaration(const D3DVERTEXELEMENT9* elements, UINT count) {
+  return new GlVertexDeclaration(this, elements, count);
 }
 
 // --- vertex arrays ---------------------------------------------------------------------------

@@ -1,15 +1,19 @@
 #pragma once
 // The front end's second half: the objects bound to a device (textures,
-// vertex streams, indices, the vertex declaration or FVF, both shaders),
-// kept, checked and answered once for both back ends. Bound objects are held
+// vertex streams, indices, the vertex declaration or FVF, both shaders,
+// render targets and the depth-stencil surface) and the scene bracket, kept,
+// checked and answered once for both back ends. Bound objects are held
 // with a reference, as Direct3D 9 holds them.
 //
 // Written once, typed per back end: Objects names the back end's classes
 // (Texture, VertexBuffer, IndexBuffer, Declaration, VertexShader,
-// PixelShader), and Device, the back end itself, answers
+// PixelShader, Surface), and Device, the back end itself, answers
 //   template <class T, class I> T* own(I* object)   // its own object, or null
 //   Objects::Texture* ownTexture(IDirect3DBaseTexture9* texture)
+//   Objects::Surface* ownSurface(IDirect3DSurface9* surface)
+//   static const D3DSURFACE_DESC& surfaceDesc(const Objects::Surface& surface)
 //   Objects::Declaration* newDeclaration(const D3DVERTEXELEMENT9* elements, UINT count)
+//   resourceCreated(), resourceDestroyed()   // a state block keeps the device alive
 // and is told what changed through the virtual hooks below.
 
 #include <cstring>
@@ -27,6 +31,7 @@ public:
   using Declaration = typename Objects::Declaration;
   using VertexShader = typename Objects::VertexShader;
   using PixelShader = typename Objects::PixelShader;
+  using Surface = typename Objects::Surface;
 
   HRESULT SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) override {
     Texture* own = pTexture ? device().ownTexture(pTexture) : nullptr;
@@ -107,6 +112,45 @@ public:
   }
   HRESULT GetPixelShader(IDirect3DPixelShader9** ppShader) override { return getObject(__func__, ps, ppShader); }
 
+  HRESULT SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pRenderTarget) override {
+    Surface* s = device().ownSurface(pRenderTarget);
+    if (HRESULT hr = d3d9CheckSetRenderTarget(__func__, RenderTargetIndex, pRenderTarget, descOf(s))) return hr;
+    hold(targets[RenderTargetIndex], s);
+    targetChanged(RenderTargetIndex);
+    // Setting render target 0 makes the viewport and scissor rectangle cover it.
+    if (RenderTargetIndex == 0) coverTarget(descOf(s)->Width, descOf(s)->Height);
+    return D3D_OK;
+  }
+  HRESULT GetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9** ppRenderTarget) override {
+    if (ppRenderTarget) *ppRenderTarget = nullptr;
+    if (HRESULT hr = d3d9CheckGetRenderTarget(__func__, RenderTargetIndex, ppRenderTarget)) return hr;
+    if (!targets[RenderTargetIndex]) return D3DERR_NOTFOUND;
+    return handOut(targets[RenderTargetIndex], ppRenderTarget);
+  }
+  HRESULT SetDepthStencilSurface(IDirect3DSurface9* pNewZStencil) override {
+    Surface* s = device().ownSurface(pNewZStencil);
+    if (HRESULT hr = d3d9CheckSetDepthStencilSurface(__func__, pNewZStencil, descOf(s))) return hr;
+    hold(depth, s);
+    depthChanged();
+    return D3D_OK;
+  }
+  HRESULT GetDepthStencilSurface(IDirect3DSurface9** ppZStencilSurface) override {
+    if (ppZStencilSurface) *ppZStencilSurface = nullptr;
+    if (HRESULT hr = d3d9CheckOut(__func__, ppZStencilSurface)) return hr;
+    if (!depth) return D3DERR_NOTFOUND;
+    return handOut(depth, ppZStencilSurface);
+  }
+  HRESULT BeginScene() override {
+    if (HRESULT hr = d3d9CheckScene(__func__, sceneOpen, true)) return hr;
+    sceneOpen = true;
+    return D3D_OK;
+  }
+  HRESULT EndScene() override {
+    if (HRESULT hr = d3d9CheckScene(__func__, sceneOpen, false)) return hr;
+    sceneOpen = false;
+    return D3D_OK;
+  }
+
   // --- D3D9StateOwner: state blocks read and set the front end's states ---
   IDirect3DDevice9* stateDevice() override { return this; }
   void copyStates(D3D9States& out) override {
@@ -131,6 +175,11 @@ protected:
   // Before `next` replaces the bound declaration.
   virtual void declarationChanging(Declaration* /*next*/) {}
   virtual void shaderChanged() {}
+  virtual void targetChanged(DWORD /*index*/) {}
+  virtual void depthChanged() {}
+
+  const D3DSURFACE_DESC& firstTargetDesc() const override { return Device::surfaceDesc(*targets[0]); }
+  static const D3DSURFACE_DESC* descOf(const Surface* s) { return s ? &Device::surfaceDesc(*s) : nullptr; }
 
   // Holds a reference in a binding slot, as Direct3D 9 does for bound objects.
   template <typename T>
@@ -173,6 +222,8 @@ protected:
     hold(ps, (PixelShader*)nullptr);
     for (auto& entry : fvfDeclarations) entry.second->Release();
     fvfDeclarations.clear();
+    for (auto& t : targets) hold(t, (Surface*)nullptr);
+    hold(depth, (Surface*)nullptr);
   }
 
   IDirect3DBaseTexture9* textures[D3D9_STAGES] = {};
@@ -186,6 +237,9 @@ protected:
   VertexShader* vs = nullptr;
   PixelShader* ps = nullptr;
   DWORD fvf = 0;  // non-zero: the declaration was set through SetFVF
+  Surface* targets[D3D9_RENDER_TARGETS] = {};
+  Surface* depth = nullptr;
+  bool sceneOpen = false;
 
 private:
   Device& device() { return static_cast<Device&>(*this); }

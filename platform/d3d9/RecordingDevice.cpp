@@ -49,7 +49,9 @@ RecordingDevice::RecordingDevice(RecordingDirect3D9* owner, HWND focus, DWORD fl
   recordingDeviceCreated(this);
 }
 
-const D3DSURFACE_DESC& RecordingDevice::firstTargetDesc() const { return targets[0]->desc(); }
+RecordingSurface* RecordingDevice::ownSurface(IDirect3DSurface9* surface) const { return asSurface(surface); }
+
+const D3DSURFACE_DESC& RecordingDevice::surfaceDesc(const RecordingSurface& surface) { return surface.desc(); }
 
 RecordingObject* RecordingDevice::ownTexture(IDirect3DBaseTexture9* texture) const { return recordingObject(texture); }
 
@@ -67,8 +69,6 @@ void RecordingDevice::lastReleased() {
   recordingDeviceDestroyed(this);
   ++liveResources;  // keeps this object alive while the bindings below go
   releaseObjects();
-  for (auto& t : targets) hold(t, (RecordingSurface*)nullptr);
-  hold(depth, (RecordingSurface*)nullptr);
   if (back) back->Release();
   back = nullptr;
   if (autoDepth) autoDepth->Release();
@@ -275,63 +275,38 @@ HRESULT RecordingDevice::StretchRect(IDirect3DSurface9* pSourceSurface, const RE
 
 // --- targets and viewport -------------------------------------------------------------
 HRESULT RecordingDevice::SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pRenderTarget) {
-  std::string a = args(u(RenderTargetIndex), obj(pRenderTarget));
-  if (HRESULT hr = injected("SetRenderTarget")) return logCall("SetRenderTarget", a, hr);
-  RecordingSurface* s = asSurface(pRenderTarget);
-  if (HRESULT hr = d3d9CheckSetRenderTarget(__func__, RenderTargetIndex, pRenderTarget, descOf(s)))
-    return logCall("SetRenderTarget", a, hr);
-  hold(targets[RenderTargetIndex], s);
-  // Setting render target 0 resets the viewport and the scissor rectangle
-  // to the whole target.
-  if (RenderTargetIndex == 0) coverTarget(s->desc().Width, s->desc().Height);
-  return logCall("SetRenderTarget", a, S_OK);
+  return traced("SetRenderTarget", args(u(RenderTargetIndex), obj(pRenderTarget)),
+                [&] { return Bindings::SetRenderTarget(RenderTargetIndex, pRenderTarget); });
 }
 
+// The surface handed out shows in the log: "GetRenderTarget(0, ptr) -> Surface#3".
 HRESULT RecordingDevice::GetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9** ppRenderTarget) {
   std::string a = args(u(RenderTargetIndex), p(ppRenderTarget));
   if (ppRenderTarget) *ppRenderTarget = nullptr;
   if (HRESULT hr = injected("GetRenderTarget")) return logCall("GetRenderTarget", a, hr);
-  if (HRESULT hr = d3d9CheckGetRenderTarget(__func__, RenderTargetIndex, ppRenderTarget))
-    return logCall("GetRenderTarget", a, hr);
-  if (!targets[RenderTargetIndex]) return logCall("GetRenderTarget", a, D3DERR_NOTFOUND);
-  targets[RenderTargetIndex]->AddRef();
-  *ppRenderTarget = targets[RenderTargetIndex];
-  return logCall("GetRenderTarget", a + " -> " + recordingName(*ppRenderTarget), S_OK);
+  HRESULT hr = Bindings::GetRenderTarget(RenderTargetIndex, ppRenderTarget);
+  return logCall("GetRenderTarget", hr == S_OK ? a + " -> " + recordingName(*ppRenderTarget) : a, hr);
 }
 
 HRESULT RecordingDevice::SetDepthStencilSurface(IDirect3DSurface9* pNewZStencil) {
-  std::string a = obj(pNewZStencil);
-  if (HRESULT hr = injected("SetDepthStencilSurface")) return logCall("SetDepthStencilSurface", a, hr);
-  RecordingSurface* s = asSurface(pNewZStencil);
-  if (HRESULT hr = d3d9CheckSetDepthStencilSurface(__func__, pNewZStencil, descOf(s)))
-    return logCall("SetDepthStencilSurface", a, hr);
-  hold(depth, s);
-  return logCall("SetDepthStencilSurface", a, S_OK);
+  return traced("SetDepthStencilSurface", obj(pNewZStencil),
+                [&] { return Bindings::SetDepthStencilSurface(pNewZStencil); });
 }
 
 HRESULT RecordingDevice::GetDepthStencilSurface(IDirect3DSurface9** ppZStencilSurface) {
   std::string a = p(ppZStencilSurface);
   if (ppZStencilSurface) *ppZStencilSurface = nullptr;
   if (HRESULT hr = injected("GetDepthStencilSurface")) return logCall("GetDepthStencilSurface", a, hr);
-  if (HRESULT hr = d3d9CheckOut(__func__, ppZStencilSurface)) return logCall("GetDepthStencilSurface", a, hr);
-  if (!depth) return logCall("GetDepthStencilSurface", a, D3DERR_NOTFOUND);
-  depth->AddRef();
-  *ppZStencilSurface = depth;
-  return logCall("GetDepthStencilSurface", a + " -> " + recordingName(depth), S_OK);
+  HRESULT hr = Bindings::GetDepthStencilSurface(ppZStencilSurface);
+  return logCall("GetDepthStencilSurface", hr == S_OK ? a + " -> " + recordingName(*ppZStencilSurface) : a, hr);
 }
 
 HRESULT RecordingDevice::BeginScene() {
-  if (HRESULT hr = injected("BeginScene")) return logCall("BeginScene", "", hr);
-  if (HRESULT hr = d3d9CheckScene(__func__, sceneOpen, true)) return logCall("BeginScene", "", hr);
-  sceneOpen = true;
-  return logCall("BeginScene", "", S_OK);
+  return traced("BeginScene", "", [&] { return Bindings::BeginScene(); });
 }
 
 HRESULT RecordingDevice::EndScene() {
-  if (HRESULT hr = injected("EndScene")) return logCall("EndScene", "", hr);
-  if (HRESULT hr = d3d9CheckScene(__func__, sceneOpen, false)) return logCall("EndScene", "", hr);
-  sceneOpen = false;
-  return logCall("EndScene", "", S_OK);
+  return traced("EndScene", "", [&] { return Bindings::EndScene(); });
 }
 
 HRESULT RecordingDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z,

@@ -206,6 +206,7 @@ struct RecordingObjects {
   using Declaration = RecordingVertexDeclaration;
   using VertexShader = RecordingVertexShader;
   using PixelShader = RecordingPixelShader;
+  using Surface = RecordingSurface;
 };
 
 class RecordingDevice : public D3D9Bindings<RecordingDevice, RecordingObjects>, public RecordingObject {
@@ -350,11 +351,12 @@ public:
     return dynamic_cast<T*>(recordingObject(object));
   }
   RecordingObject* ownTexture(IDirect3DBaseTexture9* texture) const;
+  RecordingSurface* ownSurface(IDirect3DSurface9* surface) const;
+  static const D3DSURFACE_DESC& surfaceDesc(const RecordingSurface& surface);
   RecordingVertexDeclaration* newDeclaration(const D3DVERTEXELEMENT9* elements, UINT count);
 
 protected:
   void lastReleased() override;
-  const D3DSURFACE_DESC& firstTargetDesc() const override;
 
 private:
   // A call of the front end, logged with its arguments unless a failure was
@@ -370,11 +372,8 @@ private:
   HWND window;
   D3DPRESENT_PARAMETERS pp;
   D3DCAPS9 caps;
-  RecordingSurface* targets[D3D9_RENDER_TARGETS] = {};
-  RecordingSurface* depth = nullptr;
   RecordingSurface* back = nullptr;
   RecordingSurface* autoDepth = nullptr;
-  bool sceneOpen = false;
   bool released = false;
   int liveResources = 0;
   int presents = 0;

@@ -146,8 +146,6 @@ ULONG GlDevice::Release() {
 void GlDevice::releaseBindings() {
   releaseObjects();
   for (auto& core : textureCores) core = nullptr;
-  for (auto& t : targets) hold(t, (GlSurface*)nullptr);
-  hold(depth, (GlSurface*)nullptr);
   if (back) back->Release();
   back = nullptr;
   if (autoDepth) autoDepth->Release();

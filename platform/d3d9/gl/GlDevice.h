@@ -123,6 +123,7 @@ struct GlObjects {
   using Declaration = GlVertexDeclaration;
   using VertexShader = GlVertexShader;
   using PixelShader = GlPixelShader;
+  using Surface = GlSurface;
 };
 
 class GlDevice : public D3D9Bindings<GlDevice, GlObjects> {
@@ -163,12 +164,6 @@ public:
   HRESULT GetRenderTargetData(IDirect3DSurface9* pRenderTarget, IDirect3DSurface9* pDestSurface) override;
   HRESULT StretchRect(IDirect3DSurface9* pSourceSurface, const RECT* pSourceRect, IDirect3DSurface9* pDestSurface,
                       const RECT* pDestRect, D3DTEXTUREFILTERTYPE Filter) override;
-  HRESULT SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pRenderTarget) override;
-  HRESULT GetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9** ppRenderTarget) override;
-  HRESULT SetDepthStencilSurface(IDirect3DSurface9* pNewZStencil) override;
-  HRESULT GetDepthStencilSurface(IDirect3DSurface9** ppZStencilSurface) override;
-  HRESULT BeginScene() override;
-  HRESULT EndScene() override;
   HRESULT Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z, DWORD Stencil) override;
   HRESULT DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount) override;
   HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVertexIndex, UINT MinVertexIndex,
@@ -191,11 +186,12 @@ public:
   void constantsChanged(bool pixel) override { ++(pixel ? psVersion : vsVersion); }
   void viewportChanged() override { dirty |= DirtyViewport; }
   void scissorChanged() override { dirty |= DirtyScissor; }
-  const D3DSURFACE_DESC& firstTargetDesc() const override;
   void textureChanged(int stage, GlTextureCore* own) override;
   void streamChanged() override { dirty |= DirtyVertexArray; }
   void declarationChanging(GlVertexDeclaration* next) override;
   void shaderChanged() override { dirty |= DirtyProgram; }
+  void targetChanged(DWORD index) override { dirty |= DirtyFramebuffer | (index > 0 ? DirtyColorMask : 0u); }
+  void depthChanged() override { dirty |= DirtyFramebuffer | DirtyRaster; }
 
  public:
 
@@ -227,7 +223,10 @@ public:
   bool srgbTextures() const { return hasSrgbDecode; }
   bool s3tc() const { return hasS3tc; }
 
-  // --- for the front end's bindings ---
+private:
+  friend class GlResource;
+  friend class D3D9Bindings<GlDevice, GlObjects>;
+  // For the front end's bindings:
   // An argument as this device's object of class T, or null (null, or
   // another device's).
   template <typename T, typename I>
@@ -237,9 +236,6 @@ public:
   }
   GlTextureCore* ownTexture(IDirect3DBaseTexture9* texture) const;
   GlVertexDeclaration* newDeclaration(const D3DVERTEXELEMENT9* elements, UINT count);
-
-private:
-  friend class GlResource;
   void releaseBindings();
   // Hands out a new resource, or releases it when GL refused its storage.
   template <typename T, typename I>
@@ -277,6 +273,7 @@ private:
   void scissor(bool on, GLint x, GLint y, GLsizei w, GLsizei h);
   // A surface argument for the shared checks: null unless it is this device's.
   GlSurface* ownSurface(IDirect3DSurface9* surface) const;
+  static const D3DSURFACE_DESC& surfaceDesc(const GlSurface& surface) { return surface.desc; }
   // The device's answers for resource formats and multisample types.
   bool textureFormatOk(D3DFORMAT format, DWORD usage) const;
   bool multisampleOk(D3DFORMAT format, D3DMULTISAMPLE_TYPE type) const;
@@ -299,14 +296,11 @@ private:
 
   // Direct3D state
   GlTextureCore* textureCores[D3D9_STAGES] = {};
-  GlSurface* targets[D3D9_RENDER_TARGETS] = {};
-  GlSurface* depth = nullptr;
   GlSurface* back = nullptr;
   GlSurface* autoDepth = nullptr;
   uint64_t vsVersion = 1, psVersion = 1;
   uint64_t transformVersion = 1;
   std::vector<std::vector<DWORD>> stageConfigurations;
-  bool sceneOpen = false;
 
   // what changed since the last draw
   enum : uint32_t {

@@ -128,55 +128,6 @@ HRESULT GlDevice::StretchRect(IDirect3DSurface9* pSourceSurface, const RECT* pSo
 }
 
 // --- targets, scenes, clears and viewport -------------------------------------------------
-HRESULT GlDevice::SetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9* pRenderTarget) {
-  GlSurface* s = ownSurface(pRenderTarget);
-  if (HRESULT hr = d3d9CheckSetRenderTarget(__func__, RenderTargetIndex, pRenderTarget, s ? &s->desc : nullptr)) return hr;
-  hold(targets[RenderTargetIndex], s);
-  dirty |= DirtyFramebuffer | (RenderTargetIndex > 0 ? DirtyColorMask : 0u);
-  // Setting render target 0 resets the viewport and the scissor rectangle
-  // to the whole target.
-  if (RenderTargetIndex == 0) coverTarget(s->desc.Width, s->desc.Height);
-  return D3D_OK;
-}
-
-HRESULT GlDevice::GetRenderTarget(DWORD RenderTargetIndex, IDirect3DSurface9** ppRenderTarget) {
-  if (ppRenderTarget) *ppRenderTarget = nullptr;
-  if (HRESULT hr = d3d9CheckGetRenderTarget(__func__, RenderTargetIndex, ppRenderTarget)) return hr;
-  if (!targets[RenderTargetIndex]) return D3DERR_NOTFOUND;
-  targets[RenderTargetIndex]->AddRef();
-  *ppRenderTarget = targets[RenderTargetIndex];
-  return D3D_OK;
-}
-
-HRESULT GlDevice::SetDepthStencilSurface(IDirect3DSurface9* pNewZStencil) {
-  GlSurface* s = ownSurface(pNewZStencil);
-  if (HRESULT hr = d3d9CheckSetDepthStencilSurface(__func__, pNewZStencil, s ? &s->desc : nullptr)) return hr;
-  hold(depth, s);
-  dirty |= DirtyFramebuffer | DirtyRaster;
-  return D3D_OK;
-}
-
-HRESULT GlDevice::GetDepthStencilSurface(IDirect3DSurface9** ppZStencilSurface) {
-  if (ppZStencilSurface) *ppZStencilSurface = nullptr;
-  if (HRESULT hr = d3d9CheckOut(__func__, ppZStencilSurface)) return hr;
-  if (!depth) return D3DERR_NOTFOUND;
-  depth->AddRef();
-  *ppZStencilSurface = depth;
-  return D3D_OK;
-}
-
-HRESULT GlDevice::BeginScene() {
-  if (HRESULT hr = d3d9CheckScene(__func__, sceneOpen, true)) return hr;
-  sceneOpen = true;
-  return D3D_OK;
-}
-
-HRESULT GlDevice::EndScene() {
-  if (HRESULT hr = d3d9CheckScene(__func__, sceneOpen, false)) return hr;
-  sceneOpen = false;
-  return D3D_OK;
-}
-
 HRESULT GlDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z, DWORD Stencil) {
   if (HRESULT hr = d3d9CheckClear(__func__, Count, pRects, Flags, Z, depth ? &depth->desc : nullptr)) return hr;
   if (!makeCurrent()) return D3D_OK;  // a lost device drops its rendering, as Direct3D 9 does
@@ -230,8 +181,6 @@ HRESULT GlDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLO
     if (t) t->markContentChanged();
   return D3D_OK;
 }
-
-const D3DSURFACE_DESC& GlDevice::firstTargetDesc() const { return targets[0]->desc; }
 
 // --- framebuffers -------------------------------------------------------------------------
 void GlDevice::applyFramebuffer() {

@@ -12,6 +12,7 @@
 //   Objects::Texture* ownTexture(IDirect3DBaseTexture9* texture)
 //   Objects::Surface* ownSurface(IDirect3DSurface9* surface)
 //   static const D3DSURFACE_DESC& surfaceDesc(const Objects::Surface& surface)
+//   static uint32_t streamMask(const Objects::Declaration& declaration)   // the streams it reads
 //   Objects::Declaration* newDeclaration(const D3DVERTEXELEMENT9* elements, UINT count)
 //   resourceCreated(), resourceDestroyed()   // a state block keeps the device alive
 // and is told what changed through the virtual hooks below.
@@ -212,6 +213,23 @@ protected:
       bindStream(i, static_cast<VertexBuffer*>(in.streams[i].buffer), in.streams[i].offset, in.streams[i].stride);
     hold(indexBuffer, static_cast<IndexBuffer*>(in.indices));
   }
+  // A draw's checks against what is bound; the back end draws what passes.
+  HRESULT checkDraw(const char* call, const D3D9Draw& draw) const {
+    return d3d9CheckDraw(call, draw, sceneOpen, declaration, declaration ? Device::streamMask(*declaration) : 0, streams,
+                         indexBuffer);
+  }
+  HRESULT checkDrawUP(const char* call, D3DPRIMITIVETYPE type, UINT primitives, const void* data, UINT stride) const {
+    return d3d9CheckDrawUP(call, type, primitives, data, stride, sceneOpen, declaration,
+                           declaration ? Device::streamMask(*declaration) : 0);
+  }
+  // A user-pointer draw leaves stream 0 unbound, as Direct3D 9 does.
+  void drawnFromUserPointer() {
+    hold(streams[0].buffer, (VertexBuffer*)nullptr);
+    streams[0].offset = 0;
+    streams[0].stride = 0;
+    streamChanged();
+  }
+
   // Lets go of every bound object and of the declarations SetFVF made.
   void releaseObjects() {
     for (auto& t : textures) hold(t, (IDirect3DBaseTexture9*)nullptr);

@@ -53,6 +53,8 @@ RecordingSurface* RecordingDevice::ownSurface(IDirect3DSurface9* surface) const 
 
 const D3DSURFACE_DESC& RecordingDevice::surfaceDesc(const RecordingSurface& surface) { return surface.desc(); }
 
+uint32_t RecordingDevice::streamMask(const RecordingVertexDeclaration& declaration) { return declaration.streams(); }
+
 RecordingObject* RecordingDevice::ownTexture(IDirect3DBaseTexture9* texture) const { return recordingObject(texture); }
 
 RecordingVertexDeclaration* RecordingDevice::newDeclaration(const D3DVERTEXELEMENT9* elements, UINT count) {
@@ -357,9 +359,7 @@ HRESULT RecordingDevice::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type
 HRESULT RecordingDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount) {
   std::string a = args(u(PrimitiveType), u(StartVertex), u(PrimitiveCount));
   if (HRESULT hr = injected("DrawPrimitive")) return logCall("DrawPrimitive", a, hr);
-  D3D9Draw draw = {PrimitiveType, PrimitiveCount, false, 0, StartVertex, 0, 0};
-  HRESULT hr = d3d9CheckDraw(__func__, draw, sceneOpen, declaration, declaration ? declaration->streams() : 0, streams,
-                             indexBuffer);
+  HRESULT hr = checkDraw(__func__, {PrimitiveType, PrimitiveCount, false, 0, StartVertex, 0, 0});
   if (hr == S_OK) ++draws;
   return logCall("DrawPrimitive", a, hr);
 }
@@ -368,9 +368,8 @@ HRESULT RecordingDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, IN
                                               UINT NumVertices, UINT startIndex, UINT primCount) {
   std::string a = args(u(PrimitiveType), i(BaseVertexIndex), u(MinVertexIndex), u(NumVertices), u(startIndex), u(primCount));
   if (HRESULT hr = injected("DrawIndexedPrimitive")) return logCall("DrawIndexedPrimitive", a, hr);
-  D3D9Draw draw = {PrimitiveType, primCount, true, BaseVertexIndex, MinVertexIndex, NumVertices, startIndex};
-  HRESULT hr = d3d9CheckDraw(__func__, draw, sceneOpen, declaration, declaration ? declaration->streams() : 0, streams,
-                             indexBuffer);
+  HRESULT hr =
+      checkDraw(__func__, {PrimitiveType, primCount, true, BaseVertexIndex, MinVertexIndex, NumVertices, startIndex});
   if (hr == S_OK) ++draws;
   return logCall("DrawIndexedPrimitive", a, hr);
 }
@@ -379,16 +378,12 @@ HRESULT RecordingDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT Pr
                                          const void* pVertexStreamZeroData, UINT VertexStreamZeroStride) {
   std::string a = args(u(PrimitiveType), u(PrimitiveCount), p(pVertexStreamZeroData), u(VertexStreamZeroStride));
   if (HRESULT hr = injected("DrawPrimitiveUP")) return logCall("DrawPrimitiveUP", a, hr);
-  if (HRESULT hr = d3d9CheckDrawUP(__func__, PrimitiveType, PrimitiveCount, pVertexStreamZeroData, VertexStreamZeroStride,
-                                   sceneOpen, declaration, declaration ? declaration->streams() : 0))
+  if (HRESULT hr = checkDrawUP(__func__, PrimitiveType, PrimitiveCount, pVertexStreamZeroData, VertexStreamZeroStride))
     return logCall("DrawPrimitiveUP", a, hr);
   ++draws;
   const uint8_t* bytes = static_cast<const uint8_t*>(pVertexStreamZeroData);
   userVertices.assign(bytes, bytes + size_t(d3d9VerticesFor(PrimitiveType, PrimitiveCount)) * VertexStreamZeroStride);
-  // The user-pointer draw leaves stream 0 unbound.
-  hold(streams[0].buffer, (RecordingVertexBuffer*)nullptr);
-  streams[0].offset = 0;
-  streams[0].stride = 0;
+  drawnFromUserPointer();
   return logCall("DrawPrimitiveUP", a, S_OK);
 }
 

@@ -353,6 +353,7 @@ public:
   RecordingObject* ownTexture(IDirect3DBaseTexture9* texture) const;
   RecordingSurface* ownSurface(IDirect3DSurface9* surface) const;
   static const D3DSURFACE_DESC& surfaceDesc(const RecordingSurface& surface);
+  static uint32_t streamMask(const RecordingVertexDeclaration& declaration);
   RecordingVertexDeclaration* newDeclaration(const D3DVERTEXELEMENT9* elements, UINT count);
 
 protected:

@@ -274,6 +274,7 @@ private:
   // A surface argument for the shared checks: null unless it is this device's.
   GlSurface* ownSurface(IDirect3DSurface9* surface) const;
   static const D3DSURFACE_DESC& surfaceDesc(const GlSurface& surface) { return surface.desc; }
+  static uint32_t streamMask(const GlVertexDeclaration& declaration) { return declaration.streamMask; }
   // The device's answers for resource formats and multisample types.
   bool textureFormatOk(D3DFORMAT format, DWORD usage) const;
   bool multisampleOk(D3DFORMAT format, D3DMULTISAMPLE_TYPE type) const;

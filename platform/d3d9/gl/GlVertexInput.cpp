@@ -357,10 +357,7 @@ HRESULT GlDevice::prepareDraw(UINT upStride) {
 }
 
 HRESULT GlDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount) {
-  D3D9Draw draw = {PrimitiveType, PrimitiveCount, false, 0, StartVertex, 0, 0};
-  if (HRESULT hr = d3d9CheckDraw(__func__, draw, sceneOpen, declaration, declaration ? declaration->streamMask : 0, streams,
-                                 indexBuffer))
-    return hr;
+  if (HRESULT hr = checkDraw(__func__, {PrimitiveType, PrimitiveCount, false, 0, StartVertex, 0, 0})) return hr;
   HRESULT hr = prepareDraw(0);
   if (hr != D3D_OK) return hr == S_FALSE ? D3D_OK : hr;
   glDrawArrays(glPrimitive(PrimitiveType), (GLint)StartVertex, (GLsizei)d3d9VerticesFor(PrimitiveType, PrimitiveCount));
@@ -370,9 +367,8 @@ HRESULT GlDevice::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex
 
 HRESULT GlDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVertexIndex, UINT MinVertexIndex,
                                        UINT NumVertices, UINT startIndex, UINT primCount) {
-  D3D9Draw draw = {PrimitiveType, primCount, true, BaseVertexIndex, MinVertexIndex, NumVertices, startIndex};
-  if (HRESULT hr = d3d9CheckDraw(__func__, draw, sceneOpen, declaration, declaration ? declaration->streamMask : 0, streams,
-                                 indexBuffer))
+  if (HRESULT hr = checkDraw(__func__, {PrimitiveType, primCount, true, BaseVertexIndex, MinVertexIndex, NumVertices,
+                                         startIndex}))
     return hr;
   HRESULT hr = prepareDraw(0);
   if (hr != D3D_OK) return hr == S_FALSE ? D3D_OK : hr;
@@ -390,8 +386,7 @@ HRESULT GlDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseV
 
 HRESULT GlDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount,
                                   const void* pVertexStreamZeroData, UINT VertexStreamZeroStride) {
-  if (HRESULT hr = d3d9CheckDrawUP(__func__, PrimitiveType, PrimitiveCount, pVertexStreamZeroData, VertexStreamZeroStride,
-                                   sceneOpen, declaration, declaration ? declaration->streamMask : 0))
+  if (HRESULT hr = checkDrawUP(__func__, PrimitiveType, PrimitiveCount, pVertexStreamZeroData, VertexStreamZeroStride))
     return hr;
   UINT count = d3d9VerticesFor(PrimitiveType, PrimitiveCount);
   UINT bytes = count * VertexStreamZeroStride;
@@ -429,10 +424,6 @@ HRESULT GlDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT Primitive
   } else {
     lost = true;
   }
-  // The user-pointer draw leaves stream 0 unbound.
-  hold(streams[0].buffer, (GlVertexBuffer*)nullptr);
-  streams[0].offset = 0;
-  streams[0].stride = 0;
-  dirty |= DirtyVertexArray;
+  drawnFromUserPointer();
   return hr == S_FALSE ? D3D_OK : hr;
 }

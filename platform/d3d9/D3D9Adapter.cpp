@@ -217,3 +217,13 @@ HRESULT d3d9CheckCreateDevice(const D3D9AdapterFacts& facts, UINT adapter, D3DDE
   *params = p;
   return D3D_OK;
 }
+
+D3DSURFACE_DESC d3d9BackBufferDesc(const D3DPRESENT_PARAMETERS& pp) {
+  return {pp.BackBufferFormat, D3DRTYPE_SURFACE, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT,
+          pp.MultiSampleType, pp.MultiSampleQuality, pp.BackBufferWidth, pp.BackBufferHeight};
+}
+
+D3DSURFACE_DESC d3d9AutoDepthStencilDesc(const D3DPRESENT_PARAMETERS& pp) {
+  return {pp.AutoDepthStencilFormat, D3DRTYPE_SURFACE, D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT,
+          pp.MultiSampleType, pp.MultiSampleQuality, pp.BackBufferWidth, pp.BackBufferHeight};
+}

@@ -67,3 +67,8 @@ bool d3d9MultiSampleAllowed(const D3D9AdapterFacts& facts, D3DFORMAT format, D3D
 HRESULT d3d9CheckCreateDevice(const D3D9AdapterFacts& facts, UINT adapter, D3DDEVTYPE type, HWND focusWindow,
                               DWORD behaviorFlags, const D3DPRESENT_PARAMETERS* in, const void* out,
                               D3DPRESENT_PARAMETERS* params);
+
+// The surfaces a device made with `pp` owns: its swap chain's back buffer and
+// the automatic depth-stencil surface (when pp asks for one).
+D3DSURFACE_DESC d3d9BackBufferDesc(const D3DPRESENT_PARAMETERS& pp);
+D3DSURFACE_DESC d3d9AutoDepthStencilDesc(const D3DPRESENT_PARAMETERS& pp);

@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/d3d9/D3D9Adapter.h"
 #include "platform/d3d9/D3D9FrontEnd.h"
 
 template <class Device, class Objects>
@@ -212,6 +213,14 @@ protected:
     for (UINT i = 0; i < D3D9_STREAMS; ++i)
       bindStream(i, static_cast<VertexBuffer*>(in.streams[i].buffer), in.streams[i].offset, in.streams[i].stride);
     hold(indexBuffer, static_cast<IndexBuffer*>(in.indices));
+  }
+  // The swap chain's surfaces become the current targets of a new device.
+  void bindSwapChain(Surface* backBuffer, Surface* autoDepthStencil) {
+    hold(targets[0], backBuffer);
+    hold(depth, autoDepthStencil);
+  }
+  HRESULT checkClear(const char* call, DWORD count, const D3DRECT* rects, DWORD flags, float z) const {
+    return d3d9CheckClear(call, count, rects, flags, z, descOf(depth));
   }
   // A draw's checks against what is bound; the back end draws what passes.
   HRESULT checkDraw(const char* call, const D3D9Draw& draw) const {

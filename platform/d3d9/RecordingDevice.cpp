@@ -36,16 +36,11 @@ RecordingDevice::RecordingDevice(RecordingDirect3D9* owner, HWND focus, DWORD fl
 
   // The swap chain's back buffer and the automatic depth-stencil surface
   // belong to the device; the device also holds them as its current targets.
-  D3DSURFACE_DESC bd = {pp.BackBufferFormat, D3DRTYPE_SURFACE, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT,
-                        pp.MultiSampleType, pp.MultiSampleQuality, pp.BackBufferWidth, pp.BackBufferHeight};
-  back = new RecordingSurface(this, bd, nullptr, (pp.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER) != 0, nullptr, 0);
-  hold(targets[0], back);
-  if (pp.EnableAutoDepthStencil) {
-    D3DSURFACE_DESC dd = {pp.AutoDepthStencilFormat, D3DRTYPE_SURFACE, D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT,
-                          pp.MultiSampleType, pp.MultiSampleQuality, pp.BackBufferWidth, pp.BackBufferHeight};
-    autoDepth = new RecordingSurface(this, dd, nullptr, false, nullptr, 0);
-    hold(depth, autoDepth);
-  }
+  back = new RecordingSurface(this, d3d9BackBufferDesc(pp), nullptr, (pp.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER) != 0,
+                              nullptr, 0);
+  if (pp.EnableAutoDepthStencil)
+    autoDepth = new RecordingSurface(this, d3d9AutoDepthStencilDesc(pp), nullptr, false, nullptr, 0);
+  bindSwapChain(back, autoDepth);
   recordingDeviceCreated(this);
 }
 
@@ -315,7 +310,7 @@ HRESULT RecordingDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, 
                                DWORD Stencil) {
   std::string a = args(u(Count), p(pRects), x(Flags), x(Color), f(Z), u(Stencil));
   if (HRESULT hr = injected("Clear")) return logCall("Clear", a, hr);
-  return logCall("Clear", a, d3d9CheckClear(__func__, Count, pRects, Flags, Z, descOf(depth)));
+  return logCall("Clear", a, checkClear(__func__, Count, pRects, Flags, Z));
 }
 
 HRESULT RecordingDevice::SetViewport(const D3DVIEWPORT9* v) {

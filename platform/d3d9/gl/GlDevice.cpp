@@ -48,18 +48,14 @@ bool GlDevice::init() {
 
   // The swap chain: back buffer and automatic depth-stencil surface, both
   // framebuffer storage, multisampled as asked.
-  D3DSURFACE_DESC bd = {pp.BackBufferFormat, D3DRTYPE_SURFACE, D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT,
-                        pp.MultiSampleType, pp.MultiSampleQuality, pp.BackBufferWidth, pp.BackBufferHeight};
-  back = new GlSurface(this, GlSurface::BackBuffer, bd, (pp.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER) != 0);
+  back = new GlSurface(this, GlSurface::BackBuffer, d3d9BackBufferDesc(pp),
+                       (pp.Flags & D3DPRESENTFLAG_LOCKABLE_BACKBUFFER) != 0);
   if (!back->createStorage()) return false;
-  hold(targets[0], back);
   if (pp.EnableAutoDepthStencil) {
-    D3DSURFACE_DESC dd = {pp.AutoDepthStencilFormat, D3DRTYPE_SURFACE, D3DUSAGE_DEPTHSTENCIL, D3DPOOL_DEFAULT,
-                          pp.MultiSampleType, pp.MultiSampleQuality, pp.BackBufferWidth, pp.BackBufferHeight};
-    autoDepth = new GlSurface(this, GlSurface::DepthStencil, dd, false);
+    autoDepth = new GlSurface(this, GlSurface::DepthStencil, d3d9AutoDepthStencilDesc(pp), false);
     if (!autoDepth->createStorage()) return false;
-    hold(depth, autoDepth);
   }
+  bindSwapChain(back, autoDepth);
 
   if (!pp.Windowed) enterFullscreen();
   int interval = 1;

@@ -129,7 +129,7 @@ HRESULT GlDevice::StretchRect(IDirect3DSurface9* pSourceSurface, const RECT* pSo
 
 // --- targets, scenes, clears and viewport -------------------------------------------------
 HRESULT GlDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z, DWORD Stencil) {
-  if (HRESULT hr = d3d9CheckClear(__func__, Count, pRects, Flags, Z, depth ? &depth->desc : nullptr)) return hr;
+  if (HRESULT hr = checkClear(__func__, Count, pRects, Flags, Z)) return hr;
   if (!makeCurrent()) return D3D_OK;  // a lost device drops its rendering, as Direct3D 9 does
   applyFramebuffer();
   if (HRESULT hr = checkFramebuffer()) return hr;

@@ -24,6 +24,21 @@ std::vector<std::string> framesIn(const fs::path& folder) {
   return names;
 }
 
+// One run per variant, `args` and the variant's own options, each into a
+// folder named after the variant.
+void captureEach(const fs::path& dir, const std::vector<std::string>& args,
+                 const std::vector<std::pair<std::string, std::vector<std::string>>>& variants) {
+  for (const auto& [folder, options] : variants) {
+    std::vector<std::string> run = args;
+    run.insert(run.end(), options.begin(), options.end());
+    run.insert(run.end(), {"--out", folder});
+    Outcome outcome = runCapture(run, dir);
+    ASSERT_EQ(outcome.status, 0) << folder << ": " << outcome.err;
+  }
+}
+
+Picture firstFrame(const fs::path& dir, const std::string& folder) { return loadPng(dir / folder / "frame_000000.png"); }
+
 TEST(CaptureE2E, WritesTheAskedFramesAndTheSameBytesEveryRun) {
   TestDir dir("capture-frames");
   linkRunData(dir.path);
@@ -61,17 +76,10 @@ TEST(CaptureE2E, WritesTheAskedFramesAndTheSameBytesEveryRun) {
 TEST(CaptureE2E, AnimateMovesOnlyTheAnimatedPartsAndRepeats) {
   TestDir dir("capture-animate");
   linkRunData(dir.path);
-  const std::vector<std::string> args = {"--width", "160", "--height", "120", "--start", "21", "--frames", "1"};
-  for (const char* run : {"plain", "animated", "again"}) {
-    std::vector<std::string> runArgs = args;
-    if (std::string(run) != "plain") runArgs.push_back("--animate");
-    runArgs.insert(runArgs.end(), {"--out", run});
-    Outcome outcome = runCapture(runArgs, dir.path);
-    ASSERT_EQ(outcome.status, 0) << outcome.err;
-  }
-  const std::string frame = "frame_000000.png";
-  EXPECT_EQ(readFile(dir.path / "animated" / frame), readFile(dir.path / "again" / frame));
-  Picture plain = loadPng(dir.path / "plain" / frame), animated = loadPng(dir.path / "animated" / frame);
+  ASSERT_NO_FATAL_FAILURE(captureEach(dir.path, {"--width", "160", "--height", "120", "--start", "21", "--frames", "1"},
+                                          {{"plain", {}}, {"animated", {"--animate"}}, {"again", {"--animate"}}}));
+  EXPECT_EQ(readFile(dir.path / "animated/frame_000000.png"), readFile(dir.path / "again/frame_000000.png"));
+  Picture plain = firstFrame(dir.path, "plain"), animated = firstFrame(dir.path, "animated");
   ASSERT_EQ(plain.rgb.size(), animated.rgb.size());
   size_t differing = 0;
   for (size_t i = 0; i < plain.rgb.size(); i += 3)
@@ -88,16 +96,9 @@ TEST(CaptureE2E, AnimateMovesOnlyTheAnimatedPartsAndRepeats) {
 TEST(CaptureE2E, OverlayShowsFromTheFirstFrame) {
   TestDir dir("capture-overlay");
   linkRunData(dir.path);
-  const std::vector<std::string> args = {"--width", "640", "--height", "480", "--start", "20", "--frames", "1"};
-  for (const char* run : {"plain", "overlay"}) {
-    std::vector<std::string> runArgs = args;
-    if (std::string(run) == "overlay") runArgs.push_back("--overlay");
-    runArgs.insert(runArgs.end(), {"--out", run});
-    Outcome outcome = runCapture(runArgs, dir.path);
-    ASSERT_EQ(outcome.status, 0) << outcome.err;
-  }
-  Picture plain = loadPng(dir.path / "plain" / "frame_000000.png");
-  Picture overlay = loadPng(dir.path / "overlay" / "frame_000000.png");
+  ASSERT_NO_FATAL_FAILURE(captureEach(dir.path, {"--width", "640", "--height", "480", "--start", "20", "--frames", "1"},
+                                          {{"plain", {}}, {"overlay", {"--overlay"}}}));
+  Picture plain = firstFrame(dir.path, "plain"), overlay = firstFrame(dir.path, "overlay");
   ASSERT_EQ(plain.rgb.size(), overlay.rgb.size());
   size_t inCorner = 0, outside = 0;
   for (size_t i = 0; i < plain.rgb.size(); i += 3) {
@@ -146,16 +147,9 @@ TEST(CaptureE2E, Y4mStreamOnStandardOutputMatchesThePngFrames) {
 TEST(CaptureE2E, MultisampledFramesAreResolvedAndDifferOnlyAtEdges) {
   TestDir dir("capture-msaa");
   linkRunData(dir.path);
-  const std::vector<std::string> frame = {"--width", "160", "--height", "120", "--start", "30", "--frames", "1"};
-  std::vector<std::string> plain = frame, smooth = frame;
-  plain.insert(plain.end(), {"--out", "plain"});
-  smooth.insert(smooth.end(), {"--msaa", "--out", "msaa"});
-  Outcome one = runCapture(plain, dir.path);
-  ASSERT_EQ(one.status, 0) << one.err;
-  Outcome two = runCapture(smooth, dir.path);
-  ASSERT_EQ(two.status, 0) << two.err;
-
-  Picture a = loadPng(dir.path / "plain/frame_000000.png"), b = loadPng(dir.path / "msaa/frame_000000.png");
+  ASSERT_NO_FATAL_FAILURE(captureEach(dir.path, {"--width", "160", "--height", "120", "--start", "30", "--frames", "1"},
+                                          {{"plain", {}}, {"msaa", {"--msaa"}}}));
+  Picture a = firstFrame(dir.path, "plain"), b = firstFrame(dir.path, "msaa");
   ASSERT_EQ(b.width, 160);
   ASSERT_EQ(b.rgb.size(), a.rgb.size());
   size_t changed = 0;

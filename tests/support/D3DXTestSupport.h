@@ -24,15 +24,8 @@ protected:
     recordingSelect();
     d3d = Direct3DCreate9(D3D_SDK_VERSION);
     ASSERT_NE(d3d, nullptr);
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.BackBufferWidth = 64;
-    pp.BackBufferHeight = 48;
-    pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-    pp.BackBufferCount = 1;
-    pp.SwapEffect = D3DSWAPEFFECT_COPY;
-    pp.Windowed = TRUE;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
+    D3DPRESENT_PARAMETERS pp = {64, 48, D3DFMT_A8R8G8B8, 1, D3DMULTISAMPLE_NONE, 0, D3DSWAPEFFECT_COPY,
+                                nullptr, TRUE, TRUE, D3DFMT_D24S8, 0, 0, 0};
     ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window(), D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &device), S_OK);
     rec = recordingDevice();
   }

@@ -129,20 +129,18 @@ protected:
 
   IDirect3DVertexShader9* vertexShader(const char* hlsl) {
     IDirect3DVertexShader9* s = nullptr;
-    if (ID3DXBuffer* code = compile(hlsl, "vs_3_0")) {
-      EXPECT_EQ(dev->CreateVertexShader((const DWORD*)code->GetBufferPointer(), &s), D3D_OK);
-      code->Release();
-    }
-    return keep(s);
+    return shader(hlsl, "vs_3_0", [&](const DWORD* f) { return dev->CreateVertexShader(f, &s); }), keep(s);
   }
-
   IDirect3DPixelShader9* pixelShader(const char* hlsl) {
     IDirect3DPixelShader9* s = nullptr;
-    if (ID3DXBuffer* code = compile(hlsl, "ps_3_0")) {
-      EXPECT_EQ(dev->CreatePixelShader((const DWORD*)code->GetBufferPointer(), &s), D3D_OK);
+    return shader(hlsl, "ps_3_0", [&](const DWORD* f) { return dev->CreatePixelShader(f, &s); }), keep(s);
+  }
+  template <typename Create>
+  void shader(const char* hlsl, const char* profile, Create create) {
+    if (ID3DXBuffer* code = compile(hlsl, profile)) {
+      EXPECT_EQ(create((const DWORD*)code->GetBufferPointer()), D3D_OK);
       code->Release();
     }
-    return keep(s);
   }
 
   ID3DXBuffer* compile(const char* hlsl, const char* profile) {

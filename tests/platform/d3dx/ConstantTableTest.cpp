@@ -16,15 +16,8 @@ const char* vsSource =
 
 using Reg = std::array<float, 4>;
 
-Reg vsReg(RecordingDevice* d, UINT r) {
-  const float* f = d->vertexConstant(r);
-  return {f[0], f[1], f[2], f[3]};
-}
-
-Reg psReg(RecordingDevice* d, UINT r) {
-  const float* f = d->pixelConstant(r);
-  return {f[0], f[1], f[2], f[3]};
-}
+Reg four(const float* f) { return {f[0], f[1], f[2], f[3]}; }
+Reg vsReg(RecordingDevice* d, UINT r) { return four(d->vertexConstant(r)); }
 
 }  // namespace
 
@@ -145,7 +138,7 @@ TEST_F(ConstantTable, PixelShaderTablesWritePixelRegistersAndNameSamplers) {
   size_t mark = recordingLog().size();
   ps.table->SetFloat(device, "level", 0.25f);
   EXPECT_EQ(recordingLog().count("SetVertexShaderConstantF", mark), 0u);
-  EXPECT_EQ(psReg(rec, ps.constant("level")->registerIndex), (Reg{0.25f, 0, 0, 0}));
+  EXPECT_EQ(four(rec->pixelConstant(ps.constant("level")->registerIndex)), (Reg{0.25f, 0, 0, 0}));
   EXPECT_EQ(ps.table->GetSamplerIndex("base"), 3u);
   D3DXCONSTANT_DESC c;
   UINT count = 1;

@@ -12,10 +12,8 @@ void expectNear(const D3DXMATRIX& a, const D3DXMATRIX& b, float tolerance = 1e-5
 }
 
 void expectNear(const D3DXQUATERNION& a, const D3DXQUATERNION& b, float tolerance = 1e-5f) {
-  EXPECT_NEAR(a.x, b.x, tolerance);
-  EXPECT_NEAR(a.y, b.y, tolerance);
-  EXPECT_NEAR(a.z, b.z, tolerance);
-  EXPECT_NEAR(a.w, b.w, tolerance);
+  for (float D3DXQUATERNION::*c : {&D3DXQUATERNION::x, &D3DXQUATERNION::y, &D3DXQUATERNION::z, &D3DXQUATERNION::w})
+    EXPECT_NEAR(a.*c, b.*c, tolerance);
 }
 
 D3DXMATRIX quaternionMatrix(const D3DXQUATERNION& q) {

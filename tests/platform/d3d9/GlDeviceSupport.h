@@ -8,6 +8,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -263,6 +265,11 @@ protected:
     ASSERT_EQ(dev->BeginScene(), D3D_OK);
     ASSERT_EQ(dev->DrawPrimitiveUP(type, primitives, vertices, sizeof(V)), D3D_OK);
     ASSERT_EQ(dev->EndScene(), D3D_OK);
+  }
+
+  // Render states, each one accepted.
+  void states(std::initializer_list<std::pair<D3DRENDERSTATETYPE, DWORD>> list) {
+    for (auto [state, value] : list) ASSERT_EQ(dev->SetRenderState(state, value), D3D_OK) << state;
   }
 
   void filter(D3DTEXTUREFILTERTYPE f) {

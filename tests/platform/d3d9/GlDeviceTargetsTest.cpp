@@ -193,8 +193,7 @@ TEST_F(GlDeviceTest, IndexedDrawsWithBaseVertexAnd16And32BitIndices) {
   IDirect3DIndexBuffer9* ib32 = indexBuffer(sizeof i32, i32, D3DFMT_INDEX32);
 
   ASSERT_EQ(dev->SetPixelShader(pixelShader(kVertexColourPs)), D3D_OK);
-  ASSERT_EQ(dev->SetRenderState(D3DRS_ZENABLE, FALSE), D3D_OK);
-  ASSERT_EQ(dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE), D3D_OK);
+  states({{D3DRS_ZENABLE, FALSE}, {D3DRS_CULLMODE, D3DCULL_NONE}});
   ASSERT_EQ(dev->SetVertexDeclaration(tDecl), D3D_OK);
   ASSERT_EQ(dev->SetStreamSource(0, vb, 0, sizeof(TVertex)), D3D_OK);
   for (IDirect3DIndexBuffer9* ib : {ib16, ib32}) {

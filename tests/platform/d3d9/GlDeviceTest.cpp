@@ -69,10 +69,8 @@ TEST_F(GlDeviceTest, ClearsStayInsideViewportAndRectangles) {
 TEST_F(GlDeviceTest, PretransformedQuadCoversEachPixelOnceAndSamplesTexelCentres) {
   // Additive blending shows double coverage (the shared diagonal) or gaps.
   ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3D_OK);
-  ASSERT_EQ(dev->SetRenderState(D3DRS_ZENABLE, FALSE), D3D_OK);
-  ASSERT_EQ(dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE), D3D_OK);
-  ASSERT_EQ(dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE), D3D_OK);
-  ASSERT_EQ(dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE), D3D_OK);
+  states({{D3DRS_ZENABLE, FALSE}, {D3DRS_ALPHABLENDENABLE, TRUE}, {D3DRS_SRCBLEND, D3DBLEND_ONE},
+          {D3DRS_DESTBLEND, D3DBLEND_ONE}});
   ASSERT_EQ(dev->SetPixelShader(pixelShader(kVertexColourPs)), D3D_OK);
   drawFull(0x20406080);
   for (uint32_t c : readBack()) ASSERT_EQ(c, 0x20406080u);
@@ -166,13 +164,10 @@ TEST_F(GlDeviceTest, EveryBlendModeOfTheEngine) {
   };
   ASSERT_EQ(dev->SetPixelShader(pixelShader(kConstantPs)), D3D_OK);
   setConstant(s[0], s[1], s[2], s[3]);
-  ASSERT_EQ(dev->SetRenderState(D3DRS_ZENABLE, FALSE), D3D_OK);
-  ASSERT_EQ(dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE), D3D_OK);
+  states({{D3DRS_ZENABLE, FALSE}, {D3DRS_ALPHABLENDENABLE, TRUE}});
   for (const BlendCase& b : cases) {
     ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF4080C0, 1.0f, 0), D3D_OK);
-    ASSERT_EQ(dev->SetRenderState(D3DRS_BLENDOP, b.op), D3D_OK);
-    ASSERT_EQ(dev->SetRenderState(D3DRS_SRCBLEND, b.src), D3D_OK);
-    ASSERT_EQ(dev->SetRenderState(D3DRS_DESTBLEND, b.dst), D3D_OK);
+    states({{D3DRS_BLENDOP, b.op}, {D3DRS_SRCBLEND, b.src}, {D3DRS_DESTBLEND, b.dst}});
     drawFull();
     uint32_t got = readBack()[H / 2 * W + W / 2];
     int channels[3] = {red(got), green(got), blue(got)};
@@ -228,8 +223,7 @@ TEST_F(GlDeviceTest, FixedFunctionStagesAndMismatchedPairs) {
 // pixel short; likewise inside a smaller viewport, through the fixed-function
 // stage and a compiled vertex shader alike.
 TEST_F(GlDeviceTest, ProjectedGeometryHasDirect3DPixelCentres) {
-  ASSERT_EQ(dev->SetRenderState(D3DRS_ZENABLE, FALSE), D3D_OK);
-  ASSERT_EQ(dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE), D3D_OK);
+  states({{D3DRS_ZENABLE, FALSE}, {D3DRS_CULLMODE, D3DCULL_NONE}});
   ASSERT_EQ(dev->SetPixelShader(pixelShader(kVertexColourPs)), D3D_OK);
   IDirect3DVertexShader9* pass = vertexShader(kPassVs);
   for (IDirect3DVertexShader9* stage : {static_cast<IDirect3DVertexShader9*>(nullptr), pass}) {
@@ -262,8 +256,7 @@ TEST_F(GlDeviceTest, AlphaTestAndSrgbWrites) {
   ASSERT_EQ(dev->SetPixelShader(pixelShader(kConstantPs)), D3D_OK);
   ASSERT_EQ(dev->SetRenderState(D3DRS_ZENABLE, FALSE), D3D_OK);
   setConstant(1, 1, 1, 128 / 255.0f);
-  ASSERT_EQ(dev->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE), D3D_OK);
-  ASSERT_EQ(dev->SetRenderState(D3DRS_ALPHAREF, 0x80), D3D_OK);
+  states({{D3DRS_ALPHATESTENABLE, TRUE}, {D3DRS_ALPHAREF, 0x80}});
   for (DWORD func : {D3DCMP_GREATEREQUAL, D3DCMP_GREATER, D3DCMP_EQUAL, D3DCMP_LESS}) {
     ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
     ASSERT_EQ(dev->SetRenderState(D3DRS_ALPHAFUNC, func), D3D_OK);
@@ -300,8 +293,7 @@ TEST_F(GlDeviceTest, DepthFunctionsAndWrites) {
   }
   // Without depth writes the buffer keeps 0.5: a later quad at 0.4 still passes LESS.
   ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 0.5f, 0), D3D_OK);
-  ASSERT_EQ(dev->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS), D3D_OK);
-  ASSERT_EQ(dev->SetRenderState(D3DRS_ZWRITEENABLE, FALSE), D3D_OK);
+  states({{D3DRS_ZFUNC, D3DCMP_LESS}, {D3DRS_ZWRITEENABLE, FALSE}});
   drawFull(0xFFFF0000, 0.3f);
   drawFull(0xFF00FF00, 0.4f);
   EXPECT_EQ(centre(), 0xFF00FF00u);
@@ -320,8 +312,7 @@ TEST_F(GlDeviceTest, DepthFunctionsAndWrites) {
   EXPECT_EQ(centre(), 0xFF0000FFu);
   // Through a vertex shader, depth follows clip-space z across a triangle:
   // two crossing at x = 0 (both at 0.5 there), each nearer on its own side.
-  ASSERT_EQ(dev->SetRenderState(D3DRS_ZENABLE, TRUE), D3D_OK);
-  ASSERT_EQ(dev->SetRenderState(D3DRS_ZWRITEENABLE, TRUE), D3D_OK);
+  states({{D3DRS_ZENABLE, TRUE}, {D3DRS_ZWRITEENABLE, TRUE}});
   ASSERT_EQ(dev->SetVertexShader(vertexShader(kPassVs)), D3D_OK);
   ASSERT_EQ(dev->SetVertexDeclaration(cDecl), D3D_OK);
   ASSERT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0), D3D_OK);

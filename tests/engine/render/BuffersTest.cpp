@@ -91,7 +91,6 @@ TEST_F(RenderDeviceTest, QuadIndexBufferHoldsTwoTrianglesPerQuad) {
   for (size_t i = 0; i < indices.size(); ++i)
     if (indices[i] != (i / 6) * 4 + size_t(pattern[i % 6])) allMatch = false;
   EXPECT_TRUE(allMatch);
-  EXPECT_EQ(indices[63996 - 2], 42663);  // the highest vertex, well inside 16 bits
 }
 
 TEST_F(RenderDeviceTest, DrawCallsCountPrimitivesFromTheirBuffers) {

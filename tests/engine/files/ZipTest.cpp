@@ -6,6 +6,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -296,16 +297,12 @@ TEST_F(ZipDeathTest, BadMembersEndWithTheirMessage) {
     fm.open(archive);
     fm.load(result, name);
   };
-  EXPECT_EXIT(loading("zip_tool.zip", "Missing.dds"), ::testing::ExitedWithCode(255),
-              "error: FileManagerZIP: File not found 'missing.dds'.");
-  EXPECT_EXIT(loading("absent.zip", "readme.txt"), ::testing::ExitedWithCode(255),
-              "error: FileManagerZIP: File not found 'readme.txt'.");
-  EXPECT_EXIT(loading("local.zip", "README.txt"), ::testing::ExitedWithCode(255),
-              "error: Zip: Archive corrupt \\(local file header\\) 'readme.txt'.");
-  EXPECT_EXIT(loading("offset.zip", "readme.txt"), ::testing::ExitedWithCode(255),
-              "error: Zip: Archive corrupt \\(local file header\\) 'readme.txt'.");
-  EXPECT_EXIT(loading("inflate.zip", "readme.txt"), ::testing::ExitedWithCode(255),
-              "error: Zip: ZLib decompression failed \\(inflate\\).");
-  EXPECT_EXIT(loading("small.zip", "readme.txt"), ::testing::ExitedWithCode(255),
-              "error: Zip: ZLib decompression failed \\(inflate\\).");
+  const char* const corrupt = "error: Zip: Archive corrupt \\(local file header\\) 'readme.txt'.";
+  const char* const inflate = "error: Zip: ZLib decompression failed \\(inflate\\).";
+  for (auto [archive, name, message] :
+       {std::tuple{"zip_tool.zip", "Missing.dds", "error: FileManagerZIP: File not found 'missing.dds'."},
+        {"absent.zip", "readme.txt", "error: FileManagerZIP: File not found 'readme.txt'."},
+        {"local.zip", "README.txt", corrupt}, {"offset.zip", "readme.txt", corrupt},
+        {"inflate.zip", "readme.txt", inflate}, {"small.zip", "readme.txt", inflate}})
+    EXPECT_EXIT(loading(archive, name), ::testing::ExitedWithCode(255), message) << archive;
 }

@@ -154,16 +154,14 @@ TEST(ASELoader, ExportedSceneReadsAsWritten) {
   expectVector(rm.normals[0], 0, 4, 0);
   expectVector(rm.normals[1], 0, 8, 0);
   // Both mapping channels append to the one second set.
-  ASSERT_EQ(rm.texCoords2.count, 3u);
-  ASSERT_EQ(rm.texFaces2.count, 12u);
+  ASSERT_EQ((std::pair{rm.texCoords2.count, rm.texFaces2.count}), (std::pair{3u, 12u}));
   EXPECT_EQ(rm.texFaces2[1], 1);
   EXPECT_EQ(rm.texCoords2[2], D3DXVECTOR2(0.5f, 0.5f));
 
   Array<ImportVertex> vertices;
   Array<uint16_t> indices;
   ASSERT_TRUE(rm.build(vertices, indices));
-  ASSERT_EQ(vertices.count, 4u);
-  ASSERT_EQ(indices.count, 6u);
+  ASSERT_EQ((std::pair{vertices.count, indices.count}), (std::pair{4u, 6u}));
   expectVector(vertices[1].position, 0, 0, 2);
   EXPECT_EQ(vertices[1].texCoord, D3DXVECTOR2(0, 1));
   EXPECT_EQ(vertices[1].texCoord2, D3DXVECTOR2(0.75f, 0.75f));
@@ -343,9 +341,8 @@ TEST(ASELoader, AnEarlyEndKeepsWhatWasRead) {
   EXPECT_EQ(in.materials.count, 2u);
   ASSERT_EQ(in.nodes.count, 1u);
   const ImportMesh& m = in.mesh(0);
-  EXPECT_EQ(m.positions.count, 3u);  // the cut line still counts
-  EXPECT_EQ(m.normals.count, 3u);
-  EXPECT_EQ(m.faces.count, 0u);
+  // The cut line still counts.
+  EXPECT_EQ((std::array{m.positions.count, m.normals.count, m.faces.count}), (std::array{3u, 3u, 0u}));
 
   // Cut right after a line end inside a list: no phantom entry.
   Loaded atLineEnd(text.substr(0, text.rfind("\r\n", cut) + 2));

@@ -1,19 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <vector>
 
 #include "engine/Array.h"
 #include "engine/RefCounted.h"
 
 TEST(Array, AppendGrowsByFourThenDoubling) {
   Array<int> a;
-  uint32_t seen[10];
+  std::vector<uint32_t> seen;
   for (int i = 0; i < 10; ++i) {
     a.append(i * 3);
-    seen[i] = a.capacity;
+    seen.push_back(a.capacity);
   }
-  const uint32_t expected[10] = {4, 4, 4, 4, 8, 8, 8, 8, 16, 16};
-  for (int i = 0; i < 10; ++i) EXPECT_EQ(seen[i], expected[i]) << i;
+  EXPECT_EQ(seen, (std::vector<uint32_t>{4, 4, 4, 4, 8, 8, 8, 8, 16, 16}));
   ASSERT_EQ(a.count, 10u);
   for (int i = 0; i < 10; ++i) EXPECT_EQ(a[i], i * 3);
 }

@@ -119,19 +119,16 @@ TEST_F(WindowTest, KeyAndMouseStateFollowTheMessages) {
   window.create(0, 0, 320, 240, 1, nullptr);
   HWND h = window.getHandle();
   // Key-up for a key never pressed just records 0.
-  SendMessageA(h, WM_KEYUP, 'Q', 0);
-  EXPECT_EQ(window.keys[unsigned('Q')], 0);
-  SendMessageA(h, WM_KEYDOWN, 'Q', 0);
-  EXPECT_EQ(window.keys[unsigned('Q')], 1);
-  SendMessageA(h, WM_KEYUP, 'Q', 0);
-  EXPECT_EQ(window.keys[unsigned('Q')], 0);
+  for (auto [message, held] : {std::pair{WM_KEYUP, 0}, {WM_KEYDOWN, 1}, {WM_KEYUP, 0}}) {
+    SendMessageA(h, UINT(message), 'Q', 0);
+    EXPECT_EQ(window.keys[unsigned('Q')], held) << std::hex << message;
+  }
   // A code past the table is ignored rather than written out of bounds.
   SendMessageA(h, WM_KEYDOWN, 0x1234, 0);
   EXPECT_EQ(window.mouseButtons, 0u);
 
   SendMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(-2, 40));
-  EXPECT_EQ(window.mouseX, 0xFFFE);  // the unsigned low word
-  EXPECT_EQ(window.mouseY, 40);
+  EXPECT_EQ((std::pair{window.mouseX, window.mouseY}), (std::pair{0xFFFE, 40}));  // the unsigned low word
   SendMessageA(h, WM_RBUTTONDOWN, 0, MAKELPARAM(5, 6));
   SendMessageA(h, WM_MBUTTONDOWN, 0, MAKELPARAM(7, 8));
   EXPECT_EQ(window.mouseButtons, 1u | 2u | 4u);
@@ -152,19 +149,10 @@ TEST_F(WindowTest, SdlInputBecomesWindowMessages) {
   ASSERT_TRUE(pushKey(h, SDLK_a, SDL_SCANCODE_A) && pushKey(h, SDLK_F1, SDL_SCANCODE_F1) &&
               pushKey(h, SDLK_DOWN, SDL_SCANCODE_DOWN, KMOD_NONE, false));
   SDL_Event e = {};
-  e.type = SDL_MOUSEMOTION;
-  e.motion.windowID = sdlId(h);
-  e.motion.x = 12;
-  e.motion.y = 34;
-  e.motion.state = SDL_BUTTON_LMASK;
+  e.motion = {SDL_MOUSEMOTION, 0, sdlId(h), 0, SDL_BUTTON_LMASK, 12, 34, 0, 0};
   SDL_PushEvent(&e);
-  e = {};
-  e.type = SDL_MOUSEBUTTONDOWN;
-  e.button.windowID = sdlId(h);
-  e.button.button = SDL_BUTTON_RIGHT;
-  e.button.clicks = 2;  // the class has no CS_DBLCLKS: a plain press
-  e.button.x = 56;
-  e.button.y = 78;
+  // Clicks 2: the class has no CS_DBLCLKS, so a plain press.
+  e.button = {SDL_MOUSEBUTTONDOWN, 0, sdlId(h), 0, SDL_BUTTON_RIGHT, 0, 2, 0, 56, 78};
   SDL_PushEvent(&e);
 
   const WPARAM any = WPARAM(-1);

@@ -67,8 +67,6 @@ void square(ImportMesh& m) {
   addFace(m.texFaces, 3, 2, 1);
 }
 
-bool bitwiseEqual(const ImportVertex& a, const ImportVertex& b) { return std::memcmp(&a, &b, sizeof(a)) == 0; }
-
 }  // namespace
 
 TEST(ImportMesh, EmptyMeshAndAppendingOutputs) {
@@ -170,7 +168,7 @@ TEST(ImportMesh, MatchesTheOrderedMapWeldOnRandomMeshes) {
     ASSERT_EQ(vertices.count, refVertices.size()) << "round " << round;
     ASSERT_EQ(indices.count, refIndices.size()) << "round " << round;
     for (uint32_t i = 0; i < vertices.count; ++i)
-      EXPECT_TRUE(bitwiseEqual(vertices[i], refVertices[i])) << "round " << round << " vertex " << i;
+      EXPECT_EQ(std::memcmp(&vertices[i], &refVertices[i], sizeof(ImportVertex)), 0) << "round " << round << " " << i;
     for (uint32_t i = 0; i < indices.count; ++i) EXPECT_EQ(indices[i], refIndices[i]) << "round " << round;
   }
 }

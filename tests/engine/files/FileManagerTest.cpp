@@ -11,10 +11,7 @@
 
 namespace {
 
-std::string logBody() {
-  std::string log = TestDir::read("log.txt");
-  return log.substr(std::string("Vantrel Engine Log\n\n").size());
-}
+std::string logBody() { return TestDir::read("log.txt").substr(std::string("Vantrel Engine Log\n\n").size()); }
 
 class FileManagerTest : public ::testing::Test {
  protected:
@@ -92,11 +89,10 @@ TEST_F(FileManagerTest, MissingEmptyOrDirectoryFilesAreFatalWithTheirMessage) {
   std::filesystem::create_directories("adir");
   FileManagerOS fm;
   Array<uint8_t> out;
-  EXPECT_EXIT(fm.load(out, "Missing\\File.DDS"), ::testing::ExitedWithCode(255),
-              "FileManagerOS::load: File not found: 'Missing\\\\File.DDS'");
-  EXPECT_EXIT(fm.load(out, "empty.bin"), ::testing::ExitedWithCode(255),
-              "FileManagerOS::load: File read failed: 'empty.bin'");
-  EXPECT_EXIT(fm.load(out, "adir"), ::testing::ExitedWithCode(255), "File not found: 'adir'");
-  std::string longName(5000, 'n');
-  EXPECT_EXIT(fm.load(out, longName.c_str()), ::testing::ExitedWithCode(255), "File not found: 'nnnn");
+  const std::string longName(5000, 'n');
+  for (auto [name, message] :
+       {std::pair{"Missing\\File.DDS", "FileManagerOS::load: File not found: 'Missing\\\\File.DDS'"},
+        {"empty.bin", "FileManagerOS::load: File read failed: 'empty.bin'"}, {"adir", "File not found: 'adir'"},
+        {longName.c_str(), "File not found: 'nnnn"}})
+    EXPECT_EXIT(fm.load(out, name), ::testing::ExitedWithCode(255), message) << name;
 }

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -66,17 +67,6 @@ void patch(const std::string& from, const std::string& to, const std::function<v
   TestDir::write(to, bytes);
 }
 
-// Loads every member of a manifest; exit code 3 if any load claims success
-// with bytes other than the file's.
-void loadAllChecked(const std::string& archive, const std::string& listedAs) {
-  FileManagerZIP fm;
-  if (!fm.open(archive)) return;
-  Array<uint8_t> out;
-  for (auto& [request, expected] : manifest(listedAs)) {
-    if (fm.load(out, request.c_str()) && text(out) != TestDir::read(expected)) std::exit(3);
-  }
-}
-
 // Runs fn in a forked child: its exit code (0 when fn returns), or 1000 +
 // signal when it crashed. The child's stderr is returned in message.
 int isolated(const std::function<void()>& fn, std::string& message) {
@@ -92,18 +82,6 @@ int isolated(const std::function<void()>& fn, std::string& message) {
   waitpid(pid, &status, 0);
   message = TestDir::read("child-stderr.txt");
   return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
-}
-
-// Failing cleanly: finished, or ended through the fatal path with one of the
-// reader's own messages. Never a crash, never wrong data reported as loaded.
-void expectCleanOutcome(int code, const std::string& message, const std::string& what) {
-  if (code == 0) return;
-  EXPECT_EQ(code, 255) << what << "\n" << message;
-  EXPECT_TRUE(message.find("error: Zip: ") == 0 || message.find("error:  Zip: ") == 0 ||
-              message.find("error: FileStream::seek: ") == 0 ||
-              message.find("error: FileManagerZIP: File not found") == 0)  // a damaged name
-      << what << "\n"
-      << message;
 }
 
 class ZipTest : public ::testing::Test {
@@ -236,11 +214,28 @@ TEST_F(ZipTest, RefusedMembersReportFailureAndCloseTheArchive) {
 
 // Each damaged copy is loaded in a child of its own; under the sanitizers a
 // sweep takes a minute, so truncation and damage are two tests.
+// Failing cleanly: finished, or ended through the fatal path with one of the
+// reader's own messages. Never a crash, never wrong data reported as loaded
+// (a load that claims success with bytes other than the file's exits with 3).
 void expectCleanWhenDamaged(const std::string& bytes, const char* archive, const std::string& what) {
   TestDir::write("damaged.zip", bytes);
   std::string message;
-  int code = isolated([&] { loadAllChecked("damaged.zip", archive); }, message);
-  expectCleanOutcome(code, message, std::string(archive) + " " + what);
+  int code = isolated(
+      [&] {
+        FileManagerZIP fm;
+        if (!fm.open("damaged.zip")) return;
+        Array<uint8_t> out;
+        for (auto& [request, expected] : manifest(archive))
+          if (fm.load(out, request.c_str()) && text(out) != TestDir::read(expected)) std::exit(3);
+      },
+      message);
+  if (code == 0) return;
+  EXPECT_EQ(code, 255) << archive << " " << what << "\n" << message;
+  EXPECT_TRUE(message.find("error: Zip: ") == 0 || message.find("error:  Zip: ") == 0 ||
+              message.find("error: FileStream::seek: ") == 0 ||
+              message.find("error: FileManagerZIP: File not found") == 0)  // a damaged name
+      << archive << " " << what << "\n"
+      << message;
 }
 
 TEST_F(ZipTest, TruncatedArchivesFailCleanly) {
@@ -296,16 +291,12 @@ TEST_F(ZipDeathTest, BadMembersEndWithTheirMessage) {
     fm.open(archive);
     fm.load(result, name);
   };
-  EXPECT_EXIT(loading("zip_tool.zip", "Missing.dds"), ::testing::ExitedWithCode(255),
-              "error: FileManagerZIP: File not found 'missing.dds'.");
-  EXPECT_EXIT(loading("absent.zip", "readme.txt"), ::testing::ExitedWithCode(255),
-              "error: FileManagerZIP: File not found 'readme.txt'.");
-  EXPECT_EXIT(loading("local.zip", "README.txt"), ::testing::ExitedWithCode(255),
-              "error: Zip: Archive corrupt \\(local file header\\) 'readme.txt'.");
-  EXPECT_EXIT(loading("offset.zip", "readme.txt"), ::testing::ExitedWithCode(255),
-              "error: Zip: Archive corrupt \\(local file header\\) 'readme.txt'.");
-  EXPECT_EXIT(loading("inflate.zip", "readme.txt"), ::testing::ExitedWithCode(255),
-              "error: Zip: ZLib decompression failed \\(inflate\\).");
-  EXPECT_EXIT(loading("small.zip", "readme.txt"), ::testing::ExitedWithCode(255),
-              "error: Zip: ZLib decompression failed \\(inflate\\).");
+  const char* const corrupt = "error: Zip: Archive corrupt \\(local file header\\) 'readme.txt'.";
+  const char* const inflate = "error: Zip: ZLib decompression failed \\(inflate\\).";
+  for (auto [archive, name, message] :
+       {std::tuple{"zip_tool.zip", "Missing.dds", "error: FileManagerZIP: File not found 'missing.dds'."},
+        {"absent.zip", "readme.txt", "error: FileManagerZIP: File not found 'readme.txt'."},
+        {"local.zip", "README.txt", corrupt}, {"offset.zip", "readme.txt", corrupt},
+        {"inflate.zip", "readme.txt", inflate}, {"small.zip", "readme.txt", inflate}})
+    EXPECT_EXIT(loading(archive, name), ::testing::ExitedWithCode(255), message) << archive;
 }

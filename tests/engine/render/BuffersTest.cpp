@@ -81,8 +81,7 @@ TEST_F(RenderDeviceTest, QuadIndexBufferHoldsTwoTrianglesPerQuad) {
   ASSERT_NE(ib, nullptr);
   D3DINDEXBUFFER_DESC desc;
   ib->GetDesc(&desc);
-  EXPECT_EQ(desc.Format, D3DFMT_INDEX16);
-  EXPECT_EQ(desc.Pool, D3DPOOL_MANAGED);
+  EXPECT_EQ((std::pair{desc.Format, desc.Pool}), (std::pair{D3DFMT_INDEX16, D3DPOOL_MANAGED}));
   ASSERT_EQ(ib->data().size(), 63996u * 2);
   std::vector<uint16_t> indices(63996);
   std::memcpy(indices.data(), ib->data().data(), ib->data().size());
@@ -91,7 +90,6 @@ TEST_F(RenderDeviceTest, QuadIndexBufferHoldsTwoTrianglesPerQuad) {
   for (size_t i = 0; i < indices.size(); ++i)
     if (indices[i] != (i / 6) * 4 + size_t(pattern[i % 6])) allMatch = false;
   EXPECT_TRUE(allMatch);
-  EXPECT_EQ(indices[63996 - 2], 42663);  // the highest vertex, well inside 16 bits
 }
 
 TEST_F(RenderDeviceTest, DrawCallsCountPrimitivesFromTheirBuffers) {
@@ -155,8 +153,7 @@ TEST_F(RenderDeviceTest, DynamicIndexBuffersLiveInTheDefaultPool) {
   IDirect3DIndexBuffer9* dynamic = d->createIndexBuffer(6, false, true);
   D3DINDEXBUFFER_DESC desc;
   dynamic->GetDesc(&desc);
-  EXPECT_EQ(desc.Pool, D3DPOOL_DEFAULT);
-  EXPECT_EQ(desc.Usage, DWORD(D3DUSAGE_DYNAMIC));
+  EXPECT_EQ((std::pair{desc.Pool, desc.Usage}), (std::pair{D3DPOOL_DEFAULT, DWORD(D3DUSAGE_DYNAMIC)}));
   d->lockIndexBuffer(dynamic, 0, 0, true);
   d->unlockIndexBuffer(dynamic);
   EXPECT_EQ(calls().texts()[calls().size() - 2], recordingName(dynamic) + ".Lock(0, 0, ptr, 0x2000)");

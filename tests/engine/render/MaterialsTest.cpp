@@ -101,11 +101,9 @@ TEST_F(MaterialTest, TheSameMaterialTwiceSendsOnlyTheColours) {
   from = calls().size();
   material.diffuse[0] = 0.9f;  // colours are not cached: a change shows at once
   d->setMaterial(&material);
-  std::vector<std::string> methods;
-  for (size_t i = from; i < calls().size(); ++i) methods.push_back(calls().calls()[i].method);
   // ambient (pixel), diffuse (vertex, pixel), specular (pixel)
-  EXPECT_EQ(methods, (std::vector<std::string>{"SetPixelShaderConstantF", "SetVertexShaderConstantF",
-                                               "SetPixelShaderConstantF", "SetPixelShaderConstantF"}));
+  EXPECT_EQ(methodsFrom(from), (std::vector<std::string>{"SetPixelShaderConstantF", "SetVertexShaderConstantF",
+                                                         "SetPixelShaderConstantF", "SetPixelShaderConstantF"}));
   EXPECT_TRUE(calls().texts(from)[1].find("[0.9, 0.5, 0.5, 1]") != std::string::npos) << calls().texts(from)[1];
   // What the first application sent, the second kept back.
   for (CachedState kind : {CACHED_RENDER_STATE, CACHED_SHADER, CACHED_TEXTURE, CACHED_SAMPLER_FLAGS})

@@ -22,6 +22,13 @@ void countStartupShaders();
 
 inline bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 
+// The methods of the recorded calls from index `from` on.
+inline std::vector<std::string> methodsFrom(size_t from) {
+  std::vector<std::string> out;
+  for (size_t i = from; i < recordingLog().size(); ++i) out.push_back(recordingLog().calls()[i].method);
+  return out;
+}
+
 inline HWND testWindow() { return reinterpret_cast<HWND>(uintptr_t(0x1000)); }
 
 inline DisplayMode testMode(int width = 1024, int height = 768, int refresh = 60) {

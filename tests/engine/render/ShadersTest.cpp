@@ -37,8 +37,7 @@ TEST_F(RenderDeviceTest, ShaderPairsAndTheirMinusOnePaths) {
 
   int pair = d->createShader(vertexSource, pixelSource);
   int pixelOnly = d->createShader(nullptr, pixelSource);
-  EXPECT_EQ(pair, 0);
-  EXPECT_EQ(pixelOnly, 1);
+  EXPECT_EQ((std::pair{pair, pixelOnly}), (std::pair{0, 1}));
   EXPECT_NE(d->shaders[pair].vertexShader, nullptr);
   EXPECT_EQ(d->shaders[pixelOnly].vertexShader, nullptr);
   EXPECT_NE(d->shaders[pixelOnly].pixelShader, nullptr);

@@ -38,9 +38,7 @@ TEST_F(TextureTest, TexturesAreLoadedOncePerExactName) {
   EXPECT_EQ(d->createTexture("tex/stone.bmp"), 0);
 
   const TextureRecord& record = d->textures[0];
-  EXPECT_EQ(record.width, 4);
-  EXPECT_EQ(record.height, 2);
-  EXPECT_EQ(record.format, TEXFMT_X8R8G8B8);
+  EXPECT_EQ((std::tuple{record.width, record.height, record.format}), (std::tuple{4, 2, int(TEXFMT_X8R8G8B8)}));
   EXPECT_STREQ(record.name, "tex/stone.bmp");
   EXPECT_EQ(record.texture->GetType(), D3DRTYPE_TEXTURE);
 }
@@ -49,12 +47,10 @@ TEST_F(RenderDeviceTest, RenderTargetsSaveAndRestoreTargetDepthAndViewport) {
   RenderDeviceDX9* d = initDevice();
   int shadow = d->createRenderTarget(TEXFMT_R32F, 256, 128, TEXFMT_D24S8);
   int plain = d->createRenderTarget(TEXFMT_A8R8G8B8, 64, 32, 0);
-  EXPECT_EQ(shadow, 0);
-  EXPECT_EQ(plain, 1);
+  EXPECT_EQ((std::pair{shadow, plain}), (std::pair{0, 1}));
   uint32_t w = 0, h = 0;
   d->getRenderTargetSize(shadow, w, h);
-  EXPECT_EQ(w, 256u);
-  EXPECT_EQ(h, 128u);
+  EXPECT_EQ((std::pair{w, h}), (std::pair{256u, 128u}));
   EXPECT_EQ(d->renderTargets[plain].depthSurface, nullptr);
 
   IDirect3DSurface9* backBuffer = recorded()->renderTarget(0);

@@ -154,16 +154,14 @@ TEST(ASELoader, ExportedSceneReadsAsWritten) {
   expectVector(rm.normals[0], 0, 4, 0);
   expectVector(rm.normals[1], 0, 8, 0);
   // Both mapping channels append to the one second set.
-  ASSERT_EQ(rm.texCoords2.count, 3u);
-  ASSERT_EQ(rm.texFaces2.count, 12u);
+  ASSERT_EQ((std::pair{rm.texCoords2.count, rm.texFaces2.count}), (std::pair{3u, 12u}));
   EXPECT_EQ(rm.texFaces2[1], 1);
   EXPECT_EQ(rm.texCoords2[2], D3DXVECTOR2(0.5f, 0.5f));
 
   Array<ImportVertex> vertices;
   Array<uint16_t> indices;
   ASSERT_TRUE(rm.build(vertices, indices));
-  ASSERT_EQ(vertices.count, 4u);
-  ASSERT_EQ(indices.count, 6u);
+  ASSERT_EQ((std::pair{vertices.count, indices.count}), (std::pair{4u, 6u}));
   expectVector(vertices[1].position, 0, 0, 2);
   EXPECT_EQ(vertices[1].texCoord, D3DXVECTOR2(0, 1));
   EXPECT_EQ(vertices[1].texCoord2, D3DXVECTOR2(0.75f, 0.75f));
@@ -213,10 +211,7 @@ TEST(ASELoader, LFAndCROnlyLineEndsReadLikeCRLF) {
   Loaded original(text);
   std::string reference = digest(original);
   ASSERT_EQ(original.nodes.count, 2u);
-  Loaded lf(replaceAll(text, "\r\n", "\n"));
-  EXPECT_EQ(digest(lf), reference);
-  Loaded cr(replaceAll(text, "\r\n", "\r"));
-  EXPECT_EQ(digest(cr), reference);
+  for (const char* end : {"\n", "\r"}) EXPECT_EQ(digest(Loaded(replaceAll(text, "\r\n", end))), reference) << int(*end);
   // Every kind mixed, and no line end after the last line.
   std::string mixed;
   int n = 0;
@@ -282,15 +277,16 @@ TEST(ASELoader, ListsReadTheirCountedLinesWithTheirFixedFormats) {
   EXPECT_EQ(m.texCoords[0], D3DXVECTOR2(0.25f, 0.75f));
 }
 
-TEST(ASELoader, ObjectsWithUnusableMeshesAreSkippedWithALogLine) {
+TEST(ASELoader, ObjectsWithUnusableOrOversizedMeshesAreSkippedWithALogLine) {
   TestDir dir("ase-reject");
   logOpen();
-  auto object = [](const char* name, const char* scale, const char* face, const char* texFace) {
+  auto object = [](const char* name, const char* scale, const char* face, const char* texFace, int faces = 1) {
     return crlf({"*GEOMOBJECT {", (std::string("*NODE_NAME \"") + name + "\"").c_str(), "*NODE_TM {", scale, "}",
                  "*MESH {", "*MESH_NUMVERTEX 3", "*MESH_VERTEX_LIST {", "*MESH_VERTEX 0 0 0 0",
-                 "*MESH_VERTEX 1 1 0 0", "*MESH_VERTEX 2 0 1 0", "}", "*MESH_NUMFACES 1", "*MESH_FACE_LIST {", face,
-                 "}", "*MESH_NUMTVERTEX 2", "*MESH_TVERTLIST {", "*MESH_TVERT 0 0 0 0", "*MESH_TVERT 1 1 1 0", "}",
-                 texFace, "}", "}"});
+                 "*MESH_VERTEX 1 1 0 0", "*MESH_VERTEX 2 0 1 0", "}",
+                 ("*MESH_NUMFACES " + std::to_string(faces)).c_str(), "*MESH_FACE_LIST {", face, "}",
+                 "*MESH_NUMTVERTEX 2", "*MESH_TVERTLIST {", "*MESH_TVERT 0 0 0 0", "*MESH_TVERT 1 1 1 0", "}", texFace,
+                 "}", "}"});
   };
   const char* goodFace = "*MESH_FACE 0: A: 0 B: 1 C: 2";
   const char* noTex = "";
@@ -300,27 +296,11 @@ TEST(ASELoader, ObjectsWithUnusableMeshesAreSkippedWithALogLine) {
                      object("Negative", "*TM_SCALE 1 1 1", "*MESH_FACE 0: A: 0 B: -1 C: 2", noTex) +
                      object("TexOut", "*TM_SCALE 1 1 1", goodFace,
                             "*MESH_NUMTVFACES 1\r\n*MESH_TFACELIST {\r\n*MESH_TFACE 0 0 2 1\r\n}") +
-                     object("Flat", "*TM_SCALE 1 0 1", goodFace, noTex) + object("Plain", "", goodFace, noTex);
-  // A texture face list shorter than the face list.
-  text += crlf({"*GEOMOBJECT {", "*NODE_NAME \"ShortTex\"", "*MESH {", "*MESH_NUMVERTEX 3", "*MESH_VERTEX_LIST {",
-                "*MESH_VERTEX 0 0 0 0", "*MESH_VERTEX 1 1 0 0", "*MESH_VERTEX 2 0 1 0", "}", "*MESH_NUMFACES 2",
-                "*MESH_FACE_LIST {", "*MESH_FACE 0: A: 0 B: 1 C: 2", "*MESH_FACE 1: A: 2 B: 1 C: 0", "}",
-                "*MESH_NUMTVERTEX 1", "*MESH_TVERTLIST {", "*MESH_TVERT 0 0 0 0", "}", "*MESH_NUMTVFACES 1",
-                "*MESH_TFACELIST {", "*MESH_TFACE 0 0 0 0", "}", "}", "}"});
-  Loaded in(text);
-  EXPECT_EQ(names(in), (std::vector<std::string>{"Good", "Plain"}));
-  EXPECT_EQ(TestDir::read("log.txt"),
-            "Vantrel Engine Log\n\n"
-            "ASELoader::load: Object 'FaceOut' skipped: face index out of range.\n"
-            "ASELoader::load: Object 'Negative' skipped: face index out of range.\n"
-            "ASELoader::load: Object 'TexOut' skipped: texture face index out of range.\n"
-            "ASELoader::load: Object 'Flat' skipped: node transform has no inverse.\n"
-            "ASELoader::load: Object 'ShortTex' skipped: texture face list shorter than the face list.\n");
-}
-
-TEST(ASELoader, MeshesBeyondSixteenBitIndicesAreSkipped) {
-  TestDir dir("ase-big");
-  logOpen();
+                     object("Flat", "*TM_SCALE 1 0 1", goodFace, noTex) + object("Plain", "", goodFace, noTex) +
+                     // Two faces, one texture face.
+                     object("ShortTex", "*TM_SCALE 1 1 1",
+                            "*MESH_FACE 0: A: 0 B: 1 C: 2\r\n*MESH_FACE 1: A: 2 B: 1 C: 0", goodTex, 2);
+  // Sixteen-bit indices reach 65536 vertices, no more.
   auto mesh = [](const char* name, int vertices) {
     std::string text = "*GEOMOBJECT {\r\n*NODE_NAME \"" + std::string(name) + "\"\r\n*MESH {\r\n*MESH_NUMVERTEX " +
                        std::to_string(vertices) + "\r\n*MESH_VERTEX_LIST {\r\n";
@@ -331,10 +311,16 @@ TEST(ASELoader, MeshesBeyondSixteenBitIndicesAreSkipped) {
               " C: " + std::to_string(i + 2) + "\r\n";
     return text + "}\r\n}\r\n}\r\n";
   };
-  Loaded in(mesh("Fits", 65536) + mesh("TooBig", 65537));
-  EXPECT_EQ(names(in), (std::vector<std::string>{"Fits"}));
+  Loaded in(text + mesh("Fits", 65536) + mesh("TooBig", 65537));
+  EXPECT_EQ(names(in), (std::vector<std::string>{"Good", "Plain", "Fits"}));
   EXPECT_EQ(TestDir::read("log.txt"),
-            "Vantrel Engine Log\n\nASELoader::load: Object 'TooBig' skipped: more than 65536 vertices.\n");
+            "Vantrel Engine Log\n\n"
+            "ASELoader::load: Object 'FaceOut' skipped: face index out of range.\n"
+            "ASELoader::load: Object 'Negative' skipped: face index out of range.\n"
+            "ASELoader::load: Object 'TexOut' skipped: texture face index out of range.\n"
+            "ASELoader::load: Object 'Flat' skipped: node transform has no inverse.\n"
+            "ASELoader::load: Object 'ShortTex' skipped: texture face list shorter than the face list.\n"
+            "ASELoader::load: Object 'TooBig' skipped: more than 65536 vertices.\n");
 }
 
 // An early end keeps what was read and names every block left open with
@@ -355,9 +341,8 @@ TEST(ASELoader, AnEarlyEndKeepsWhatWasRead) {
   EXPECT_EQ(in.materials.count, 2u);
   ASSERT_EQ(in.nodes.count, 1u);
   const ImportMesh& m = in.mesh(0);
-  EXPECT_EQ(m.positions.count, 3u);  // the cut line still counts
-  EXPECT_EQ(m.normals.count, 3u);
-  EXPECT_EQ(m.faces.count, 0u);
+  // The cut line still counts.
+  EXPECT_EQ((std::array{m.positions.count, m.normals.count, m.faces.count}), (std::array{3u, 3u, 0u}));
 
   // Cut right after a line end inside a list: no phantom entry.
   Loaded atLineEnd(text.substr(0, text.rfind("\r\n", cut) + 2));
@@ -387,8 +372,7 @@ TEST(ASELoader, MaterialDetails) {
   EXPECT_EQ(in.nodes[0]->getMaterialIndex(), 1);
   EXPECT_EQ(in.nodes[1]->getMaterialIndex(), 0);
 
-  ASELoader missing;
-  EXPECT_FALSE(missing.load("no-such-file.ase"));
+  EXPECT_FALSE(ASELoader().load("no-such-file.ase"));
 }
 
 // Blocks left open where a top-level object begins end there, and reading

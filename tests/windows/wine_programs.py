@@ -42,18 +42,20 @@ class Session:
             self.start_xvfb()
 
     def start_xvfb(self):
-        for number in range(90, 140):
-            if Path(f"/tmp/.X{number}-lock").exists():
-                continue
-            xvfb = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            self.env["DISPLAY"] = f":{number}"
-            if self.wait(lambda: subprocess.run(["xdotool", "getdisplaygeometry"], env=self.env,
-                                                capture_output=True).returncode == 0, 10):
-                self.xvfb = xvfb
-                return
+        # Xvfb picks a free display itself and writes its number to the pipe;
+        # -noreset keeps it from resetting (and refusing connections for a
+        # moment) each time its last client leaves.
+        read, write = os.pipe()
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+                                 "-noreset"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, pass_fds=[write])
+        os.close(write)
+        with os.fdopen(read) as pipe:
+            number = pipe.readline().strip()
+        if not number:
             xvfb.kill()
-        fail("no Xvfb display could be started")
+            fail("no Xvfb display could be started")
+        self.env["DISPLAY"] = f":{number}"
+        self.xvfb = xvfb
 
     def close(self):
         subprocess.run([str(Path(self.args.wine).with_name("wineserver")), "-k"], env=self.env,
@@ -112,11 +114,12 @@ def linux_log(args, arguments, window_title=None, seconds=60):
     session = Session(args)
     try:
         demo = subprocess.Popen([str(Path(args.linux_build, "run", "vantrel-demo"))] + arguments, cwd=folder,
-                                env=session.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                env=session.env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         if window_title:
             window = session.window(window_title, 30)
             if not window:
-                fail("the Linux launcher did not appear")
+                out, err = end(demo)
+                fail(f"the Linux launcher did not appear (status {demo.returncode}): {err!r}")
             subprocess.run(["xdotool", "key", "--window", window, "Escape"], env=session.env, capture_output=True)
         if demo.wait(timeout=seconds) != 0:
             fail(f"the Linux demo ended with {demo.returncode}")

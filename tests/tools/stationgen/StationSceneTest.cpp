@@ -1,14 +1,17 @@
-// The generated station as the demo's own reader takes it: every object a
-// node, every mesh accepted (indices in range) and welded within 16-bit
-// indices, node transforms that agree with the file's matrix rows and carry
-// the object spaces back onto the file's world positions, outward normals,
-// materials and tracks as written.
+// The generated station: a strict reading of its text (the shape of a real
+// export) held against what the demo's own reader makes of it. Every object
+// a node, every mesh accepted and welded within 16-bit indices, transforms
+// that agree with the file's matrix rows, outward normals, materials with
+// full Windows paths, sampled tracks over the scene's frames, and a scene
+// that fills its set. The generator writes the same bytes every run.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cctype>
+#include <cstdlib>
 #include <map>
 
 #include "support/AseText.h"
@@ -25,8 +28,10 @@ namespace {
 const std::string kScene = std::string(VANTREL_RUN_DIR) + "/data/station03.ase";
 
 struct Loaded {
+  std::string text = TestDir::read(kScene);
   AseLine file;
   std::vector<const AseLine*> objects;
+  int groupDepth = 0;
   Array<SGMesh*> nodes;
   Array<ASEMaterial*> materials;
   ASELoader loader;
@@ -34,12 +39,11 @@ struct Loaded {
 
   Loaded() {
     std::string error;
-    if (!parseAse(TestDir::read(kScene), file, error)) {
+    if (!parseAse(text, file, error)) {
       ADD_FAILURE() << error;
       return;
     }
-    int depth = 0;
-    collectObjects(file, objects, 0, depth);
+    collectObjects(file, objects, 0, groupDepth);
     ok = loader.load(kScene.c_str());
     loader.getNodes(nodes);
     loader.getMaterials(materials);
@@ -64,8 +68,14 @@ TEST(StationScene, EveryObjectBecomesANodeWithItsMeshAccepted) {
   Loaded s;
   ASSERT_TRUE(s.ok);
   ASSERT_EQ(s.nodes.count, s.objects.size()) << "an object was left out: see log.txt\n" << TestDir::read("log.txt");
+  EXPECT_EQ(s.text.rfind("*3DSMAX_ASCIIEXPORT\t200\r\n", 0), 0u);
+  EXPECT_EQ(s.file.children.at(1).keyword, "*COMMENT");
+  EXPECT_GE(s.groupDepth, 2) << "groups should nest";
   EXPECT_EQ(s.loader.version, 200);
   EXPECT_GT(s.loader.lastFrame, s.loader.firstFrame);
+  EXPECT_TRUE(s.nodes.count >= 100 && s.nodes.count <= 300) << s.nodes.count;
+  size_t triangles = 0, withSecondChannel = 0;
+  float lo = 1e9f, hi = -1e9f;
 
   for (uint32_t i = 0; i < s.nodes.count; ++i) {
     SGMesh* node = s.nodes[i];
@@ -80,6 +90,15 @@ TEST(StationScene, EveryObjectBecomesANodeWithItsMeshAccepted) {
               (std::array{nv, 3 * nf, 3 * nf, mesh.find("*MESH_MAPPINGCHANNEL") ? 3 * nf : 0u}))
         << name;
     ASSERT_EQ(im.check(), nullptr) << name;
+    EXPECT_TRUE(mesh.find("*MESH_NORMALS")) << name;
+    triangles += nf;
+    withSecondChannel += mesh.find("*MESH_MAPPINGCHANNEL") != nullptr;
+    // No face uses a position twice: with different texture corners the
+    // weld would keep such a sliver.
+    for (uint32_t f = 0; f < im.faces.count; f += 3) {
+      int32_t a = im.faces[f], b = im.faces[f + 1], c = im.faces[f + 2];
+      EXPECT_TRUE(a != b && b != c && a != c) << name << " face " << f / 3;
+    }
 
     // Welded within 16-bit indices, and no face collapses.
     Array<ImportVertex> vertices;
@@ -108,6 +127,7 @@ TEST(StationScene, EveryObjectBecomesANodeWithItsMeshAccepted) {
       EXPECT_NEAR(back.x, w[1], 0.02) << name << " vertex " << v;
       EXPECT_NEAR(back.y, w[3], 0.02) << name << " vertex " << v;
       EXPECT_NEAR(back.z, w[2], 0.02) << name << " vertex " << v;
+      lo = std::min({lo, back.x, back.y, back.z}), hi = std::max({hi, back.x, back.y, back.z});
     }
 
     // The reader's normals (from the stored corner order) point out of the
@@ -121,6 +141,10 @@ TEST(StationScene, EveryObjectBecomesANodeWithItsMeshAccepted) {
     }
     EXPECT_GT(volume, 0.0) << name;
   }
+  EXPECT_GE(withSecondChannel, 3u);
+  EXPECT_TRUE(triangles >= 50000 && triangles <= 200000) << triangles;
+  // Within its set, and filling most of it.
+  EXPECT_TRUE(lo >= -500.0f && hi <= 500.0f && hi - lo > 600.0f) << lo << " .. " << hi;
 }
 
 TEST(StationScene, MaterialsAndTracksAreReadAsWritten) {
@@ -131,6 +155,8 @@ TEST(StationScene, MaterialsAndTracksAreReadAsWritten) {
   const AseLine& list = *s.file.find("*MATERIAL_LIST");
   std::vector<const AseLine*> written = list.all("*MATERIAL");
   ASSERT_EQ(s.materials.count, written.size());
+  int multi = 0;
+  std::vector<std::string> paths;
   for (uint32_t i = 0; i < s.materials.count; ++i) {
     const ASEMaterial& m = *s.materials[i];
     const AseLine& w = *written[i];
@@ -144,7 +170,16 @@ TEST(StationScene, MaterialsAndTracksAreReadAsWritten) {
     EXPECT_NEAR(m.shine, w.find("*MATERIAL_SHINE")->numbers()[0], 1e-5);
     const AseLine* map = w.find("*MAP_DIFFUSE");
     EXPECT_STREQ(m.getBitmap(), map ? map->find("*BITMAP")->quoted().c_str() : "") << "material " << i;
+    multi += m.subMaterials.count > 0;
+    // Every map, the material's own or its sub-materials', is a full Windows path.
+    if (m.subMaterials.count == 0) paths.push_back(m.getBitmap());
+    for (const ASEMaterial* sub : m.subMaterials) paths.push_back(sub->getBitmap());
   }
+  EXPECT_GE(multi, 1) << "some material should carry sub-materials";
+  for (const std::string& path : paths)
+    EXPECT_TRUE(path.size() > 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+                path[2] == '\\' && path.find('/') == std::string::npos)
+        << "not a full Windows path: " << path;
 
   std::map<std::string, SGMesh*> byName;
   for (uint32_t i = 0; i < s.nodes.count; ++i) {
@@ -174,11 +209,37 @@ TEST(StationScene, MaterialsAndTracksAreReadAsWritten) {
   SGMesh* beacon = byName["Beacon_Top"];
   ASSERT_TRUE(beacon && beacon->getScaleTrack() && beacon->getScaleAxisTrack());
 
-  // Animated nodes stay well formed over the whole span, identity keys included.
-  for (uint32_t i = 0; i < s.nodes.count; ++i) {
+  // Sampled tracks span the scene's frames and start from the node's own
+  // placement; animated nodes stay well formed over the whole span.
+  EXPECT_EQ(s.loader.firstFrame, 0);
+  for (SGMesh* node : s.nodes) {
+    if (SGControllerQ4* r = node->getRotationTrack()) {
+      EXPECT_EQ((std::pair{r->keyAt(0)->time, r->keyAt(r->keyCount() - 1)->time}), (std::pair{0, span}));
+    }
+    if (SGControllerV3* p = node->getPositionTrack()) {
+      EXPECT_EQ((std::pair{p->keyAt(0)->time, p->keyAt(p->keyCount() - 1)->time}), (std::pair{0, span}));
+    }
     for (int t = 0; t <= span; t += span / 10) {
-      s.nodes[i]->animate(t);
-      ASSERT_TRUE(finite(s.nodes[i]->worldMatrix())) << s.nodes[i]->getName() << " at tick " << t;
+      node->animate(t);
+      const D3DXMATRIX world = node->worldMatrix();
+      ASSERT_TRUE(finite(world)) << node->getName() << " at tick " << t;
+      for (int k = 0; k < 16 && t == 0; ++k)
+        EXPECT_NEAR((&world._11)[k], (&node->getTransform()->_11)[k], 2e-3) << node->getName();
     }
   }
+}
+
+// The build's files are what the generator writes, and it writes the same
+// bytes every time.
+TEST(StationGenerator, WritesTheSameBytesEveryRun) {
+  TestDir dir("stationgen");
+  std::string command = std::string("'") + STATIONGEN_EXE + "' out > out.txt 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0) << TestDir::read("out.txt");
+  for (const char* f : {"data/station03.ase", "data/fajna.jpg", "data.pak"})
+    EXPECT_TRUE(TestDir::read(std::string("out/") + f) == TestDir::read(std::string(VANTREL_RUN_DIR) + "/" + f))
+        << f << " differs from the build's copy";
+  // A run dir that cannot be made is reported, not crashed on.
+  TestDir::write("blocker", "x");
+  EXPECT_NE(std::system(("'" + std::string(STATIONGEN_EXE) + "' blocker/run > err.txt 2>&1").c_str()), 0);
+  EXPECT_NE(TestDir::read("err.txt").find("stationgen: cannot create"), std::string::npos);
 }

@@ -6,9 +6,11 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "demo/SetupDialog.h"
@@ -44,16 +46,19 @@ void key(HWND dialog, WPARAM vk) {
   PostMessageA(target, WM_KEYDOWN, vk, 1);
 }
 
-std::string lineOf(HWND dialog, int id, UINT getText, int index) {
-  char text[256] = {};
-  SendDlgItemMessageA(dialog, id, getText, WPARAM(index), reinterpret_cast<LPARAM>(text));
-  return text;
+// The lines of a list or combo box.
+std::vector<std::string> linesOf(HWND dialog, int id, UINT getCount, UINT getText) {
+  std::vector<std::string> lines;
+  for (LRESULT i = 0, count = SendDlgItemMessageA(dialog, id, getCount, 0, 0); i < count; ++i) {
+    char text[256] = {};
+    SendDlgItemMessageA(dialog, id, getText, WPARAM(i), reinterpret_cast<LPARAM>(text));
+    lines.push_back(text);
+  }
+  return lines;
 }
 
 bool notified(int id, int code) {
-  for (auto& n : notifications)
-    if (n.first == id && n.second == code) return true;
-  return false;
+  return std::find(notifications.begin(), notifications.end(), std::pair{id, code}) != notifications.end();
 }
 
 class SetupDialogTest : public ::testing::Test {
@@ -77,124 +82,31 @@ class SetupDialogTest : public ::testing::Test {
   }
 };
 
-TEST_F(SetupDialogTest, DefaultModeIsTheLastExactMatchElseTheFirst) {
-  EXPECT_EQ(selectedMode, 4);  // 16 bits at index 3 does not count
-  Array<DisplayMode> none, empty;
-  for (DisplayMode m : {DisplayMode{1024, 768, 32, 60}, DisplayMode{1280, 1024, 32, 85}}) none.append(m);
-  EXPECT_EQ((std::pair{findDefaultMode(none), findDefaultMode(empty)}), (std::pair{0, 0}));
-}
-
-TEST_F(SetupDialogTest, InitialisationFillsTheControlsAndEnterAcceptsThem) {
-  fullscreen = false;
-  noSound = true;
-  std::vector<std::string> lines, ratios;
-  std::pair<int, int> selections;  // list, combo box
-  std::vector<UINT> checks;
-  std::string comboText;
-  INT_PTR result = runLauncher([&](HWND dialog) {
-    int count = int(SendDlgItemMessageA(dialog, IDC_MODELIST, LB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) lines.push_back(lineOf(dialog, IDC_MODELIST, LB_GETTEXT, i));
-    count = int(SendDlgItemMessageA(dialog, IDC_ASPECT, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) ratios.push_back(lineOf(dialog, IDC_ASPECT, CB_GETLBTEXT, i));
-    selections = {int(SendDlgItemMessageA(dialog, IDC_MODELIST, LB_GETCURSEL, 0, 0)),
-                  int(SendDlgItemMessageA(dialog, IDC_ASPECT, CB_GETCURSEL, 0, 0))};
-    char text[32];
-    GetWindowTextA(GetDlgItem(dialog, IDC_ASPECT), text, sizeof(text));
-    comboText = text;
-    for (int id : {IDC_FULLSCREEN, IDC_VSYNC, IDC_ANTIALIAS, IDC_NOSOUND}) checks.push_back(IsDlgButtonChecked(dialog, id));
-    // Enter through SDL, as a key press on the dialog's window.
-    pushKey(dialog, SDLK_RETURN, SDL_SCANCODE_RETURN);
-  });
-  EXPECT_EQ(result, 1);
-  EXPECT_EQ(lines, (std::vector<std::string>{"640x480 60 Hz", "1024x768 85 Hz", "800x600 75 Hz", "1024x768 85 Hz",
-                                             "1024x768 85 Hz"}));
-  EXPECT_EQ(ratios, (std::vector<std::string>{"4:3", "16:10", "16:9", "5:4"}));
-  EXPECT_EQ(selections, (std::pair{4, 0}));
-  EXPECT_EQ(comboText, "4:3");
-  EXPECT_EQ(checks, (std::vector<UINT>{BST_UNCHECKED, BST_CHECKED, BST_CHECKED, BST_CHECKED}));
-  EXPECT_EQ((std::pair{selectedMode, selectedAspect}), (std::pair{4, 0}));
-  EXPECT_EQ((std::pair{fullscreen, noSound}), (std::pair{false, true}));
-}
-
-TEST_F(SetupDialogTest, OkReadsTheSelectionsAndCheckBoxes) {
-  INT_PTR result = runLauncher([](HWND dialog) {
-    // What clicks in the view send.
-    SendDlgItemMessageA(dialog, IDC_MODELIST, LB_SETCURSEL, 2, 0);
-    SendDlgItemMessageA(dialog, IDC_ASPECT, CB_SETCURSEL, 2, 0);
-    for (int id : {IDC_FULLSCREEN, IDC_VSYNC, IDC_ANTIALIAS, IDC_NOSOUND}) SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
-    PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
-  });
-  EXPECT_EQ(result, 1);
-  EXPECT_EQ((std::pair{selectedMode, selectedAspect}), (std::pair{2, 2}));
-  EXPECT_EQ((std::array{fullscreen, vsync, antiAlias, noSound}), (std::array{false, false, false, true}));
-  // Each auto check box told the procedure it was clicked.
-  for (int id : {IDC_FULLSCREEN, IDC_VSYNC, IDC_ANTIALIAS, IDC_NOSOUND}) EXPECT_TRUE(notified(id, BN_CLICKED)) << id;
-}
-
-TEST_F(SetupDialogTest, CancelEscapeAndCloseBoxLeaveTheChoicesAlone) {
-  auto changeThenLeave = [](std::function<void(HWND)> leave) {
-    return [leave](HWND dialog) {
-      SendDlgItemMessageA(dialog, IDC_MODELIST, LB_SETCURSEL, 0, 0);
-      SendMessageA(GetDlgItem(dialog, IDC_VSYNC), BM_CLICK, 0, 0);
-      leave(dialog);
-    };
-  };
-  EXPECT_EQ(runLauncher(changeThenLeave([](HWND d) { PostMessageA(GetDlgItem(d, IDCANCEL), BM_CLICK, 0, 0); })), 0);
-  EXPECT_EQ(runLauncher(changeThenLeave([](HWND d) { key(d, VK_ESCAPE); })), 0);
-  EXPECT_EQ(runLauncher(changeThenLeave([](HWND d) { pushClose(d); })), 0);
-  EXPECT_EQ(selectedMode, 4);
-  EXPECT_TRUE(vsync);
-}
-
-TEST_F(SetupDialogTest, NoSelectionComesBackAsDefaultModeAndFourToThree) {
-  INT_PTR result = runLauncher([](HWND dialog) {
-    SendDlgItemMessageA(dialog, IDC_MODELIST, LB_SETCURSEL, WPARAM(-1), 0);
-    // Typing into the combo box's edit field leaves no ratio selected.
-    SendDlgItemMessageA(dialog, IDC_ASPECT, CB_SETCURSEL, 2, 0);
-    HWND combo = GetDlgItem(dialog, IDC_ASPECT);
-    SetFocus(combo);
-    for (char c : std::string("21:9")) PostMessageA(combo, WM_CHAR, WPARAM(c), 0);
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-  });
-  EXPECT_EQ(result, 1);
-  EXPECT_EQ((std::pair{selectedMode, selectedAspect}), (std::pair{4, 0}));
-  EXPECT_TRUE(notified(IDC_ASPECT, CBN_EDITCHANGE));
-}
-
-TEST_F(SetupDialogTest, EmptyModeListLeavesOnlyCancel) {
-  modeList.clear();
-  selectedMode = 0;
-  bool okEnabled = true;
-  INT_PTR result = runLauncher([&](HWND dialog) {
-    okEnabled = IsWindowEnabled(GetDlgItem(dialog, IDOK));
-    key(dialog, VK_RETURN);
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 1);
-  });
-  EXPECT_EQ((std::pair{okEnabled, result}), (std::pair{false, INT_PTR(0)}));
-}
-
-TEST_F(SetupDialogTest, KeyboardAloneChoosesAMode) {
-  selectedMode = 1;
-  HWND okButton = nullptr;
-  INT_PTR result = runLauncher([&](HWND dialog) {
-    okButton = GetDlgItem(dialog, IDOK);
-    PostMessageA(dialog, noteFocus, 0, 0);
-    // Tab order follows the template: Cancel, Fullscreen, No sound, combo, list.
-    for (int i = 0; i < 5; ++i) PostMessageA(dialog, WM_KEYDOWN, VK_TAB, 1);
-    PostMessageA(GetDlgItem(dialog, IDC_MODELIST), WM_KEYDOWN, VK_DOWN, 1);
-    PostMessageA(GetDlgItem(dialog, IDC_MODELIST), WM_KEYDOWN, VK_RETURN, 1);
-  });
-  // WM_INITDIALOG answered TRUE: the first tab stop (OK) had the focus.
-  EXPECT_EQ(notedFocus, okButton);
-  EXPECT_EQ((std::pair{result, selectedMode}), (std::pair{INT_PTR(1), 2}));
-  EXPECT_TRUE(notified(IDC_MODELIST, LBN_SELCHANGE));
-}
-
-TEST_F(SetupDialogTest, ControlsSitAtTheTemplatePositions) {
+// The controls sit where the template puts them, in dialog units mapped to
+// pixels, and show the choices they start with.
+TEST_F(SetupDialogTest, InitialisationPlacesAndFillsTheControlsAndEnterAcceptsThem) {
   const DialogResource* resource = findDialogResource(IDD_SETUP);
   ASSERT_NE(resource, nullptr);
+  fullscreen = false;
+  noSound = true;
   INT_PTR result = runLauncher([&](HWND dialog) {
+    EXPECT_EQ(linesOf(dialog, IDC_MODELIST, LB_GETCOUNT, LB_GETTEXT),
+              (std::vector<std::string>{"640x480 60 Hz", "1024x768 85 Hz", "800x600 75 Hz", "1024x768 85 Hz",
+                                        "1024x768 85 Hz"}));
+    EXPECT_EQ(linesOf(dialog, IDC_ASPECT, CB_GETCOUNT, CB_GETLBTEXT),
+              (std::vector<std::string>{"4:3", "16:10", "16:9", "5:4"}));
+    // The list's and the combo box's selections, and the combo box's text.
+    char text[32];
+    GetWindowTextA(GetDlgItem(dialog, IDC_ASPECT), text, sizeof(text));
+    EXPECT_EQ((std::tuple{SendDlgItemMessageA(dialog, IDC_MODELIST, LB_GETCURSEL, 0, 0),
+                          SendDlgItemMessageA(dialog, IDC_ASPECT, CB_GETCURSEL, 0, 0), std::string(text)}),
+              (std::tuple{LRESULT(4), LRESULT(0), std::string("4:3")}));
+    std::vector<UINT> checks;
+    for (int id : {IDC_FULLSCREEN, IDC_VSYNC, IDC_ANTIALIAS, IDC_NOSOUND}) checks.push_back(IsDlgButtonChecked(dialog, id));
+    EXPECT_EQ(checks, (std::vector<UINT>{BST_UNCHECKED, BST_CHECKED, BST_CHECKED, BST_CHECKED}));
+    // Enter through SDL, as a key press on the dialog's window.
+    pushKey(dialog, SDLK_RETURN, SDL_SCANCODE_RETURN);
+
     RECT size = {0, 0, 255, 102};
     MapDialogRect(dialog, &size);
     RECT client;
@@ -212,18 +124,95 @@ TEST_F(SetupDialogTest, ControlsSitAtTheTemplatePositions) {
       GetWindowRect(control, &actual);
       EXPECT_EQ((std::array{actual.left - dialogRect.left, actual.top - dialogRect.top, actual.right - actual.left}),
                 (std::array{expected.left, expected.top, expected.right - expected.left})) << item.id;
-      if (item.id == IDC_MODELIST) {
-        // Whole lines only: the list may be a little shorter than laid out.
-        LONG height = actual.bottom - actual.top;
-        EXPECT_LE(height, expected.bottom - expected.top);
-        EXPECT_GT(height, expected.bottom - expected.top - height / 4);
-      } else {
-        EXPECT_EQ(actual.bottom - actual.top, expected.bottom - expected.top) << item.id;
-      }
+      const LONG height = actual.bottom - actual.top, laidOut = expected.bottom - expected.top;
+      if (item.id == IDC_MODELIST)  // whole lines only: the list may be a little shorter than laid out
+        EXPECT_TRUE(height <= laidOut && height > laidOut - height / 4) << height << " of " << laidOut;
+      else
+        EXPECT_EQ(height, laidOut) << item.id;
     }
+  });
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ((std::pair{selectedMode, selectedAspect}), (std::pair{4, 0}));
+  EXPECT_EQ((std::pair{fullscreen, noSound}), (std::pair{false, true}));
+}
+
+// Cancel, Escape and the close box leave the choices alone; OK takes them.
+TEST_F(SetupDialogTest, CancelEscapeAndCloseBoxLeaveTheChoicesAloneAndOkReadsThem) {
+  auto changeThenLeave = [](std::function<void(HWND)> leave) {
+    return [leave](HWND dialog) {
+      SendDlgItemMessageA(dialog, IDC_MODELIST, LB_SETCURSEL, 0, 0);
+      SendMessageA(GetDlgItem(dialog, IDC_VSYNC), BM_CLICK, 0, 0);
+      leave(dialog);
+    };
+  };
+  EXPECT_EQ(runLauncher(changeThenLeave([](HWND d) { PostMessageA(GetDlgItem(d, IDCANCEL), BM_CLICK, 0, 0); })), 0);
+  EXPECT_EQ(runLauncher(changeThenLeave([](HWND d) { key(d, VK_ESCAPE); })), 0);
+  EXPECT_EQ(runLauncher(changeThenLeave([](HWND d) { pushClose(d); })), 0);
+  EXPECT_EQ(selectedMode, 4);
+  EXPECT_TRUE(vsync);
+
+  INT_PTR result = runLauncher([](HWND dialog) {
+    // What clicks in the view send.
+    SendDlgItemMessageA(dialog, IDC_MODELIST, LB_SETCURSEL, 2, 0);
+    SendDlgItemMessageA(dialog, IDC_ASPECT, CB_SETCURSEL, 2, 0);
+    for (int id : {IDC_FULLSCREEN, IDC_VSYNC, IDC_ANTIALIAS, IDC_NOSOUND}) SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+    PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+  });
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ((std::pair{selectedMode, selectedAspect}), (std::pair{2, 2}));
+  EXPECT_EQ((std::array{fullscreen, vsync, antiAlias, noSound}), (std::array{false, false, false, true}));
+  // Each auto check box told the procedure it was clicked.
+  for (int id : {IDC_FULLSCREEN, IDC_VSYNC, IDC_ANTIALIAS, IDC_NOSOUND}) EXPECT_TRUE(notified(id, BN_CLICKED)) << id;
+}
+
+TEST_F(SetupDialogTest, NoSelectionComesBackAsDefaultModeAndFourToThree) {
+  INT_PTR result = runLauncher([](HWND dialog) {
+    SendDlgItemMessageA(dialog, IDC_MODELIST, LB_SETCURSEL, WPARAM(-1), 0);
+    // Typing into the combo box's edit field leaves no ratio selected.
+    SendDlgItemMessageA(dialog, IDC_ASPECT, CB_SETCURSEL, 2, 0);
+    HWND combo = GetDlgItem(dialog, IDC_ASPECT);
+    SetFocus(combo);
+    for (char c : std::string("21:9")) PostMessageA(combo, WM_CHAR, WPARAM(c), 0);
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  });
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ((std::pair{selectedMode, selectedAspect}), (std::pair{4, 0}));
+  EXPECT_TRUE(notified(IDC_ASPECT, CBN_EDITCHANGE));
+}
+
+// The default mode is the last exact match, else the first; without modes
+// only Cancel is left.
+TEST_F(SetupDialogTest, DefaultModeIsTheLastExactMatchElseTheFirstAndNoModesLeaveOnlyCancel) {
+  EXPECT_EQ(selectedMode, 4);  // 16 bits at index 3 does not count
+  Array<DisplayMode> none;
+  for (DisplayMode m : {DisplayMode{1024, 768, 32, 60}, DisplayMode{1280, 1024, 32, 85}}) none.append(m);
+  modeList.clear();
+  EXPECT_EQ((std::pair{findDefaultMode(none), findDefaultMode(modeList)}), (std::pair{0, 0}));
+  selectedMode = 0;
+  INT_PTR result = runLauncher([&](HWND dialog) {
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDOK)));
+    key(dialog, VK_RETURN);
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 1);
   });
   EXPECT_EQ(result, 0);
+}
+
+TEST_F(SetupDialogTest, KeyboardAloneChoosesAMode) {
+  selectedMode = 1;
+  HWND okButton = nullptr;
+  INT_PTR result = runLauncher([&](HWND dialog) {
+    okButton = GetDlgItem(dialog, IDOK);
+    PostMessageA(dialog, noteFocus, 0, 0);
+    // Tab order follows the template: Cancel, Fullscreen, No sound, combo, list.
+    for (int i = 0; i < 5; ++i) PostMessageA(dialog, WM_KEYDOWN, VK_TAB, 1);
+    PostMessageA(GetDlgItem(dialog, IDC_MODELIST), WM_KEYDOWN, VK_DOWN, 1);
+    PostMessageA(GetDlgItem(dialog, IDC_MODELIST), WM_KEYDOWN, VK_RETURN, 1);
+  });
+  // WM_INITDIALOG answered TRUE: the first tab stop (OK) had the focus.
+  EXPECT_EQ(notedFocus, okButton);
+  EXPECT_EQ((std::pair{result, selectedMode}), (std::pair{INT_PTR(1), 2}));
+  EXPECT_TRUE(notified(IDC_MODELIST, LBN_SELCHANGE));
 }
 
 TEST_F(SetupDialogTest, MissingTemplateOrProcedureFails) {

@@ -75,8 +75,7 @@ TEST_F(ViewerTest, ADroppedSceneReplacesTheStationAndABadOneKeepsIt) {
   const SGScene* station = demo->scene;
   drop({"good.ase", "ignored.ase"});
   ASSERT_NE(demo->scene, station);
-  EXPECT_TRUE(demo->viewing);
-  EXPECT_EQ(title(), "engine - good.ase");
+  EXPECT_EQ((std::pair{demo->viewing, title()}), (std::pair{true, std::string("engine - good.ase")}));
   const SGScene* good = demo->scene;
   demo->frame();
 

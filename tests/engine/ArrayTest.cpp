@@ -31,19 +31,6 @@ TEST(Array, ResizeKeepsOrDropsAndAlwaysSetsCount) {
   EXPECT_EQ((std::pair{a.items, a.count}), (std::pair{static_cast<int*>(nullptr), 0u}));
 }
 
-TEST(Array, BorrowedStorageIsNeverFreed) {
-  int storage[4] = {1, 2, 3, 4};
-  {
-    Array<int> a(storage, 4);
-    EXPECT_TRUE(a.borrowed);
-    a.append(5);  // moves to an owned block; the borrowed one is left alone
-    EXPECT_FALSE(a.borrowed);
-    EXPECT_EQ(a.capacity, 8u);
-    EXPECT_EQ((std::array{a[0], a[4]}), (std::array{1, 5}));
-  }
-  EXPECT_EQ(storage[3], 4);
-}
-
 namespace {
 struct Counted : RefCounted {
   explicit Counted(int* d) : destroyed(d) {}

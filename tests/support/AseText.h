@@ -12,15 +12,13 @@ struct AseLine {
   std::string rest;     // everything after it, as written
   std::vector<AseLine> children;
   bool block = false;
-  size_t number = 0;  // 1-based line number
 
   std::vector<double> numbers() const {
     std::vector<double> v;
     const char* p = rest.c_str();
     char* end = nullptr;
     for (;;) {
-      while (*p == ' ' || *p == '\t') ++p;
-      double d = std::strtod(p, &end);
+      double d = std::strtod(p, &end);  // leading blanks skipped
       if (end == p) break;
       v.push_back(d);
       p = end;
@@ -31,16 +29,15 @@ struct AseLine {
     size_t a = rest.find('"'), b = rest.rfind('"');
     return a == std::string::npos || b == a ? std::string() : rest.substr(a + 1, b - a - 1);
   }
-  const AseLine* find(const std::string& k) const {
-    for (const AseLine& c : children)
-      if (c.keyword == k) return &c;
-    return nullptr;
-  }
   std::vector<const AseLine*> all(const std::string& k) const {
     std::vector<const AseLine*> out;
     for (const AseLine& c : children)
       if (c.keyword == k) out.push_back(&c);
     return out;
+  }
+  const AseLine* find(const std::string& k) const {
+    const std::vector<const AseLine*> found = all(k);
+    return found.empty() ? nullptr : found[0];
   }
 };
 
@@ -74,7 +71,6 @@ inline bool parseAse(const std::string& text, AseLine& root, std::string& error)
     if (tabs != stack.size() - 1 + (vertexNormal ? 1 : 0))
       return fail("indented " + std::to_string(tabs) + " tabs at depth " + std::to_string(stack.size() - 1));
     AseLine l;
-    l.number = number;
     size_t sp = body.find_first_of(" \t");
     l.keyword = body.substr(0, sp);
     l.rest = sp == std::string::npos ? "" : body.substr(sp + 1);
@@ -86,11 +82,8 @@ inline bool parseAse(const std::string& text, AseLine& root, std::string& error)
     stack.back()->children.push_back(std::move(l));
     if (stack.back()->children.back().block) stack.push_back(&stack.back()->children.back());
   }
-  if (stack.size() != 1) {
-    error = "file ends inside a block";
-    return false;
-  }
-  return true;
+  if (stack.size() != 1) error = "file ends inside a block";
+  return stack.size() == 1;
 }
 
 // Every *GEOMOBJECT, in file order, however deep in groups.

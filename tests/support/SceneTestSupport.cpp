@@ -8,8 +8,7 @@
 #include "engine/files/FileManager.h"
 #include "engine/scene/BuiltInShaderTable.h"
 #include "platform/d3dx/d3dx9shader.h"
-#include "tools/stationgen/AseWriter.h"
-#include "tools/stationgen/Primitives.h"
+#include "support/ViewedScenes.h"
 
 namespace {
 
@@ -42,30 +41,16 @@ std::map<UINT, std::string> registerNames(ID3DXConstantTable* table) {
 }  // namespace
 
 void writeTestScene(const std::string& file, const std::string& slide) {
-  using namespace stationgen;
-  Scene scene;
-  stationgen::Material floorMaterial;
-  floorMaterial.name = "Floor";
-  floorMaterial.diffuse = {0.6, 0.6, 0.6};
-  stationgen::Material boxMaterial = floorMaterial;
-  boxMaterial.name = "Box";
-  scene.materials = {floorMaterial, boxMaterial};
-
+  stationgen::Scene scene;
+  stationgen::Material floor = viewed::material({0.6, 0.6, 0.6}), box = floor;
+  floor.name = "Floor";
+  box.name = "Box";
+  scene.materials = {floor, box};
   // Modelling frame: Z up; the reader swaps Y and Z.
-  SceneObject floorObject;
-  floorObject.name = "Floor";
-  stationgen::box(floorObject.mesh, Xform::at({0, 0, -5}), {1000, 1000, 5}, 0);
-  floorObject.material = 0;
-  SceneObject boxObject;
-  boxObject.name = "Box";
+  stationgen::SceneObject boxObject = viewed::block("Box", {}, {25, 25, 50}, 1);
   boxObject.transform.position = {125, 0, 50};
-  stationgen::box(boxObject.mesh, Xform::at({}), {25, 25, 50}, 0);
-  boxObject.material = 1;
-  scene.objects = {floorObject, boxObject};
-
-  std::string text;
-  writeAse(scene, text);
-  TestDir::write(file, text);
+  scene.objects = {viewed::block("Floor", {0, 0, -5}, {1000, 1000, 5}), boxObject};
+  TestDir::write(file, viewed::exportText(scene));
   TestDir::write(slide, whiteJpeg());
 }
 

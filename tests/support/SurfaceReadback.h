@@ -37,20 +37,19 @@ inline SurfacePixels readSurface(IDirect3DDevice9* device, IDirect3DSurface9* su
   D3DSURFACE_DESC desc = {};
   surface->GetDesc(&desc);
   IDirect3DSurface9* copy = nullptr;
+  D3DLOCKED_RECT locked;
   if (device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy, nullptr) ==
           D3D_OK &&
-      device->GetRenderTargetData(surface, copy) == D3D_OK) {
-    D3DLOCKED_RECT locked;
-    if (copy->LockRect(&locked, nullptr, D3DLOCK_READONLY) == D3D_OK) {
-      out.width = int(desc.Width);
-      out.height = int(desc.Height);
-      out.format = desc.Format;
-      const size_t row = size_t(desc.Width) * size_t(bytesPerTexel);
-      out.bytes.resize(row * desc.Height);
-      for (UINT y = 0; y < desc.Height; ++y)
-        std::memcpy(&out.bytes[y * row], static_cast<uint8_t*>(locked.pBits) + size_t(y) * size_t(locked.Pitch), row);
-      copy->UnlockRect();
-    }
+      device->GetRenderTargetData(surface, copy) == D3D_OK &&
+      copy->LockRect(&locked, nullptr, D3DLOCK_READONLY) == D3D_OK) {
+    out.width = int(desc.Width);
+    out.height = int(desc.Height);
+    out.format = desc.Format;
+    const size_t row = size_t(desc.Width) * size_t(bytesPerTexel);
+    out.bytes.resize(row * desc.Height);
+    for (UINT y = 0; y < desc.Height; ++y)
+      std::memcpy(&out.bytes[y * row], static_cast<uint8_t*>(locked.pBits) + size_t(y) * size_t(locked.Pitch), row);
+    copy->UnlockRect();
   }
   if (copy) copy->Release();
   if (back) back->Release();

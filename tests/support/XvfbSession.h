@@ -15,7 +15,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -76,10 +75,8 @@ inline std::string run(const std::string& command, int seconds = 10) {
 // The first visible window titled exactly `title`, waiting up to `seconds`;
 // empty when none appeared.
 inline std::string findWindow(const std::string& title, int seconds) {
-  std::istringstream ids(run("xdotool search --sync --onlyvisible --name '^" + title + "$'", seconds));
-  std::string first;
-  ids >> first;
-  return first;
+  const std::string ids = run("xdotool search --sync --onlyvisible --name '^" + title + "$'", seconds);
+  return ids.substr(0, ids.find('\n'));
 }
 
 inline void press(const std::string& window, const std::string& key) {
@@ -124,21 +121,16 @@ class Server {
     if (dpi > 0) args.insert(args.end(), {"-dpi", std::to_string(dpi)});
     pid = spawn(args, log, fds[1]);
     close(fds[1]);
+    // The number and a line end; the pipe closes early when the server ends.
     std::string number;
     pollfd p = {fds[0], POLLIN, 0};
-    for (auto end = Clock::now() + std::chrono::seconds(15);
-         Clock::now() < end && number.find('\n') == std::string::npos;) {
-      if (poll(&p, 1, 200) <= 0) continue;
-      char c[16];
-      ssize_t n = read(fds[0], c, sizeof c);
-      if (n <= 0) break;
+    char c[16];
+    ssize_t n = 0;
+    while (number.find('\n') == std::string::npos && poll(&p, 1, 15000) > 0 && (n = read(fds[0], c, sizeof c)) > 0)
       number.append(c, size_t(n));
-    }
     close(fds[0]);
     if (number.find('\n') == std::string::npos) return false;
-    display = ":";
-    display.append(number, 0, number.find('\n'));
-    setenv("DISPLAY", display.c_str(), 1);
+    setenv("DISPLAY", (":" + number.substr(0, number.find('\n'))).c_str(), 1);
     setenv("SDL_VIDEODRIVER", "x11", 1);
     return true;
   }
@@ -150,8 +142,6 @@ class Server {
     }
     pid = -1;
   }
-
-  std::string display;
 
  private:
   pid_t pid = -1;

@@ -28,15 +28,8 @@ IDirect3DDevice9* device = nullptr;
 bool createDevice(HWND window, IDirect3D9** d3d) {
   *d3d = Direct3DCreate9(D3D_SDK_VERSION);
   if (!*d3d) return false;
-  D3DPRESENT_PARAMETERS pp = {};
-  pp.BackBufferWidth = kW;
-  pp.BackBufferHeight = kH;
-  pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-  pp.BackBufferCount = 1;
-  pp.SwapEffect = D3DSWAPEFFECT_COPY;
-  pp.hDeviceWindow = window;
-  pp.Windowed = TRUE;
-  pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+  D3DPRESENT_PARAMETERS pp = {kW, kH, D3DFMT_X8R8G8B8, 1, D3DMULTISAMPLE_NONE, 0, D3DSWAPEFFECT_COPY, window, TRUE,
+                              FALSE, D3DFMT_UNKNOWN, 0, 0, D3DPRESENT_INTERVAL_IMMEDIATE};
   return (*d3d)->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp,
                               &device) == D3D_OK;
 }
@@ -49,12 +42,10 @@ bool readBack(std::vector<uint8_t>& rgb) {
             device->GetRenderTargetData(back, copy) == D3D_OK;
   D3DLOCKED_RECT locked;
   if (ok && copy->LockRect(&locked, nullptr, D3DLOCK_READONLY) == D3D_OK) {
-    rgb.resize(size_t(kW) * kH * 3);
     for (int y = 0; y < kH; ++y)
       for (int x = 0; x < kW; ++x) {
         const uint8_t* bgra = static_cast<const uint8_t*>(locked.pBits) + size_t(y) * locked.Pitch + size_t(x) * 4;
-        uint8_t* p = &rgb[(size_t(y) * kW + x) * 3];
-        p[0] = bgra[2], p[1] = bgra[1], p[2] = bgra[0];
+        rgb.insert(rgb.end(), {bgra[2], bgra[1], bgra[0]});
       }
     copy->UnlockRect();
   } else {
@@ -72,10 +63,8 @@ int main(int argc, char** argv) {
     std::printf("usage: imgui_frame_check OUT.png REFERENCE.png...\n");
     return 2;
   }
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = "ImGuiFrameCheck";
+  WNDCLASSA wc = {0, DefWindowProcA, 0, 0, GetModuleHandleA(nullptr), nullptr, nullptr, nullptr, nullptr,
+                  "ImGuiFrameCheck"};
   RegisterClassA(&wc);
   RECT r = {0, 0, kW, kH};
   AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);

@@ -57,7 +57,10 @@ class Session:
         self.env["DISPLAY"] = f":{number}"
         self.xvfb = xvfb
 
-    def close(self):
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
         subprocess.run([str(Path(self.args.wine).with_name("wineserver")), "-k"], env=self.env,
                        capture_output=True)
         if self.xvfb:
@@ -84,12 +87,14 @@ class Session:
         found = []
 
         def look():
-            r = subprocess.run(["xdotool", "search", "--name", f"^{title}$"], env=self.env,
-                               capture_output=True, text=True)
-            found[:] = r.stdout.split()
+            found[:] = subprocess.run(["xdotool", "search", "--name", f"^{title}$"], env=self.env,
+                                      capture_output=True, text=True).stdout.split()
             return bool(found)
 
         return found[0] if self.wait(look, seconds) else None
+
+    def escape(self, window):
+        subprocess.run(["xdotool", "key", "--window", window, "Escape"], env=self.env, capture_output=True)
 
 
 def end(process):
@@ -99,33 +104,32 @@ def end(process):
     return process.communicate(timeout=10)
 
 
-def run_folder(args):
-    """A working folder holding the data, as the demo's run folder does."""
-    folder = Path(tempfile.mkdtemp(prefix="wine-run-"))
-    (folder / "data").symlink_to(Path(args.windows_run, "data").resolve())
+def run_folder(run, prefix="wine-run-"):
+    """A working folder holding the data of the build's run folder `run`, as
+    that folder does."""
+    folder = Path(tempfile.mkdtemp(prefix=prefix))
+    (folder / "data").symlink_to(Path(run, "data").resolve())
     return folder
 
 
 def linux_log(args, arguments, window_title=None, seconds=60):
     """log.txt of the Linux demo started with `arguments` (Escape on the
     window named `window_title`, when given)."""
-    folder = Path(tempfile.mkdtemp(prefix="linux-run-"))
-    (folder / "data").symlink_to(Path(args.linux_build, "run", "data").resolve())
-    session = Session(args)
+    folder = run_folder(Path(args.linux_build, "run"), "linux-run-")
     try:
-        demo = subprocess.Popen([str(Path(args.linux_build, "run", "vantrel-demo"))] + arguments, cwd=folder,
-                                env=session.env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
-        if window_title:
-            window = session.window(window_title, 30)
-            if not window:
-                out, err = end(demo)
-                fail(f"the Linux launcher did not appear (status {demo.returncode}): {err!r}")
-            subprocess.run(["xdotool", "key", "--window", window, "Escape"], env=session.env, capture_output=True)
-        if demo.wait(timeout=seconds) != 0:
-            fail(f"the Linux demo ended with {demo.returncode}")
-        return (folder / "log.txt").read_text()
+        with Session(args) as session:
+            demo = subprocess.Popen([str(Path(args.linux_build, "run", "vantrel-demo"))] + arguments, cwd=folder,
+                                    env=session.env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+            if window_title:
+                window = session.window(window_title, 30)
+                if not window:
+                    out, err = end(demo)
+                    fail(f"the Linux launcher did not appear (status {demo.returncode}): {err!r}")
+                session.escape(window)
+            if demo.wait(timeout=seconds) != 0:
+                fail(f"the Linux demo ended with {demo.returncode}")
+            return (folder / "log.txt").read_text()
     finally:
-        session.close()
         shutil.rmtree(folder, ignore_errors=True)
 
 
@@ -138,38 +142,31 @@ def windows_log(folder):
 
 
 def case_prefix(args):
-    session = Session(args, display=False)
-    try:
+    with Session(args, display=False) as session:
         r = subprocess.run([args.wine, "wineboot", "-i"], env=session.env, capture_output=True, timeout=170)
         if r.returncode != 0:
             fail(f"wineboot ended with {r.returncode}")
-    finally:
-        session.close()
     print(f"Wine prefix ready in {args.prefix}")
 
 
 def case_help(args):
-    session = Session(args, display=False)
-    try:
+    with Session(args, display=False) as session:
         demo = session.wine(Path(args.windows_run, "vantrel-demo.exe"), ["--help"], args.windows_run)
         out, err = demo.communicate(timeout=60)
-    finally:
-        session.close()
     if demo.returncode != 0 or not out.startswith("Usage: vantrel-demo"):
         fail(f"--help ended with {demo.returncode}: {out!r} {err!r}")
     print(out.splitlines()[0])
 
 
 def case_launcher(args):
-    folder = run_folder(args)
-    session = Session(args)
-    try:
+    folder = run_folder(args.windows_run)
+    with Session(args) as session:
         demo = session.wine(Path(args.windows_run, "vantrel-demo.exe"), [], folder)
         window = session.window("Vantrel demo", 60)
         if not window:
             end(demo)
             fail("no window titled 'Vantrel demo' appeared")
-        subprocess.run(["xdotool", "key", "--window", window, "Escape"], env=session.env, capture_output=True)
+        session.escape(window)
         try:
             status = demo.wait(timeout=60)
         except subprocess.TimeoutExpired:
@@ -178,8 +175,6 @@ def case_launcher(args):
         if status != 0:
             fail(f"the program ended with {status}")
         got = windows_log(folder)
-    finally:
-        session.close()
     want = linux_log(args, [], window_title="Vantrel demo")
     if got != want:
         fail(f"log.txt differs from the Linux one:\n--- Windows\n{got}--- Linux\n{want}")
@@ -188,20 +183,16 @@ def case_launcher(args):
 
 def case_windowed(args):
     arguments = ["--no-launcher", "--windowed", "--mode", "640x480", "--frames", "3"]
-    folder = run_folder(args)
-    session = Session(args)
-    try:
+    folder = run_folder(args.windows_run)
+    with Session(args) as session:
         # msgbox traces carry a message box's text: where Wine stopped.
         demo = session.wine(Path(args.windows_run, "vantrel-demo.exe"), arguments, folder,
                             WINEDEBUG="-all,+msgbox")
-        log = folder / "log.txt"
         boxed = session.wait(lambda: demo.poll() is not None or session.window("error", 0) is not None, 120)
         out, err = end(demo)
         if not boxed:
             fail("the program neither ended nor stopped at a message box in 120 s")
-        got = windows_log(folder) if log.exists() else ""
-    finally:
-        session.close()
+        got = windows_log(folder) if (folder / "log.txt").exists() else ""
     want = linux_log(args, arguments)
     cut = want.find(CAPABILITY_END)
     if cut < 0:
@@ -222,14 +213,11 @@ def case_windowed(args):
 
 def case_stationgen(args):
     folder = Path(tempfile.mkdtemp(prefix="wine-stationgen-"))
-    session = Session(args, display=False)
-    try:
+    with Session(args, display=False) as session:
         gen = session.wine(Path(args.program), [str(folder)], folder)
         out, err = gen.communicate(timeout=170)
         if gen.returncode != 0:
             fail(f"stationgen.exe ended with {gen.returncode}: {err}")
-    finally:
-        session.close()
     for name in ("data/station03.ase", "data/fajna.jpg", "data.pak"):
         ours, linux = folder / name, Path(args.linux_build, "run", name)
         if ours.read_bytes() != linux.read_bytes():
@@ -241,12 +229,9 @@ def case_stationgen(args):
 def case_program(args):
     """A check program of ours that reports its own result."""
     folder = Path(tempfile.mkdtemp(prefix="wine-check-"))
-    session = Session(args)
-    try:
+    with Session(args) as session:
         check = session.wine(Path(args.program), args.rest, folder)
         out, err = check.communicate(timeout=170)
-    finally:
-        session.close()
     print(out, end="")
     if check.returncode != 0:
         fail(f"{Path(args.program).name} ended with {check.returncode}: {err}")
@@ -275,8 +260,10 @@ def case_imgui(args):
 
 
 def main():
+    cases = {"prefix": case_prefix, "help": case_help, "launcher": case_launcher, "windowed": case_windowed,
+             "stationgen": case_stationgen, "program": case_program, "imgui": case_imgui}
     parser = argparse.ArgumentParser()
-    parser.add_argument("case")
+    parser.add_argument("case", choices=cases)
     parser.add_argument("--wine", required=True)
     parser.add_argument("--prefix", required=True)
     parser.add_argument("--windows-run", required=True)
@@ -284,10 +271,6 @@ def main():
     parser.add_argument("--program")
     parser.add_argument("rest", nargs="*")
     args = parser.parse_args()
-    cases = {"prefix": case_prefix, "help": case_help, "launcher": case_launcher, "windowed": case_windowed,
-             "stationgen": case_stationgen, "program": case_program, "imgui": case_imgui}
-    if args.case not in cases:
-        fail(f"no case {args.case}")
     if args.case != "prefix" and not Path(args.linux_build, "run", "vantrel-demo").exists():
         fail(f"no Linux build in {args.linux_build} to compare with: build it first (make, or cmake --preset release)")
     cases[args.case](args)

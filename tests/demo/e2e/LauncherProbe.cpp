@@ -1,7 +1,7 @@
 // Shows the launcher exactly as start-up does and prints what it returned.
-// Modes come from the display (as the device lists them), or from the
-// arguments as WIDTHxHEIGHTxHZ; arguments starting with -- are the demo's own
-// options, which preselect the controls as they do in the demo. Before the
+// Modes come from the arguments as WIDTHxHEIGHTxHZ; arguments starting with
+// -- are the demo's own options, which preselect the controls as they do in
+// the demo. Before the
 // dialog runs, the caption and the controls it was created with are printed,
 // one line each.
 
@@ -47,13 +47,6 @@ int main(int argc, char** argv) {
     DisplayMode mode = {0, 0, 32, 0};
     if (std::strncmp(argv[i], "--", 2) == 0) optionArgs.push_back(argv[i]);
     else if (std::sscanf(argv[i], "%dx%dx%d", &mode.width, &mode.height, &mode.refreshRate) == 3) modeList.append(mode);
-  }
-  if (modeList.count == 0) {
-    DEVMODEA settings;
-    for (DWORD i = 0; EnumDisplaySettingsA(nullptr, i, &settings); ++i) {
-      modeList.append({int32_t(settings.dmPelsWidth), int32_t(settings.dmPelsHeight), 32,
-                       int32_t(settings.dmDisplayFrequency)});
-    }
   }
   selectedMode = findDefaultMode(modeList);
   DemoOptions options;

@@ -1,5 +1,5 @@
-// Saves what the X server shows of one window (or the whole screen) as PNG:
-//   x-screenshot OUTPUT.png [WINDOW-ID]
+// Saves what the X server shows of one window as PNG:
+//   x-screenshot OUTPUT.png WINDOW-ID
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -12,8 +12,8 @@
 #include <stb/stb_image_write.h>
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: x-screenshot OUTPUT.png [WINDOW-ID]\n");
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: x-screenshot OUTPUT.png WINDOW-ID\n");
     return 2;
   }
   Display* display = XOpenDisplay(nullptr);
@@ -21,37 +21,29 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "x-screenshot: cannot open the display\n");
     return 1;
   }
-  Window root = DefaultRootWindow(display);
-  int x = 0, y = 0;
+  const Window window = Window(std::strtoul(argv[2], nullptr, 0)), root = DefaultRootWindow(display);
+  Window child;
   XWindowAttributes attributes;
-  XGetWindowAttributes(display, root, &attributes);
-  unsigned width = unsigned(attributes.width), height = unsigned(attributes.height);
-  if (argc > 2) {
-    Window window = Window(std::strtoul(argv[2], nullptr, 0));
-    Window child;
-    if (!XGetWindowAttributes(display, window, &attributes) ||
-        !XTranslateCoordinates(display, window, root, 0, 0, &x, &y, &child)) {
-      std::fprintf(stderr, "x-screenshot: no window %s\n", argv[2]);
-      return 1;
-    }
-    width = unsigned(attributes.width);
-    height = unsigned(attributes.height);
+  int x = 0, y = 0;
+  if (!XGetWindowAttributes(display, window, &attributes) ||
+      !XTranslateCoordinates(display, window, root, 0, 0, &x, &y, &child)) {
+    std::fprintf(stderr, "x-screenshot: no window %s\n", argv[2]);
+    return 1;
   }
+  const unsigned width = unsigned(attributes.width), height = unsigned(attributes.height);
   XImage* image = XGetImage(display, root, x, y, width, height, AllPlanes, ZPixmap);
   if (!image) {
     std::fprintf(stderr, "x-screenshot: cannot read the screen\n");
     return 1;
   }
-  std::vector<unsigned char> rgb(size_t(width) * height * 3);
-  for (unsigned row = 0; row < height; ++row) {
+  std::vector<unsigned char> rgb;
+  for (unsigned row = 0; row < height; ++row)
     for (unsigned column = 0; column < width; ++column) {
-      unsigned long pixel = XGetPixel(image, int(column), int(row));
-      unsigned char* out = &rgb[(size_t(row) * width + column) * 3];
-      out[0] = (pixel & image->red_mask) >> 16;
-      out[1] = (pixel & image->green_mask) >> 8;
-      out[2] = pixel & image->blue_mask;
+      const unsigned long pixel = XGetPixel(image, int(column), int(row));
+      rgb.insert(rgb.end(), {(unsigned char)((pixel & image->red_mask) >> 16),
+                             (unsigned char)((pixel & image->green_mask) >> 8),
+                             (unsigned char)(pixel & image->blue_mask)});
     }
-  }
   XDestroyImage(image);
   XCloseDisplay(display);
   if (!stbi_write_png(argv[1], int(width), int(height), 3, rgb.data(), int(width) * 3)) {

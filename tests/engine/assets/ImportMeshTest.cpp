@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstring>
 #include <map>
 #include <random>
@@ -129,8 +128,7 @@ TEST(ImportMesh, MoreDistinctVerticesThanSixteenBitIndicesReachAreRejected) {
   m.faces.count -= 3 * 2;
   EXPECT_FALSE(m.exceedsVertexLimit());
   ASSERT_TRUE(m.build(vertices, indices));
-  EXPECT_EQ(vertices.count, 65536u);
-  EXPECT_EQ(indices[indices.count - 1], 65535);
+  EXPECT_EQ((std::pair{vertices.count, indices[indices.count - 1]}), (std::pair{65536u, uint16_t(65535)}));
 }
 
 TEST(ImportMesh, MatchesTheOrderedMapWeldOnRandomMeshes) {
@@ -166,9 +164,8 @@ TEST(ImportMesh, MatchesTheOrderedMapWeldOnRandomMeshes) {
     Array<uint16_t> indices;
     ASSERT_TRUE(m.build(vertices, indices));
     ASSERT_EQ(vertices.count, refVertices.size()) << "round " << round;
-    ASSERT_EQ(indices.count, refIndices.size()) << "round " << round;
     for (uint32_t i = 0; i < vertices.count; ++i)
       EXPECT_EQ(std::memcmp(&vertices[i], &refVertices[i], sizeof(ImportVertex)), 0) << "round " << round << " " << i;
-    for (uint32_t i = 0; i < indices.count; ++i) EXPECT_EQ(indices[i], refIndices[i]) << "round " << round;
+    EXPECT_EQ(std::vector<uint16_t>(indices.items, indices.items + indices.count), refIndices) << "round " << round;
   }
 }

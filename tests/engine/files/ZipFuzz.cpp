@@ -22,8 +22,6 @@ struct FatalStop {};
 
 char formatted[1000];
 
-std::string archivePath() { return "fuzz-input-" + std::to_string(getpid()) + ".zip"; }
-
 }  // namespace
 
 void logOpen() {}
@@ -46,7 +44,7 @@ void fatalError(const char* format, ...) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string path = [] {
     initByteOrder();
-    return archivePath();
+    return "fuzz-input-" + std::to_string(getpid()) + ".zip";
   }();
   FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return 0;

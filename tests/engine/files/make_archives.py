@@ -94,7 +94,6 @@ def main():
 
     # Python's zipfile: names that are awkward for a reader.
     write(os.path.join(src, "py", "first.txt"), b"first")
-    write(os.path.join(src, "py", "second.txt"), b"second")
     write(os.path.join(src, "py", "back.txt"), b"stored under backslashes\n" * 3)
     write(os.path.join(src, "py", "sig.txt"), b"a name holding the directory signature")
     with zipfile.ZipFile(os.path.join(out, "py_mixed.zip"), "w") as z:

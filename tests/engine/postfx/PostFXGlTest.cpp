@@ -2,7 +2,6 @@
 // inputs are written into the targets through a plain surface, the effects
 // run for real and their output is read back and checked pixel by pixel.
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
@@ -72,10 +71,14 @@ class PostFXGlTest : public GlRenderDeviceTest {
     device->endScene();
   }
 
-  // Every pixel where expected(x, y) and the image differ by more than the
-  // tolerance in any channel (alpha only where checkAlpha), as text.
-  static std::string differences(const SurfacePixels& image, const std::function<uint32_t(int, int)>& expected, int tolerance,
-                                 bool checkAlpha = true) {
+  // A target read back whose width is not the one given, or every pixel where
+  // expected(x, y) and the target differ by more than the tolerance in any
+  // channel (alpha only where checkAlpha), as text.
+  std::string differences(int target, int width, const std::function<uint32_t(int, int)>& expected, int tolerance,
+                          bool checkAlpha = true) {
+    SurfacePixels image = read(target);
+    if (image.bytes.empty()) return "no pixels read back\n";
+    if (image.width != width) return "width " + std::to_string(image.width) + "\n";
     std::string out;
     int count = 0;
     for (int y = 0; y < image.height; ++y) {
@@ -91,22 +94,28 @@ class PostFXGlTest : public GlRenderDeviceTest {
         }
       }
     }
-    if (image.bytes.empty()) return "no pixels read back\n";
     if (count > 8) out += std::to_string(count) + " pixels differ\n";
     return out;
   }
-
 };
 
-TEST_F(PostFXGlTest, DownsampleAveragesTheFourByFourBlock) {
+TEST_F(PostFXGlTest, DownsampleAveragesTheFourByFourBlockAndBrightPassSubtractsTheThreshold) {
   start(1024, 768);
   // quarter0 is 256 x 192, sixteenth0 64 x 48.
   fill(postTargets.quarter0, [](int x, int y) { return x == 4 && y == 4 ? 0xFFFFFFFFu : 0xFF000000u; });
   DownsampleEffect downsample(postTargets.quarter0, postTargets.sixteenth0);
   run(downsample);
-  SurfacePixels out = read(postTargets.sixteenth0);
-  ASSERT_EQ(out.width, 64);
-  EXPECT_EQ(differences(out, [](int x, int y) { return x == 1 && y == 1 ? grey(255, 16) : grey(255, 0); }, 1), "");
+  auto dot = [](int x, int y) { return x == 1 && y == 1 ? grey(255, 16) : grey(255, 0); };
+  EXPECT_EQ(differences(postTargets.sixteenth0, 64, dot, 1), "");
+
+  // Left half mid-grey, right half exactly at the threshold's byte (84 / 255 < 0.33).
+  fill(postTargets.quarter0, [](int x, int) { return x < 128 ? argb(200, 128, 128, 128) : argb(200, 84, 200, 10); });
+  BrightPassEffect bright(postTargets.quarter0, postTargets.quarter1);
+  run(bright);
+  // 128/255 - 0.33 = 0.172 -> 44; 200/255 - 0.33 = 0.454 -> 116; alpha passes.
+  EXPECT_EQ(differences(postTargets.quarter1, 256,
+                        [](int x, int) { return x < 128 ? argb(200, 44, 44, 44) : argb(200, 0, 116, 0); }, 1),
+            "");
 }
 
 TEST_F(PostFXGlTest, BlurSpreadsOneTexelAlongItsAxisOnly) {
@@ -118,9 +127,7 @@ TEST_F(PostFXGlTest, BlurSpreadsOneTexelAlongItsAxisOnly) {
     SCOPED_TRACE(vertical ? "vertical" : "horizontal");
     BlurEffect blur(postTargets.quarter0, postTargets.quarter1, vertical);
     run(blur);
-    SurfacePixels out = read(postTargets.quarter1);
-    ASSERT_EQ(out.width, 256);
-    EXPECT_EQ(differences(out,
+    EXPECT_EQ(differences(postTargets.quarter1, 256,
                           [&](int x, int y) {
                             int along = vertical ? y - 50 : x - 100, across = vertical ? x - 100 : y - 50;
                             bool reached = across == 0 && along >= -7 && along <= 7;
@@ -132,26 +139,23 @@ TEST_F(PostFXGlTest, BlurSpreadsOneTexelAlongItsAxisOnly) {
   }
 }
 
-TEST_F(PostFXGlTest, BrightPassSubtractsTheThreshold) {
-  start(1024, 768);
-  // Left half mid-grey, right half exactly at the threshold's byte (84 / 255 < 0.33).
-  fill(postTargets.quarter0, [](int x, int) { return x < 128 ? argb(200, 128, 128, 128) : argb(200, 84, 200, 10); });
-  BrightPassEffect bright(postTargets.quarter0, postTargets.quarter1);
-  run(bright);
-  SurfacePixels out = read(postTargets.quarter1);
-  // 128/255 - 0.33 = 0.172 -> 44; 200/255 - 0.33 = 0.454 -> 116; alpha passes.
-  EXPECT_EQ(differences(out, [](int x, int) { return x < 128 ? argb(200, 44, 44, 44) : argb(200, 0, 116, 0); }, 1), "");
-}
-
-TEST_F(PostFXGlTest, CombineSumsAndSaturates) {
-  start(1024, 768);
-  fill(postTargets.quarter0, [](int, int) { return argb(255, 153, 153, 20); });  // 0.6, 0.6, 0.08
-  fill(postTargets.quarter1, [](int, int) { return argb(255, 153, 40, 20); });   // 0.6, 0.16, 0.08
+// At 1366 x 768 the quarter targets are 341 wide. The copy fills all of one;
+// the combine, summing and saturating, all of a full-size target, and all of
+// the back buffer when the source gives the size.
+TEST_F(PostFXGlTest, CopyAndCombineCoverTargetsWhoseWidthIsNoMultipleOfFour) {
+  start(1366, 768);
+  fill(postTargets.full0, [](int, int) { return argb(255, 153, 153, 153); });   // 0.6
+  fill(postTargets.quarter1, [](int, int) { return argb(255, 153, 40, 20); });  // 0.6, 0.16, 0.08
+  CopyEffect copy(postTargets.full0, postTargets.quarter0);
+  run(copy);
+  EXPECT_EQ(differences(postTargets.quarter0, 341, [](int, int) { return argb(255, 153, 153, 153); }, 1), "");
   CombineEffect combine(postTargets.quarter0, postTargets.quarter1, postTargets.full1);
   run(combine);
-  SurfacePixels out = read(postTargets.full1);
-  ASSERT_EQ(out.width, 1024) << "stretched over the full-size destination";
-  EXPECT_EQ(differences(out, [](int, int) { return argb(255, 255, 193, 40); }, 1, false), "");
+  EXPECT_EQ(differences(postTargets.full1, 1366, [](int, int) { return argb(255, 255, 193, 173); }, 1, false), "");
+  device->clear(BUFFER_COLOR, 0xFFFF0000, 0);
+  CombineEffect toBack(postTargets.full0, postTargets.full1, -1);
+  run(toBack);
+  EXPECT_EQ(differences(-1, 1366, [](int, int) { return 0xFFFFFFFFu; }, 0, false), "");
 }
 
 TEST_F(PostFXGlTest, AlphaBlendMixesByTheFirstInputsAlpha) {
@@ -161,61 +165,37 @@ TEST_F(PostFXGlTest, AlphaBlendMixesByTheFirstInputsAlpha) {
   device->clear(BUFFER_COLOR, 0xFF102030, 0);
   AlphaBlendEffect blend(postTargets.full0, postTargets.quarter0, -1);
   run(blend);
-  SurfacePixels out = read(-1);
-  ASSERT_EQ(out.width, 256);
   // 64/255 = 0.251: 0.749 x first + 0.251 x second; alpha 0 keeps the first.
-  EXPECT_EQ(differences(out, [](int x, int) { return x < 128 ? argb(255, 150, 60, 80) : argb(255, 200, 0, 100); }, 1),
-            "");
+  auto mixed = [](int x, int) { return x < 128 ? argb(255, 150, 60, 80) : argb(255, 200, 0, 100); };
+  EXPECT_EQ(differences(-1, 256, mixed, 1), "");
 }
 
-TEST_F(PostFXGlTest, DepthBlurChainKeepsASceneOfAlphaZero) {
+// The depth-blur chain keeps a scene of alpha zero (no blur) as it was, the
+// bloom chain a dark one; a bright spot does bloom.
+TEST_F(PostFXGlTest, ChainsKeepAPlainSceneAndBloomABrightSpot) {
   start(320, 240);
-  auto scene = [](int x, int y) { return argb(0, (x * 7) & 0xFF, (y * 5) & 0xFF, ((x ^ y) * 3) & 0xFF); };
-  fill(-1, scene);
-  PostChain* chain = buildChain2();
-  chain->apply();
-  SurfacePixels out = read(-1);
-  EXPECT_EQ(differences(out, [&](int x, int y) { return scene(x, y) | 0xFF000000u; }, 1), "");
-  chain->release();
-  TRACKED_DELETE(chain);
-}
+  PostChain* depthBlur = buildChain2();
+  PostChain* bloom = buildChain1();
+  auto sharp = [](int x, int y) { return argb(0, (x * 7) & 0xFF, (y * 5) & 0xFF, ((x ^ y) * 3) & 0xFF); };
+  fill(-1, sharp);
+  depthBlur->apply();
+  EXPECT_EQ(differences(-1, 320, [&](int x, int y) { return sharp(x, y) | 0xFF000000u; }, 1), "");
+  auto dark = [](int x, int y) { return argb(255, (x * 7) % 85, (y * 5) % 85, ((x ^ y) * 3) % 85); };
+  fill(-1, dark);
+  bloom->apply();
+  EXPECT_EQ(differences(-1, 320, dark, 1, false), "");
 
-TEST_F(PostFXGlTest, BloomChainAddsNothingToADarkScene) {
-  start(320, 240);
-  auto scene = [](int x, int y) { return argb(255, (x * 7) % 85, (y * 5) % 85, ((x ^ y) * 3) % 85); };
-  fill(-1, scene);
-  PostChain* chain = buildChain1();
-  chain->apply();
-  SurfacePixels out = read(-1);
-  EXPECT_EQ(differences(out, scene, 1, false), "");
-
-  // A bright spot does bloom: its neighbourhood brightens.
+  // Its neighbourhood brightens.
   fill(-1, [](int x, int y) { return std::abs(x - 160) < 4 && std::abs(y - 120) < 4 ? 0xFFFFFFFFu : 0xFF000000u; });
-  chain->apply();
-  out = read(-1);
+  bloom->apply();
+  SurfacePixels out = read(-1);
   EXPECT_GT(red(out.word(172, 120)), 0);
   EXPECT_GT(red(out.word(160, 132)), 0);
   EXPECT_EQ(red(out.word(10, 10)), 0);
-  chain->release();
-  TRACKED_DELETE(chain);
-}
-
-TEST_F(PostFXGlTest, QuadsCoverATargetWhoseWidthIsNoMultipleOfFour) {
-  start(1366, 768);
-  fill(postTargets.full0, [](int, int) { return 0xFFFFFFFFu; });
-  fill(postTargets.full1, [](int, int) { return 0xFF000000u; });
-  CopyEffect copy(postTargets.full0, postTargets.quarter0);
-  run(copy);
-  SurfacePixels quarter = read(postTargets.quarter0);
-  ASSERT_EQ(quarter.width, 341);
-  EXPECT_EQ(differences(quarter, [](int, int) { return 0xFFFFFFFFu; }, 0), "");
-
-  device->clear(BUFFER_COLOR, 0xFFFF0000, 0);
-  CombineEffect combine(postTargets.full0, postTargets.full1, -1);
-  run(combine);
-  SurfacePixels back = read(-1);
-  ASSERT_EQ(back.width, 1366);
-  EXPECT_EQ(differences(back, [](int, int) { return 0xFFFFFFFFu; }, 0, false), "");
+  for (PostChain* chain : {depthBlur, bloom}) {
+    chain->release();
+    TRACKED_DELETE(chain);
+  }
 }
 
 }  // namespace

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
@@ -122,6 +120,14 @@ class PostFXTest : public ::testing::Test {
 
 using Script = std::vector<std::string>;
 
+// The vertices of the last user-pointer draw, as floats.
+std::vector<float> lastQuad() {
+  const std::vector<uint8_t>& bytes = recordingDevice()->lastUserVertices();
+  std::vector<float> values(bytes.size() / sizeof(float));
+  std::memcpy(values.data(), bytes.data(), values.size() * sizeof(float));
+  return values;
+}
+
 struct ScreenCase {
   int width, height;
   uint32_t quarterWidth, quarterHeight, sixteenthWidth, sixteenthHeight;
@@ -129,7 +135,7 @@ struct ScreenCase {
 
 class PostFXTargets : public PostFXTest, public ::testing::WithParamInterface<ScreenCase> {};
 
-TEST_P(PostFXTargets, SizesFormatsShadersAndShutdown) {
+TEST_P(PostFXTargets, SizesFormatsShadersQuadsAndShutdown) {
   const ScreenCase& c = GetParam();
   RenderDeviceDX9* device = start(c.width, c.height);
   EXPECT_EQ((std::pair{postScreenWidth, postScreenHeight}), (std::pair{float(c.width), float(c.height)}));
@@ -157,6 +163,24 @@ TEST_P(PostFXTargets, SizesFormatsShadersAndShutdown) {
     EXPECT_NE(device->shaders[postShaders[i]].pixelShader, nullptr);
   }
 
+  // One quad of x, y, z, rhw, u, v over the destination, shifted half a
+  // pixel; with the back buffer as destination the source gives the size.
+  CopyEffect copy(postTargets.full0, postTargets.quarter0);
+  CombineEffect combine(postTargets.full0, postTargets.full1, -1);
+  device->beginScene();
+  mark();
+  for (auto [effect, w, h] : {std::tuple<PostEffect*, float, float>{&copy, c.quarterWidth, c.quarterHeight},
+                              {&combine, c.width, c.height}}) {
+    EXPECT_EQ((std::pair{effect->width, effect->height}), (std::pair{w, h}));
+    effect->apply();
+    EXPECT_EQ(lastQuad(), (std::vector<float>{-0.5f, h - 0.5f, 0, 1, 0, 1, -0.5f, -0.5f, 0, 1, 0, 0,  //
+                                              w - 0.5f, h - 0.5f, 0, 1, 1, 1, w - 0.5f, -0.5f, 0, 1, 1, 0}));
+  }
+  device->endScene();
+  EXPECT_EQ(recordingLog().textsOf("DrawPrimitiveUP", from),
+            std::vector<std::string>(2, "DrawPrimitiveUP(5, 2, ptr, 24)"));
+  EXPECT_EQ(recordingDevice()->vertexDeclaration(), device->declaration(VERTEXFORMAT_SCREEN));
+
   postFXShutdown();
   for (int i = 0; i < 6; ++i) EXPECT_EQ(target(i), -1);
   for (int i = 0; i < POST_SHADERS; ++i) EXPECT_EQ(device->shaders[postShaders[i]].pixelShader, nullptr);
@@ -171,35 +195,6 @@ INSTANTIATE_TEST_SUITE_P(Screens, PostFXTargets,
                          [](const auto& info) {
                            return std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
                          });
-
-// Four vertices of x, y, z, rhw, u, v as the device received them.
-std::vector<float> lastQuad() {
-  const std::vector<uint8_t>& bytes = recordingDevice()->lastUserVertices();
-  std::vector<float> values(bytes.size() / sizeof(float));
-  std::memcpy(values.data(), bytes.data(), values.size() * sizeof(float));
-  return values;
-}
-
-TEST_F(PostFXTest, QuadCoversTheDestinationWithHalfPixelShift) {
-  RenderDeviceDX9* device = start(1366, 768);
-  CopyEffect copy(postTargets.full0, postTargets.quarter0);
-  CombineEffect combine(postTargets.full0, postTargets.full1, -1);
-  EXPECT_EQ((std::pair{copy.width, copy.height}), (std::pair{341.0f, 192.0f}));
-  // With the back buffer as destination the source gives the size.
-  EXPECT_EQ((std::pair{combine.width, combine.height}), (std::pair{1366.0f, 768.0f}));
-
-  device->beginScene();
-  mark();
-  copy.apply();
-  EXPECT_EQ(lastQuad(), (std::vector<float>{-0.5f, 191.5f, 0, 1, 0, 1, -0.5f, -0.5f, 0, 1, 0, 0,  //
-                                            340.5f, 191.5f, 0, 1, 1, 1, 340.5f, -0.5f, 0, 1, 1, 0}));
-  EXPECT_EQ(recordingLog().textsOf("DrawPrimitiveUP", from), (std::vector<std::string>{"DrawPrimitiveUP(5, 2, ptr, 24)"}));
-  EXPECT_EQ(recordingDevice()->vertexDeclaration(), device->declaration(VERTEXFORMAT_SCREEN));
-  combine.apply();
-  EXPECT_EQ(lastQuad(), (std::vector<float>{-0.5f, 767.5f, 0, 1, 0, 1, -0.5f, -0.5f, 0, 1, 0, 0,  //
-                                            1365.5f, 767.5f, 0, 1, 1, 1, 1365.5f, -0.5f, 0, 1, 1, 0}));
-  device->endScene();
-}
 
 TEST_F(PostFXTest, EachEffectTalksToTheDeviceInItsOrder) {
   RenderDeviceDX9* device = start(1024, 768);

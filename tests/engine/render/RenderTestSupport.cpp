@@ -1,5 +1,7 @@
 #include "RenderTestSupport.h"
 
+#include <stb_image_write.h>
+
 #include <cstring>
 
 int builtInCompileCalls = 0;
@@ -25,33 +27,20 @@ void put32(std::string& out, uint32_t v) {
 
 }  // namespace
 
+void appendBytes(void* context, void* data, int size) {
+  static_cast<std::string*>(context)->append(static_cast<char*>(data), size_t(size));
+}
+
 std::string makeBmp(int width, int height, const std::vector<uint32_t>& rgb) {
-  int rowBytes = (width * 3 + 3) & ~3;
-  std::string out = "BM";
-  const uint32_t size = uint32_t(rowBytes * height);
-  // file header: size, reserved, data offset; info header up to the planes
-  for (uint32_t v : {54 + size, 0u, 54u, 40u, uint32_t(width), uint32_t(height)}) put32(out, v);
-  put16(out, 1);
-  put16(out, 24);
-  // compression, image size, resolution, palette counts
-  for (uint32_t v : {0u, size, 2835u, 2835u, 0u, 0u}) put32(out, v);
-  for (int y = height - 1; y >= 0; --y) {
-    std::string row;
-    for (int x = 0; x < width; ++x) {
-      uint32_t c = rgb[size_t(y * width + x)];
-      row += char(c & 0xFF);
-      row += char((c >> 8) & 0xFF);
-      row += char((c >> 16) & 0xFF);
-    }
-    row.resize(size_t(rowBytes), '\0');
-    out += row;
-  }
+  std::vector<uint8_t> bytes;
+  for (uint32_t c : rgb) bytes.insert(bytes.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)});
+  std::string out;
+  stbi_write_bmp_to_func(appendBytes, &out, width, height, 3, bytes.data());
   return out;
 }
 
 const DdsFormat ddsA8R8G8B8 = {0x41, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, 4};
 const DdsFormat ddsX1R5G5B5 = {0x40, 0, 16, 0x7C00, 0x3E0, 0x1F, 0, 2};
-const DdsFormat ddsA4R4G4B4 = {0x41, 0, 16, 0xF00, 0xF0, 0xF, 0xF000, 2};
 const DdsFormat ddsDXT1 = {0x4, MAKEFOURCC('D', 'X', 'T', '1'), 0, 0, 0, 0, 0, 0};
 
 std::string makeDds(const DdsFormat& format, int width, int height, bool cube) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/Log.h"
+#include "engine/files/FileManager.h"
 #include "engine/render/RenderDeviceDX9.h"
 #include "platform/d3d9/RecordingDirect3D9.h"
 #include "support/TestDir.h"
@@ -39,7 +40,8 @@ inline DeviceSettings testSettings(bool fullscreen = false) {
   return DeviceSettings{fullscreen, false, 0, 1, 4.0f / 3.0f};
 }
 
-// Fresh recording implementation and device; no scratch folder (death test
+// Fresh recording implementation and device, which loads files through a
+// file manager rooted in the working directory; no scratch folder (death test
 // children would leave theirs behind).
 class RecordingFixture : public ::testing::Test {
  protected:
@@ -47,6 +49,8 @@ class RecordingFixture : public ::testing::Test {
     recordingReset();
     recordingSelect();
     resetRenderDevice();
+    files.setRoot("");
+    getRenderDevice()->fileManager = &files;
     builtInCompileCalls = 0;
   }
   void TearDown() override { resetRenderDevice(); }
@@ -60,7 +64,12 @@ class RecordingFixture : public ::testing::Test {
     getRenderDevice()->init(testWindow(), mode, settings, flags, countStartupShaders);
     return getRenderDevice();
   }
+
+  FileManagerOS files;
 };
+
+// Death tests run in a child that ends with the fatal message on stderr.
+class RenderDeathTest : public RecordingFixture {};
 
 // The usual case: a scratch folder with a fresh log.txt, and a check that
 // shutdown leaves no Direct3D object alive.
@@ -82,7 +91,6 @@ class RenderDeviceTest : public RecordingFixture {
   TestDir dir{"render"};
 };
 
-// Death tests run in a child that ends with the fatal message on stderr.
 #define EXPECT_FATAL(statement, message)                     \
   do {                                                       \
     GTEST_FLAG_SET(death_test_style, "threadsafe");          \
@@ -91,7 +99,10 @@ class RenderDeviceTest : public RecordingFixture {
   } while (0)
 
 // --- image files ---------------------------------------------------------------
-// A 24-bit bottom-up BMP of width x height pixels given top row first as 0xRRGGBB.
+// stb_image_write's writer that appends to the std::string `context`.
+void appendBytes(void* context, void* data, int size);
+
+// A 24-bit BMP of width x height pixels given top row first as 0xRRGGBB.
 std::string makeBmp(int width, int height, const std::vector<uint32_t>& rgb);
 
 struct DdsFormat {
@@ -103,7 +114,6 @@ struct DdsFormat {
 };
 extern const DdsFormat ddsA8R8G8B8;
 extern const DdsFormat ddsX1R5G5B5;
-extern const DdsFormat ddsA4R4G4B4;
 extern const DdsFormat ddsDXT1;
 
 // A full mip chain (2-D) or six faces of one (cube) of the format, filled with a byte pattern.

@@ -30,8 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (uint32_t i = 0; i < indices.count; ++i)
       if (indices.items[i] >= vertices.count) __builtin_trap();
     node->animate(int32_t(size) - 100);
-    D3DXMATRIX world = node->worldMatrix();
-    (void)world;
+    (void)node->worldMatrix();
     delete node;
   }
   Array<ASEMaterial*> materials;

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <algorithm>
 #include <array>
@@ -61,41 +60,31 @@ std::string crlf(std::initializer_list<const char*> lines) {
 
 // Everything the reader built, bit for bit.
 std::string digest(const Loaded& in) {
-  std::string s;
-  char b[256];
-  auto floats = [&](const float* v, int n) {
-    for (int i = 0; i < n; ++i) {
-      std::snprintf(b, sizeof(b), "%a ", v[i]);
-      s += b;
-    }
-    s += "\n";
+  std::string s = std::to_string(in.loader.version) + " " + std::to_string(in.loader.firstFrame) + " " +
+                  std::to_string(in.loader.lastFrame) + " " + std::to_string(in.loader.frameSpeed) + " " +
+                  std::to_string(in.loader.ticksPerFrame) + "\n";
+  auto raw = [&s](const void* data, size_t bytes) {
+    s += std::to_string(bytes) + ":";
+    s.append(static_cast<const char*>(data), bytes);
   };
-  std::snprintf(b, sizeof(b), "%d %d %d %d %d\n", in.loader.version, in.loader.firstFrame, in.loader.lastFrame,
-                in.loader.frameSpeed, in.loader.ticksPerFrame);
-  s += b;
   for (ASEMaterial* m : in.materials) {
-    s += std::string(m->getBitmap()) + "\n";
-    floats(m->ambient, 3);
-    floats(m->diffuse, 3);
-    floats(m->specular, 3);
-    floats(&m->shine, 1);
+    s += std::string(m->getName()) + " " + m->getBitmap() + "\n";
+    for (const float* colour : {m->ambient, m->diffuse, m->specular}) raw(colour, 3 * sizeof(float));
+    raw(&m->shine, sizeof(float));
   }
   for (SGMesh* n : in.nodes) {
     s += std::string(n->getName()) + " " + std::to_string(n->getMaterialIndex()) + "\n";
-    floats(&n->getTransform()->_11, 16);
+    raw(n->getTransform(), sizeof(D3DXMATRIX));
     const ImportMesh& m = n->getImportMesh();
-    floats(reinterpret_cast<const float*>(m.positions.items), int(m.positions.count * 3));
-    floats(reinterpret_cast<const float*>(m.normals.items), int(m.normals.count * 3));
-    floats(reinterpret_cast<const float*>(m.texCoords.items), int(m.texCoords.count * 2));
-    floats(reinterpret_cast<const float*>(m.texCoords2.items), int(m.texCoords2.count * 2));
-    for (const Array<int32_t>* list : {&m.faces, &m.texFaces, &m.texFaces2}) {
-      for (int32_t i : *list) s += std::to_string(i) + " ";
-      s += "\n";
-    }
+    raw(m.positions.items, m.positions.count * sizeof(D3DXVECTOR3));
+    raw(m.normals.items, m.normals.count * sizeof(D3DXVECTOR3));
+    raw(m.texCoords.items, m.texCoords.count * sizeof(D3DXVECTOR2));
+    raw(m.texCoords2.items, m.texCoords2.count * sizeof(D3DXVECTOR2));
+    for (const Array<int32_t>* list : {&m.faces, &m.texFaces, &m.texFaces2}) raw(list->items, list->count * 4);
     if (SGControllerV3* t = n->getPositionTrack())
-      for (uint32_t k = 0; k < t->keyCount(); ++k) floats(&t->keyAt(k)->value.x, 3);
+      for (uint32_t k = 0; k < t->keyCount(); ++k) raw(&t->keyAt(k)->value, sizeof(D3DXVECTOR3));
     if (SGControllerQ4* t = n->getRotationTrack())
-      for (uint32_t k = 0; k < t->keyCount(); ++k) floats(&t->keyAt(k)->rotation.x, 4);
+      for (uint32_t k = 0; k < t->keyCount(); ++k) raw(&t->keyAt(k)->rotation, sizeof(D3DXQUATERNION));
   }
   return s;
 }
@@ -117,18 +106,15 @@ TEST(ASELoader, ExportedSceneReadsAsWritten) {
             (std::vector<int>{200, 100, 30, 160}));
 
   // Materials: the shine strength scales the specular colour (1.5 clamps to
-  // 1); sub-materials and other maps are never read.
+  // 1); sub-materials and other maps are never read. (Diffuse, specular and
+  // shine of every material, against the file: StationSceneTest.)
   ASSERT_EQ(in.materials.count, 2u);
   const ASEMaterial* hull = in.materials[0];
   EXPECT_STREQ(hull->getBitmap(), "C:\\3dsmax\\maps\\station\\hull_plates.jpg");
   EXPECT_FLOAT_EQ(hull->ambient[2], 0.3f);
-  EXPECT_FLOAT_EQ(hull->diffuse[0], 0.5882f);
-  EXPECT_FLOAT_EQ(hull->specular[0], 0.9f * 0.5f);
   EXPECT_FLOAT_EQ(hull->specular[2], 0.7f * 0.5f);
-  EXPECT_FLOAT_EQ(hull->shine, 0.25f);
   const ASEMaterial* canopy = in.materials[1];
   EXPECT_STREQ(canopy->getBitmap(), "");
-  EXPECT_FLOAT_EQ(canopy->diffuse[2], 0.5f);
   EXPECT_FLOAT_EQ(canopy->specular[1], 0.9f);
 
   // Both objects are roots in file order, whatever their groups and parents.
@@ -138,10 +124,8 @@ TEST(ASELoader, ExportedSceneReadsAsWritten) {
   EXPECT_EQ((std::pair{ring->getMaterialIndex(), hatch->getMaterialIndex()}), (std::pair{0, 1}));
 
   // Ring01: translated by (10, 30, 20) (y and z exchanged); vertices stored in
-  // object space, faces and texture faces in corner order A, C, B.
-  D3DXMATRIX translation;
-  D3DXMatrixTranslation(&translation, 10, 30, 20);
-  EXPECT_EQ(*ring->getTransform(), translation);
+  // object space, faces and texture faces in corner order A, C, B. (Every
+  // node's matrix rows and world positions: StationSceneTest.)
   const ImportMesh& rm = ring->getImportMesh();
   ASSERT_EQ(rm.positions.count, 4u);
   expectVector(rm.positions[1], 2, 0, 0);
@@ -174,9 +158,6 @@ TEST(ASELoader, ExportedSceneReadsAsWritten) {
   expectVector(hm.positions[0], 1, 0, 0, 1e-3f);
   expectVector(hm.positions[1], 0, 0, 1, 1e-3f);
   expectVector(hm.positions[2], 0, 1, 0, 1e-3f);
-  D3DXVECTOR3 world;
-  D3DXVec3TransformCoord(&world, &hm.positions[0], hatch->getTransform());
-  expectVector(world, 0, 5, -2, 1e-4f);
   EXPECT_EQ(hm.texFaces.count, 0u);
   expectVector(hm.normals[0], 1, 1, 1, 1e-3f);
 
@@ -205,20 +186,44 @@ TEST(ASELoader, ExportedSceneReadsAsWritten) {
       << log;
 }
 
-TEST(ASELoader, LFAndCROnlyLineEndsReadLikeCRLF) {
-  TestDir dir("ase-line-ends");
-  std::string text = exportedScene();
+// The same text with other line ends, or marked as UTF-16 (either byte order)
+// or UTF-8, reads as its 8-bit CR LF form. Hatch01's name gains a Latin-1
+// letter (kept as its byte), a character beyond 8 bits and a surrogate pair
+// (a '?' each); a long comment spreads the text over many read blocks.
+TEST(ASELoader, OtherLineEndsAndEncodingsReadLikeTheEightBitText) {
+  TestDir dir("ase-forms");
+  std::string head = exportedScene();
+  const std::string nameAt = "*NODE_NAME \"Hatch01";
+  ASSERT_NE(head.find(nameAt), std::string::npos);
+  std::string tail = head.substr(head.find(nameAt) + nameAt.size());
+  head.resize(head.size() - tail.size());
+  for (int i = 0; i < 40; ++i) head.insert(0, "*COMMENT \"" + std::string(900, 'x') + "\"\r\n");
+  const std::string text = head + "\xE9??" + tail;
   Loaded original(text);
-  std::string reference = digest(original);
-  ASSERT_EQ(original.nodes.count, 2u);
-  for (const char* end : {"\n", "\r"}) EXPECT_EQ(digest(Loaded(replaceAll(text, "\r\n", end))), reference) << int(*end);
-  // Every kind mixed, and no line end after the last line.
+  ASSERT_EQ(names(original), (std::vector<std::string>{"Ring01", "Hatch01\xE9??"}));
+  const std::string reference = digest(original);
+
+  std::vector<std::string> forms = {replaceAll(text, "\r\n", "\n"), replaceAll(text, "\r\n", "\r"),
+                                    "\xEF\xBB\xBF" + text};
+  // Every kind of line end mixed, and none after the last line.
   std::string mixed;
   int n = 0;
   for (size_t at = 0, next; (next = text.find("\r\n", at)) != std::string::npos; at = next + 2, ++n)
     mixed += text.substr(at, next - at) + (n % 3 == 0 ? "\n" : n % 3 == 1 ? "\r" : "\r\n");
-  Loaded ragged(mixed.substr(0, mixed.size() - 1));
-  EXPECT_EQ(digest(ragged), reference);
+  forms.push_back(mixed.substr(0, mixed.size() - 1));
+  std::u16string wide;
+  for (unsigned char c : head) wide += char16_t(c);
+  wide += u"\u00E9\u03A9\U0001D11E";
+  for (unsigned char c : tail) wide += char16_t(c);
+  for (bool bigEndian : {false, true}) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t c : wide) {
+      char high = char(c >> 8), low = char(c & 0xFF);
+      bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    forms.push_back(bytes);
+  }
+  for (size_t i = 0; i < forms.size(); ++i) EXPECT_EQ(digest(Loaded(forms[i])), reference) << "form " << i;
 }
 
 TEST(ASELoader, KeywordsAreWholeTokensAndUnknownBlocksAreSkipped) {
@@ -280,26 +285,19 @@ TEST(ASELoader, ListsReadTheirCountedLinesWithTheirFixedFormats) {
 TEST(ASELoader, ObjectsWithUnusableOrOversizedMeshesAreSkippedWithALogLine) {
   TestDir dir("ase-reject");
   logOpen();
-  auto object = [](const char* name, const char* scale, const char* face, const char* texFace, int faces = 1) {
+  // One reason of the mesh's own check stands for all: ImportMeshTest holds each.
+  auto object = [](const char* name, const char* scale, const char* face, const char* texFaces) {
     return crlf({"*GEOMOBJECT {", (std::string("*NODE_NAME \"") + name + "\"").c_str(), "*NODE_TM {", scale, "}",
                  "*MESH {", "*MESH_NUMVERTEX 3", "*MESH_VERTEX_LIST {", "*MESH_VERTEX 0 0 0 0",
-                 "*MESH_VERTEX 1 1 0 0", "*MESH_VERTEX 2 0 1 0", "}",
-                 ("*MESH_NUMFACES " + std::to_string(faces)).c_str(), "*MESH_FACE_LIST {", face, "}",
-                 "*MESH_NUMTVERTEX 2", "*MESH_TVERTLIST {", "*MESH_TVERT 0 0 0 0", "*MESH_TVERT 1 1 1 0", "}", texFace,
-                 "}", "}"});
+                 "*MESH_VERTEX 1 1 0 0", "*MESH_VERTEX 2 0 1 0", "}", "*MESH_NUMFACES 1", "*MESH_FACE_LIST {", face,
+                 "}", "*MESH_NUMTVERTEX 2", "*MESH_TVERTLIST {", "*MESH_TVERT 0 0 0 0", "*MESH_TVERT 1 1 1 0", "}",
+                 texFaces, "}", "}"});
   };
   const char* goodFace = "*MESH_FACE 0: A: 0 B: 1 C: 2";
-  const char* noTex = "";
   const char* goodTex = "*MESH_NUMTVFACES 1\r\n*MESH_TFACELIST {\r\n*MESH_TFACE 0 0 1 1\r\n}";
   std::string text = object("Good", "*TM_SCALE 1 1 1", goodFace, goodTex) +
-                     object("FaceOut", "*TM_SCALE 1 1 1", "*MESH_FACE 0: A: 0 B: 3 C: 2", noTex) +
-                     object("Negative", "*TM_SCALE 1 1 1", "*MESH_FACE 0: A: 0 B: -1 C: 2", noTex) +
-                     object("TexOut", "*TM_SCALE 1 1 1", goodFace,
-                            "*MESH_NUMTVFACES 1\r\n*MESH_TFACELIST {\r\n*MESH_TFACE 0 0 2 1\r\n}") +
-                     object("Flat", "*TM_SCALE 1 0 1", goodFace, noTex) + object("Plain", "", goodFace, noTex) +
-                     // Two faces, one texture face.
-                     object("ShortTex", "*TM_SCALE 1 1 1",
-                            "*MESH_FACE 0: A: 0 B: 1 C: 2\r\n*MESH_FACE 1: A: 2 B: 1 C: 0", goodTex, 2);
+                     object("FaceOut", "*TM_SCALE 1 1 1", "*MESH_FACE 0: A: 0 B: 3 C: 2", "") +
+                     object("Flat", "*TM_SCALE 1 0 1", goodFace, "") + object("Plain", "", goodFace, "");
   // Sixteen-bit indices reach 65536 vertices, no more.
   auto mesh = [](const char* name, int vertices) {
     std::string text = "*GEOMOBJECT {\r\n*NODE_NAME \"" + std::string(name) + "\"\r\n*MESH {\r\n*MESH_NUMVERTEX " +
@@ -316,10 +314,7 @@ TEST(ASELoader, ObjectsWithUnusableOrOversizedMeshesAreSkippedWithALogLine) {
   EXPECT_EQ(TestDir::read("log.txt"),
             "Vantrel Engine Log\n\n"
             "ASELoader::load: Object 'FaceOut' skipped: face index out of range.\n"
-            "ASELoader::load: Object 'Negative' skipped: face index out of range.\n"
-            "ASELoader::load: Object 'TexOut' skipped: texture face index out of range.\n"
             "ASELoader::load: Object 'Flat' skipped: node transform has no inverse.\n"
-            "ASELoader::load: Object 'ShortTex' skipped: texture face list shorter than the face list.\n"
             "ASELoader::load: Object 'TooBig' skipped: more than 65536 vertices.\n");
 }
 

@@ -2,8 +2,6 @@
 
 #include <array>
 #include <cmath>
-#include <cstdio>
-#include <string>
 
 #include "engine/Log.h"
 #include "engine/scene/SGControllerQ4.h"
@@ -49,7 +47,8 @@ TEST(SGControllerV3, SortsByTimeAndInterpolatesClamped) {
   for (auto [time, x] : {std::pair{9, 0.9f}, {10, 5.0f}, {15, 5.5f}}) EXPECT_EQ(jump.sample(time).x, x) << time;
 }
 
-TEST(SGControllerQ4, PrepareChainsRotationsAndLogsEveryKey) {
+// (The key lines prepare writes to the log are held in ASELoaderTest.)
+TEST(SGControllerQ4, PrepareChainsRotationsAndLogsNothingWithoutKeys) {
   TestDir dir("q4-prepare");
   logOpen();
   SGControllerQ4 track;
@@ -58,11 +57,9 @@ TEST(SGControllerQ4, PrepareChainsRotationsAndLogsEveryKey) {
   addQ4(track, 20, 7.0f, D3DXVECTOR3(1, 0, 0));
   track.prepareRotationKeys();
 
-  EXPECT_EQ(track.keyAt(0)->turns, 0);
   EXPECT_EQ(track.keyAt(1)->axis, D3DXVECTOR3(0, -1, 0));
-  EXPECT_EQ(track.keyAt(1)->angle, D3DX_PI / 2);
-  EXPECT_EQ(track.keyAt(2)->turns, 1);
-  EXPECT_EQ(track.keyAt(2)->angle, 7.0f - 6.2831855f);
+  EXPECT_EQ((std::array{track.keyAt(0)->turns, track.keyAt(2)->turns}), (std::array{0, 1}));
+  EXPECT_EQ((std::array{track.keyAt(1)->angle, track.keyAt(2)->angle}), (std::array{D3DX_PI / 2, 7.0f - 6.2831855f}));
 
   // Key 1 undoes most of key 0: 1.0 about +y, then pi/2 about -y.
   D3DXVECTOR3 y(0, 1, 0), x(1, 0, 0);
@@ -73,16 +70,6 @@ TEST(SGControllerQ4, PrepareChainsRotationsAndLogsEveryKey) {
   D3DXQuaternionRotationAxis(&relative, &x, 7.0f - 6.2831855f);
   D3DXQuaternionMultiply(&expected, &q1, &relative);
   EXPECT_EQ(track.keyAt(2)->rotation, expected);
-
-  char line[200];
-  const D3DXQUATERNION& q0 = track.keyAt(0)->rotation;
-  std::snprintf(line, sizeof(line), "Key 0: 0.000000 1.000000 0.000000 1.000000 (quat: %f %f %f %f)\n", q0.x, q0.y,
-                q0.z, q0.w);
-  std::string log = TestDir::read("log.txt");
-  EXPECT_EQ(log.find(std::string("Vantrel Engine Log\n\n") + line), 0u) << log;
-  EXPECT_NE(log.find("Key 1: -0.000000 -1.000000 -0.000000 1.570796 (quat: "), std::string::npos) << log;
-  EXPECT_NE(log.find("Key 2: 1.000000 0.000000 0.000000 0.716815 (quat: "), std::string::npos) << log;
-  EXPECT_EQ(log.substr(log.size() - 3), ")\n\n");
 
   // No keys: nothing to prepare and nothing logged.
   logOpen();
@@ -120,7 +107,6 @@ TEST(SGControllerQ4, SamplingRepeatsTheTrackSpan) {
   addQ4(still, 50, 0.0f);
   addQ4(still, 50, 1.0f);
   still.prepareRotationKeys();
-  EXPECT_EQ(still.sample(10), still.keyAt(0)->rotation);
-  EXPECT_EQ(still.sample(50), still.keyAt(0)->rotation);
-  EXPECT_EQ(still.sample(51), still.keyAt(1)->rotation);
+  EXPECT_EQ((std::array{still.sample(10), still.sample(50), still.sample(51)}),
+            (std::array{still.keyAt(0)->rotation, still.keyAt(0)->rotation, still.keyAt(1)->rotation}));
 }

@@ -1,14 +1,12 @@
-// Meshes on the recording device: storage by vertex format, the draw calls
-// made from it and freed with the last reference; the mesh node's 60-byte
-// vertices and bounds; the bounding box rules.
+// Meshes on the recording device: the mesh node's 60-byte vertices in one
+// uploaded mesh, freed with the node, and its bounds; the bounding box rules.
+// (Meshes are made only by mesh nodes: indexed, in the mesh format.)
 
 #include <cstring>
 
 #include "support/SceneTestSupport.h"
-#include "engine/Memory.h"
 #include "engine/assets/Mesh.h"
 #include "engine/render/DrawCall.h"
-#include "engine/render/VertexFormats.h"
 #include "engine/scene/SGMesh.h"
 
 namespace {
@@ -25,33 +23,6 @@ TEST(BoundingBox, MergeGrowsByBothCornersAndTheEmptyBoxSpansEverything) {
   EXPECT_EQ(0, std::memcmp(box.maximum, hi, sizeof hi));
   box.merge(BoundingBox());  // its corners count as points
   EXPECT_EQ((std::pair{box.minimum[1], box.maximum[1]}), (std::pair{-999999.875f, 999999.875f}));
-}
-
-TEST_F(MeshTest, DrawCallsFollowTheStorageAreMadeOnceAndFreedWithTheLastReference) {
-  Mesh* screen = TRACKED_NEW(Mesh);
-  screen->data.allocate(4, 6, VERTEXFORMAT_SCREEN, D3DPT_TRIANGLELIST);  // not a mesh format
-  EXPECT_EQ(screen->data.vertices, nullptr);
-  EXPECT_EQ(screen->createDrawCall(), nullptr);
-  screen->release();
-
-  Mesh* plain = TRACKED_NEW(Mesh);
-  plain->data.allocate(6, 0, VERTEXFORMAT_COLORED, D3DPT_TRIANGLELIST);
-  MeshGroup* group = TRACKED_NEW(MeshGroup);
-  group->addMesh(plain);
-  size_t from = calls().size();
-  group->upload();
-  group->upload();
-  EXPECT_EQ(calls().textsOf("CreateVertexBuffer", from).size(), 1u);
-  EXPECT_TRUE(startsWith(calls().textsOf("CreateVertexBuffer", from)[0], "CreateVertexBuffer(216,"));
-  ASSERT_NE(plain->drawCall(), nullptr);
-  EXPECT_EQ(plain->drawCall()->indexBuffer, nullptr);  // no indices: a plain draw
-  EXPECT_EQ(plain->drawCall()->primitiveCount, 2);
-
-  int live = recordingLiveObjects();
-  group->release();
-  EXPECT_EQ(recordingLiveObjects(), live);  // the creator still holds it
-  plain->release();
-  EXPECT_EQ(recordingLiveObjects(), live - 1);
 }
 
 TEST_F(MeshTest, NodeGeometryIsSixtyByteVerticesInOneUploadedMesh) {

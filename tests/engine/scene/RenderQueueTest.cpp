@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 
 #include "support/SceneTestSupport.h"
 #include "engine/Memory.h"

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "engine/assets/SGNode.h"
 #include "engine/scene/SGControllerV3.h"
 #include "engine/scene/SGMesh.h"
@@ -17,39 +15,22 @@ class CountedNode : public SGNode {
   void animate(int32_t) override {}
 };
 
-void expectNear(const D3DXMATRIX& a, const D3DXMATRIX& b, float tolerance = 1e-5f) {
-  for (int r = 0; r < 4; ++r)
-    for (int c = 0; c < 4; ++c) EXPECT_NEAR(a.m[r][c], b.m[r][c], tolerance) << "element " << r + 1 << c + 1;
-}
-
 }  // namespace
 
-TEST(SGNode, ChildrenAreOwnedAndRemovalDoesNotDelete) {
+TEST(SGNode, ChildrenGoWithTheirParent) {
   destroyed = 0;
-  CountedNode* a = new CountedNode("a");
   {
     CountedNode root("root");
-    root.addChild(a);
+    root.addChild(new CountedNode("a"));
     root.addChild(nullptr);  // ignored
-    root.addChild(new CountedNode("b"));
-    CountedNode* c = new CountedNode("c");
-    c->addChild(new CountedNode("c1"));
-    root.addChild(c);
-    ASSERT_EQ(root.childCount(), 3u);
-    EXPECT_EQ(root.childAt(3), nullptr);
-    root.removeChild(3);  // out of range: nothing
-    EXPECT_EQ(root.childCount(), 3u);
-
-    root.removeChild(0);
+    CountedNode* b = new CountedNode("b");
+    b->addChild(new CountedNode("b1"));
+    root.addChild(b);
     ASSERT_EQ(root.childCount(), 2u);
-    EXPECT_STREQ(root.childAt(0)->getName(), "b");
-    EXPECT_STREQ(root.childAt(1)->getName(), "c");
+    EXPECT_STREQ(root.childAt(1)->getName(), "b");
     EXPECT_EQ(destroyed, 0);
   }
-  // Root, b, c and c's child went with the root; a was taken out first.
   EXPECT_EQ(destroyed, 4);
-  EXPECT_STREQ(a->getName(), "a");
-  delete a;
 }
 
 TEST(SGMesh, WorldMatrixIsTheNodeTransformUntilTheNodeHasATrack) {
@@ -77,7 +58,9 @@ TEST(SGMesh, WorldMatrixIsTheNodeTransformUntilTheNodeHasATrack) {
   key->time = 0;
   key->value = D3DXVECTOR3(-4, 5, 6);
   node.setPositionTrack(track);
-  expectNear(node.worldMatrix(), composed);
+  const D3DXMATRIX world = node.worldMatrix();
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c) EXPECT_NEAR(world.m[r][c], composed.m[r][c], 1e-5f) << "element " << r + 1 << c + 1;
   node.animate(50);
   EXPECT_EQ(node.getPosition(), D3DXVECTOR3(-4, 5, 6));
   EXPECT_EQ(node.worldMatrix()._41, -4.0f);

@@ -96,7 +96,9 @@ TEST_F(SceneTest, LoadingMakesOneSpotLightMaterialPerFileMaterialAndTheBox) {
             (std::array{hi[0], hi[2], hi[1], lo[0]}));
 }
 
-TEST_F(SceneTest, AFrameDrawsTheShadowMapThenTheLitPassWithTheMapOnStageZero) {
+// The frame's passes, then the depth range it fitted to the box and the
+// shadow matrix it made.
+TEST_F(SceneTest, AFrameDrawsTheShadowMapThenTheLitPassAndFitsTheFarPlaneToTheBox) {
   loadTestScene();
   size_t from = calls().size();
   scene->render(12345.0f);
@@ -119,22 +121,18 @@ TEST_F(SceneTest, AFrameDrawsTheShadowMapThenTheLitPassWithTheMapOnStageZero) {
   EXPECT_NE(border, -1) << calls().dump(from);
   EXPECT_EQ((std::pair{recordingDevice()->samplerState(0, D3DSAMP_MAGFILTER), recordingDevice()->samplerState(0, D3DSAMP_ADDRESSU)}),
             (std::pair{DWORD(D3DTEXF_LINEAR), DWORD(D3DTADDRESS_WRAP)}));
-}
 
-TEST_F(SceneTest, TheFarPlaneFollowsTheBoxAndTheShadowMatrixAddsHalfATexel) {
-  loadTestScene();
-  scene->render(0.0f);
   // The deepest corner is 1000 beyond the origin, seen from 2000 in front.
   ASSERT_NE(scene->depthRange, nullptr);
   EXPECT_EQ(scene->depthRange[0], 1.0f);
   EXPECT_NEAR(scene->depthRange[1], 3001.0f, 1e-2);
 
-  D3DXMATRIX viewProjection, expected;
+  D3DXMATRIX viewProjection, shadow;
   D3DXMatrixMultiply(&viewProjection, &light.view, &light.projection);
   D3DXMATRIX bias(0.5f, 0, 0, 0, 0, -0.5f, 0, 0, 0, 0, 1, 0, 0.50048828125f, 0.50048828125f, 0, 1);
-  D3DXMatrixMultiply(&expected, &viewProjection, &bias);
+  D3DXMatrixMultiply(&shadow, &viewProjection, &bias);
   for (int r = 0; r < 4; ++r)
-    for (int c = 0; c < 4; ++c) EXPECT_FLOAT_EQ(light.shadowMatrix.m[r][c], expected.m[r][c]);
+    for (int c = 0; c < 4; ++c) EXPECT_FLOAT_EQ(light.shadowMatrix.m[r][c], shadow.m[r][c]);
 
   // The shadow map's field is the light's cone. A point 401 units down the
   // light's axis maps to the middle of the map at half the light's linear
@@ -159,7 +157,8 @@ TEST_F(SceneTest, TheFarPlaneFollowsTheBoxAndTheShadowMatrixAddsHalfATexel) {
 }
 
 TEST_F(SceneTest, NodesWithoutFacesOrMaterialAreNotDrawnAndTheFrameStillRuns) {
-  // An object without faces and one in a file without materials.
+  // An object without faces and one in a file without materials: the scene has
+  // nothing to draw and says so.
   stationgen::Scene file;
   file.objects = {viewed::block("Empty", {}, {1, 1, 1}), viewed::block("Stray", {}, {1, 1, 1})};
   file.objects[0].mesh.faces.clear();
@@ -170,6 +169,7 @@ TEST_F(SceneTest, NodesWithoutFacesOrMaterialAreNotDrawnAndTheFrameStillRuns) {
       << logText();
   EXPECT_NE(logText().find("SGScene::load: Node 'Stray' names material 0 of 0, not drawn.\n"), std::string::npos)
       << logText();
+  EXPECT_NE(logText().find("SGScene::load: Scene 'odd.ase' has no drawable mesh.\n"), std::string::npos) << logText();
   size_t from = calls().size();
   scene->render(0.0f);
   std::vector<std::string> outline = frameOutline(from);

@@ -76,9 +76,7 @@ protected:
             int windowHeight = 0) {
     if (std::strcmp(implementation, "recording") == 0) recordingReset();
     if (!d3d9SelectImplementation(implementation)) return false;
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.lpszClassName = "GlDeviceTest";
+    const WNDCLASSA wc = {0, DefWindowProcA, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, "GlDeviceTest"};
     RegisterClassA(&wc);
     window = CreateWindowExA(0, "GlDeviceTest", "gl device", windowed ? WS_OVERLAPPEDWINDOW : WS_POPUP | WS_VISIBLE, 0,
                              0, windowWidth ? windowWidth : (int)width, windowHeight ? windowHeight : (int)height,
@@ -105,9 +103,7 @@ protected:
     owned.clear();
     for (IDirect3DVertexDeclaration9** d : {&tDecl, &cDecl})
       if (*d) (*d)->Release(), *d = nullptr;
-    if (dev) {
-      EXPECT_EQ(dev->Release(), 0u);
-    }
+    EXPECT_EQ(dev ? dev->Release() : 0u, 0u);
     dev = nullptr;
   }
 
@@ -129,30 +125,28 @@ protected:
     return object;
   }
 
-  IDirect3DVertexShader9* vertexShader(const char* hlsl) {
-    IDirect3DVertexShader9* s = nullptr;
-    return shader(hlsl, "vs_3_0", [&](const DWORD* f) { return dev->CreateVertexShader(f, &s); }), keep(s);
-  }
-  IDirect3DPixelShader9* pixelShader(const char* hlsl) {
-    IDirect3DPixelShader9* s = nullptr;
-    return shader(hlsl, "ps_3_0", [&](const DWORD* f) { return dev->CreatePixelShader(f, &s); }), keep(s);
-  }
-  template <typename Create>
-  void shader(const char* hlsl, const char* profile, Create create) {
-    if (ID3DXBuffer* code = compile(hlsl, profile)) {
-      EXPECT_EQ(create((const DWORD*)code->GetBufferPointer()), D3D_OK);
-      code->Release();
-    }
+  // An object made through its out-pointer, which must succeed.
+  template <typename T, typename Make>
+  T* made(Make make) {
+    T* object = nullptr;
+    EXPECT_EQ(make(&object), D3D_OK);
+    return keep(object);
   }
 
-  ID3DXBuffer* compile(const char* hlsl, const char* profile) {
-    ID3DXBuffer* code = nullptr;
-    ID3DXBuffer* errors = nullptr;
+  // HLSL compiled as the engine compiles it, the code kept with the test's objects.
+  const DWORD* function(const char* hlsl, const char* profile) {
+    ID3DXBuffer *code = nullptr, *errors = nullptr;
     HRESULT hr = D3DXCompileShader(hlsl, (UINT)std::strlen(hlsl), nullptr, nullptr, "main", profile,
                                    D3DXSHADER_PACKMATRIX_COLUMNMAJOR, &code, &errors, nullptr);
     EXPECT_EQ(hr, D3D_OK) << (errors ? (const char*)errors->GetBufferPointer() : "");
     if (errors) errors->Release();
-    return code;
+    return keep(code) ? (const DWORD*)code->GetBufferPointer() : nullptr;
+  }
+  IDirect3DVertexShader9* vertexShader(const char* hlsl) {
+    return made<IDirect3DVertexShader9>([&](auto** s) { return dev->CreateVertexShader(function(hlsl, "vs_3_0"), s); });
+  }
+  IDirect3DPixelShader9* pixelShader(const char* hlsl) {
+    return made<IDirect3DPixelShader9>([&](auto** s) { return dev->CreatePixelShader(function(hlsl, "ps_3_0"), s); });
   }
 
   // A managed texture of one level filled with the given bytes, row by row.
@@ -161,13 +155,11 @@ protected:
     IDirect3DTexture9* t = nullptr;
     EXPECT_EQ(dev->CreateTexture(width, height, 1, 0, format, D3DPOOL_MANAGED, &t, nullptr), D3D_OK);
     D3DLOCKED_RECT lr;
-    if (!t || t->LockRect(0, &lr, nullptr, 0) != D3D_OK) {
-      ADD_FAILURE() << "CreateTexture/LockRect";
-      return keep(t);
-    }
-    for (UINT y = 0; y < rows; ++y)
+    const bool locked = t && t->LockRect(0, &lr, nullptr, 0) == D3D_OK;
+    EXPECT_TRUE(locked);
+    for (UINT y = 0; locked && y < rows; ++y)
       std::memcpy((uint8_t*)lr.pBits + y * lr.Pitch, (const uint8_t*)bytes + y * rowBytes, rowBytes);
-    EXPECT_EQ(t->UnlockRect(0), D3D_OK);
+    EXPECT_EQ(locked ? t->UnlockRect(0) : D3D_OK, D3D_OK);
     return keep(t);
   }
 
@@ -204,28 +196,18 @@ protected:
   }
 
   IDirect3DSurface9* backBuffer() {
-    IDirect3DSurface9* b = nullptr;
-    EXPECT_EQ(dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &b), D3D_OK);
-    return keep(b);
+    return made<IDirect3DSurface9>([&](auto** b) { return dev->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, b); });
   }
 
   IDirect3DSurface9* level0(IDirect3DTexture9* t) {
-    IDirect3DSurface9* s = nullptr;
-    EXPECT_EQ(t->GetSurfaceLevel(0, &s), D3D_OK);
-    return keep(s);
+    return made<IDirect3DSurface9>([&](auto** s) { return t->GetSurfaceLevel(0, s); });
   }
 
-  // The pixels of a render target through GetRenderTargetData (a
-  // multisampled one is resolved into a texture first).
+  // The pixels of a render target (not a multisampled one) through GetRenderTargetData.
   template <typename T = uint32_t>
   std::vector<T> read(IDirect3DSurface9* surface) {
     D3DSURFACE_DESC d;
     surface->GetDesc(&d);
-    if (d.MultiSampleType != D3DMULTISAMPLE_NONE) {
-      IDirect3DSurface9* copy = level0(renderTexture(d.Width, d.Height, d.Format));
-      EXPECT_EQ(dev->StretchRect(surface, nullptr, copy, nullptr, D3DTEXF_POINT), D3D_OK);
-      surface = copy;
-    }
     SurfacePixels pixels = readSurface(dev, surface, sizeof(T));
     EXPECT_EQ(pixels.bytes.size(), size_t(d.Width) * d.Height * sizeof(T));
     std::vector<T> out(pixels.bytes.size() / sizeof(T));
@@ -234,6 +216,13 @@ protected:
   }
 
   std::vector<uint32_t> readBack() { return read(backBuffer()); }
+
+  // The back buffer's pixels at the given (x, y) points.
+  std::vector<uint32_t> pixelsAt(std::initializer_list<std::pair<UINT, UINT>> points) {
+    std::vector<uint32_t> px = readBack(), out;
+    for (auto [x, y] : points) out.push_back(px[size_t(y) * W + x]);
+    return out;
+  }
 
   // A pre-transformed quad from (x0, y0) to (x1, y1) as a strip of two
   // triangles, texture coordinates u0..u1, v0..v1.

@@ -53,14 +53,10 @@ TEST_F(ImGuiFrameGlTest, TheDirect3D9BackEndDrawsWhatTheOpenGlBackEndDraws) {
         device->EndScene();
         ImGui_ImplDX9_Shutdown();
       });
-  SurfacePixels back = readSurface(dev);
-  ASSERT_EQ(back.width, kW);
-  for (int y = 0; y < kH; ++y)
-    for (int x = 0; x < kW; ++x) {
-      const uint32_t c = back.word(x, y);
-      uint8_t* p = &viaDevice[(size_t(y) * kW + x) * 3];
-      p[0] = uint8_t(red(c)), p[1] = uint8_t(green(c)), p[2] = uint8_t(blue(c));
-    }
+  const std::vector<uint32_t> back = readSurface(dev).words();
+  ASSERT_EQ(back.size(), size_t(kW) * kH);
+  for (size_t i = 0; i < back.size(); ++i)
+    for (int c = 0; c < 3; ++c) viaDevice[3 * i + c] = uint8_t(back[i] >> (16 - 8 * c));  // R, G, B
 
   // (a) ImGui's OpenGL 3 back end into a framebuffer of our own on the
   // device's context; the device is not used after this.

@@ -21,22 +21,18 @@ TEST(RecordingDirect3D, SelectionAdapterAnswersAndFailures) {
   EXPECT_EQ(d3d->EnumAdapterModes(0, D3DFMT_X8R8G8B8, 0, &mode), D3DERR_INVALIDCALL);
   EXPECT_EQ(d3d->GetAdapterModeCount(0, D3DFMT_R5G6B5), 2u);
   ASSERT_EQ(d3d->EnumAdapterModes(0, D3DFMT_R5G6B5, 1, &mode), S_OK);
-  EXPECT_EQ(mode.Width, 1024u);
-  EXPECT_EQ(mode.RefreshRate, 75u);
+  EXPECT_EQ(std::pair(mode.Width, mode.RefreshRate), std::pair(1024u, 75u));
   EXPECT_EQ(d3d->EnumAdapterModes(0, D3DFMT_R5G6B5, 2, &mode), D3DERR_INVALIDCALL);
   EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, D3DFMT_D24S8),
             D3DERR_NOTAVAILABLE);
   EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DUSAGE_DEPTHSTENCIL, D3DRTYPE_SURFACE, D3DFMT_D32), S_OK);
-  EXPECT_EQ(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 0, D3DRTYPE_SURFACE, (D3DFORMAT)MAKEFOURCC('I', 'N', 'S', 'T')),
-            D3DERR_NOTAVAILABLE);
-  EXPECT_EQ(d3d->CheckDeviceType(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, TRUE), S_OK);
   EXPECT_EQ(d3d->CheckDeviceType(0, D3DDEVTYPE_HAL, D3DFMT_R5G6B5, D3DFMT_A8R8G8B8, FALSE), D3DERR_NOTAVAILABLE);
 
   // The log names calls as they were made, in order, with their results.
   std::vector<std::string> texts = recordingLog().texts();
   ASSERT_GE(texts.size(), 4u);
-  EXPECT_EQ(texts[0], "Direct3DCreate9(32)");
-  EXPECT_EQ(texts[1], "EnumAdapterModes(0, 22, 0, ptr)");
+  EXPECT_EQ((std::vector(texts.begin(), texts.begin() + 2)),
+            (std::vector<std::string>{"Direct3DCreate9(32)", "EnumAdapterModes(0, 22, 0, ptr)"}));
   EXPECT_EQ(recordingLog().calls()[1].result, D3DERR_INVALIDCALL);
 
   // Injected failures: skip the first match, then fail once.
@@ -72,11 +68,10 @@ TEST(RecordingDirect3D, SelectionAdapterAnswersAndFailures) {
 
 class RecordingDeviceState : public RecordingFixture {};
 
-TEST_F(RecordingDeviceState, LogsCallsCountsDrawsAndFailsOnRequest) {
-  EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000, 1.0f, 0), S_OK);
-  EXPECT_EQ(recordingLog().texts().back(), "Clear(0, null, 0x1, 0xff000000, 1, 0)");
-  EXPECT_EQ(device->SetSamplerState(3, D3DSAMP_BORDERCOLOR, 0xFFFFFFFF), S_OK);
-  EXPECT_EQ(recordingLog().texts().back(), "SetSamplerState(3, 4, 0xffffffff)");
+// (How calls read in the log is held by the engine's render tests, e.g.
+// MaterialsTest's sampler states and DeviceInitTest's Clear; the draw counter
+// by BuffersTest, the last user-pointer vertices by PostFXTest.)
+TEST_F(RecordingDeviceState, LogsRefusedDeclarationsAndCountsNoFailedPresent) {
   // A refused declaration is logged up to the element refused.
   const D3DVERTEXELEMENT9 elements[] = {{0, 0, D3DDECLTYPE_FLOAT3, 0, D3DDECLUSAGE_POSITION, 0},
                                         {0, 14, D3DDECLTYPE_FLOAT2, 0, D3DDECLUSAGE_TEXCOORD, 0}, D3DDECL_END()};
@@ -84,17 +79,7 @@ TEST_F(RecordingDeviceState, LogsCallsCountsDrawsAndFailsOnRequest) {
   EXPECT_EQ(device->CreateVertexDeclaration(elements, &decl), D3DERR_INVALIDCALL);
   EXPECT_EQ(recordingLog().texts().back(), "CreateVertexDeclaration({{0, 0, 2, 0, 0, 0}, {0, 14, 1, 0, 5, 0}}, ptr)");
 
-  const D3DVERTEXELEMENT9 position[] = {elements[0], D3DDECL_END()};
-  ASSERT_EQ(device->CreateVertexDeclaration(position, &decl), S_OK);
-  ASSERT_EQ(device->SetVertexDeclaration(decl), S_OK);
-  const float triangle[3 * 3] = {};
-  ASSERT_EQ(device->BeginScene(), S_OK);
-  EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, 12), S_OK);
-  ASSERT_EQ(device->EndScene(), S_OK);
-  EXPECT_EQ(rec->drawCount(), 1);
-  EXPECT_EQ(rec->lastUserVertices().size(), sizeof triangle);
-  decl->Release();
-
+  // A failure asked for with no count repeats.
   recordingFailCall("Present", D3DERR_DEVICELOST);
   EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
   EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);

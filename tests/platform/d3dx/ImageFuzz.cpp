@@ -13,12 +13,8 @@ IDirect3DDevice9* device() {
   static IDirect3DDevice9* d = [] {
     recordingSelect();
     IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.BackBufferWidth = 16;
-    pp.BackBufferHeight = 16;
-    pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-    pp.SwapEffect = D3DSWAPEFFECT_COPY;
-    pp.Windowed = TRUE;
+    D3DPRESENT_PARAMETERS pp = {16, 16, D3DFMT_A8R8G8B8, 0, D3DMULTISAMPLE_NONE, 0, D3DSWAPEFFECT_COPY,
+                                nullptr, TRUE, FALSE, D3DFMT_UNKNOWN, 0, 0, 0};
     IDirect3DDevice9* created = nullptr;
     d3d->CreateDevice(0, D3DDEVTYPE_HAL, reinterpret_cast<HWND>(static_cast<uintptr_t>(1)),
                       D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &created);

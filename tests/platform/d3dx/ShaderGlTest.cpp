@@ -55,6 +55,8 @@ struct Frame {
 
 // Clip-space corners of the whole target and their texture coordinates.
 const std::array<float, 16> fullQuad = {-1, 1, 0.5f, 1, 1, 1, 0.5f, 1, -1, -1, 0.5f, 1, 1, -1, 0.5f, 1};
+// The same corners on the plane z = 0.
+const std::array<float, 16> planeQuad = {-1, 1, 0, 1, 1, 1, 0, 1, -1, -1, 0, 1, 1, -1, 0, 1};
 const std::array<float, 16> fullUv = {0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 1, 1, 0, 0};
 std::array<float, 16> constant4(float x, float y, float z, float w) { return {x, y, z, w, x, y, z, w, x, y, z, w, x, y, z, w}; }
 const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
@@ -62,12 +64,10 @@ const float clearValue = 32.0f / 255.0f;  // the targets' clear colour 0x2020202
 
 Attribute position(const std::array<float, 16>& corners = fullQuad) { return {D3DDECLUSAGE_POSITION, 0, corners}; }
 Attribute uv(BYTE index = 0) { return {D3DDECLUSAGE_TEXCOORD, index, fullUv}; }
+Attribute normal(float z) { return {D3DDECLUSAGE_NORMAL, 0, constant4(0, 0, z, 0)}; }
 
 void expectNear(const Rgba& got, const Rgba& want, float tolerance, const std::string& what) {
-  EXPECT_NEAR(got.r, want.r, tolerance) << what;
-  EXPECT_NEAR(got.g, want.g, tolerance) << what;
-  EXPECT_NEAR(got.b, want.b, tolerance) << what;
-  EXPECT_NEAR(got.a, want.a, tolerance) << what;
+  for (float Rgba::*c : {&Rgba::r, &Rgba::g, &Rgba::b, &Rgba::a}) EXPECT_NEAR(got.*c, want.*c, tolerance) << what;
 }
 
 float lerp(float a, float b, float t) { return a + (b - a) * t; }
@@ -161,8 +161,7 @@ TEST_F(ShaderGl, EveryPairLinks) {
   for (const ShaderPair& pair : shaderSet()) {
     Program p(d, pair.vs, pair.ps);
     ASSERT_TRUE(p.v && p.p) << pair.name << "\n" << p.log();
-    Frame frame = draw(p, 4, 4, {position(), {D3DDECLUSAGE_NORMAL, 0, constant4(0, 0, -1, 0)}, uv(0), uv(1), uv(2)});
-    EXPECT_EQ(frame.pixels.size(), 16u) << pair.name;
+    EXPECT_EQ(draw(p, 4, 4, {position(), normal(-1), uv(0), uv(1), uv(2)}).pixels.size(), 16u) << pair.name;
   }
 }
 
@@ -172,47 +171,39 @@ TEST_F(ShaderGl, BuiltInSlotsDrawWhatTheyDescribe) {
   bind(0, 4, 4, texels.data());
   bind(1, 4, 4, second.data());
   const std::vector<float> diffuse = {0.5f, 1.0f, 0.25f, 0.75f};
-
-  {  // Slot 0: positions scaled and offset by scaleBias, flat materialDiffuse.
-    Program p(d, 0);
-    set(p.vs.table, "scaleBias", {0.5f, 0.5f, 0.5f, 0.5f});  // onto the top-right quarter
-    set(p.ps.table, "materialDiffuse", diffuse);
-    Frame f = draw(p, 4, 4, {position()});
-    ASSERT_EQ(f.pixels.size(), 16u);
-    expectNear(f.at(3, 0), {0.5f, 1.0f, 0.25f, 0.75f}, 1e-6f, "slot 0 inside");
-    expectNear(f.at(0, 3), {clearValue, clearValue, clearValue, clearValue}, 1e-6f, "slot 0 outside");
-  }
-  // Slots 1 and 2: texture (opaque for slot 1) times materialDiffuse.
-  for (int slot : {1, 2}) {
-    Program p(d, slot);
-    set(p.vs.table, "scaleBias", {1, 1, 0, 0});
-    set(p.ps.table, "materialDiffuse", diffuse);
-    Frame f = draw(p, 4, 4, {position(), uv()});
-    ASSERT_EQ(f.pixels.size(), 16u);
-    expectNear(f.at(0, 0), {0.5f, 0, 0, (slot == 1 ? 1.0f : 0.25f) * 0.75f}, 1e-6f, "slot " + std::to_string(slot));
-  }
-  // Slots 3, 5, 6, 7: world transform (identity) with flat colour, texture,
-  // modulate 2x by a second texture, vertex colour; slot 4: the clip-space
-  // depth (Direct3D's 0..1: z' = 0.5 z + 0.125 of 0.5) as the colour.
+  // Slots 0 to 2: positions scaled and offset by scaleBias, times
+  // materialDiffuse: flat, then the texture (opaque for slot 1). Slots 3, 5,
+  // 6, 7: world transform (identity) with flat colour, texture, modulate 2x by
+  // a second texture, vertex colour; slot 4: the clip-space depth (Direct3D's
+  // 0..1: z' = 0.5 z + 0.125 of 0.5) as the colour.
   const float scaleZ[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0.5f, 0, 0, 0, 0.125f, 1};
   const float depth = 0.5f * 0.5f + 0.125f;
+  const std::vector<float> quarter = {0.5f, 0.5f, 0.5f, 0.5f}, whole = {1, 1, 0, 0};  // quarter: the top-right one
   struct Case {
     int slot;
+    std::vector<float> scaleBias;
     std::vector<Attribute> attributes;
     int x, y;
     Rgba want;
-  } cases[] = {{3, {position(), uv(), {D3DDECLUSAGE_NORMAL, 0, constant4(0, 0, 1, 0)}}, 2, 2, {0.5f, 1.0f, 0.25f, 0.75f}},
-               {4, {position()}, 1, 2, {depth, depth, depth, depth}},
-               {5, {position(), uv()}, 0, 0, {1, 0, 0, 0.25f}},
-               {6, {position(), uv(), uv(2)}, 1, 1, {0.5f, 0.25f, 0.5f, 1.0f}},
-               {7, {position(), uv(), {D3DDECLUSAGE_COLOR, 0, constant4(0.25f, 0.5f, 0.75f, 1)}}, 3, 3, {0.25f, 0.5f, 0.75f, 1}}};
+  } cases[] = {{0, quarter, {position()}, 3, 0, {0.5f, 1.0f, 0.25f, 0.75f}},
+               {0, quarter, {position()}, 0, 3, {clearValue, clearValue, clearValue, clearValue}},
+               {1, whole, {position(), uv()}, 0, 0, {0.5f, 0, 0, 0.75f}},
+               {2, whole, {position(), uv()}, 0, 0, {0.5f, 0, 0, 0.25f * 0.75f}},
+               {3, {}, {position(), uv(), normal(1)}, 2, 2, {0.5f, 1.0f, 0.25f, 0.75f}},
+               {4, {}, {position()}, 1, 2, {depth, depth, depth, depth}},
+               {5, {}, {position(), uv()}, 0, 0, {1, 0, 0, 0.25f}},
+               {6, {}, {position(), uv(), uv(2)}, 1, 1, {0.5f, 0.25f, 0.5f, 1.0f}},
+               {7, {}, {position(), uv(), {D3DDECLUSAGE_COLOR, 0, constant4(0.25f, 0.5f, 0.75f, 1)}}, 3, 3,
+                {0.25f, 0.5f, 0.75f, 1}}};
   for (const Case& c : cases) {
+    const std::string what = "slot " + std::to_string(c.slot) + ", pixel " + std::to_string(c.y * 4 + c.x);
     Program p(d, c.slot);
-    if (c.slot == 3) set(p.ps.table, "materialDiffuse", diffuse);
-    if (c.slot == 3 || c.slot == 4) setMatrix(p.vs.table, "matrixTotal", c.slot == 3 ? identity : scaleZ);
+    if (!c.scaleBias.empty()) set(p.vs.table, "scaleBias", c.scaleBias);
+    if (p.ps.constant("materialDiffuse")) set(p.ps.table, "materialDiffuse", diffuse);
+    if (p.vs.constant("matrixTotal")) setMatrix(p.vs.table, "matrixTotal", c.slot == 4 ? scaleZ : identity);
     Frame f = draw(p, 4, 4, c.attributes);
-    ASSERT_EQ(f.pixels.size(), 16u) << c.slot;
-    expectNear(f.at(c.x, c.y), c.want, 1e-6f, "slot " + std::to_string(c.slot));
+    ASSERT_EQ(f.pixels.size(), 16u) << what;
+    expectNear(f.at(c.x, c.y), c.want, 1e-6f, what);
   }
 }
 
@@ -226,9 +217,7 @@ TEST_F(ShaderGl, LitShadersFollowBlinnLighting) {
   set(p.vs.table, "cameraPosition", {camera[0], camera[1], camera[2], 1});
   set(p.ps.table, "materialDiffuse", {0.8f, 0.6f, 0.4f, 1});
   set(p.ps.table, "materialSpecular", {0.5f, 0.5f, 0.5f, 1});
-  std::array<float, 16> quad = fullQuad;
-  for (int i = 0; i < 4; ++i) quad[i * 4 + 2] = 0.0f;  // the plane z = 0
-  Frame target = draw(p, 8, 8, {position(quad), {D3DDECLUSAGE_NORMAL, 0, constant4(0, 0, -1, 0)}, uv(), uv(2)});
+  Frame target = draw(p, 8, 8, {position(planeQuad), normal(-1), uv(), uv(2)});
   ASSERT_EQ(target.pixels.size(), 64u);
 
   // CPU reference: the vertex shader's vectors at the corners, interpolated
@@ -293,9 +282,7 @@ TEST_F(ShaderGl, SpotLightShadowsConeRangeProjectorAndDepthBlur) {
   bind(1, 1, 2, projector);
 
   const int W = 64;
-  std::array<float, 16> quad = fullQuad;
-  for (int i = 0; i < 4; ++i) quad[i * 4 + 2] = 0.0f;
-  Frame target = draw(p, W, W, {position(quad), {D3DDECLUSAGE_NORMAL, 0, constant4(0, 0, -1, 0)}, uv()});
+  Frame target = draw(p, W, W, {position(planeQuad), normal(-1), uv()});
   ASSERT_EQ(target.pixels.size(), size_t(W * W));
 
   // The stored depth is the same down a column: only u matters.
@@ -328,7 +315,5 @@ TEST_F(ShaderGl, SpotLightShadowsConeRangeProjectorAndDepthBlur) {
     }
   }
   // The picture has lit, shadowed and filtered pixels inside the cone.
-  EXPECT_GT(lit, 0);
-  EXPECT_GT(dark, 0);
-  EXPECT_GT(partial, 0);
+  EXPECT_TRUE(lit > 0 && dark > 0 && partial > 0) << lit << " lit, " << dark << " dark, " << partial << " partial";
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,36 +25,39 @@ std::vector<std::string> framesIn(const fs::path& folder) {
   return names;
 }
 
-// One run per variant, `args` and the variant's own options, each into a
-// folder named after the variant.
-void captureEach(const fs::path& dir, const std::vector<std::string>& args,
-                 const std::vector<std::pair<std::string, std::vector<std::string>>>& variants) {
-  for (const auto& [folder, options] : variants) {
-    std::vector<std::string> run = args;
-    run.insert(run.end(), options.begin(), options.end());
-    run.insert(run.end(), {"--out", folder});
-    Outcome outcome = runCapture(run, dir);
-    ASSERT_EQ(outcome.status, 0) << folder << ": " << outcome.err;
+// A scratch folder holding data/ for each case.
+class CaptureE2E : public ::testing::Test {
+ protected:
+  void SetUp() override { linkRunData(dir.path); }
+
+  // One run per variant, `args` and the variant's own options, each into a
+  // folder named after the variant; what each printed is kept in `runs`.
+  void captureEach(const std::vector<std::string>& args,
+                   const std::vector<std::pair<std::string, std::vector<std::string>>>& variants) {
+    for (const auto& [folder, options] : variants) {
+      std::vector<std::string> run = args;
+      run.insert(run.end(), options.begin(), options.end());
+      run.insert(run.end(), {"--out", folder});
+      const Outcome& outcome = runs[folder] = runCapture(run, dir.path);
+      ASSERT_EQ(outcome.status, 0) << folder << ": " << outcome.err;
+    }
   }
-}
 
-Picture firstFrame(const fs::path& dir, const std::string& folder) { return loadPng(dir / folder / "frame_000000.png"); }
+  Picture firstFrame(const std::string& folder) { return loadPng(dir.path / folder / "frame_000000.png"); }
 
-TEST(CaptureE2E, WritesTheAskedFramesAndTheSameBytesEveryRun) {
-  TestDir dir("capture-frames");
-  linkRunData(dir.path);
+  TestDir dir{"capture"};
+  std::map<std::string, Outcome> runs;
+};
+
+// Two runs write the same bytes (the second into a nested folder it makes);
+// the same frames multisampled are resolved, the same picture with smoothed
+// edges: some pixels change, few by much.
+TEST_F(CaptureE2E, WritesTheAskedFramesTheSameBytesEveryRunAndMultisampledOnlyAtEdges) {
   const std::vector<std::string> args = {"--width", "160", "--height", "120", "--start", "30", "--fps", "2",
                                          "--frames", "3"};
-  std::vector<std::string> first = args, second = args;
-  first.insert(first.end(), {"--out", "first"});
-  second.insert(second.end(), {"--out", "second/nested"});
-
-  Outcome one = runCapture(first, dir.path);
-  ASSERT_EQ(one.status, 0) << one.err;
-  Outcome two = runCapture(second, dir.path);
-  ASSERT_EQ(two.status, 0) << two.err;
-  EXPECT_NE(one.err.find("frame 3/3"), std::string::npos) << one.err;
-  EXPECT_TRUE(one.out.empty()) << one.out;
+  ASSERT_NO_FATAL_FAILURE(captureEach(args, {{"first", {}}, {"second/nested", {}}, {"msaa", {"--msaa"}}}));
+  EXPECT_NE(runs["first"].err.find("frame 3/3"), std::string::npos) << runs["first"].err;
+  EXPECT_TRUE(runs["first"].out.empty()) << runs["first"].out;
   EXPECT_EQ(readFile(dir.path / "log.txt").rfind("Vantrel Engine Log\n\n", 0), 0u);
 
   const std::vector<std::string> expected = {"frame_000000.png", "frame_000001.png", "frame_000002.png"};
@@ -62,24 +66,33 @@ TEST(CaptureE2E, WritesTheAskedFramesAndTheSameBytesEveryRun) {
   for (const std::string& name : expected) {
     SCOPED_TRACE(name);
     Picture picture = loadPng(dir.path / "first" / name);
-    EXPECT_EQ(picture.width, 160);
-    EXPECT_EQ(picture.height, 120);
+    EXPECT_EQ((std::pair{picture.width, picture.height}), (std::pair{160, 120}));
     EXPECT_EQ(readFile(dir.path / "first" / name), readFile(dir.path / "second/nested" / name));
   }
   // Half a second apart the camera has moved: the clock advances per frame.
   EXPECT_NE(readFile(dir.path / "first" / expected[0]), readFile(dir.path / "first" / expected[1]));
+
+  Picture plain = firstFrame("first"), msaa = firstFrame("msaa");
+  ASSERT_EQ((std::pair{msaa.width, msaa.height}), (std::pair{160, 120}));
+  size_t changed = 0;
+  double sum = 0.0;
+  for (size_t i = 0; i < plain.rgb.size(); ++i) {
+    int delta = std::abs(int(plain.rgb[i]) - int(msaa.rgb[i]));
+    changed += delta > 0;
+    sum += delta;
+  }
+  EXPECT_GT(changed, 0u);
+  EXPECT_LT(sum / double(plain.rgb.size()), 4.0);
 }
 
 // --animate plays the station's tracks (rings, antenna, beacon, the docking
 // approach): the same instant shows those parts elsewhere while the rest of
 // the frame stays as it was, and the animated frames repeat run after run.
-TEST(CaptureE2E, AnimateMovesOnlyTheAnimatedPartsAndRepeats) {
-  TestDir dir("capture-animate");
-  linkRunData(dir.path);
-  ASSERT_NO_FATAL_FAILURE(captureEach(dir.path, {"--width", "160", "--height", "120", "--start", "21", "--frames", "1"},
+TEST_F(CaptureE2E, AnimateMovesOnlyTheAnimatedPartsAndRepeats) {
+  ASSERT_NO_FATAL_FAILURE(captureEach({"--width", "160", "--height", "120", "--start", "21", "--frames", "1"},
                                           {{"plain", {}}, {"animated", {"--animate"}}, {"again", {"--animate"}}}));
   EXPECT_EQ(readFile(dir.path / "animated/frame_000000.png"), readFile(dir.path / "again/frame_000000.png"));
-  Picture plain = firstFrame(dir.path, "plain"), animated = firstFrame(dir.path, "animated");
+  Picture plain = firstFrame("plain"), animated = firstFrame("animated");
   ASSERT_EQ(plain.rgb.size(), animated.rgb.size());
   size_t differing = 0;
   for (size_t i = 0; i < plain.rgb.size(); i += 3)
@@ -93,12 +106,10 @@ TEST(CaptureE2E, AnimateMovesOnlyTheAnimatedPartsAndRepeats) {
 
 // The statistics overlay is on the very first frame captured, over the
 // top-left corner only (the window sizes itself on a frame of its own).
-TEST(CaptureE2E, OverlayShowsFromTheFirstFrame) {
-  TestDir dir("capture-overlay");
-  linkRunData(dir.path);
-  ASSERT_NO_FATAL_FAILURE(captureEach(dir.path, {"--width", "640", "--height", "480", "--start", "20", "--frames", "1"},
+TEST_F(CaptureE2E, OverlayShowsFromTheFirstFrame) {
+  ASSERT_NO_FATAL_FAILURE(captureEach({"--width", "640", "--height", "480", "--start", "20", "--frames", "1"},
                                           {{"plain", {}}, {"overlay", {"--overlay"}}}));
-  Picture plain = firstFrame(dir.path, "plain"), overlay = firstFrame(dir.path, "overlay");
+  Picture plain = firstFrame("plain"), overlay = firstFrame("overlay");
   ASSERT_EQ(plain.rgb.size(), overlay.rgb.size());
   size_t inCorner = 0, outside = 0;
   for (size_t i = 0; i < plain.rgb.size(); i += 3) {
@@ -111,9 +122,7 @@ TEST(CaptureE2E, OverlayShowsFromTheFirstFrame) {
   EXPECT_EQ(outside, 0u);
 }
 
-TEST(CaptureE2E, Y4mStreamOnStandardOutputMatchesThePngFrames) {
-  TestDir dir("capture-y4m");
-  linkRunData(dir.path);
+TEST_F(CaptureE2E, Y4mStreamOnStandardOutputMatchesThePngFrames) {
   // Odd sizes give the last chroma row and column half a block.
   Outcome run = runCapture({"--width", "161", "--height", "121", "--aspect", "16:9", "--fps", "30000/1001", "--start", "90",
                         "--frames", "2", "--y4m", "-", "--out", "png"},
@@ -144,45 +153,16 @@ TEST(CaptureE2E, Y4mStreamOnStandardOutputMatchesThePngFrames) {
   }
 }
 
-TEST(CaptureE2E, MultisampledFramesAreResolvedAndDifferOnlyAtEdges) {
-  TestDir dir("capture-msaa");
-  linkRunData(dir.path);
-  ASSERT_NO_FATAL_FAILURE(captureEach(dir.path, {"--width", "160", "--height", "120", "--start", "30", "--frames", "1"},
-                                          {{"plain", {}}, {"msaa", {"--msaa"}}}));
-  Picture a = firstFrame(dir.path, "plain"), b = firstFrame(dir.path, "msaa");
-  ASSERT_EQ(b.width, 160);
-  ASSERT_EQ(b.rgb.size(), a.rgb.size());
-  size_t changed = 0;
-  double sum = 0.0;
-  for (size_t i = 0; i < a.rgb.size(); ++i) {
-    int delta = std::abs(int(a.rgb[i]) - int(b.rgb[i]));
-    changed += delta > 0;
-    sum += delta;
-  }
-  // The same picture with smoothed edges: some pixels change, few by much.
-  EXPECT_GT(changed, 0u);
-  EXPECT_LT(sum / double(a.rgb.size()), 4.0);
-}
-
-TEST(CaptureE2E, BenchPrintsFrameTimesAndWritesNoImages) {
-  TestDir dir("capture-bench");
-  linkRunData(dir.path);
+TEST_F(CaptureE2E, BenchPrintsFrameTimesAndWritesNoImages) {
   Outcome run = runCapture({"--width", "160", "--height", "120", "--frames", "3", "--bench"}, dir.path);
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(run.out.find("first frame"), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("median"), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("1% high"), std::string::npos) << run.out;
+  for (const char* figure : {"first frame", "median", "1% high"})
+    EXPECT_NE(run.out.find(figure), std::string::npos) << run.out;
   EXPECT_EQ(framesIn(dir.path), (std::vector<std::string>{"data", "log.txt"}));
 }
 
-TEST(CaptureE2E, BadCommandLinesStopBeforeStartUpWithAMessage) {
-  TestDir dir("capture-options");
-  linkRunData(dir.path);
-  struct Case {
-    std::vector<std::string> args;
-    const char* says;
-  };
-  const Case cases[] = {
+TEST_F(CaptureE2E, BadCommandLinesStopBeforeStartUpWithAMessage) {
+  const std::pair<std::vector<std::string>, const char*> cases[] = {
       {{"--width", "wide", "--bench"}, "--width needs a whole number of pixels from 16 to 8192, not 'wide'"},
       {{"--height", "8193", "--bench"}, "--height needs a whole number"},
       {{"--width", "-640", "--bench"}, "--width needs a whole number"},
@@ -200,11 +180,11 @@ TEST(CaptureE2E, BadCommandLinesStopBeforeStartUpWithAMessage) {
       {{"--colour", "red", "--bench"}, "unknown option '--colour'"},
       {{"frames", "--bench"}, "unexpected argument 'frames'"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : ""));
-    Outcome run = runCapture(c.args, dir.path);
+  for (const auto& [args, says] : cases) {
+    SCOPED_TRACE(args[0] + " " + (args.size() > 1 ? args[1] : ""));
+    Outcome run = runCapture(args, dir.path);
     EXPECT_EQ(run.status, 2);
-    EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(says), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("--help"), std::string::npos) << run.err;
   }
   // Nothing was started or written.
@@ -215,32 +195,29 @@ TEST(CaptureE2E, BadCommandLinesStopBeforeStartUpWithAMessage) {
   EXPECT_EQ(help.out.rfind("Usage: vantrel-capture", 0), 0u) << help.out;
 }
 
-TEST(CaptureE2E, OutsideTheRunFolderItSaysWhereToRunFrom) {
-  TestDir dir("capture-nodata");
+// Start-ups that cannot be made say why: outside the run folder, where to run
+// from; an output that cannot be written, before any rendering; a scene that
+// cannot be shown (no misuse of the command line), the reason on standard
+// error and in log.txt, and no usage hint after it.
+TEST_F(CaptureE2E, StartsThatCannotBeMadeSayWhy) {
+  fs::remove(dir.path / "data");
   Outcome run = runCapture({"--frames", "1", "--out", "frames"}, dir.path);
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("no ./data/station03.ase here"), std::string::npos) << run.err;
   EXPECT_FALSE(fs::exists(dir.path / "frames"));
 
-  // An output that cannot be written fails before any rendering.
   linkRunData(dir.path);
   TestDir::write((dir.path / "taken").string(), "a file, not a folder");
   run = runCapture({"--frames", "1", "--out", "taken"}, dir.path);
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("cannot make the folder 'taken'"), std::string::npos) << run.err;
   EXPECT_FALSE(fs::exists(dir.path / "log.txt"));
-}
 
-// A scene that cannot be shown is no misuse of the command line: the reason,
-// on standard error and in log.txt, and no usage hint after it.
-TEST(CaptureE2E, ASceneThatCannotBeShownSaysWhyWithoutAUsageHint) {
-  TestDir dir("capture-scene");
-  linkRunData(dir.path);
   TestDir::write((dir.path / "cut.ase").string(), "*3DSMAX_ASCIIEXPORT 200\r\n*GEOMOBJECT {\r\n\t*NODE_NAME \"Box\"\r\n");
   for (const auto& [file, why] : {std::pair<std::string, std::string>{"gone.ase", "no such file"},
                                   {"cut.ase", "no drawable mesh: none of its 1 objects has faces; the file ends inside "
                                               "*GEOMOBJECT opened at line 2"}}) {
-    Outcome run = runCapture({"--scene", file, "--bench", "--frames", "1"}, dir.path);
+    run = runCapture({"--scene", file, "--bench", "--frames", "1"}, dir.path);
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err, "vantrel-capture: " + file + ": " + why + "\n");
     EXPECT_NE(TestDir::read((dir.path / "log.txt").string()).find("Scene: Couldn't open '" + file + "': " + why + ".\n"),

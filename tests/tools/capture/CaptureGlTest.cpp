@@ -14,11 +14,10 @@
 // The final frames and scene passes are kept as artefacts.
 
 #include <gtest/gtest.h>
-#include <stb_image_write.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -26,7 +25,6 @@
 #include "CaptureTestSupport.h"
 #include "demo/DemoApp.h"
 #include "demo/DemoApplication.h"
-#include "engine/Log.h"
 #include "engine/render/RenderDeviceDX9.h"
 #include "engine/scene/SGScene.h"
 #include "platform/win32/Clock.h"
@@ -40,8 +38,7 @@ using namespace capture_test;
 std::vector<std::string> goldenArguments() {
   std::ifstream in(goldenDir / "frames.txt");
   std::vector<std::string> args;
-  std::string line;
-  while (std::getline(in, line)) {
+  for (std::string line; std::getline(in, line);) {
     if (line.empty() || line[0] == '#') continue;
     std::istringstream words(line);
     for (std::string word; words >> word;) args.push_back(word);
@@ -69,56 +66,14 @@ TEST(CaptureGolden, DemoFramesMatchTheGoldenFrames) {
   size_t written = 0;
   for (const auto& entry : fs::directory_iterator(dir.path / "frames")) written += entry.path().extension() == ".png";
   EXPECT_EQ(written, golden.size());
-  for (const fs::path& file : golden) {
-    SCOPED_TRACE(file.filename().string());
-    Picture want = loadPng(file), got = loadPng(dir.path / "frames" / file.filename());
-    ASSERT_GT(want.width, 0);
-    ASSERT_EQ(got.width, want.width);
-    ASSERT_EQ(got.height, want.height);
-    Picture map;
-    Difference d = compare(got, want, map);
-    std::printf("%s: mean difference %.3f, largest block difference %.2f\n", file.filename().string().c_str(), d.mean,
-                d.blockMax);
-    EXPECT_LE(d.mean, meanTolerance);
-    EXPECT_LE(d.blockMax, blockTolerance);
-    if (d.mean > meanTolerance || d.blockMax > blockTolerance) {
-      fs::create_directories(failures);
-      writePng(failures / file.filename(), got);
-      writePng(failures / ("difference-" + file.filename().string()), map);
-      std::printf("kept in %s\n", failures.c_str());
-    }
-  }
-}
-
-// Share of pixels, and their luminance, in the scene pass.
-struct SceneCoverage {
-  double covered = 0.0;  // share of the frame not at the clear colour
-  double lit = 0.0;      // share of the station brighter than 0.2
-  double dark = 0.0;     // share of the station darker than 0.04 (in shadow)
-};
-
-SceneCoverage measure(const Picture& scene) {
-  SceneCoverage result;
-  size_t station = 0, lit = 0, dark = 0;
-  for (size_t i = 0; i < scene.rgb.size(); i += 3) {
-    const uint8_t* p = &scene.rgb[i];
-    if (p[0] == 0xF0 && p[1] == 0xF0 && p[2] == 0xF0) continue;
-    ++station;
-    double luminance = (0.2126 * p[0] + 0.7152 * p[1] + 0.0722 * p[2]) / 255.0;
-    lit += luminance > 0.2;
-    dark += luminance < 0.04;
-  }
-  const size_t pixels = scene.rgb.size() / 3;
-  result.covered = double(station) / double(pixels);
-  if (station) {
-    result.lit = double(lit) / double(station);
-    result.dark = double(dark) / double(station);
-  }
-  return result;
+  for (const fs::path& file : golden)
+    expectMatchesGolden(loadPng(dir.path / "frames" / file.filename()), file.filename().string(), failures);
 }
 
 TEST(CaptureContent, TheStationFillsAndIsLitAlongTheDemosPaths) {
-  const fs::path artefacts = artefactDir("content");
+  // Kept after the test, next to its scratch folders.
+  const fs::path artefacts = fs::current_path() / "content";
+  fs::create_directories(artefacts);
   TestDir dir("capture-content");
   linkRunData(dir.path);
   setenv("SDL_VIDEODRIVER", "dummy", 1);
@@ -144,11 +99,10 @@ TEST(CaptureContent, TheStationFillsAndIsLitAlongTheDemosPaths) {
     demo->scene->render(demo->total * 10000.0f);
     ASSERT_TRUE(grabber.readRgb(scene.rgb, error)) << error;
 
-    char name[64];
-    std::snprintf(name, sizeof name, "demo-t%03ds.png", seconds);
-    writePng(artefacts / name, frame);
-    std::snprintf(name, sizeof name, "scene-t%03ds.png", seconds);
-    writePng(artefacts / name, scene);
+    char time[16];
+    std::snprintf(time, sizeof time, "t%03ds.png", seconds);
+    writePng(artefacts / ("demo-" + std::string(time)), frame);
+    writePng(artefacts / ("scene-" + std::string(time)), scene);
 
     SceneCoverage coverage = measure(scene);
     std::printf("t = %3d s: station covers %.1f%% of the frame, %.1f%% of it lit, %.1f%% in shadow\n", seconds,

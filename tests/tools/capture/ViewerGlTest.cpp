@@ -21,7 +21,6 @@
 #include "platform/win32/Clock.h"
 #include "support/TestDir.h"
 #include "support/ViewedScenes.h"
-#include "tools/stationgen/AseWriter.h"
 #include "tools/stationgen/Primitives.h"
 
 namespace {
@@ -47,9 +46,7 @@ void writeScene(const std::string& file, double size, const std::vector<Part>& p
   cylinder(pillar.mesh, Xform::at({20 * u, 10 * u, 0}), 5 * u, 0, 40 * u, 24, 0);
   pillar.material = 2 % int(parts.size());
   scene.objects = {floor, block, pillar};
-  std::string text;
-  writeAse(scene, text);
-  TestDir::write(file, text);
+  TestDir::write(file, viewed::exportText(scene));
 }
 
 // A 16 x 16 checker in two colours (RGB).
@@ -61,10 +58,6 @@ std::vector<uint8_t> checker(uint32_t a, uint32_t b) {
       rgb.insert(rgb.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)});
     }
   return rgb;
-}
-
-void writeTga(const std::string& file, const std::vector<uint8_t>& rgb) {
-  stbi_write_tga(file.c_str(), 16, 16, 3, rgb.data());
 }
 
 // An uncompressed A8R8G8B8 DDS of one level, as its documented header lays it out.
@@ -117,13 +110,6 @@ class ViewerGlTest : public ::testing::Test {
   bool started = false;
 };
 
-double coverage(const Picture& picture) {
-  size_t covered = 0;
-  for (size_t i = 0; i < picture.rgb.size(); i += 3)
-    covered += !(picture.rgb[i] == 0xF0 && picture.rgb[i + 1] == 0xF0 && picture.rgb[i + 2] == 0xF0);
-  return double(covered) / double(picture.rgb.size() / 3);
-}
-
 class ViewerFraming : public ViewerGlTest, public ::testing::WithParamInterface<double> {};
 
 // From a few units to tens of thousands across, the same motion keeps the
@@ -134,7 +120,7 @@ TEST_P(ViewerFraming, TheScaledPathsFrameTheScene) {
   DemoApplication* demo = start("scene.ase");
   ASSERT_NE(demo, nullptr) << getDemoApplication()->sceneError;
   for (int seconds : {0, 10, 20}) {
-    double share = coverage(scenePass(demo, seconds));
+    double share = measure(scenePass(demo, seconds)).covered;
     EXPECT_GT(share, 0.05) << seconds << " s";
     EXPECT_LT(share, 0.95) << seconds << " s";
   }
@@ -152,19 +138,16 @@ TEST_F(ViewerGlTest, MaterialsShowTheirBitmapsFoundBesideTheScene) {
               {"Pillar", {0.9, 0.3, 0.2}, ""}});
   std::filesystem::create_directories(dir.path / "level/textures");
   std::filesystem::create_directories(dir.path / "level/Maps/stone");
-  writeTga((dir.path / "level/textures/checker.tga").string(), checker(0x2060E0, 0xF0F0F0));
+  stbi_write_tga((dir.path / "level/textures/checker.tga").c_str(), 16, 16, 3, checker(0x2060E0, 0xF0F0F0).data());
   writeDds((dir.path / "level/Maps/stone/BLOCKS.DDS").string(), checker(0x20C040, 0x101010));
   DemoApplication* demo = start("level/scene.ase");
   ASSERT_NE(demo, nullptr) << getDemoApplication()->sceneError;
   const std::string log = TestDir::read("log.txt");
   EXPECT_EQ(log.find("bitmap"), std::string::npos) << log;
 
-  Picture frame = scenePass(demo, 5);
-  // Beside the scratch folder, which goes at the end of the test.
-  const fs::path artefacts = dir.path.parent_path() / "viewer";
-  fs::create_directories(artefacts);
-  writePng(artefacts / "viewer-textured.png", frame);
-  expectMatchesGolden(frame, "viewer/textured.png", artefacts);
+  // A frame that does not match is kept beside the scratch folder, which goes
+  // at the end of the test.
+  expectMatchesGolden(scenePass(demo, 5), "viewer/textured.png", dir.path.parent_path() / "viewer");
 }
 
 // Pixels where the first channel listed stands well above the other (or the
@@ -192,7 +175,7 @@ TEST_F(ViewerGlTest, SubMaterialsWireframeColoursAndBothSidesShow) {
   sign.material = 5;
   file.objects = {split, viewed::block("Stray", {20, 0, 10}, {10, 10, 10}, 5), sign};
   TestDir::write("multi.ase", viewed::exportText(file, {{"Stray", "0.9 0.1 0.1"}, {"Sign", "0.8 0.8 0.1"}}));
-  writeTga((dir.path / "green.tga").string(), checker(0x20C040, 0x108020));
+  stbi_write_tga((dir.path / "green.tga").c_str(), 16, 16, 3, checker(0x20C040, 0x108020).data());
   DemoApplication* demo = start("multi.ase", false);
   ASSERT_NE(demo, nullptr) << getDemoApplication()->sceneError;
   EXPECT_NE(TestDir::read("log.txt").find(

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <tuple>
 #include <vector>
 
 #include "engine/Array.h"
@@ -18,7 +19,7 @@ TEST(Array, AppendGrowsByFourThenDoubling) {
   for (int i = 0; i < 10; ++i) EXPECT_EQ(a[i], i * 3);
 }
 
-TEST(Array, ResizeKeepsOrDropsAndAlwaysSetsCount) {
+TEST(Array, ResizeKeepsOrDropsAndAlwaysSetsCountAndBorrowedStorageIsNeverFreed) {
   Array<int> a;
   for (int i = 0; i < 6; ++i) a.append(i);
   int* block = a.items;
@@ -29,6 +30,17 @@ TEST(Array, ResizeKeepsOrDropsAndAlwaysSetsCount) {
   EXPECT_EQ((std::array{a[0], a[1], a[2]}), (std::array{0, 1, 2}));
   a.resize(0, false);
   EXPECT_EQ((std::pair{a.items, a.count}), (std::pair{static_cast<int*>(nullptr), 0u}));
+
+  // Borrowed storage is never freed: growing moves to an owned block.
+  int storage[4] = {1, 2, 3, 4};
+  {
+    Array<int> borrowed(storage, 4);
+    EXPECT_TRUE(borrowed.borrowed);
+    borrowed.append(5);
+    EXPECT_EQ((std::tuple{borrowed.borrowed, borrowed.capacity, borrowed[0], borrowed[4]}),
+              (std::tuple{false, 8u, 1, 5}));
+  }
+  EXPECT_EQ(storage[3], 4);
 }
 
 namespace {

@@ -39,14 +39,35 @@ TEST_F(FileStreamTest, TypedReadsInBothByteOrdersAndArraysConvertOnlyWhatWasRead
   EXPECT_TRUE(s.eof());
 }
 
-// (Writing, copy and the fatal ends of seek and copy: no caller writes or
-// copies, and ZipTest meets the failed seek's message.)
-TEST_F(FileStreamTest, SizeKeepsPositionAndBadModesKeepTheOpenFile) {
-  TestDir::write("data.bin", std::string(299, 'x') + "\x01");
+TEST_F(FileStreamTest, TypedWritesInBothByteOrdersLeaveCallerDataAlone) {
+  FileStream s;
+  ASSERT_TRUE(s.open("out.bin", 1));
+  for (int order : {1, 0}) {
+    s.byteOrder = order;
+    EXPECT_TRUE(s.writeU16(0x1234));
+  }
+  s.byteOrder = 1;
+  EXPECT_TRUE(s.writeU32(0xA1B2C3D4u) && s.writeF32(-2.0f));
+  uint16_t values[2] = {0x0102, 0x0304};
+  EXPECT_EQ(s.writeArray(values, 2, 2), 2u);
+  EXPECT_EQ(values[0], 0x0102);  // swapped on a copy only
+  s.close();
+  EXPECT_EQ(TestDir::read("out.bin"),
+            std::string("\x12\x34\x34\x12\xA1\xB2\xC3\xD4\xC0\x00\x00\x00\x01\x02\x03\x04", 16));
+}
+
+// (ZipTest meets the failed seek's fatal message.)
+TEST_F(FileStreamTest, SizeKeepsPositionCopyReadsFromHereAndBadModesKeepTheOpenFile) {
+  const std::string bytes = std::string(299, 'x') + "\x01";
+  TestDir::write("data.bin", bytes);
   FileStream s;
   ASSERT_TRUE(s.open("data.bin", 0));
   s.seek(100, 0);
   EXPECT_EQ((std::pair{s.size(), s.tell()}), (std::pair{300u, 100u}));
+  s.seek(0, 0);
+  std::string copy(300, '\0');
+  s.copy(copy.data());
+  EXPECT_EQ((std::pair{copy, s.tell()}), (std::pair{bytes, 0u}));
   s.seek(-1, 2);
   EXPECT_EQ(s.tell(), 299u);
 

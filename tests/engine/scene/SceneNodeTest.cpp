@@ -17,20 +17,27 @@ class CountedNode : public SGNode {
 
 }  // namespace
 
-TEST(SGNode, ChildrenGoWithTheirParent) {
+TEST(SGNode, ChildrenGoWithTheirParentAndRemovalDoesNotDelete) {
   destroyed = 0;
+  CountedNode* a = new CountedNode("a");
   {
     CountedNode root("root");
-    root.addChild(new CountedNode("a"));
+    root.addChild(a);
     root.addChild(nullptr);  // ignored
     CountedNode* b = new CountedNode("b");
     b->addChild(new CountedNode("b1"));
     root.addChild(b);
     ASSERT_EQ(root.childCount(), 2u);
-    EXPECT_STREQ(root.childAt(1)->getName(), "b");
+    EXPECT_EQ(root.childAt(2), nullptr);
+    root.removeChild(2);  // out of range: nothing
+    root.removeChild(0);
+    ASSERT_EQ(root.childCount(), 1u);
+    EXPECT_STREQ(root.childAt(0)->getName(), "b");
     EXPECT_EQ(destroyed, 0);
   }
-  EXPECT_EQ(destroyed, 4);
+  // Root, b and b's child went with the root; a was taken out first.
+  EXPECT_EQ(destroyed, 3);
+  delete a;
 }
 
 TEST(SGMesh, WorldMatrixIsTheNodeTransformUntilTheNodeHasATrack) {

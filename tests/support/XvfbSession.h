@@ -130,7 +130,9 @@ class Server {
       number.append(c, size_t(n));
     close(fds[0]);
     if (number.find('\n') == std::string::npos) return false;
-    setenv("DISPLAY", (":" + number.substr(0, number.find('\n'))).c_str(), 1);
+    std::string display = ":";
+    display += number.substr(0, number.find('\n'));
+    setenv("DISPLAY", display.c_str(), 1);
     setenv("SDL_VIDEODRIVER", "x11", 1);
     return true;
   }

@@ -26,7 +26,7 @@
 #include "platform/d3dx/d3dx9shader.h"
 
 class FileManager;
-class ID3DXConstantTable;
+struct ID3DXConstantTable;
 
 // One loaded texture.
 struct TextureRecord {

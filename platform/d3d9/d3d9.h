@@ -926,8 +926,7 @@ struct D3DINDEXBUFFER_DESC {
 // Get... that returns an interface adds one, Release frees the object when the
 // count reaches zero and returns the remaining count. There is no
 // QueryInterface: the engine never asks for another interface of an object.
-class IUnknown {
-public:
+struct IUnknown {
   virtual ULONG AddRef() = 0;
   virtual ULONG Release() = 0;
 
@@ -935,33 +934,29 @@ protected:
   virtual ~IUnknown() = default;
 };
 
-class IDirect3D9;
-class IDirect3DDevice9;
-class IDirect3DSurface9;
+struct IDirect3D9;
+struct IDirect3DDevice9;
+struct IDirect3DSurface9;
 
-class IDirect3DResource9 : public IUnknown {
-public:
+struct IDirect3DResource9 : public IUnknown {
   virtual HRESULT GetDevice(IDirect3DDevice9** ppDevice) = 0;
   virtual D3DRESOURCETYPE GetType() = 0;
 };
 
-class IDirect3DBaseTexture9 : public IDirect3DResource9 {
-public:
+struct IDirect3DBaseTexture9 : public IDirect3DResource9 {
   virtual DWORD GetLevelCount() = 0;
   // For D3DUSAGE_AUTOGENMIPMAP textures: rebuilds the sub-levels from level 0.
   virtual void GenerateMipSubLevels() = 0;
 };
 
-class IDirect3DTexture9 : public IDirect3DBaseTexture9 {
-public:
+struct IDirect3DTexture9 : public IDirect3DBaseTexture9 {
   virtual HRESULT GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) = 0;
   virtual HRESULT GetSurfaceLevel(UINT Level, IDirect3DSurface9** ppSurfaceLevel) = 0;
   virtual HRESULT LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags) = 0;
   virtual HRESULT UnlockRect(UINT Level) = 0;
 };
 
-class IDirect3DCubeTexture9 : public IDirect3DBaseTexture9 {
-public:
+struct IDirect3DCubeTexture9 : public IDirect3DBaseTexture9 {
   virtual HRESULT GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) = 0;
   virtual HRESULT GetCubeMapSurface(D3DCUBEMAP_FACES FaceType, UINT Level, IDirect3DSurface9** ppCubeMapSurface) = 0;
   virtual HRESULT LockRect(D3DCUBEMAP_FACES FaceType, UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* pRect,
@@ -969,30 +964,26 @@ public:
   virtual HRESULT UnlockRect(D3DCUBEMAP_FACES FaceType, UINT Level) = 0;
 };
 
-class IDirect3DSurface9 : public IDirect3DResource9 {
-public:
+struct IDirect3DSurface9 : public IDirect3DResource9 {
   virtual HRESULT GetDesc(D3DSURFACE_DESC* pDesc) = 0;
   virtual HRESULT LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags) = 0;
   virtual HRESULT UnlockRect() = 0;
 };
 
-class IDirect3DVertexBuffer9 : public IDirect3DResource9 {
-public:
+struct IDirect3DVertexBuffer9 : public IDirect3DResource9 {
   // SizeToLock 0 with OffsetToLock 0 locks the whole buffer.
   virtual HRESULT Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) = 0;
   virtual HRESULT Unlock() = 0;
   virtual HRESULT GetDesc(D3DVERTEXBUFFER_DESC* pDesc) = 0;
 };
 
-class IDirect3DIndexBuffer9 : public IDirect3DResource9 {
-public:
+struct IDirect3DIndexBuffer9 : public IDirect3DResource9 {
   virtual HRESULT Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) = 0;
   virtual HRESULT Unlock() = 0;
   virtual HRESULT GetDesc(D3DINDEXBUFFER_DESC* pDesc) = 0;
 };
 
-class IDirect3DVertexDeclaration9 : public IUnknown {
-public:
+struct IDirect3DVertexDeclaration9 : public IUnknown {
   virtual HRESULT GetDevice(IDirect3DDevice9** ppDevice) = 0;
   // pElement null: *pNumElements receives the element count including D3DDECL_END.
   virtual HRESULT GetDeclaration(D3DVERTEXELEMENT9* pElement, UINT* pNumElements) = 0;
@@ -1000,30 +991,26 @@ public:
 
 // Shader objects hold the shader blob that D3DXCompileShader produced
 // (platform/d3d9/ShaderBlob.h describes it).
-class IDirect3DVertexShader9 : public IUnknown {
-public:
+struct IDirect3DVertexShader9 : public IUnknown {
   virtual HRESULT GetDevice(IDirect3DDevice9** ppDevice) = 0;
   // pData null: *pSizeOfData receives the size in bytes.
   virtual HRESULT GetFunction(void* pData, UINT* pSizeOfData) = 0;
 };
 
-class IDirect3DPixelShader9 : public IUnknown {
-public:
+struct IDirect3DPixelShader9 : public IUnknown {
   virtual HRESULT GetDevice(IDirect3DDevice9** ppDevice) = 0;
   virtual HRESULT GetFunction(void* pData, UINT* pSizeOfData) = 0;
 };
 
 // A saved set of device states: Capture takes the device's current values
 // of the states the block covers, Apply sets them again.
-class IDirect3DStateBlock9 : public IUnknown {
-public:
+struct IDirect3DStateBlock9 : public IUnknown {
   virtual HRESULT GetDevice(IDirect3DDevice9** ppDevice) = 0;
   virtual HRESULT Capture() = 0;
   virtual HRESULT Apply() = 0;
 };
 
-class IDirect3DDevice9 : public IUnknown {
-public:
+struct IDirect3DDevice9 : public IUnknown {
   virtual HRESULT TestCooperativeLevel() = 0;
   virtual HRESULT GetDirect3D(IDirect3D9** ppD3D9) = 0;
   virtual HRESULT GetDeviceCaps(D3DCAPS9* pCaps) = 0;
@@ -1126,8 +1113,7 @@ public:
 #define D3D9_VERTEX_SHADER_CONSTANT_REGISTERS 256
 #define D3D9_PIXEL_SHADER_CONSTANT_REGISTERS 224
 
-class IDirect3D9 : public IUnknown {
-public:
+struct IDirect3D9 : public IUnknown {
   virtual UINT GetAdapterCount() = 0;
   virtual UINT GetAdapterModeCount(UINT Adapter, D3DFORMAT Format) = 0;
   // Fails with D3DERR_INVALIDCALL once Mode reaches the mode count (or for a

@@ -117,15 +117,13 @@ enum D3DXINCLUDE_TYPE : DWORD {
 };
 
 // --- interfaces ----------------------------------------------------------------
-class ID3DXBuffer : public IUnknown {
-public:
+struct ID3DXBuffer : public IUnknown {
   virtual void* GetBufferPointer() = 0;
   virtual DWORD GetBufferSize() = 0;
 };
 typedef ID3DXBuffer* LPD3DXBUFFER;
 
-class ID3DXInclude {
-public:
+struct ID3DXInclude {
   virtual HRESULT Open(D3DXINCLUDE_TYPE IncludeType, LPCSTR pFileName, LPCVOID pParentData, LPCVOID* ppData,
                        UINT* pBytes) = 0;
   virtual HRESULT Close(LPCVOID pData) = 0;
@@ -138,8 +136,7 @@ typedef ID3DXInclude* LPD3DXINCLUDE;
 // Handles are the constants' names as returned by GetConstantByName (a name
 // string of the table itself); any zero-terminated name string is accepted
 // in their place, as D3DX does.
-class ID3DXConstantTable : public ID3DXBuffer {
-public:
+struct ID3DXConstantTable : public ID3DXBuffer {
   virtual HRESULT GetDesc(D3DXCONSTANTTABLE_DESC* pDesc) = 0;
   virtual HRESULT GetConstantDesc(D3DXHANDLE hConstant, D3DXCONSTANT_DESC* pConstantDesc, UINT* pCount) = 0;
   virtual UINT GetSamplerIndex(D3DXHANDLE hConstant) = 0;
